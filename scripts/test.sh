@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds and runs every test; with "asan" or "tsan" under that sanitizer
+# (tsan runs the engine tests only, where the threads are).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+flavour=${1:-release}
+scripts/build.sh "$flavour"
+filter=()
+if [ "$flavour" = tsan ]; then
+    filter=(-L engine_tests)
+fi
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ctest --test-dir "build/$flavour" --output-on-failure -j "$(nproc)" "${filter[@]}"

@@ -1,0 +1,72 @@
+#pragma once
+
+// Message numbers between workers and windows, and the notification types
+// carried by UM_ERROR. The numbers keep their window-message values: receivers
+// and stored traces rely on them.
+
+#include <cstdint>
+#include <string_view>
+
+namespace corvale {
+
+inline constexpr std::uint32_t WM_APP = 0x8000;
+
+// Worker notifications: wParam is the sender's identifier (download number,
+// or the links grabber's -1 / row), lParam a number as noted.
+enum Worker_message : std::uint32_t {
+    UM_PROGRESS = WM_APP + 100,        // progress block changed; lParam 0
+    UM_FINISHED = WM_APP + 101,        // transfer ended successfully; lParam 0
+    UM_ERROR = WM_APP + 102,           // a step failed; lParam = Notification_type
+    UM_STATUS = WM_APP + 103,          // status text changed; lParam 0
+    UM_CONTENT_LENGTH = WM_APP + 104,  // lParam = Content-Length of the reply being read
+    UM_RETRY_COUNT = WM_APP + 105,     // an attempt begins; lParam = index from 0
+    UM_WAIT = WM_APP + 106,            // a second of a wait begins; lParam = seconds left
+    UM_FILE_SIZE = WM_APP + 107,       // lParam = size of the file itself
+    UM_ESTIMATED_SIZE = WM_APP + 108,  // lParam = estimated size (no worker posts it)
+    UM_RETRY_WAIT = WM_APP + 109,      // a second of the fetcher's pause; lParam = seconds left
+    UM_LAST_ERROR = WM_APP + 110,      // last-error text changed; lParam 0
+};
+
+// Messages of the main window.
+enum Main_window_message : std::uint32_t {
+    UM_START_DOWNLOAD = WM_APP + 1000,
+    UM_DOWNLOAD_WINDOW_CLOSED = WM_APP + 1001,
+    UM_CANCEL_AUTO_DOWNLOAD = WM_APP + 1003,
+    UM_OPEN_LINKS_GRABBER = WM_APP + 1004,
+    UM_LINKS_GRABBER_CLOSED = WM_APP + 1005,
+    UM_ADD_GRABBED_LINKS = WM_APP + 1006,
+    UM_OPEN_UPDATE_CHECK = WM_APP + 1007,
+    UM_UPDATE_CHECK_CLOSED = WM_APP + 1008,
+};
+
+// lParam of UM_ERROR: which step failed. Types 12, 13 and 16 are never posted.
+enum Notification_type : std::int32_t {
+    NT_SESSION_OPEN_FAILED = 1,
+    NT_STATUS_CALLBACK_FAILED = 2,
+    NT_ATTEMPTS_USED_UP = 3,
+    NT_CONNECT_FAILED = 4,
+    NT_OPEN_REQUEST_FAILED = 5,
+    NT_SEND_REQUEST_FAILED = 6,
+    NT_STATUS_QUERY_FAILED = 7,
+    NT_HTTP_STATUS_NOT_OK = 8,
+    NT_READ_FAILED = 9,
+    NT_WRITE_FAILED = 10,
+    NT_URL_INCORRECT = 11,
+    NT_RESERVED_12 = 12,
+    NT_RESERVED_13 = 13,
+    NT_CANCELLED = 14,
+    NT_NO_DIRECT_LINK = 15,
+    NT_RESERVED_16 = 16,
+    NT_LINK_SYNTAX_INVALID = 17,
+};
+
+// "UM_WAIT" for UM_WAIT and so on; empty for a number that is no notification.
+std::string_view message_name(std::uint32_t message);
+
+// The string-table message that the sender puts into its status text for a
+// notification type; 0 for the types that are never posted. Type 3 differs by
+// sender: the download worker says 244, the page fetcher 114.
+enum class Sender { download_worker, page_fetcher };
+int message_for_type(Notification_type type, Sender sender);
+
+}  // namespace corvale

@@ -1,0 +1,66 @@
+#include "platform/string_table.h"
+
+#include <atomic>
+
+#include "platform/wide_text.h"
+
+namespace corvale {
+
+namespace {
+
+std::shared_ptr<const String_table> make_builtin_table() {
+    auto table = std::make_shared<String_table>();
+    for (std::size_t i = 0; i < k_builtin_string_count; ++i) {
+        table->emplace(k_builtin_strings[i].id, k_builtin_strings[i].text);
+    }
+    return table;
+}
+
+const std::shared_ptr<const String_table>& builtin_table() {
+    static const std::shared_ptr<const String_table> table = make_builtin_table();
+    return table;
+}
+
+std::atomic<std::shared_ptr<const String_table>>& active_table() {
+    static std::atomic<std::shared_ptr<const String_table>> table{builtin_table()};
+    return table;
+}
+
+}  // namespace
+
+std::wstring load_string(int id) {
+    const auto table = active_table().load();
+    const auto it = table->find(id);
+    return it == table->end() ? std::wstring{} : it->second;
+}
+
+void install_string_table(std::shared_ptr<const String_table> table) {
+    active_table().store(table ? std::move(table) : builtin_table());
+}
+
+std::wstring format_string(std::wstring_view format, const std::vector<std::wstring_view>& args) {
+    std::wstring out;
+    out.reserve(format.size());
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        const wchar_t next = i + 1 < format.size() ? format[i + 1] : L'\0';
+        const bool digit = next >= L'0' && next <= L'9';
+        if (format[i] != L'%' || !(digit || (next >= L'A' && next <= L'Z'))) {
+            out.push_back(format[i]);
+            continue;
+        }
+        const int index = digit ? next - L'1' : 9 + (next - L'A');
+        if (index >= 0 && static_cast<std::size_t>(index) < args.size()) {
+            out.append(args[static_cast<std::size_t>(index)]);
+        } else {
+            out.push_back(L'?');
+        }
+        ++i;
+    }
+    return out;
+}
+
+std::wstring format_message(int id, const std::vector<std::wstring_view>& args) {
+    return format_string(load_string(id), args);
+}
+
+}  // namespace corvale

@@ -1,0 +1,45 @@
+#pragma once
+
+// The program's texts, addressed by number. The English table is compiled in
+// from res/strings_en.txt; another language's bundle (same format) can be
+// installed at start-up, before any worker runs. Lookups are thread-safe:
+// workers load their status texts from their own threads.
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvale {
+
+using String_table = std::map<int, std::wstring>;
+
+// Parses the table format: UTF-8 lines "ID<TAB>text"; blank lines and lines
+// starting with '#' are skipped; \n \t \\ \" are escapes. On a malformed line
+// gives no value and describes the fault (with its line number) in `error`.
+std::optional<String_table> parse_string_table(std::string_view utf8, std::string& error);
+
+// The text of `id` in the active table; empty when the table has no such id.
+std::wstring load_string(int id);
+
+// Makes `table` the active one (nullptr: back to the built-in English table).
+void install_string_table(std::shared_ptr<const String_table> table);
+
+// The %1..%9 substitution of the message formatting: "%1" takes args[0] and so
+// on; a placeholder without an argument (and %0, %A..%Z) gives '?'; a '%'
+// followed by anything else is kept as it is.
+std::wstring format_string(std::wstring_view format, const std::vector<std::wstring_view>& args);
+std::wstring format_message(int id, const std::vector<std::wstring_view>& args);
+
+// The compiled-in English table, generated at build time.
+struct Builtin_string {
+    int id;
+    const wchar_t* text;
+};
+extern const Builtin_string k_builtin_strings[];
+extern const std::size_t k_builtin_string_count;
+
+}  // namespace corvale

@@ -1,0 +1,36 @@
+#pragma once
+
+// Splits a URL into the parts that an HTTP exchange needs: service type,
+// server, object (path with query) and port. The parser splits; it neither
+// escapes nor unescapes (the HTTP client escapes what it must send).
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace corvale {
+
+// Service types keep the numbers that callers and stored values rely on.
+enum class Service_type : std::uint32_t {
+    ftp = 1,
+    gopher = 2,
+    http = 3,
+    unknown = 0x1000,
+    file = 0x1001,
+    https = 0x100B,
+};
+
+struct Parsed_url {
+    Service_type service = Service_type::unknown;
+    std::wstring server;  // the host as written, without user info or port
+    std::wstring object;  // path, query and fragment; "/" when the path is empty
+    std::uint16_t port = 0;
+};
+
+// Text that is not "scheme://host..." (no scheme, no host, a bad port) gives
+// no value. Default ports: http 80, https 443, ftp 21, gopher 70; an explicit
+// port wins.
+std::optional<Parsed_url> parse_url(std::wstring_view text);
+
+}  // namespace corvale

@@ -1,0 +1,51 @@
+#pragma once
+
+// Text helpers shared by every layer. Wide text is std::wstring (UTF-32 on
+// Linux). Case folding touches A-Z only, as the program's default locale does:
+// the list file, the duplicate check and link extraction rely on that.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace corvale {
+
+inline constexpr wchar_t fold_az(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') ? c + (L'a' - L'A') : c;
+}
+inline constexpr char fold_az(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+void lower_az_in_place(std::wstring& text);
+std::wstring lower_az(std::wstring_view text);
+bool equals_ignoring_case_az(std::wstring_view a, std::wstring_view b);
+
+// _wtoi / atoi: leading white space, an optional sign, decimal digits up to the
+// first other character; 0 without digits; INT_MAX / INT_MIN on overflow.
+int parse_int(std::wstring_view text);
+int parse_int(std::string_view text);
+
+// wcstoul with a 32-bit unsigned long: white space, optional sign (a minus
+// negates modulo 2^32), digits in `base`; 0xFFFFFFFF on overflow. `consumed`
+// receives the number of characters read (0 when there is no number).
+std::uint32_t parse_ulong(std::wstring_view text, int base = 10, std::size_t* consumed = nullptr);
+
+// _wtof: white space, then the longest decimal floating-point prefix
+// (sign, digits, '.', exponent); 0.0 without one. Independent of the locale.
+double parse_double(std::wstring_view text);
+
+// Bytes of the "ANSI code page" (network replies, command-line input): read as
+// UTF-8; a byte that does not start a valid sequence stands for itself (Latin-1).
+std::wstring decode_ansi(std::string_view bytes);
+
+std::string encode_utf8(std::wstring_view text);
+
+// UTF-16 little-endian, surrogate pairs combined and split. A lone surrogate is
+// kept as its code unit so that nothing read is lost. An odd trailing byte is
+// ignored.
+std::wstring from_utf16le(std::string_view bytes);
+std::string to_utf16le(std::wstring_view text);
+
+}  // namespace corvale

@@ -1,0 +1,67 @@
+#include "engine/notifications.h"
+
+#include <gtest/gtest.h>
+
+namespace corvale {
+namespace {
+
+TEST(Notifications, MessageNumbersKeepTheirValues) {
+    struct Row {
+        std::uint32_t message;
+        std::uint32_t value;
+        std::string_view name;
+    } rows[] = {
+        {UM_PROGRESS, 0x8064, "UM_PROGRESS"},
+        {UM_FINISHED, 0x8065, "UM_FINISHED"},
+        {UM_ERROR, 0x8066, "UM_ERROR"},
+        {UM_STATUS, 0x8067, "UM_STATUS"},
+        {UM_CONTENT_LENGTH, 0x8068, "UM_CONTENT_LENGTH"},
+        {UM_RETRY_COUNT, 0x8069, "UM_RETRY_COUNT"},
+        {UM_WAIT, 0x806A, "UM_WAIT"},
+        {UM_FILE_SIZE, 0x806B, "UM_FILE_SIZE"},
+        {UM_ESTIMATED_SIZE, 0x806C, "UM_ESTIMATED_SIZE"},
+        {UM_RETRY_WAIT, 0x806D, "UM_RETRY_WAIT"},
+        {UM_LAST_ERROR, 0x806E, "UM_LAST_ERROR"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(row.message, row.value) << row.name;
+        EXPECT_EQ(message_name(row.message), row.name);
+    }
+    EXPECT_EQ(message_name(WM_APP + 111), "");
+    EXPECT_EQ(UM_START_DOWNLOAD, 0x8000u + 1000);
+    EXPECT_EQ(UM_UPDATE_CHECK_CLOSED, 0x8000u + 1008);
+}
+
+TEST(Notifications, TypesNameTheirMessages) {
+    struct Row {
+        Notification_type type;
+        int worker_message;
+        int fetcher_message;
+    } rows[] = {
+        {NT_SESSION_OPEN_FAILED, 110, 110},
+        {NT_STATUS_CALLBACK_FAILED, 110, 110},
+        {NT_ATTEMPTS_USED_UP, 244, 114},
+        {NT_CONNECT_FAILED, 111, 111},
+        {NT_OPEN_REQUEST_FAILED, 111, 111},
+        {NT_SEND_REQUEST_FAILED, 111, 111},
+        {NT_STATUS_QUERY_FAILED, 112, 112},
+        {NT_HTTP_STATUS_NOT_OK, 113, 113},
+        {NT_READ_FAILED, 114, 114},
+        {NT_WRITE_FAILED, 114, 114},
+        {NT_URL_INCORRECT, 135, 135},
+        {NT_CANCELLED, 124, 124},
+        {NT_NO_DIRECT_LINK, 126, 126},
+        {NT_LINK_SYNTAX_INVALID, 245, 245},
+        {NT_RESERVED_12, 0, 0},
+        {NT_RESERVED_16, 0, 0},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(message_for_type(row.type, Sender::download_worker), row.worker_message)
+            << row.type;
+        EXPECT_EQ(message_for_type(row.type, Sender::page_fetcher), row.fetcher_message)
+            << row.type;
+    }
+}
+
+}  // namespace
+}  // namespace corvale

@@ -1,0 +1,99 @@
+#include "platform/string_table.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace corvale {
+namespace {
+
+TEST(StringTable, BuiltInTableHoldsTheProgramTexts) {
+    struct Row {
+        int id;
+        std::wstring text;
+    } rows[] = {
+        {57344, L"Corvale"},
+        {110, L"An error occurred while attempting to download the file, Error:%1"},
+        {112, L" Failed to receive a valid response from the server"},
+        {130, L"The file '%1' already exists.\nDo you want to replace it?"},
+        {185, L"  Check About window for important information"},
+        {233,
+         L"NO Rapidshare links has been found in the page, try copying the links from the "
+         L"page then pressing \"Paste Links\""},
+        {231, L"يجب أن تقوم بإغلاق البرنامج و إعادة تشغيله ليتم تطبيق تعديلات اللغة"},
+        {250, L"Download timer, automatically start / stop downloads"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(load_string(row.id), row.text) << row.id;
+    }
+    EXPECT_EQ(load_string(9999), L"");
+}
+
+TEST(StringTable, EveryQuotedIdFrom101To250IsPresent) {
+    // Ids that name no text of the program's own (dialog and icon numbers).
+    const int unused[] = {102, 109, 117, 127, 132, 133, 140, 225, 236, 237};
+    for (int id = 101; id <= 250; ++id) {
+        if (std::find(std::begin(unused), std::end(unused), id) == std::end(unused)) {
+            EXPECT_FALSE(load_string(id).empty()) << id;
+        }
+    }
+}
+
+TEST(StringTable, FormatsLikeTheMessageFormatter) {
+    struct Row {
+        std::wstring format;
+        std::vector<std::wstring_view> args;
+        std::wstring out;
+        const char* why;
+    } rows[] = {
+        {L"Error:%1", {L"12029"}, L"Error:12029", "one argument"},
+        {L"%1% of %2", {L"5 MB", L"10 MB"}, L"5 MB% of 10 MB", "a lone % is kept"},
+        {L"%1 and %1", {L"x"}, L"x and x", "repeated placeholder"},
+        {L"%2", {L"x"}, L"?", "missing argument gives ?"},
+        {L"%0 %A", {L"x"}, L"? ?", "%0 and %A have no argument"},
+        {L"100%", {}, L"100%", "trailing %"},
+        {L". Failed", {L"404"}, L". Failed", "text without placeholder shows no number"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(format_string(row.format, row.args), row.out) << row.why;
+    }
+    EXPECT_EQ(format_message(111, {L"7"}), L"An error occurred connecting to the server, Error:7");
+}
+
+TEST(StringTable, ParsesTheBundleFormatAndReportsBadLines) {
+    std::string error;
+    const auto table = parse_string_table(
+        "\xEF\xBB\xBF# comment\r\n\n101\tA\\tB\\n\\\\\\\"\r\n102\t\xD9\x85\n", error);
+    ASSERT_TRUE(table.has_value()) << error;
+    EXPECT_EQ(table->at(101), L"A\tB\n\\\"");
+    EXPECT_EQ(table->at(102), L"م");
+
+    struct Row {
+        std::string in;
+        std::string error;
+    } bad[] = {
+        {"101 text\n", "line 1: expected ID<TAB>text with valid escapes"},
+        {"x\ttext\n", "line 1: expected ID<TAB>text with valid escapes"},
+        {"101\tbad \\q escape\n", "line 1: expected ID<TAB>text with valid escapes"},
+        {"101\tends in \\\n", "line 1: expected ID<TAB>text with valid escapes"},
+        {"101\ta\n\n101\tb\n", "line 3: the id is given twice"},
+    };
+    for (const Row& row : bad) {
+        error.clear();
+        EXPECT_FALSE(parse_string_table(row.in, error).has_value()) << row.in;
+        EXPECT_EQ(error, row.error) << row.in;
+    }
+}
+
+TEST(StringTable, InstalledTableReplacesAndRestores) {
+    auto arabic = std::make_shared<String_table>(String_table{{124, L"تم إلغاء التحميل"}});
+    install_string_table(arabic);
+    EXPECT_EQ(load_string(124), L"تم إلغاء التحميل");
+    EXPECT_EQ(load_string(122), L"");
+    install_string_table(nullptr);
+    EXPECT_EQ(load_string(124), L"Download canceled");
+}
+
+}  // namespace
+}  // namespace corvale

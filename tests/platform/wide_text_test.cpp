@@ -1,0 +1,133 @@
+#include "platform/wide_text.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+namespace corvale {
+namespace {
+
+TEST(WideText, FoldsOnlyAsciiLetters) {
+    struct Row {
+        std::wstring in, out;
+        const char* why;
+    } rows[] = {
+        {L"HTTP://RapidShare.COM", L"http://rapidshare.com", "plain ASCII"},
+        {L"ÄÖÜ É", L"ÄÖÜ É", "the default locale folds nothing beyond A-Z"},
+        {L"ИМЯ", L"ИМЯ", "Cyrillic stays"},
+        {L"@[`{", L"@[`{", "neighbours of A-Z and a-z are not letters"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(lower_az(row.in), row.out) << row.why;
+    }
+    EXPECT_TRUE(equals_ignoring_case_az(L"C:\\Files\\A.ZIP", L"c:\\files\\a.zip"));
+    EXPECT_FALSE(equals_ignoring_case_az(L"É", L"é"));
+    EXPECT_FALSE(equals_ignoring_case_az(L"ab", L"abc"));
+}
+
+TEST(WideText, ParseIntLikeWtoi) {
+    struct Row {
+        std::wstring in;
+        int out;
+        const char* why;
+    } rows[] = {
+        {L"42", 42, "digits"},
+        {L"  \t-17xyz", -17, "blanks, sign, stops at the first other character"},
+        {L"+8", 8, "plus sign"},
+        {L"abc", 0, "no digits"},
+        {L"", 0, "empty"},
+        {L"- 5", 0, "no blank between sign and digits"},
+        {L"99999999999", INT_MAX, "overflow saturates"},
+        {L"-99999999999", INT_MIN, "negative overflow saturates"},
+        {L"2147483647", INT_MAX, "largest"},
+        {L"-2147483648", INT_MIN, "smallest"},
+        {L"007", 7, "leading zeros"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(parse_int(row.in), row.out) << row.why;
+        EXPECT_EQ(parse_int(encode_utf8(row.in)), row.out) << row.why << " (bytes)";
+    }
+}
+
+TEST(WideText, ParseUlongLikeWcstoulWith32Bits) {
+    struct Row {
+        std::wstring in;
+        int base;
+        std::uint32_t out;
+        std::size_t consumed;
+        const char* why;
+    } rows[] = {
+        {L"123abc", 10, 123, 3, "stops at a non-digit"},
+        {L"  4294967295", 10, 4294967295u, 12, "largest 32-bit value"},
+        {L"4294967296", 10, 4294967295u, 10, "overflow gives the largest value"},
+        {L"-1", 10, 4294967295u, 2, "a minus negates modulo 2^32"},
+        {L"ff", 16, 255, 2, "hexadecimal digits"},
+        {L"x", 10, 0, 0, "no number reads nothing"},
+    };
+    for (const Row& row : rows) {
+        std::size_t consumed = 99;
+        EXPECT_EQ(parse_ulong(row.in, row.base, &consumed), row.out) << row.why;
+        EXPECT_EQ(consumed, row.consumed) << row.why;
+    }
+}
+
+TEST(WideText, ParseDoubleLikeWtof) {
+    struct Row {
+        std::wstring in;
+        double out;
+        const char* why;
+    } rows[] = {
+        {L"1.5", 1.5, "decimal point whatever the locale"},
+        {L"  -2.25e2kb", -225.0, "blanks, sign, exponent, trailing text"},
+        {L".5", 0.5, "no integer part"},
+        {L"1e", 1.0, "an exponent without digits is not read"},
+        {L"abc", 0.0, "no number"},
+        {L"+-1", 0.0, "two signs"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_DOUBLE_EQ(parse_double(row.in), row.out) << row.why;
+    }
+}
+
+TEST(WideText, DecodesAnsiAsUtf8WithLatin1Fallback) {
+    struct Row {
+        std::string in;
+        std::wstring out;
+        const char* why;
+    } rows[] = {
+        {"plain", L"plain", "ASCII"},
+        {"\xD9\x85\xD9\x84\xD9\x81", L"ملف", "valid UTF-8 Arabic"},
+        {"caf\xE9", L"café", "a lone Latin-1 byte"},
+        {"\xC3", L"\u00C3", "a sequence cut at the end"},
+        {"\xC0\xAF", L"\u00C0\u00AF", "an overlong form is not UTF-8"},
+        {"\xED\xA0\x80", L"\u00ED\u00A0\u0080", "an encoded surrogate is not UTF-8"},
+        {"\xF0\x9F\x98\x80", L"\U0001F600", "four-byte sequence"},
+        {std::string("a\0b", 3), std::wstring(L"a\0b", 3), "NUL bytes are kept"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(decode_ansi(row.in), row.out) << row.why;
+    }
+}
+
+TEST(WideText, Utf16LeRoundTripsWithSurrogatePairs) {
+    const std::wstring text = L"Aé\u0645\U0001F600z";
+    const std::string bytes = to_utf16le(text);
+    EXPECT_EQ(bytes, std::string("A\0\xE9\0\x45\x06\x3D\xD8\x00\xDEz\0", 12));
+    EXPECT_EQ(from_utf16le(bytes), text);
+    EXPECT_EQ(decode_ansi(encode_utf8(text)), text);
+}
+
+TEST(WideText, Utf16LeKeepsLoneSurrogatesAndIgnoresAnOddByte) {
+    const std::string lone_high(
+        "\x3D\xD8"
+        "A\0",
+        4);
+    EXPECT_EQ(from_utf16le(lone_high), std::wstring(L"\xD83D"
+                                                    L"A"));
+    EXPECT_EQ(to_utf16le(from_utf16le(lone_high)), lone_high);
+    EXPECT_EQ(from_utf16le(std::string("A\0B", 3)), L"A");
+    EXPECT_EQ(encode_utf8(std::wstring(1, static_cast<wchar_t>(0xDC00))), "\xEF\xBF\xBD");
+}
+
+}  // namespace
+}  // namespace corvale
