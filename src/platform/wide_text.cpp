@@ -4,6 +4,7 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <limits>
 #include <string>
 
 namespace corvale {
@@ -20,8 +21,9 @@ bool is_digit(Char c) {
     return c >= '0' && c <= '9';
 }
 
-template <typename Char>
-int parse_int_impl(std::basic_string_view<Char> text) {
+template <typename Int, typename Char>
+Int parse_int_impl(std::basic_string_view<Char> text) {
+    using Limits = std::numeric_limits<Int>;
     std::size_t i = 0;
     while (i < text.size() && is_c_space(text[i])) {
         ++i;
@@ -31,17 +33,19 @@ int parse_int_impl(std::basic_string_view<Char> text) {
         negative = text[i] == '-';
         ++i;
     }
-    long long value = 0;
+    // Accumulate the magnitude unsigned; it may be one more than Int's maximum.
+    const auto limit = static_cast<std::uint64_t>(Limits::max()) + (negative ? 1 : 0);
+    std::uint64_t magnitude = 0;
     for (; i < text.size() && is_digit(text[i]); ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1) {
-            return negative ? INT_MIN : INT_MAX;
+        magnitude = magnitude * 10 + static_cast<std::uint64_t>(text[i] - '0');
+        if (magnitude > limit) {
+            return negative ? Limits::min() : Limits::max();
         }
     }
     if (negative) {
-        value = -value;
+        return magnitude == limit ? Limits::min() : -static_cast<Int>(magnitude);
     }
-    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+    return static_cast<Int>(magnitude);
 }
 
 int digit_value(wchar_t c) {
@@ -75,14 +79,12 @@ bool equals_ignoring_case_az(std::wstring_view a, std::wstring_view b) {
                       [](wchar_t x, wchar_t y) { return fold_az(x) == fold_az(y); });
 }
 
-int parse_int(std::wstring_view text) {
-    return parse_int_impl(text);
-}
-int parse_int(std::string_view text) {
-    return parse_int_impl(text);
-}
+int parse_int(std::wstring_view text) { return parse_int_impl<int>(text); }
+int parse_int(std::string_view text) { return parse_int_impl<int>(text); }
+std::int64_t parse_int64(std::wstring_view text) { return parse_int_impl<std::int64_t>(text); }
+std::int64_t parse_int64(std::string_view text) { return parse_int_impl<std::int64_t>(text); }
 
-std::uint32_t parse_ulong(std::wstring_view text, int base, std::size_t* consumed) {
+std::uint64_t parse_uint64(std::wstring_view text, int base, std::size_t* consumed) {
     std::size_t i = 0;
     while (i < text.size() && is_c_space(text[i])) {
         ++i;
@@ -95,12 +97,13 @@ std::uint32_t parse_ulong(std::wstring_view text, int base, std::size_t* consume
     const std::size_t first_digit = i;
     std::uint64_t value = 0;
     bool overflow = false;
+    const auto radix = static_cast<std::uint64_t>(base);
     for (; i < text.size() && digit_value(text[i]) < base; ++i) {
-        value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit_value(text[i]));
-        if (value > UINT32_MAX) {
+        const auto digit = static_cast<std::uint64_t>(digit_value(text[i]));
+        if (value > (UINT64_MAX - digit) / radix) {
             overflow = true;
-            value = UINT32_MAX;
         }
+        value = value * radix + digit;
     }
     if (i == first_digit) {
         if (consumed != nullptr) {
@@ -112,10 +115,9 @@ std::uint32_t parse_ulong(std::wstring_view text, int base, std::size_t* consume
         *consumed = i;
     }
     if (overflow) {
-        return UINT32_MAX;
+        return UINT64_MAX;
     }
-    const auto result = static_cast<std::uint32_t>(value);
-    return negative ? static_cast<std::uint32_t>(0u - result) : result;
+    return negative ? 0 - value : value;
 }
 
 double parse_double(std::wstring_view text) {

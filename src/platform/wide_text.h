@@ -26,11 +26,14 @@ bool equals_ignoring_case_az(std::wstring_view a, std::wstring_view b);
 // first other character; 0 without digits; INT_MAX / INT_MIN on overflow.
 int parse_int(std::wstring_view text);
 int parse_int(std::string_view text);
+// The same with 64 bits (_wtoi64): byte counts.
+std::int64_t parse_int64(std::wstring_view text);
+std::int64_t parse_int64(std::string_view text);
 
-// wcstoul with a 32-bit unsigned long: white space, optional sign (a minus
-// negates modulo 2^32), digits in `base`; 0xFFFFFFFF on overflow. `consumed`
-// receives the number of characters read (0 when there is no number).
-std::uint32_t parse_ulong(std::wstring_view text, int base = 10, std::size_t* consumed = nullptr);
+// wcstoul widened to 64 bits for byte counts: white space, optional sign (a
+// minus negates modulo 2^64), digits in `base`; UINT64_MAX on overflow.
+// `consumed` receives the number of characters read (0 without a number).
+std::uint64_t parse_uint64(std::wstring_view text, int base = 10, std::size_t* consumed = nullptr);
 
 // _wtof: white space, then the longest decimal floating-point prefix
 // (sign, digits, '.', exponent); 0.0 without one. Independent of the locale.

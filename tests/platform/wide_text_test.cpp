@@ -49,24 +49,41 @@ TEST(WideText, ParseIntLikeWtoi) {
     }
 }
 
-TEST(WideText, ParseUlongLikeWcstoulWith32Bits) {
+TEST(WideText, ParseInt64ForByteCounts) {
+    struct Row {
+        std::string in;
+        std::int64_t out;
+    } rows[] = {
+        {"5368709120", 5368709120},  // 5 GiB
+        {"-9223372036854775808", INT64_MIN},
+        {"9223372036854775807", INT64_MAX},
+        {"9223372036854775808", INT64_MAX},
+        {"-99999999999999999999", INT64_MIN},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(parse_int64(row.in), row.out) << row.in;
+    }
+}
+
+TEST(WideText, ParseUint64LikeWcstoul) {
     struct Row {
         std::wstring in;
         int base;
-        std::uint32_t out;
+        std::uint64_t out;
         std::size_t consumed;
         const char* why;
     } rows[] = {
         {L"123abc", 10, 123, 3, "stops at a non-digit"},
-        {L"  4294967295", 10, 4294967295u, 12, "largest 32-bit value"},
-        {L"4294967296", 10, 4294967295u, 10, "overflow gives the largest value"},
-        {L"-1", 10, 4294967295u, 2, "a minus negates modulo 2^32"},
+        {L"  4294967296", 10, 4294967296u, 12, "past 32 bits"},
+        {L"18446744073709551615", 10, UINT64_MAX, 20, "largest value"},
+        {L"18446744073709551616", 10, UINT64_MAX, 20, "overflow gives the largest value"},
+        {L"-1", 10, UINT64_MAX, 2, "a minus negates modulo 2^64"},
         {L"ff", 16, 255, 2, "hexadecimal digits"},
         {L"x", 10, 0, 0, "no number reads nothing"},
     };
     for (const Row& row : rows) {
         std::size_t consumed = 99;
-        EXPECT_EQ(parse_ulong(row.in, row.base, &consumed), row.out) << row.why;
+        EXPECT_EQ(parse_uint64(row.in, row.base, &consumed), row.out) << row.why;
         EXPECT_EQ(consumed, row.consumed) << row.why;
     }
 }

@@ -1,0 +1,215 @@
+#include "model/list_file.h"
+
+#include <charconv>
+
+#include "platform/file_io.h"
+#include "platform/profile.h"
+#include "platform/prompter.h"
+#include "platform/string_table.h"
+#include "platform/wide_text.h"
+
+namespace corvale {
+
+namespace {
+
+constexpr std::string_view k_mark = "\xFF\xFE";
+
+std::wstring flag(bool value) { return value ? L"1" : L"0"; }
+
+std::wstring single_line(std::wstring text) {
+    for (wchar_t& c : text) {
+        if (c == L'\r' || c == L'\n') {
+            c = L' ';
+        }
+    }
+    return text;
+}
+
+// Six significant digits, the shorter of fixed and exponent notation, as a
+// default-formatted output stream writes a number; independent of the locale.
+std::wstring real_text(float value) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value),
+                                      std::chars_format::general, 6);
+    return std::wstring(buffer, result.ptr);
+}
+
+// The text of the file: UTF-16LE after the mark, otherwise one character per
+// byte; it ends at its first NUL.
+std::wstring decode_list_text(std::string_view bytes) {
+    std::wstring text;
+    if (bytes.starts_with(k_mark)) {
+        text = from_utf16le(bytes.substr(k_mark.size()));
+    } else {
+        text.assign(bytes.begin(), bytes.end());
+        for (wchar_t& c : text) {
+            c = static_cast<wchar_t>(static_cast<unsigned char>(c));
+        }
+    }
+    const std::size_t nul = text.find(L'\0');
+    if (nul != std::wstring::npos) {
+        text.resize(nul);
+    }
+    return text;
+}
+
+// Cuts the text into records of sixteen lines. The header ends at the first
+// CR; every further line starts two characters after the CR before it (the
+// character after a CR is skipped whatever it is) and ends at the next CR.
+class Record_reader {
+public:
+    explicit Record_reader(std::wstring_view text) : text_(text) {}
+
+    // False when no complete record is left.
+    bool next(std::array<std::wstring_view, k_record_lines>& lines) {
+        std::size_t cr = text_.find(L'\r', position_);
+        if (cr == std::wstring_view::npos) {
+            return false;
+        }
+        lines[0] = text_.substr(position_, cr - position_);
+        for (int i = 1; i < k_record_lines; ++i) {
+            const std::size_t start = cr + 2;
+            cr = start < text_.size() ? text_.find(L'\r', start) : std::wstring_view::npos;
+            if (cr == std::wstring_view::npos) {
+                return false;
+            }
+            lines[static_cast<std::size_t>(i)] = text_.substr(start, cr - start);
+        }
+        position_ = cr + 2;
+        return true;
+    }
+
+private:
+    std::wstring_view text_;
+    std::size_t position_ = 0;
+};
+
+Download_record parse_record(const std::array<std::wstring_view, k_record_lines>& line) {
+    Download_record record;
+    record.info_known = parse_int(line[1]) != 0;
+    record.folder = line[2];
+    record.file_name = line[3];
+    record.description = line[4];
+    record.url = line[5];
+    record.retries = parse_int(line[6]);
+    record.resume_supported = parse_int(line[7]) != 0;
+    record.spare_number = static_cast<std::uint16_t>(parse_int(line[8]));
+    record.spare_flag = parse_int(line[9]) != 0;
+    record.status_text = line[10];
+    record.file_size = parse_uint64(line[11]);
+    record.downloaded = parse_int64(line[12]);
+    record.spare_real = static_cast<float>(parse_double(line[13]));
+    record.display_number = static_cast<std::uint16_t>(parse_int(line[14]));
+    record.added_at = line[15];
+    return record;
+}
+
+}  // namespace
+
+std::array<std::wstring, k_record_lines> record_lines(const Download_record& record, int position) {
+    return {
+        L"----- file " + std::to_wstring(position) + L"-----",
+        flag(record.info_known),
+        single_line(record.folder),
+        single_line(record.file_name),
+        single_line(record.description),
+        single_line(record.url),
+        std::to_wstring(record.retries),
+        flag(record.resume_supported),
+        std::to_wstring(record.spare_number),
+        flag(record.spare_flag),
+        single_line(record.status_text),
+        std::to_wstring(record.file_size),
+        std::to_wstring(record.downloaded),
+        real_text(record.spare_real),
+        std::to_wstring(record.display_number),
+        single_line(record.added_at),
+    };
+}
+
+bool save_list(Download_list& list, const std::wstring& path) {
+    Replacing_file_writer writer(to_path(path));
+    switch (writer.open()) {
+        case Replacing_file_writer::Open_status::ok:
+            break;
+        case Replacing_file_writer::Open_status::folder_missing:
+        case Replacing_file_writer::Open_status::target_not_replaceable:
+            list.prompter().show_message(load_string(146));
+            return false;
+        case Replacing_file_writer::Open_status::cannot_create:
+            list.prompter().show_message(load_string(147));
+            return false;
+    }
+    if (writer.write(k_mark) != 0) {
+        return false;
+    }
+    int position = 0;
+    std::wstring text;
+    for (const Download_record& record : list.records()) {
+        text.clear();
+        for (const std::wstring& line : record_lines(record, ++position)) {
+            text += line;
+            text += L"\r\n";
+        }
+        if (writer.write(to_utf16le(text)) != 0) {
+            return false;
+        }
+    }
+    if (writer.commit() != 0) {
+        return false;
+    }
+    list.set_modified(false);
+    list.set_list_path(path);
+    list.profile().write_string(k_settings_section, k_last_list_key, path);
+    return true;
+}
+
+void load_list(Download_list& list, const std::wstring& path, bool merge) {
+    if (merge) {
+        list.set_modified(true);
+    }
+    const Read_result file = read_whole_file(to_path(path), k_list_file_limit);
+    if (file.status == Read_status::open_failed) {
+        throw Settings_file_error(load_string(148));
+    }
+    if (!merge) {
+        list.clear();
+        list.profile().write_string(k_settings_section, k_last_list_key, path);
+        list.set_list_path(path);
+    }
+    if (file.status == Read_status::too_big) {
+        throw Settings_file_error(load_string(238));
+    }
+    if (file.status == Read_status::read_failed) {
+        throw Settings_file_error(load_string(153));
+    }
+    const std::wstring text = decode_list_text(file.bytes);
+    Record_reader reader(text);
+    std::array<std::wstring_view, k_record_lines> lines;
+    while (reader.next(lines)) {
+        Download_record record = parse_record(lines);
+        record.download_number = list.take_next_number();
+        if (merge && !list.confirm_addition(record.folder, record.url, record.file_name,
+                                            Add_mode::merging)) {
+            continue;
+        }
+        list.append_loaded(std::move(record));
+    }
+}
+
+bool load_last_list(Download_list& list, List_view& view) {
+    const std::wstring path = list.profile().read_string(k_settings_section, k_last_list_key, L"");
+    if (path.empty()) {
+        return false;
+    }
+    try {
+        load_list(list, path, false);
+    } catch (const Settings_file_error& error) {
+        list.prompter().show_message(error.message());
+        return false;
+    }
+    list.fill_rows(view);
+    return true;
+}
+
+}  // namespace corvale

@@ -1,0 +1,41 @@
+#pragma once
+
+// The list file: UTF-16LE text with a byte-order mark, sixteen CR LF lines per
+// download, at most 10 MiB. The path of the last list saved, or loaded as a
+// new list, is remembered in the profile as "last_list".
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "model/download_list.h"
+#include "model/settings_file_error.h"
+
+namespace corvale {
+
+inline constexpr std::uint64_t k_list_file_limit = 10485760;
+inline constexpr const wchar_t* k_last_list_key = L"last_list";
+inline constexpr int k_record_lines = 16;
+
+// The sixteen lines of a record as the list file holds them; `position` is
+// the record's place in the file, from 1. A CR or LF inside a text would split
+// the record when read back, so it is written as a space.
+std::array<std::wstring, k_record_lines> record_lines(const Download_record& record, int position);
+
+// Writes the list; false when it was not written (messages 146 and 147 are
+// shown; a write error shows nothing). The file it replaces is kept intact
+// until the new one is complete. On success the list is unmodified, its path
+// is `path`, and the profile remembers it.
+bool save_list(Download_list& list, const std::wstring& path);
+
+// Loads the file as the new list (merge false: the caller emptied the view and
+// fills it with fill_rows afterwards) or merges its records into the list
+// (merge true: duplicates are asked about or skipped; the caller appends rows
+// after the last record from before). Throws Settings_file_error.
+void load_list(Download_list& list, const std::wstring& path, bool merge);
+
+// Start-up: loads the profile's "last_list", if any, and fills the rows; a
+// failure is shown to the user. True when a list was loaded.
+bool load_last_list(Download_list& list, List_view& view);
+
+}  // namespace corvale

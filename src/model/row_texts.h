@@ -1,0 +1,49 @@
+#pragma once
+
+// The texts that show a download: its list-view row, sizes and time stamps.
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+#include "model/download_record.h"
+#include "model/list_view.h"
+
+namespace corvale {
+
+// Columns of the list view.
+enum Column : int {
+    col_number = 0,
+    col_auto,
+    col_file_name,
+    col_status,
+    col_save_in,
+    col_progress,
+    col_size,
+    col_time_left,
+    col_speed,
+    col_retries,
+    col_resume,
+    col_added_at,
+    col_description,
+    col_url,
+};
+
+// The string-table id of a column's title.
+inline constexpr int column_title_id(int column) { return 191 + column; }
+
+// "512 Bytes", "1.5 KB", "3.00 MB" (in the current language).
+std::wstring size_text(std::uint64_t bytes);
+
+// Local time as "%d-%m-%Y, %I:%M:%S"; empty when it cannot be converted.
+std::wstring time_stamp(std::time_t when);
+
+// "Yes" / "No" after the flag when the info is known, else "???".
+std::wstring resume_text(const Download_record& record);
+
+Row_texts row_texts(const Download_record& record);
+
+// The folder, a separator unless the folder already ends with one, the name.
+std::wstring full_local_path(const Download_record& record);
+
+}  // namespace corvale

@@ -1,0 +1,154 @@
+#include "platform/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/wide_text.h"
+
+namespace corvale {
+
+namespace {
+
+// Closes a descriptor when it goes out of scope.
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+std::filesystem::path to_path(std::wstring_view text) {
+    const std::string bytes = encode_utf8(text);
+    return std::filesystem::path(bytes);
+}
+
+Read_result read_whole_file(const std::filesystem::path& path, std::uint64_t max_size) {
+    Read_result result;
+    const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || S_ISDIR(info.st_mode)) {
+        result.status = Read_status::open_failed;
+        result.error = S_ISDIR(info.st_mode) ? EISDIR : errno;
+        return result;
+    }
+    if (static_cast<std::uint64_t>(info.st_size) > max_size) {
+        result.status = Read_status::too_big;
+        return result;
+    }
+    result.bytes.resize(static_cast<std::size_t>(info.st_size));
+    std::size_t done = 0;
+    while (done < result.bytes.size()) {
+        const ssize_t n = ::read(fd.get(), result.bytes.data() + done, result.bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            result.status = Read_status::read_failed;
+            result.error = errno;
+            return result;
+        }
+        if (n == 0) {
+            break;  // the file shrank while being read: keep what is there
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    result.bytes.resize(done);
+    return result;
+}
+
+Replacing_file_writer::Replacing_file_writer(std::filesystem::path target)
+    : target_(std::move(target)) {}
+
+Replacing_file_writer::~Replacing_file_writer() { discard(); }
+
+Replacing_file_writer::Open_status Replacing_file_writer::open() {
+    std::error_code error;
+    // Save through a link into the file it points at, not over the link.
+    if (std::filesystem::is_symlink(target_, error)) {
+        const auto resolved = std::filesystem::weakly_canonical(target_, error);
+        if (!error) {
+            target_ = resolved;
+        }
+    }
+    const std::filesystem::path folder =
+        target_.has_parent_path() ? target_.parent_path() : std::filesystem::path(".");
+    if (!std::filesystem::is_directory(folder, error)) {
+        return Open_status::folder_missing;
+    }
+    struct stat old {};
+    const bool exists = ::stat(target_.c_str(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode)) {
+        return Open_status::target_not_replaceable;
+    }
+    std::string pattern = (folder / ("." + target_.filename().string() + ".saving-XXXXXX")).string();
+    fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd_ < 0) {
+        return exists ? Open_status::target_not_replaceable : Open_status::cannot_create;
+    }
+    temporary_ = pattern;
+    ::fchmod(fd_, exists ? (old.st_mode & 07777) : 0644);
+    return Open_status::ok;
+}
+
+int Replacing_file_writer::write(std::string_view bytes) {
+    if (fd_ < 0) {
+        return EBADF;
+    }
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return errno;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
+
+int Replacing_file_writer::commit() {
+    if (fd_ < 0) {
+        return EBADF;
+    }
+    int error = ::fsync(fd_) == 0 ? 0 : errno;
+    if (::close(fd_) != 0 && error == 0) {
+        error = errno;
+    }
+    fd_ = -1;
+    if (error == 0 && ::rename(temporary_.c_str(), target_.c_str()) != 0) {
+        error = errno;
+    }
+    if (error == 0) {
+        temporary_.clear();
+    }
+    discard();
+    return error;
+}
+
+void Replacing_file_writer::discard() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!temporary_.empty()) {
+        ::unlink(temporary_.c_str());
+        temporary_.clear();
+    }
+}
+
+}  // namespace corvale

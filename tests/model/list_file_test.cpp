@@ -1,0 +1,345 @@
+#include "model/list_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/file_io.h"
+#include "platform/profile.h"
+#include "platform/string_table.h"
+#include "platform/wide_text.h"
+#include "support/scripted_prompter.h"
+
+namespace corvale {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Scripted_prompter;
+
+std::string read_bytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void write_bytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// The sixteen lines of a record with the given header, folder, name and link.
+std::wstring record_text(const std::wstring& header, const std::wstring& folder,
+                         const std::wstring& name, const std::wstring& url,
+                         const std::wstring& display = L"0", const std::wstring& eol = L"\r\n") {
+    const std::wstring lines[] = {header, L"1",  folder, name,       L"desc", url,     L"3",       L"1",
+                                  L"77",  L"1",  L"Finished Downloading File", L"5000000000",
+                                  L"-1",  L"2.5", display,      L"01-02-2024, 03:04:05"};
+    std::wstring text;
+    for (const std::wstring& line : lines) {
+        text += line + eol;
+    }
+    return text;
+}
+
+std::string utf16_file(const std::wstring& text) { return "\xFF\xFE" + to_utf16le(text); }
+
+class ListFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("corvale-list-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::wstring path(const std::string& name) const { return decode_ansi((dir / name).string()); }
+
+    std::vector<std::wstring> names() const {
+        std::vector<std::wstring> result;
+        for (const Download_record& record : list.records()) {
+            result.push_back(record.file_name);
+        }
+        return result;
+    }
+
+    std::vector<fs::path> files_in_dir() const {
+        std::vector<fs::path> files;
+        for (const auto& entry : fs::directory_iterator(dir)) {
+            files.push_back(entry.path().filename());
+        }
+        std::sort(files.begin(), files.end());
+        return files;
+    }
+
+    fs::path dir;
+    Scripted_prompter prompter;
+    Memory_profile profile;
+    Download_list list{prompter, profile};
+    Memory_list_view view;
+};
+
+TEST_F(ListFileTest, EmptyListIsJustTheMark) {
+    ASSERT_TRUE(save_list(list, path("empty.zrv")));
+    EXPECT_EQ(read_bytes(dir / "empty.zrv"), "\xFF\xFE");
+    load_list(list, path("empty.zrv"), false);
+    EXPECT_TRUE(list.records().empty());
+}
+
+TEST_F(ListFileTest, SaveWritesTheLinesAndRoundTrips) {
+    list.add_download(L"ملف 😀.zip", L"line\r\nbreak", view, L"http://rapidshare.com/files/1/a",
+                      L"/home/u/تنزيل");
+    list.add_download(L"b.zip", L"", view, L"http://rapidshare.com/files/2/b", L"/dl");
+    list.add_download(L"c.zip", L"", view, L"http://rapidshare.com/files/3/c", L"/dl");
+    Download_record& first = list.records().front();
+    first.info_known = true;
+    first.file_size = 5000000000;
+    first.downloaded = 4999999999;
+    first.retries = -2;
+    first.spare_number = 65535;
+    first.spare_real = 1234567.0f;
+    first.added_at = L"01-02-2024, 03:04:05";
+
+    ASSERT_TRUE(save_list(list, path("l.zrv")));
+    const std::wstring text = from_utf16le(read_bytes(dir / "l.zrv").substr(2));
+    const std::wstring expected_first =
+        L"----- file 1-----\r\n1\r\n/home/u/تنزيل\r\nملف 😀.zip\r\nline  break\r\n"
+        L"http://rapidshare.com/files/1/a\r\n-2\r\n0\r\n65535\r\n0\r\n\r\n5000000000\r\n"
+        L"4999999999\r\n1.23457e+06\r\n0\r\n01-02-2024, 03:04:05\r\n";
+    EXPECT_EQ(text.substr(0, expected_first.size()), expected_first);
+    EXPECT_NE(text.find(L"----- file 2-----\r\n"), std::wstring::npos);
+    EXPECT_NE(text.find(L"----- file 3-----\r\n"), std::wstring::npos);
+    EXPECT_FALSE(list.modified());
+    EXPECT_EQ(list.list_path(), path("l.zrv"));
+    EXPECT_EQ(profile.read_string(k_settings_section, k_last_list_key, L""), path("l.zrv"));
+
+    load_list(list, path("l.zrv"), false);
+    ASSERT_EQ(list.records().size(), 3u);
+    const Download_record& loaded = list.records().front();
+    EXPECT_EQ(loaded.file_name, L"ملف 😀.zip");
+    EXPECT_EQ(loaded.folder, L"/home/u/تنزيل");
+    EXPECT_EQ(loaded.description, L"line  break");
+    EXPECT_EQ(loaded.file_size, 5000000000u);
+    EXPECT_EQ(loaded.downloaded, 4999999999);
+    EXPECT_EQ(loaded.spare_number, 65535);
+    EXPECT_EQ(loaded.retries, -2);
+    EXPECT_FLOAT_EQ(loaded.spare_real, 1234570.0f);
+    EXPECT_EQ(loaded.download_number, 3) << "numbers continue after the three added";
+    EXPECT_EQ(loaded.display_number, 4);
+}
+
+TEST_F(ListFileTest, ReadsFilesAsTheirBytesSay) {
+    struct Row {
+        std::string bytes;
+        std::vector<std::wstring> names;
+        std::wstring first_folder;
+        const char* why;
+    } rows[] = {
+        {utf16_file(record_text(L"anything at all", L"/d", L"a", L"u1") +
+                    record_text(L"", L"/d", L"b", L"u2", L"7")),
+         {L"a", L"b"}, L"/d", "headers are not looked at"},
+        {utf16_file(record_text(L"h", L"/d", L"a", L"u1") + L"h\r\n1\r\n/d\r\nb\r\n"),
+         {L"a"}, L"/d", "an incomplete trailing record is dropped"},
+        {utf16_file(record_text(L"h", L"/d", L"a", L"u1")).substr(0, 20) , {}, L"",
+         "a file cut inside the first record loads nothing"},
+        {encode_utf8(L"") + "h\r\n1\r\n/d\xE9\r\na\r\n" + std::string("x\r\nu\r\n3\r\n1\r\n0\r\n0\r\n\r\n0\r\n0\r\n0\r\n1\r\n\r\n"),
+         {L"a"}, L"/d\u00E9", "no mark: each byte is the character of its code"},
+        {utf16_file(record_text(L"h", L"/d", L"a", L"u1", L"0", L"\r")), {L""}, L"d",
+         "CR alone: the first character of every following line is lost"},
+        {utf16_file(record_text(L"h", L"/d", L"a", L"u1") + std::wstring(1, L'\0') +
+                    record_text(L"h", L"/d", L"b", L"u2")),
+         {L"a"}, L"/d", "the text ends at its first NUL"},
+        {"\xFF\xFE", {}, L"", "just the mark"},
+        {"", {}, L"", "an empty file"},
+        {"\xFF", {}, L"", "one byte"},
+    };
+    for (const Row& row : rows) {
+        write_bytes(dir / "in.zrv", row.bytes);
+        load_list(list, path("in.zrv"), false);
+        EXPECT_EQ(names(), row.names) << row.why;
+        if (!row.names.empty()) {
+            EXPECT_EQ(list.records().front().folder, row.first_folder) << row.why;
+        }
+        EXPECT_TRUE(prompter.shown().empty()) << row.why;
+    }
+}
+
+TEST_F(ListFileTest, FieldsConvertLikeTheRuntimeParsers) {
+    const std::wstring lines[] = {L"h", L" 2x", L"/d", L"a", L"", L"u", L"-7", L"0", L"65537",
+                                  L"abc", L"", L"99999999999999999999", L"-3", L"bad", L"7", L""};
+    std::wstring text;
+    for (const std::wstring& line : lines) {
+        text += line + L"\r\n";
+    }
+    write_bytes(dir / "f.zrv", utf16_file(text));
+    load_list(list, path("f.zrv"), false);
+    ASSERT_EQ(list.records().size(), 1u);
+    const Download_record& r = list.records().front();
+    EXPECT_TRUE(r.info_known);
+    EXPECT_EQ(r.retries, -7);
+    EXPECT_FALSE(r.resume_supported);
+    EXPECT_EQ(r.spare_number, 1) << "kept to its low 16 bits";
+    EXPECT_FALSE(r.spare_flag);
+    EXPECT_EQ(r.file_size, UINT64_MAX);
+    EXPECT_EQ(r.downloaded, -3);
+    EXPECT_EQ(r.spare_real, 0.0f);
+    EXPECT_EQ(r.display_number, r.download_number + 1) << "line 15 is replaced";
+}
+
+TEST_F(ListFileTest, SizeLimitToTheByte) {
+    std::string at_limit = utf16_file(record_text(L"h", L"/d", L"a", L"u"));
+    at_limit.resize(k_list_file_limit, '\0');  // NUL padding: the text ends before it
+    write_bytes(dir / "limit.zrv", at_limit);
+    load_list(list, path("limit.zrv"), false);
+    EXPECT_EQ(names(), std::vector<std::wstring>{L"a"});
+
+    write_bytes(dir / "over.zrv", at_limit + "x");
+    try {
+        load_list(list, path("over.zrv"), false);
+        FAIL() << "a file over the limit loaded";
+    } catch (const Settings_file_error& error) {
+        EXPECT_EQ(error.message(), L"Error loading list file. List file size is too big.");
+    }
+    EXPECT_TRUE(list.records().empty());
+    EXPECT_EQ(list.list_path(), path("over.zrv"));
+    EXPECT_EQ(profile.read_string(k_settings_section, k_last_list_key, L""), path("over.zrv"));
+}
+
+TEST_F(ListFileTest, LoadFailures) {
+    list.add_download(L"keep", L"", view, L"http://h.com/k", L"/d");
+    list.set_modified(false);
+    try {
+        load_list(list, path("missing.zrv"), true);
+        FAIL();
+    } catch (const Settings_file_error& error) {
+        EXPECT_EQ(error.message(), L"Error Opening Download list");
+    }
+    EXPECT_TRUE(list.modified()) << "merging marks the list modified first";
+    EXPECT_THROW(load_list(list, decode_ansi(dir.string()), false), Settings_file_error);
+    EXPECT_EQ(names(), std::vector<std::wstring>{L"keep"}) << "a failed open changes nothing";
+}
+
+TEST_F(ListFileTest, NumbersContinueAcrossLoadsAndMerges) {
+    write_bytes(dir / "two.zrv", utf16_file(record_text(L"h", L"/d", L"a", L"http://h.com/a") +
+                                            record_text(L"h", L"/d", L"b", L"http://h.com/b")));
+    load_list(list, path("two.zrv"), false);
+    load_list(list, path("two.zrv"), false);
+    EXPECT_EQ(list.records().front().download_number, 2);
+    EXPECT_EQ(list.records().back().display_number, 4);
+
+    list.clear();
+    write_bytes(dir / "one.zrv", utf16_file(record_text(L"h", L"/d", L"x", L"http://h.com/x")));
+    load_list(list, path("one.zrv"), true);
+    load_list(list, path("one.zrv"), true);  // skipped, but uses up number 5
+    load_list(list, path("two.zrv"), true);
+    EXPECT_EQ(list.records().back().download_number, 7);
+}
+
+TEST_F(ListFileTest, MergeAsksOrSkipsDuplicatesWithTheirPrefix) {
+    list.add_download(L"a", L"", view, L"http://h.com/a", L"/d");
+    write_bytes(dir / "m.zrv",
+                utf16_file(record_text(L"h", L"/d", L"a", L"http://h.com/a") +   // same record
+                           record_text(L"h", L"/e", L"n", L"http://h.com/a") +   // link taken
+                           record_text(L"h", L"/D", L"A", L"http://h.com/z") +   // name taken
+                           record_text(L"h", L"/f", L"c", L"http://h.com/c") +   // free
+                           record_text(L"h", L"/f", L"c", L"http://h.com/a")));  // two records
+    prompter.answer(false);
+    load_list(list, path("m.zrv"), true);
+    const std::vector<Scripted_prompter::Shown> expected = {
+        {false, L"/d/a\nhttp://h.com/a\n\n" + load_string(151)},
+        {true, L"/e/n\nhttp://h.com/a\n\n" + load_string(149)},
+        {false, L"/D/A\nhttp://h.com/z\n\n" + load_string(150)},
+        {false, L"/f/c\nhttp://h.com/a\n\n" + load_string(152)},
+    };
+    EXPECT_EQ(prompter.shown(), expected);
+    EXPECT_EQ(names(), (std::vector<std::wstring>{L"a", L"c"}));
+    EXPECT_EQ(list.list_path(), L"") << "merging leaves the list path alone";
+
+    prompter.clear();
+    list.append_rows_after(view, 0);
+    EXPECT_EQ(view.row_count(), 2);
+    load_list(list, path("m.zrv"), true);  // No again for the question
+    EXPECT_EQ(names(), (std::vector<std::wstring>{L"a", L"c"}))
+        << "merging the same file twice skips what the first merge appended";
+}
+
+TEST_F(ListFileTest, SaveFailuresKeepTheOldFileAndState) {
+    list.add_download(L"a", L"", view, L"http://h.com/a", L"/d");
+    ASSERT_TRUE(save_list(list, path("keep.zrv")));
+    const std::string old_bytes = read_bytes(dir / "keep.zrv");
+    for (int i = 0; i < 200; ++i) {
+        list.add_download(L"n" + std::to_wstring(i), std::wstring(200, L'x'), view,
+                          L"http://h.com/n" + std::to_wstring(i), L"/d");
+    }
+
+    // A file-size limit makes every write past 4 KiB fail, even for root.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old_limit{};
+    getrlimit(RLIMIT_FSIZE, &old_limit);
+    rlimit small = old_limit;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const bool saved = save_list(list, path("keep.zrv"));
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+
+    EXPECT_FALSE(saved);
+    EXPECT_TRUE(prompter.shown().empty()) << "a write error shows no message";
+    EXPECT_EQ(read_bytes(dir / "keep.zrv"), old_bytes);
+    EXPECT_EQ(files_in_dir(), std::vector<fs::path>{"keep.zrv"}) << "no temporary file is left";
+    EXPECT_TRUE(list.modified());
+
+    struct Row {
+        std::wstring path;
+        int message;
+    } rows[] = {
+        {path("no-such-folder/l.zrv"), 146},
+        {decode_ansi(dir.string()), 146},  // the path is a folder
+    };
+    for (const Row& row : rows) {
+        prompter.clear();
+        EXPECT_FALSE(save_list(list, row.path));
+        ASSERT_EQ(prompter.shown().size(), 1u);
+        EXPECT_EQ(prompter.shown()[0].text, load_string(row.message));
+        EXPECT_EQ(list.list_path(), path("keep.zrv"));
+        EXPECT_TRUE(list.modified());
+    }
+}
+
+TEST_F(ListFileTest, SaveReplacesThroughALinkAndKeepsPermissions) {
+    ASSERT_TRUE(save_list(list, path("real.zrv")));
+    fs::permissions(dir / "real.zrv", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink(dir / "real.zrv", dir / "link.zrv");
+    list.add_download(L"a", L"", view, L"http://h.com/a", L"/d");
+    ASSERT_TRUE(save_list(list, path("link.zrv")));
+    EXPECT_TRUE(fs::is_symlink(dir / "link.zrv"));
+    EXPECT_GT(fs::file_size(dir / "real.zrv"), 2u);
+    EXPECT_EQ(fs::status(dir / "real.zrv").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST_F(ListFileTest, StartUpLoadsTheLastList) {
+    EXPECT_FALSE(load_last_list(list, view)) << "no last list";
+    list.add_download(L"a", L"", view, L"http://h.com/a", L"/d");
+    ASSERT_TRUE(save_list(list, path("last.zrv")));
+
+    Scripted_prompter fresh_prompter;
+    Download_list fresh(fresh_prompter, profile);
+    Memory_list_view fresh_view;
+    EXPECT_TRUE(load_last_list(fresh, fresh_view));
+    EXPECT_EQ(fresh_view.row_count(), 1);
+    EXPECT_EQ(fresh_view.rows()[0].texts[0], L"1");
+
+    profile.write_string(k_settings_section, k_last_list_key, path("gone.zrv"));
+    Download_list failing(fresh_prompter, profile);
+    EXPECT_FALSE(load_last_list(failing, fresh_view));
+    ASSERT_EQ(fresh_prompter.shown().size(), 1u);
+    EXPECT_EQ(fresh_prompter.shown()[0].text, L"Error Opening Download list");
+}
+
+}  // namespace
+}  // namespace corvale

@@ -1,0 +1,83 @@
+#include "model/row_texts.h"
+
+#include <gtest/gtest.h>
+
+namespace corvale {
+namespace {
+
+TEST(RowTexts, SizeTextBoundaries) {
+    struct Row {
+        std::uint64_t bytes;
+        std::wstring text;
+    } rows[] = {
+        {0, L"0 Bytes"},
+        {512, L"512 Bytes"},
+        {1023, L"1023 Bytes"},
+        {1024, L"1.0 KB"},
+        {1536, L"1.5 KB"},
+        {1048575, L"1024.0 KB"},
+        {1048576, L"1.00 MB"},
+        {3145728, L"3.00 MB"},
+        {4294967295u, L"4096.00 MB"},
+        {5368709120u, L"5120.00 MB"},  // 5 GiB: past 32 bits
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(size_text(row.bytes), row.text) << row.bytes;
+    }
+}
+
+TEST(RowTexts, TimeStampUsesTwelveHourClockWithoutMarker) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    EXPECT_EQ(time_stamp(0), L"01-01-1970, 12:00:00");
+    EXPECT_EQ(time_stamp(1700000000), L"14-11-2023, 10:13:20");  // 22:13:20
+    EXPECT_EQ(time_stamp(1700000000 - 12 * 3600), L"14-11-2023, 10:13:20");
+}
+
+TEST(RowTexts, RowShowsUnknownValuesAsQuestionMarks) {
+    Download_record record;
+    record.display_number = 7;
+    record.file_name = L"a.zip";
+    record.folder = L"/home/u/dl";
+    record.status_text = L"Finished Downloading File";
+    record.resume_supported = true;  // ignored while the info is unknown
+    record.added_at = L"01-02-2024, 03:04:05";
+    record.description = L"desc";
+    record.url = L"http://rapidshare.com/files/123/a.zip";
+    Row_texts texts = row_texts(record);
+    const Row_texts unknown = {L"7",   L"",    L"a.zip", L"Finished Downloading File",
+                               L"/home/u/dl", L"???", L"???", L"",
+                               L"",    L"",    L"???", L"01-02-2024, 03:04:05",
+                               L"desc", L"http://rapidshare.com/files/123/a.zip"};
+    EXPECT_EQ(texts, unknown);
+
+    record.info_known = true;
+    record.downloaded = 1536;
+    record.file_size = 3145728;
+    texts = row_texts(record);
+    EXPECT_EQ(texts[col_progress], L"1.5 KB");
+    EXPECT_EQ(texts[col_size], L"3.00 MB");
+    EXPECT_EQ(texts[col_resume], L"Yes");
+    record.downloaded = -5;
+    EXPECT_EQ(row_texts(record)[col_progress], L"???");
+}
+
+TEST(RowTexts, FullLocalPath) {
+    struct Row {
+        std::wstring folder, path;
+    } rows[] = {
+        {L"/home/u/dl", L"/home/u/dl/a.zip"},
+        {L"/home/u/dl/", L"/home/u/dl/a.zip"},
+        {L"/", L"/a.zip"},
+        {L"", L"a.zip"},
+    };
+    for (const Row& row : rows) {
+        Download_record record;
+        record.folder = row.folder;
+        record.file_name = L"a.zip";
+        EXPECT_EQ(full_local_path(record), row.path);
+    }
+}
+
+}  // namespace
+}  // namespace corvale

@@ -1,0 +1,54 @@
+#pragma once
+
+// A prompter that answers questions from a script and records everything it
+// was shown, in order, for tests to compare.
+
+#include <deque>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "platform/prompter.h"
+#include "platform/wide_text.h"
+
+namespace corvale::testing {
+
+class Scripted_prompter : public Prompter {
+public:
+    struct Shown {
+        bool question;
+        std::wstring text;
+        bool operator==(const Shown&) const = default;
+        friend void PrintTo(const Shown& shown, std::ostream* out) {
+            *out << (shown.question ? "question: " : "message: ") << encode_utf8(shown.text);
+        }
+    };
+
+    explicit Scripted_prompter(std::deque<bool> answers = {}) : answers_(std::move(answers)) {}
+
+    void show_message(const std::wstring& text) override { shown_.push_back({false, text}); }
+
+    // Answers No once the script is used up, and counts that as unexpected.
+    bool ask_yes_no(const std::wstring& text) override {
+        shown_.push_back({true, text});
+        if (answers_.empty()) {
+            ++unscripted_questions_;
+            return false;
+        }
+        const bool answer = answers_.front();
+        answers_.pop_front();
+        return answer;
+    }
+
+    const std::vector<Shown>& shown() const { return shown_; }
+    int unscripted_questions() const { return unscripted_questions_; }
+    void answer(bool yes) { answers_.push_back(yes); }
+    void clear() { shown_.clear(); }
+
+private:
+    std::deque<bool> answers_;
+    std::vector<Shown> shown_;
+    int unscripted_questions_ = 0;
+};
+
+}  // namespace corvale::testing
