@@ -1,10 +1,12 @@
 #include "cli/cli.h"
 
+#include <functional>
 #include <iostream>
-#include <iterator>
+#include <map>
 #include <string_view>
 
 #include "cli/grab_command.h"
+#include "cli/list_commands.h"
 #include "corvale/version.h"
 #include "platform/wide_text.h"
 
@@ -16,17 +18,27 @@ constexpr std::string_view k_usage =
     "usage: corvale-cli COMMAND [OPTIONS]\n"
     "\n"
     "commands:\n"
-    "  grab [--paste] -     read a page (or pasted text with --paste) from standard\n"
-    "                       input and print the file host's links in it, one a line\n"
+    "  grab [--paste] -       read a page (or pasted text with --paste) from standard\n"
+    "                         input and print the file host's links in it, one a line\n"
+    "  list FILE              print the downloads of a list file, one a line\n"
+    "  add FILE --url URL --folder DIR --name NAME [--description TEXT] [--yes|--no]\n"
+    "                         add a download to a list file (created when missing)\n"
+    "  merge FILE OTHER [--yes|--no]\n"
+    "                         merge the list file OTHER into FILE\n"
+    "\n"
+    "Questions are answered by --yes or --no, asked on a terminal, else answered No.\n"
+    "Exit status: 0 done, 1 nothing added (add), 2 failure or bad arguments.\n"
     "\n"
     "options:\n"
-    "  --help               show this text\n"
-    "  --version            show the program's version\n";
+    "  --help                 show this text\n"
+    "  --version              show the program's version\n";
+
+using Command = std::function<int(const std::vector<std::string>&, Cli_streams)>;
 
 }  // namespace
 
 int run_cli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-            std::ostream& err) {
+            std::ostream& err, bool interactive) {
     if (args.empty()) {
         err << k_usage;
         return 2;
@@ -40,12 +52,19 @@ int run_cli(const std::vector<std::string>& args, std::istream& in, std::ostream
         out << "corvale-cli " << encode_utf8(k_file_version) << '\n';
         return 0;
     }
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (command == "grab") {
-        return run_grab(rest, in, out, err);
+    static const std::map<std::string, Command> commands = {
+        {"grab", run_grab},
+        {"list", run_list},
+        {"add", run_add},
+        {"merge", run_merge},
+    };
+    const auto it = commands.find(command);
+    if (it == commands.end()) {
+        err << "corvale-cli: unknown command '" << command << "'\n" << k_usage;
+        return 2;
     }
-    err << "corvale-cli: unknown command '" << command << "'\n" << k_usage;
-    return 2;
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    return it->second(rest, Cli_streams{in, out, err, interactive});
 }
 
 }  // namespace corvale

@@ -9,8 +9,9 @@
 
 namespace corvale {
 
-// `args` excludes the program name. Returns the exit status.
+// `args` excludes the program name; `interactive` says whether standard input
+// is a terminal (questions are then asked there). Returns the exit status.
 int run_cli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-            std::ostream& err);
+            std::ostream& err, bool interactive = false);
 
 }  // namespace corvale

@@ -3,6 +3,7 @@
 #include <iostream>
 #include <iterator>
 
+#include "cli/arguments.h"
 #include "engine/host_config.h"
 #include "platform/wide_text.h"
 #include "tools/link_extraction.h"
@@ -15,24 +16,17 @@ constexpr std::string_view k_grab_usage = "usage: corvale-cli grab [--paste] -\n
 
 }  // namespace
 
-int run_grab(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-             std::ostream& err) {
-    bool paste = false;
-    bool from_stdin = false;
-    for (const std::string& arg : args) {
-        if (arg == "--paste") {
-            paste = true;
-        } else if (arg == "-") {
-            from_stdin = true;
-        } else {
-            err << "corvale-cli grab: unexpected argument '" << arg << "'\n" << k_grab_usage;
-            return 2;
-        }
-    }
-    if (!from_stdin) {
-        err << k_grab_usage;
+int run_grab(const std::vector<std::string>& raw, Cli_streams io) {
+    std::istream& in = io.in;
+    std::ostream& out = io.out;
+    std::ostream& err = io.err;
+    const Arguments args = parse_arguments(raw, {}, {"--paste"});
+    if (!args.error.empty() || args.positional != std::vector<std::string>{"-"}) {
+        err << "corvale-cli grab: " << (args.error.empty() ? "expected '-'" : args.error) << '\n'
+            << k_grab_usage;
         return 2;
     }
+    const bool paste = args.has("--paste");
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     if (in.bad()) {
         err << "corvale-cli grab: standard input cannot be read\n";

@@ -69,12 +69,13 @@ bool Download_list::confirm_addition(const std::wstring& folder, const std::wstr
     if (found.name_free && found.url_free) {
         return true;
     }
-    const Duplicate_messages& ids = mode == Add_mode::adding ? k_adding_messages : k_merging_messages;
+    const Duplicate_messages& ids =
+        mode == Add_mode::adding ? k_adding_messages : k_merging_messages;
     const std::wstring prefix = message_prefix(folder, file_name, url);
     if (found.name_free) {
         return prompter_.ask_yes_no(prefix + load_string(ids.url_taken));
     }
-    const int message = found.url_free     ? ids.name_taken
+    const int message = found.url_free      ? ids.name_taken
                         : found.same_record ? ids.both_same_record
                                             : ids.both_different;
     prompter_.show_message(prefix + load_string(message));

@@ -27,7 +27,7 @@ class Progress_window;
 enum class Add_mode { adding, merging };
 
 class Download_list {
-public:
+  public:
     using Clock = std::function<std::time_t()>;
 
     Download_list(Prompter& prompter, Profile& profile, Clock clock = {});
@@ -94,7 +94,7 @@ public:
     Prompter& prompter() { return prompter_; }
     Profile& profile() { return profile_; }
 
-private:
+  private:
     Download_record& append(Download_record record);
     void renumber_rows(List_view& view);
 

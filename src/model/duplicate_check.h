@@ -25,13 +25,15 @@ struct Duplicate_result {
 // are one host; names of one label or of four and more have no labels at all.
 // A link the URL parser refuses is the same only as an identical text.
 std::wstring link_key(std::wstring_view url);
-inline bool same_link(std::wstring_view a, std::wstring_view b) { return link_key(a) == link_key(b); }
+inline bool same_link(std::wstring_view a, std::wstring_view b) {
+    return link_key(a) == link_key(b);
+}
 
 // Download numbers of the list's records by local file and by link. Records
 // are appended with ever greater numbers, so the smallest number of a key is
 // the first record in list order that has it.
 class Duplicate_index {
-public:
+  public:
     void add(const Download_record& record);
     void remove(const Download_record& record);
     void clear();
@@ -39,7 +41,7 @@ public:
     Duplicate_result check(std::wstring_view url, std::wstring_view file_name,
                            std::wstring_view folder) const;
 
-private:
+  private:
     using Numbers = std::set<std::int32_t>;
     std::unordered_map<std::wstring, Numbers> by_name_;
     std::unordered_map<std::wstring, Numbers> by_link_;

@@ -14,7 +14,9 @@ namespace {
 
 constexpr std::string_view k_mark = "\xFF\xFE";
 
-std::wstring flag(bool value) { return value ? L"1" : L"0"; }
+std::wstring flag(bool value) {
+    return value ? L"1" : L"0";
+}
 
 std::wstring single_line(std::wstring text) {
     for (wchar_t& c : text) {
@@ -57,7 +59,7 @@ std::wstring decode_list_text(std::string_view bytes) {
 // CR; every further line starts two characters after the CR before it (the
 // character after a CR is skipped whatever it is) and ends at the next CR.
 class Record_reader {
-public:
+  public:
     explicit Record_reader(std::wstring_view text) : text_(text) {}
 
     // False when no complete record is left.
@@ -79,7 +81,7 @@ public:
         return true;
     }
 
-private:
+  private:
     std::wstring_view text_;
     std::size_t position_ = 0;
 };

@@ -14,7 +14,7 @@ inline constexpr int k_column_count = 14;
 using Row_texts = std::array<std::wstring, k_column_count>;
 
 class List_view {
-public:
+  public:
     virtual ~List_view() = default;
 
     virtual int row_count() const = 0;
@@ -26,7 +26,7 @@ public:
 
 // A list view without a window: the CLI's, and the one tests look into.
 class Memory_list_view : public List_view {
-public:
+  public:
     struct Row {
         Row_texts texts;
         std::int32_t item_data = 0;
@@ -40,7 +40,7 @@ public:
 
     const std::vector<Row>& rows() const { return rows_; }
 
-private:
+  private:
     std::vector<Row> rows_;
 };
 

@@ -6,7 +6,7 @@ namespace corvale {
 
 // What the download list hands to a download's progress window.
 class Progress_window {
-public:
+  public:
     virtual ~Progress_window() = default;
 
     // The link, the full local path, the size ("???" when unknown) and whether

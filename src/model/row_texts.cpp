@@ -14,8 +14,8 @@ constexpr wchar_t k_path_separator = L'/';
 // Fixed-point text that does not depend on the process locale.
 std::wstring fixed(double value, int decimals) {
     char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                      std::chars_format::fixed, decimals);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
     return std::wstring(buffer, result.ptr);
 }
 

@@ -30,7 +30,9 @@ enum Column : int {
 };
 
 // The string-table id of a column's title.
-inline constexpr int column_title_id(int column) { return 191 + column; }
+inline constexpr int column_title_id(int column) {
+    return 191 + column;
+}
 
 // "512 Bytes", "1.5 KB", "3.00 MB" (in the current language).
 std::wstring size_text(std::uint64_t bytes);

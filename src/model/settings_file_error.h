@@ -7,11 +7,11 @@ namespace corvale {
 // Thrown by value when a list file cannot be loaded; the catcher shows the
 // message and goes on.
 class Settings_file_error {
-public:
+  public:
     explicit Settings_file_error(std::wstring message) : message_(std::move(message)) {}
     std::wstring message() const { return message_; }
 
-private:
+  private:
     std::wstring message_;
 };
 

@@ -14,7 +14,7 @@ namespace {
 
 // Closes a descriptor when it goes out of scope.
 class Fd {
-public:
+  public:
     explicit Fd(int fd) : fd_(fd) {}
     ~Fd() {
         if (fd_ >= 0) {
@@ -25,7 +25,7 @@ public:
     Fd& operator=(const Fd&) = delete;
     int get() const { return fd_; }
 
-private:
+  private:
     int fd_;
 };
 
@@ -73,7 +73,9 @@ Read_result read_whole_file(const std::filesystem::path& path, std::uint64_t max
 Replacing_file_writer::Replacing_file_writer(std::filesystem::path target)
     : target_(std::move(target)) {}
 
-Replacing_file_writer::~Replacing_file_writer() { discard(); }
+Replacing_file_writer::~Replacing_file_writer() {
+    discard();
+}
 
 Replacing_file_writer::Open_status Replacing_file_writer::open() {
     std::error_code error;
@@ -94,7 +96,8 @@ Replacing_file_writer::Open_status Replacing_file_writer::open() {
     if (exists && S_ISDIR(old.st_mode)) {
         return Open_status::target_not_replaceable;
     }
-    std::string pattern = (folder / ("." + target_.filename().string() + ".saving-XXXXXX")).string();
+    std::string pattern =
+        (folder / ("." + target_.filename().string() + ".saving-XXXXXX")).string();
     fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd_ < 0) {
         return exists ? Open_status::target_not_replaceable : Open_status::cannot_create;

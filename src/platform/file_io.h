@@ -29,7 +29,7 @@ Read_result read_whole_file(const std::filesystem::path& path, std::uint64_t max
 // succeeds the old file is untouched; a writer that is not committed removes
 // its temporary file.
 class Replacing_file_writer {
-public:
+  public:
     enum class Open_status { ok, folder_missing, target_not_replaceable, cannot_create };
 
     explicit Replacing_file_writer(std::filesystem::path target);
@@ -42,7 +42,7 @@ public:
     int write(std::string_view bytes);
     int commit();
 
-private:
+  private:
     void discard();
 
     std::filesystem::path target_;

@@ -13,7 +13,7 @@ namespace corvale {
 inline constexpr std::wstring_view k_settings_section = L"settings";
 
 class Profile {
-public:
+  public:
     virtual ~Profile() = default;
 
     virtual int read_int(std::wstring_view section, std::wstring_view key, int fallback) const = 0;
@@ -27,7 +27,7 @@ public:
 // A profile that lives as long as the object: the CLI's, which must not
 // change the desktop program's remembered values.
 class Memory_profile : public Profile {
-public:
+  public:
     int read_int(std::wstring_view section, std::wstring_view key, int fallback) const override;
     void write_int(std::wstring_view section, std::wstring_view key, int value) override;
     std::wstring read_string(std::wstring_view section, std::wstring_view key,
@@ -35,7 +35,7 @@ public:
     void write_string(std::wstring_view section, std::wstring_view key,
                       std::wstring_view value) override;
 
-private:
+  private:
     using Key = std::pair<std::wstring, std::wstring>;
     std::map<Key, std::wstring> values_;
 };

@@ -8,7 +8,7 @@
 namespace corvale {
 
 class Prompter {
-public:
+  public:
     virtual ~Prompter() = default;
 
     // A message with an OK button.

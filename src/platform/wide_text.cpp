@@ -79,10 +79,18 @@ bool equals_ignoring_case_az(std::wstring_view a, std::wstring_view b) {
                       [](wchar_t x, wchar_t y) { return fold_az(x) == fold_az(y); });
 }
 
-int parse_int(std::wstring_view text) { return parse_int_impl<int>(text); }
-int parse_int(std::string_view text) { return parse_int_impl<int>(text); }
-std::int64_t parse_int64(std::wstring_view text) { return parse_int_impl<std::int64_t>(text); }
-std::int64_t parse_int64(std::string_view text) { return parse_int_impl<std::int64_t>(text); }
+int parse_int(std::wstring_view text) {
+    return parse_int_impl<int>(text);
+}
+int parse_int(std::string_view text) {
+    return parse_int_impl<int>(text);
+}
+std::int64_t parse_int64(std::wstring_view text) {
+    return parse_int_impl<std::int64_t>(text);
+}
+std::int64_t parse_int64(std::string_view text) {
+    return parse_int_impl<std::int64_t>(text);
+}
 
 std::uint64_t parse_uint64(std::wstring_view text, int base, std::size_t* consumed) {
     std::size_t i = 0;

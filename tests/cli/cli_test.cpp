@@ -77,7 +77,7 @@ TEST(Cli, UsageErrorsAndInformation) {
         {{"--version"}, 0, "corvale-cli 1.2.0.2", ""},
         {{"--bogus"}, 2, "", "unknown command '--bogus'"},
         {{"grab"}, 2, "", "usage: corvale-cli grab"},
-        {{"grab", "--bogus", "-"}, 2, "", "unexpected argument '--bogus'"},
+        {{"grab", "--bogus", "-"}, 2, "", "unknown option '--bogus'"},
     };
     for (const Row& row : rows) {
         const Cli_run r = run(row.args);

@@ -14,7 +14,7 @@ namespace {
 using testing::Scripted_prompter;
 
 class Recording_window : public Progress_window {
-public:
+  public:
     void set_download_info(const std::wstring& url, const std::wstring& local_path,
                            const std::wstring& size, const std::wstring& resume) override {
         info = {url, local_path, size, resume};
@@ -23,7 +23,7 @@ public:
 };
 
 class DownloadListTest : public ::testing::Test {
-protected:
+  protected:
     Scripted_prompter prompter;
     Memory_profile profile;
     Download_list list{prompter, profile, [] { return std::time_t{0}; }};
@@ -51,8 +51,8 @@ TEST_F(DownloadListTest, NumbersRowsAndDisplayNumbers) {
 
 TEST_F(DownloadListTest, NumbersGrowPastAThousandAndAreNeverReused) {
     for (int i = 0; i < 1200; ++i) {
-        list.add_download(L"f" + std::to_wstring(i), L"", view, L"http://h.com/" + std::to_wstring(i),
-                          L"/dl");
+        list.add_download(L"f" + std::to_wstring(i), L"", view,
+                          L"http://h.com/" + std::to_wstring(i), L"/dl");
     }
     ASSERT_NE(list.find(1100), nullptr);
     EXPECT_EQ(list.find(1100)->file_name, L"f1100");
@@ -74,25 +74,56 @@ TEST_F(DownloadListTest, DuplicateRulesWhenAdding) {
         const char* why;
     } rows[] = {
         {L"/dl", L"http://rapidshare.com/files/3/c", L"c", {}, true, {}, "all free"},
-        {L"/other", L"HTTP://WWW.RapidShare.COM/FILES/1/A", L"new", {true}, true,
+        {L"/other",
+         L"HTTP://WWW.RapidShare.COM/FILES/1/A",
+         L"new",
+         {true},
+         true,
          {{true, L"/other/new\nHTTP://WWW.RapidShare.COM/FILES/1/A\n\n" + load_string(161)}},
          "same link with www and other letter case: asked, Yes adds"},
-        {L"/other", L"http://rapidshare.com/files/1/a", L"new", {false}, false,
+        {L"/other",
+         L"http://rapidshare.com/files/1/a",
+         L"new",
+         {false},
+         false,
          {{true, L"/other/new\nhttp://rapidshare.com/files/1/a\n\n" + load_string(161)}},
          "No adds nothing"},
-        {L"/Dl", L"http://rapidshare.com/files/9/x", L"A", {}, false,
-         {{false, prefix_of_new + load_string(162)}}, "same folder and name, ignoring case"},
-        {L"/dl", L"http://rapidshare.com/files/1/a", L"a", {}, false,
+        {L"/Dl",
+         L"http://rapidshare.com/files/9/x",
+         L"A",
+         {},
+         false,
+         {{false, prefix_of_new + load_string(162)}},
+         "same folder and name, ignoring case"},
+        {L"/dl",
+         L"http://rapidshare.com/files/1/a",
+         L"a",
+         {},
+         false,
          {{false, L"/dl/a\nhttp://rapidshare.com/files/1/a\n\n" + load_string(163)}},
          "name and link of one record"},
-        {L"/dl", L"http://rapidshare.com/files/2/b", L"a", {}, false,
+        {L"/dl",
+         L"http://rapidshare.com/files/2/b",
+         L"a",
+         {},
+         false,
          {{false, L"/dl/a\nhttp://rapidshare.com/files/2/b\n\n" + load_string(164)}},
          "name of one record, link of another"},
-        {L"/dl", L"http://x.rapidshare.com/files/1/a", L"z", {}, true, {},
+        {L"/dl",
+         L"http://x.rapidshare.com/files/1/a",
+         L"z",
+         {},
+         true,
+         {},
          "another first label is another host"},
         {L"/dl", L"http://rapidshare.com:8080/files/1/a", L"z", {}, true, {}, "another port"},
         {L"/dl", L"https://rapidshare.com/files/1/a", L"z", {}, true, {}, "another service"},
-        {L"/dl", L"rapidshare.com/files/5/e", L"z", {}, true, {},
+        {L"/dl",
+         L"rapidshare.com/files/5/e",
+         L"z",
+         {},
+         true,
+         {},
          "unparsable links are not all one link"},
     };
     for (const Row& row : rows) {

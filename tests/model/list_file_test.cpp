@@ -35,9 +35,22 @@ void write_bytes(const fs::path& path, const std::string& bytes) {
 std::wstring record_text(const std::wstring& header, const std::wstring& folder,
                          const std::wstring& name, const std::wstring& url,
                          const std::wstring& display = L"0", const std::wstring& eol = L"\r\n") {
-    const std::wstring lines[] = {header, L"1",  folder, name,       L"desc", url,     L"3",       L"1",
-                                  L"77",  L"1",  L"Finished Downloading File", L"5000000000",
-                                  L"-1",  L"2.5", display,      L"01-02-2024, 03:04:05"};
+    const std::wstring lines[] = {header,
+                                  L"1",
+                                  folder,
+                                  name,
+                                  L"desc",
+                                  url,
+                                  L"3",
+                                  L"1",
+                                  L"77",
+                                  L"1",
+                                  L"Finished Downloading File",
+                                  L"5000000000",
+                                  L"-1",
+                                  L"2.5",
+                                  display,
+                                  L"01-02-2024, 03:04:05"};
     std::wstring text;
     for (const std::wstring& line : lines) {
         text += line + eol;
@@ -45,10 +58,12 @@ std::wstring record_text(const std::wstring& header, const std::wstring& folder,
     return text;
 }
 
-std::string utf16_file(const std::wstring& text) { return "\xFF\xFE" + to_utf16le(text); }
+std::string utf16_file(const std::wstring& text) {
+    return "\xFF\xFE" + to_utf16le(text);
+}
 
 class ListFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = fs::temp_directory_path() /
               ("corvale-list-" + std::to_string(::getpid()) + "-" +
@@ -142,18 +157,31 @@ TEST_F(ListFileTest, ReadsFilesAsTheirBytesSay) {
     } rows[] = {
         {utf16_file(record_text(L"anything at all", L"/d", L"a", L"u1") +
                     record_text(L"", L"/d", L"b", L"u2", L"7")),
-         {L"a", L"b"}, L"/d", "headers are not looked at"},
+         {L"a", L"b"},
+         L"/d",
+         "headers are not looked at"},
         {utf16_file(record_text(L"h", L"/d", L"a", L"u1") + L"h\r\n1\r\n/d\r\nb\r\n"),
-         {L"a"}, L"/d", "an incomplete trailing record is dropped"},
-        {utf16_file(record_text(L"h", L"/d", L"a", L"u1")).substr(0, 20) , {}, L"",
+         {L"a"},
+         L"/d",
+         "an incomplete trailing record is dropped"},
+        {utf16_file(record_text(L"h", L"/d", L"a", L"u1")).substr(0, 20),
+         {},
+         L"",
          "a file cut inside the first record loads nothing"},
-        {encode_utf8(L"") + "h\r\n1\r\n/d\xE9\r\na\r\n" + std::string("x\r\nu\r\n3\r\n1\r\n0\r\n0\r\n\r\n0\r\n0\r\n0\r\n1\r\n\r\n"),
-         {L"a"}, L"/d\u00E9", "no mark: each byte is the character of its code"},
-        {utf16_file(record_text(L"h", L"/d", L"a", L"u1", L"0", L"\r")), {L""}, L"d",
+        {encode_utf8(L"") + "h\r\n1\r\n/d\xE9\r\na\r\n" +
+             std::string("x\r\nu\r\n3\r\n1\r\n0\r\n0\r\n\r\n0\r\n0\r\n0\r\n1\r\n\r\n"),
+         {L"a"},
+         L"/d\u00E9",
+         "no mark: each byte is the character of its code"},
+        {utf16_file(record_text(L"h", L"/d", L"a", L"u1", L"0", L"\r")),
+         {L""},
+         L"d",
          "CR alone: the first character of every following line is lost"},
         {utf16_file(record_text(L"h", L"/d", L"a", L"u1") + std::wstring(1, L'\0') +
                     record_text(L"h", L"/d", L"b", L"u2")),
-         {L"a"}, L"/d", "the text ends at its first NUL"},
+         {L"a"},
+         L"/d",
+         "the text ends at its first NUL"},
         {"\xFF\xFE", {}, L"", "just the mark"},
         {"", {}, L"", "an empty file"},
         {"\xFF", {}, L"", "one byte"},
@@ -170,8 +198,9 @@ TEST_F(ListFileTest, ReadsFilesAsTheirBytesSay) {
 }
 
 TEST_F(ListFileTest, FieldsConvertLikeTheRuntimeParsers) {
-    const std::wstring lines[] = {L"h", L" 2x", L"/d", L"a", L"", L"u", L"-7", L"0", L"65537",
-                                  L"abc", L"", L"99999999999999999999", L"-3", L"bad", L"7", L""};
+    const std::wstring lines[] = {L"h",  L" 2x", L"/d",    L"a",   L"", L"u",
+                                  L"-7", L"0",   L"65537", L"abc", L"", L"99999999999999999999",
+                                  L"-3", L"bad", L"7",     L""};
     std::wstring text;
     for (const std::wstring& line : lines) {
         text += line + L"\r\n";

@@ -45,10 +45,13 @@ TEST(RowTexts, RowShowsUnknownValuesAsQuestionMarks) {
     record.description = L"desc";
     record.url = L"http://rapidshare.com/files/123/a.zip";
     Row_texts texts = row_texts(record);
-    const Row_texts unknown = {L"7",   L"",    L"a.zip", L"Finished Downloading File",
-                               L"/home/u/dl", L"???", L"???", L"",
-                               L"",    L"",    L"???", L"01-02-2024, 03:04:05",
-                               L"desc", L"http://rapidshare.com/files/123/a.zip"};
+    const Row_texts unknown = {L"7",          L"",
+                               L"a.zip",      L"Finished Downloading File",
+                               L"/home/u/dl", L"???",
+                               L"???",        L"",
+                               L"",           L"",
+                               L"???",        L"01-02-2024, 03:04:05",
+                               L"desc",       L"http://rapidshare.com/files/123/a.zip"};
     EXPECT_EQ(texts, unknown);
 
     record.info_known = true;

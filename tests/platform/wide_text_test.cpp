@@ -55,10 +55,8 @@ TEST(WideText, ParseInt64ForByteCounts) {
         std::int64_t out;
     } rows[] = {
         {"5368709120", 5368709120},  // 5 GiB
-        {"-9223372036854775808", INT64_MIN},
-        {"9223372036854775807", INT64_MAX},
-        {"9223372036854775808", INT64_MAX},
-        {"-99999999999999999999", INT64_MIN},
+        {"-9223372036854775808", INT64_MIN}, {"9223372036854775807", INT64_MAX},
+        {"9223372036854775808", INT64_MAX},  {"-99999999999999999999", INT64_MIN},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(parse_int64(row.in), row.out) << row.in;

@@ -14,7 +14,7 @@
 namespace corvale::testing {
 
 class Scripted_prompter : public Prompter {
-public:
+  public:
     struct Shown {
         bool question;
         std::wstring text;
@@ -45,7 +45,7 @@ public:
     void answer(bool yes) { answers_.push_back(yes); }
     void clear() { shown_.clear(); }
 
-private:
+  private:
     std::deque<bool> answers_;
     std::vector<Shown> shown_;
     int unscripted_questions_ = 0;

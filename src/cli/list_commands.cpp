@@ -1,0 +1,157 @@
+#include "cli/list_commands.h"
+
+#include <filesystem>
+#include <iostream>
+
+#include "cli/arguments.h"
+#include "cli/terminal_prompter.h"
+#include "model/list_file.h"
+#include "platform/file_io.h"
+#include "platform/profile.h"
+#include "platform/wide_text.h"
+
+namespace corvale {
+
+namespace {
+
+// Exit statuses: 0 done, 1 nothing added (a duplicate, or No), 2 failure.
+constexpr int k_not_added = 1;
+constexpr int k_failed = 2;
+
+// A list as the program keeps one, without windows and without touching the
+// desktop program's profile.
+struct Cli_list {
+    Cli_list(Cli_streams io, Terminal_prompter::Answer answer)
+        : prompter(io.in, io.err, answer, io.interactive), list(prompter, profile) {}
+
+    Terminal_prompter prompter;
+    Memory_profile profile;
+    Download_list list;
+    Memory_list_view view;
+};
+
+Terminal_prompter::Answer answer_of(const Arguments& args) {
+    if (args.has("--yes")) {
+        return Terminal_prompter::Answer::yes;
+    }
+    return args.has("--no") ? Terminal_prompter::Answer::no : Terminal_prompter::Answer::ask;
+}
+
+bool usage_error(const Arguments& args, std::size_t positional, const char* usage,
+                 std::ostream& err) {
+    std::string problem = args.error;
+    if (problem.empty() && args.positional.size() != positional) {
+        problem = "wrong number of arguments";
+    }
+    if (problem.empty() && args.has("--yes") && args.has("--no")) {
+        problem = "--yes and --no exclude each other";
+    }
+    if (problem.empty()) {
+        return false;
+    }
+    err << "corvale-cli: " << problem << "\nusage: " << usage << '\n';
+    return true;
+}
+
+// Loads `path` into the list; a file that does not exist is an empty list.
+bool load_existing(Download_list& list, const std::wstring& path, std::ostream& err) {
+    std::error_code ignored;
+    if (!std::filesystem::exists(to_path(path), ignored)) {
+        return true;
+    }
+    try {
+        load_list(list, path, false);
+        return true;
+    } catch (const Settings_file_error& error) {
+        err << encode_utf8(error.message()) << std::endl;
+        return false;
+    }
+}
+
+bool save(Download_list& list, const std::wstring& path, std::ostream& err) {
+    if (save_list(list, path)) {
+        return true;
+    }
+    err << "corvale-cli: the list was not saved to " << encode_utf8(path) << std::endl;
+    return false;
+}
+
+}  // namespace
+
+int run_list(const std::vector<std::string>& raw, Cli_streams io) {
+    const Arguments args = parse_arguments(raw, {}, {});
+    if (usage_error(args, 1, "corvale-cli list FILE", io.err)) {
+        return k_failed;
+    }
+    Cli_list cli(io, Terminal_prompter::Answer::no);
+    try {
+        load_list(cli.list, decode_ansi(args.positional[0]), false);
+    } catch (const Settings_file_error& error) {
+        io.err << encode_utf8(error.message()) << std::endl;
+        return k_failed;
+    }
+    std::string printed;
+    int position = 0;
+    for (const Download_record& record : cli.list.records()) {
+        const auto lines = record_lines(record, ++position);
+        printed += std::to_string(record.download_number);
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            printed += '\t';
+            printed += encode_utf8(lines[i]);
+        }
+        printed += '\n';
+    }
+    io.out << printed << std::flush;
+    return io.out ? 0 : k_failed;
+}
+
+int run_add(const std::vector<std::string>& raw, Cli_streams io) {
+    const char* usage =
+        "corvale-cli add FILE --url URL --folder DIR --name NAME [--description TEXT] "
+        "[--yes|--no]";
+    const Arguments args =
+        parse_arguments(raw, {"--url", "--folder", "--name", "--description"}, {"--yes", "--no"});
+    if (usage_error(args, 1, usage, io.err)) {
+        return k_failed;
+    }
+    const auto url = args.value("--url");
+    const auto folder = args.value("--folder");
+    const auto name = args.value("--name");
+    if (!url || !folder || !name) {
+        io.err << "corvale-cli: --url, --folder and --name are needed\nusage: " << usage << '\n';
+        return k_failed;
+    }
+    Cli_list cli(io, answer_of(args));
+    const std::wstring path = decode_ansi(args.positional[0]);
+    if (!load_existing(cli.list, path, io.err)) {
+        return k_failed;
+    }
+    const bool added = cli.list.add_download_with_check(
+        decode_ansi(*folder), decode_ansi(*url), decode_ansi(*name),
+        decode_ansi(args.value("--description").value_or("")), cli.view);
+    if (!added) {
+        return k_not_added;
+    }
+    return save(cli.list, path, io.err) ? 0 : k_failed;
+}
+
+int run_merge(const std::vector<std::string>& raw, Cli_streams io) {
+    const Arguments args = parse_arguments(raw, {}, {"--yes", "--no"});
+    if (usage_error(args, 2, "corvale-cli merge FILE OTHER [--yes|--no]", io.err)) {
+        return k_failed;
+    }
+    Cli_list cli(io, answer_of(args));
+    const std::wstring path = decode_ansi(args.positional[0]);
+    if (!load_existing(cli.list, path, io.err)) {
+        return k_failed;
+    }
+    try {
+        load_list(cli.list, decode_ansi(args.positional[1]), true);
+    } catch (const Settings_file_error& error) {
+        io.err << encode_utf8(error.message()) << std::endl;
+        return k_failed;
+    }
+    return save(cli.list, path, io.err) ? 0 : k_failed;
+}
+
+}  // namespace corvale

@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/cli.h"
+#include "platform/string_table.h"
+#include "platform/wide_text.h"
+
+namespace corvale {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int status;
+    std::string out, err;
+};
+
+class ListCommandsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("corvale-cli-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        list = (dir / "list.zrv").string();
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    Result run(std::vector<std::string> args, const std::string& input = "",
+               bool interactive = false) {
+        std::istringstream in(input);
+        std::ostringstream out, err;
+        const int status = run_cli(args, in, out, err, interactive);
+        return {status, out.str(), err.str()};
+    }
+
+    Result add(const std::string& url, const std::string& folder, const std::string& name,
+               std::vector<std::string> extra = {}) {
+        std::vector<std::string> args = {"add",      list,   "--url",  url,
+                                         "--folder", folder, "--name", name};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return run(args);
+    }
+
+    // The texts of each listed record without its last (time-stamp) field.
+    std::vector<std::string> listed() {
+        const Result r = run({"list", list});
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::vector<std::string> lines;
+        std::istringstream in(r.out);
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(line.substr(0, line.rfind('\t')));
+        }
+        return lines;
+    }
+
+    fs::path dir;
+    std::string list;
+};
+
+std::string text(int id) {
+    return encode_utf8(load_string(id));
+}
+
+TEST_F(ListCommandsTest, AddCreatesTheListAndListPrintsSavedLines) {
+    const Result r =
+        add("http://rapidshare.com/files/1/a.zip", "/dl", "a.zip", {"--description", "وصف"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(listed(),
+              std::vector<std::string>{
+                  "0\t0\t/dl\ta.zip\t\xD9\x88\xD8\xB5\xD9\x81\thttp://rapidshare.com/files/1/"
+                  "a.zip\t0\t0\t0\t0\t\t0\t0\t0\t1"});
+}
+
+TEST_F(ListCommandsTest, AddAppliesTheDuplicateRules) {
+    ASSERT_EQ(add("http://rapidshare.com/files/1/a", "/dl", "a").status, 0);
+    struct Row {
+        std::string url, folder, name;
+        std::vector<std::string> extra;
+        int status;
+        std::string err;
+        std::size_t records;
+    } rows[] = {
+        {"http://www.rapidshare.com/files/1/a",
+         "/other",
+         "x",
+         {"--no"},
+         1,
+         "/other/x\nhttp://www.rapidshare.com/files/1/a\n\n" + text(161) + "\n",
+         1},
+        {"http://www.rapidshare.com/files/1/a",
+         "/other",
+         "x",
+         {},
+         1,
+         "/other/x\nhttp://www.rapidshare.com/files/1/a\n\n" + text(161) + "\n",
+         1},
+        {"http://rapidshare.com/files/2/b",
+         "/DL",
+         "A",
+         {},
+         1,
+         "/DL/A\nhttp://rapidshare.com/files/2/b\n\n" + text(162) + "\n",
+         1},
+        {"http://rapidshare.com/files/1/a",
+         "/dl",
+         "a",
+         {"--yes"},
+         1,
+         "/dl/a\nhttp://rapidshare.com/files/1/a\n\n" + text(163) + "\n",
+         1},
+        {"http://www.rapidshare.com/files/1/a",
+         "/other",
+         "x",
+         {"--yes"},
+         0,
+         "/other/x\nhttp://www.rapidshare.com/files/1/a\n\n" + text(161) + "\n",
+         2},
+    };
+    for (const Row& row : rows) {
+        const Result r = add(row.url, row.folder, row.name, row.extra);
+        EXPECT_EQ(r.status, row.status) << row.err;
+        EXPECT_EQ(r.err, row.err);
+        EXPECT_EQ(listed().size(), row.records) << row.err;
+    }
+}
+
+TEST_F(ListCommandsTest, QuestionIsAskedOnATerminal) {
+    ASSERT_EQ(add("http://rapidshare.com/files/1/a", "/dl", "a").status, 0);
+    const Result r = run(
+        {"add", list, "--url", "http://rapidshare.com/files/1/a", "--folder", "/o", "--name", "b"},
+        "y\n", true);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("[y/N] "), std::string::npos);
+    EXPECT_EQ(listed().size(), 2u);
+}
+
+TEST_F(ListCommandsTest, MergePrintsMessagesInOrderAndSaves) {
+    ASSERT_EQ(add("http://h.com/a", "/d", "a").status, 0);
+    const std::string saved_list = list;
+    list = (dir / "other.zrv").string();
+    ASSERT_EQ(add("http://h.com/a", "/d", "a").status, 0);             // same record
+    ASSERT_EQ(add("http://h.com/a", "/e", "n", {"--yes"}).status, 0);  // link taken
+    ASSERT_EQ(add("http://h.com/c", "/f", "c").status, 0);             // free
+    const std::string other = list;
+    list = saved_list;
+
+    const Result r = run({"merge", list, other, "--no"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "/d/a\nhttp://h.com/a\n\n" + text(151) + "\n" + "/e/n\nhttp://h.com/a\n\n" +
+                         text(149) + "\n");
+    const auto records = listed();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].substr(0, 9), "1\t0\t/f\tc\t");
+
+    const Result again = run({"merge", list, other, "--yes"});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_EQ(listed().size(), 3u) << "Yes takes the record whose link is taken";
+}
+
+TEST_F(ListCommandsTest, Failures) {
+    std::ofstream(dir / "big.zrv", std::ios::binary) << std::string(10485761, 'x');
+    struct Row {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    } rows[] = {
+        {{"list", (dir / "missing.zrv").string()}, 2, text(148) + "\n"},
+        {{"list", (dir / "big.zrv").string()}, 2, text(238) + "\n"},
+        {{"merge", list, (dir / "missing.zrv").string()}, 2, text(148) + "\n"},
+        {{"add", (dir / "big.zrv").string(), "--url", "u", "--folder", "f", "--name", "n"},
+         2,
+         text(238) + "\n"},
+        {{"add", (dir / "nofolder" / "l.zrv").string(), "--url", "u", "--folder", "f", "--name",
+          "n"},
+         2,
+         text(146) + "\ncorvale-cli: the list was not saved to " +
+             (dir / "nofolder" / "l.zrv").string() + "\n"},
+        {{"add", list, "--url", "u"},
+         2,
+         "corvale-cli: --url, --folder and --name are needed\nusage: corvale-cli add FILE --url "
+         "URL "
+         "--folder DIR --name NAME [--description TEXT] [--yes|--no]\n"},
+        {{"list"}, 2, "corvale-cli: wrong number of arguments\nusage: corvale-cli list FILE\n"},
+        {{"merge", "a", "b", "--yes", "--no"},
+         2,
+         "corvale-cli: --yes and --no exclude each other\nusage: corvale-cli merge FILE OTHER "
+         "[--yes|--no]\n"},
+        {{"add", list, "--url"},
+         2,
+         "corvale-cli: option --url needs a value\nusage: corvale-cli add FILE --url URL --folder "
+         "DIR --name NAME [--description TEXT] [--yes|--no]\n"},
+    };
+    for (const Row& row : rows) {
+        const Result r = run(row.args);
+        EXPECT_EQ(r.status, row.status) << row.err;
+        EXPECT_EQ(r.err, row.err);
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_FALSE(fs::exists(list)) << "nothing was saved";
+}
+
+}  // namespace
+}  // namespace corvale
