@@ -1,0 +1,363 @@
+#include "platform/http.h"
+
+#include <arpa/inet.h>
+#include <curl/curl.h>
+#include <sys/socket.h>
+
+#include <cstring>
+#include <mutex>
+
+#include "platform/wide_text.h"
+
+namespace corvale {
+
+namespace {
+
+constexpr long k_connect_timeout_s = 30;
+constexpr long k_stall_timeout_s = 60;
+constexpr long k_max_redirects = 10;
+constexpr int k_poll_ms = 100;
+constexpr long k_receive_buffer = 128 * 1024;
+// Past this many unread bytes the transfer pauses until the reader catches up.
+constexpr std::size_t k_spill_limit = 2 * k_receive_buffer;
+
+void global_init() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+bool is_redirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+std::string trim(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    const std::size_t last = text.find_last_not_of(" \t\r\n");
+    return first == std::string_view::npos ? std::string()
+                                           : std::string(text.substr(first, last - first + 1));
+}
+
+bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (fold_az(text[i]) != fold_az(prefix[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The host part of a URL, for the resolving event after a redirect.
+std::string host_of(const std::string& url) {
+    CURLU* handle = curl_url();
+    std::string host;
+    char* part = nullptr;
+    if (curl_url_set(handle, CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK &&
+        curl_url_get(handle, CURLUPART_HOST, &part, 0) == CURLUE_OK) {
+        host = part;
+    }
+    curl_free(part);
+    curl_url_cleanup(handle);
+    return host;
+}
+
+// The URL curl is given: spaces and bytes beyond ASCII in the path and query
+// are percent-encoded by curl's own URL parser; existing escapes stay.
+std::optional<std::string> make_url(const Http_target& target) {
+    const char* scheme = target.service == Service_type::https ? "https://" : "http://";
+    const std::string text = scheme + encode_utf8(target.server) + ":" +
+                             std::to_string(target.port) + encode_utf8(target.object);
+    CURLU* handle = curl_url();
+    std::optional<std::string> url;
+    char* full = nullptr;
+    if (curl_url_set(handle, CURLUPART_URL, text.c_str(), CURLU_URLENCODE | CURLU_ALLOW_SPACE) ==
+            CURLUE_OK &&
+        curl_url_get(handle, CURLUPART_URL, &full, 0) == CURLUE_OK) {
+        url = full;
+    }
+    curl_free(full);
+    curl_url_cleanup(handle);
+    return url;
+}
+
+}  // namespace
+
+// libcurl's callbacks, with the exact signatures it calls them with.
+struct Http_callbacks {
+    static std::size_t on_header(char* data, std::size_t size, std::size_t count, void* self);
+    static std::size_t on_body(char* data, std::size_t size, std::size_t count, void* self);
+    static int on_resolver_start(void* resolver, void* reserved, void* self);
+    static curl_socket_t on_open_socket(void* self, curlsocktype purpose, curl_sockaddr* address);
+    static int on_prerequest(void* self, char* primary_ip, char* local_ip, int primary_port,
+                             int local_port);
+};
+
+Http_session::Http_session(std::string user_agent, const Stop_event& stop)
+    : user_agent_(std::move(user_agent)), stop_(stop) {
+    global_init();
+    multi_ = curl_multi_init();
+}
+
+Http_session::~Http_session() {
+    if (multi_ != nullptr) {
+        curl_multi_cleanup(multi_);
+    }
+}
+
+Http_request::Http_request(Http_session& session, const Http_target& target)
+    : session_(session), host_(encode_utf8(target.server)) {
+    if (!session.is_open()) {
+        open_error_ = CURLE_FAILED_INIT;
+        return;
+    }
+    if (target.service != Service_type::http && target.service != Service_type::https) {
+        open_error_ = CURLE_UNSUPPORTED_PROTOCOL;
+        return;
+    }
+    const auto url = make_url(target);
+    if (!url) {
+        open_error_ = CURLE_URL_MALFORMAT;
+        return;
+    }
+    url_ = *url;
+    easy_ = curl_easy_init();
+    if (easy_ == nullptr) {
+        open_error_ = CURLE_FAILED_INIT;
+        return;
+    }
+    curl_slist* headers = nullptr;
+    headers = curl_slist_append(headers, "Accept: */*");
+    headers = curl_slist_append(headers, "Cache-Control: no-cache");
+    headers = curl_slist_append(headers, "Pragma: no-cache");
+    headers_ = headers;
+
+    curl_easy_setopt(easy_, CURLOPT_URL, url_.c_str());
+    curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(easy_, CURLOPT_USERAGENT, session.user_agent_.c_str());
+    curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, k_max_redirects);
+    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT, k_connect_timeout_s);
+    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, k_stall_timeout_s);
+    curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, k_receive_buffer);
+    curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &Http_callbacks::on_header);
+    curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &Http_callbacks::on_body);
+    curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy_, CURLOPT_RESOLVER_START_FUNCTION, &Http_callbacks::on_resolver_start);
+    curl_easy_setopt(easy_, CURLOPT_RESOLVER_START_DATA, this);
+    curl_easy_setopt(easy_, CURLOPT_OPENSOCKETFUNCTION, &Http_callbacks::on_open_socket);
+    curl_easy_setopt(easy_, CURLOPT_OPENSOCKETDATA, this);
+    curl_easy_setopt(easy_, CURLOPT_PREREQFUNCTION, &Http_callbacks::on_prerequest);
+    curl_easy_setopt(easy_, CURLOPT_PREREQDATA, this);
+}
+
+Http_request::~Http_request() {
+    detach();
+    if (easy_ != nullptr) {
+        curl_easy_cleanup(easy_);
+    }
+    curl_slist_free_all(static_cast<curl_slist*>(headers_));
+}
+
+void Http_request::detach() {
+    if (attached_) {
+        curl_multi_remove_handle(session_.multi_, easy_);
+        attached_ = false;
+    }
+}
+
+void Http_request::reset_response() {
+    finished_ = false;
+    result_ = 0;
+    headers_done_ = false;
+    paused_ = false;
+    status_ = 0;
+    block_status_ = 0;
+    block_location_.clear();
+    redirects_ = 0;
+    spill_.clear();
+    spill_begin_ = 0;
+}
+
+int Http_request::send() {
+    if (open_error_ != 0) {
+        return open_error_;
+    }
+    detach();
+    reset_response();
+    if (curl_multi_add_handle(session_.multi_, easy_) != CURLM_OK) {
+        return CURLE_FAILED_INIT;
+    }
+    attached_ = true;
+    const int result = drive([this] { return headers_done_ || finished_; });
+    if (result != 0) {
+        return result;
+    }
+    if (!headers_done_) {
+        return result_ != 0 ? result_ : CURLE_GOT_NOTHING;
+    }
+    return 0;
+}
+
+std::optional<std::uint64_t> Http_request::content_length() const {
+    curl_off_t length = -1;
+    if (easy_ == nullptr ||
+        curl_easy_getinfo(easy_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK ||
+        length < 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(length);
+}
+
+Http_request::Read_result Http_request::read(char* buffer, std::size_t size) {
+    if (!attached_ && !finished_) {
+        return {0, CURLE_FAILED_INIT};
+    }
+    if (spill_begin_ == spill_.size() && !finished_) {
+        if (paused_) {
+            paused_ = false;
+            curl_easy_pause(easy_, CURLPAUSE_CONT);  // may hand over data at once
+        }
+        const int result = drive([this] { return spill_begin_ < spill_.size() || finished_; });
+        if (result != 0) {
+            return {0, result};
+        }
+    }
+    const std::size_t available = spill_.size() - spill_begin_;
+    if (available == 0) {
+        return {0, result_};
+    }
+    const std::size_t count = std::min(size, available);
+    std::memcpy(buffer, spill_.data() + spill_begin_, count);
+    spill_begin_ += count;
+    return {count, 0};
+}
+
+int Http_request::drive(const std::function<bool()>& done) {
+    while (!done()) {
+        if (session_.stop_.is_set()) {
+            return k_http_stopped;
+        }
+        int running = 0;
+        if (curl_multi_perform(session_.multi_, &running) != CURLM_OK) {
+            return CURLE_FAILED_INIT;
+        }
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(session_.multi_, &queued)) {
+            if (message->msg == CURLMSG_DONE && message->easy_handle == easy_) {
+                finished_ = true;
+                result_ = message->data.result;
+            }
+        }
+        if (done()) {
+            break;
+        }
+        if (curl_multi_poll(session_.multi_, nullptr, 0, k_poll_ms, nullptr) != CURLM_OK) {
+            return CURLE_FAILED_INIT;
+        }
+    }
+    return 0;
+}
+
+void Http_request::event(Http_event kind, const std::string& info) {
+    if (session_.handler_) {
+        session_.handler_(kind, decode_ansi(info));
+    }
+}
+
+std::size_t Http_callbacks::on_header(char* data, std::size_t size, std::size_t count, void* self) {
+    auto* request = static_cast<Http_request*>(self);
+    const std::string_view line(data, size * count);
+    if (line.starts_with("HTTP/")) {
+        const std::size_t blank = line.find(' ');
+        request->block_status_ =
+            blank == std::string_view::npos ? 0 : parse_int(line.substr(blank + 1));
+        request->block_location_.clear();
+    } else if (starts_with_ignoring_case(line, "location:")) {
+        request->block_location_ = trim(line.substr(9));
+    } else if (trim(line).empty()) {
+        const int status = request->block_status_;
+        if (status >= 100 && status < 200) {
+            return line.size();  // an interim response; the real one follows
+        }
+        if (is_redirect(status) && !request->block_location_.empty() &&
+            request->redirects_ < k_max_redirects) {
+            ++request->redirects_;
+            char* next = nullptr;
+            // curl resolves a relative Location against the current URL.
+            std::string target = request->block_location_;
+            CURLU* handle = curl_url();
+            char* current = nullptr;
+            curl_easy_getinfo(request->easy_, CURLINFO_EFFECTIVE_URL, &current);
+            if (current != nullptr &&
+                curl_url_set(handle, CURLUPART_URL, current, 0) == CURLUE_OK &&
+                curl_url_set(handle, CURLUPART_URL, target.c_str(), CURLU_NON_SUPPORT_SCHEME) ==
+                    CURLUE_OK &&
+                curl_url_get(handle, CURLUPART_URL, &next, 0) == CURLUE_OK) {
+                target = next;
+            }
+            curl_free(next);
+            curl_url_cleanup(handle);
+            request->host_ = host_of(target);
+            request->event(Http_event::redirect, target);
+            return line.size();
+        }
+        request->status_ = status;
+        request->headers_done_ = true;
+    }
+    return line.size();
+}
+
+std::size_t Http_callbacks::on_body(char* data, std::size_t size, std::size_t count, void* self) {
+    auto* request = static_cast<Http_request*>(self);
+    const std::size_t bytes = size * count;
+    if (request->spill_begin_ == request->spill_.size()) {
+        request->spill_.clear();
+        request->spill_begin_ = 0;
+    }
+    if (request->spill_.size() - request->spill_begin_ >= k_spill_limit) {
+        request->paused_ = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
+    request->spill_.insert(request->spill_.end(), data, data + bytes);
+    return bytes;
+}
+
+int Http_callbacks::on_resolver_start(void*, void*, void* self) {
+    auto* request = static_cast<Http_request*>(self);
+    request->event(Http_event::resolving_name, request->host_);
+    return 0;
+}
+
+curl_socket_t Http_callbacks::on_open_socket(void* self, curlsocktype, curl_sockaddr* address) {
+    auto* request = static_cast<Http_request*>(self);
+    char text[INET6_ADDRSTRLEN] = "";
+    if (address->family == AF_INET) {
+        inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(&address->addr)->sin_addr, text,
+                  sizeof text);
+    } else if (address->family == AF_INET6) {
+        inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(&address->addr)->sin6_addr, text,
+                  sizeof text);
+    }
+    request->event(Http_event::name_resolved, text);
+    request->event(Http_event::connecting, text);
+    request->new_socket_ = true;
+    return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+}
+
+int Http_callbacks::on_prerequest(void* self, char* primary_ip, char*, int, int) {
+    auto* request = static_cast<Http_request*>(self);
+    if (request->new_socket_) {
+        request->new_socket_ = false;
+        request->event(Http_event::connected, primary_ip != nullptr ? primary_ip : "");
+    }
+    return CURL_PREREQFUNC_OK;
+}
+
+}  // namespace corvale

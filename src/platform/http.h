@@ -1,0 +1,110 @@
+#pragma once
+
+// Pull-style HTTP over libcurl: a session (user agent, events, a connection
+// cache), and requests that are sent, asked for their status and length, and
+// read piece by piece at the reader's pace. Everything runs on the thread that
+// calls it; every wait ends within about 100 ms of the session's stop event.
+//
+// Limits: connecting gives up after 30 s; a transfer that receives nothing for
+// 60 s fails; at most 10 redirects are followed, and only to http and https.
+// The standard proxy variables (http_proxy, https_proxy, no_proxy) are used.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/stop_event.h"
+#include "platform/url.h"
+
+namespace corvale {
+
+enum class Http_event { resolving_name, name_resolved, connecting, connected, redirect };
+// Called on the thread that drives the request. `info`: the host being
+// resolved, the address found or connected to, or the new URL.
+using Http_event_handler = std::function<void(Http_event, const std::wstring& info)>;
+
+// Result codes: 0, a libcurl error code, or this when the stop event ended
+// the wait.
+inline constexpr int k_http_stopped = -1;
+
+class Http_session {
+public:
+    Http_session(std::string user_agent, const Stop_event& stop);
+    ~Http_session();
+    Http_session(const Http_session&) = delete;
+    Http_session& operator=(const Http_session&) = delete;
+
+    bool is_open() const { return multi_ != nullptr; }
+    void set_event_handler(Http_event_handler handler) { handler_ = std::move(handler); }
+
+private:
+    friend class Http_request;
+    void* multi_ = nullptr;  // the connection cache of the session
+    std::string user_agent_;
+    const Stop_event& stop_;
+    Http_event_handler handler_;
+};
+
+struct Http_target {
+    Service_type service = Service_type::http;
+    std::wstring server;
+    std::uint16_t port = 80;
+    std::wstring object = L"/";
+};
+
+// One GET request with "Accept: */*" that bypasses caches.
+class Http_request {
+public:
+    Http_request(Http_session& session, const Http_target& target);
+    ~Http_request();
+    Http_request(const Http_request&) = delete;
+    Http_request& operator=(const Http_request&) = delete;
+
+    // 0 when the request could be made (a scheme other than http or https,
+    // or a URL curl refuses, cannot).
+    int open_error() const { return open_error_; }
+    // Sends the request (again, when called again) and waits for the
+    // response's status line and headers.
+    int send();
+    int status() const { return status_; }
+    std::optional<std::uint64_t> content_length() const;
+
+    struct Read_result {
+        std::size_t count = 0;  // 0 with error 0: the body has ended
+        int error = 0;
+    };
+    // Waits for at least one byte of the body, then gives up to `size` bytes.
+    Read_result read(char* buffer, std::size_t size);
+
+private:
+    friend struct Http_callbacks;
+
+    int drive(const std::function<bool()>& done);
+    void event(Http_event event, const std::string& info);
+    void detach();
+    void reset_response();
+
+    Http_session& session_;
+    void* easy_ = nullptr;
+    void* headers_ = nullptr;
+    std::string url_;
+    std::string host_;
+    int open_error_ = 0;
+    bool attached_ = false;
+    bool finished_ = false;
+    int result_ = 0;
+    bool headers_done_ = false;
+    bool paused_ = false;
+    bool new_socket_ = false;
+    int status_ = 0;
+    int block_status_ = 0;
+    std::string block_location_;
+    int redirects_ = 0;
+    std::vector<char> spill_;
+    std::size_t spill_begin_ = 0;
+};
+
+}  // namespace corvale
