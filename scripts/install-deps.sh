@@ -3,7 +3,8 @@
 # is missing. Runs apt-get as root, or through sudo when that is available.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+          libcurl4-openssl-dev libcpp-httplib-dev)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -11,7 +11,7 @@
 namespace corvale {
 
 class Gated_thread {
-public:
+  public:
     Gated_thread() = default;
     ~Gated_thread() { join(); }
     Gated_thread(const Gated_thread&) = delete;
@@ -27,7 +27,7 @@ public:
     void join();
     bool exists() const { return thread_.joinable(); }
 
-private:
+  private:
     std::thread thread_;
     std::mutex mutex_;
     std::condition_variable gate_changed_;

@@ -31,7 +31,7 @@ using Http_event_handler = std::function<void(Http_event, const std::wstring& in
 inline constexpr int k_http_stopped = -1;
 
 class Http_session {
-public:
+  public:
     Http_session(std::string user_agent, const Stop_event& stop);
     ~Http_session();
     Http_session(const Http_session&) = delete;
@@ -40,7 +40,7 @@ public:
     bool is_open() const { return multi_ != nullptr; }
     void set_event_handler(Http_event_handler handler) { handler_ = std::move(handler); }
 
-private:
+  private:
     friend class Http_request;
     void* multi_ = nullptr;  // the connection cache of the session
     std::string user_agent_;
@@ -57,7 +57,7 @@ struct Http_target {
 
 // One GET request with "Accept: */*" that bypasses caches.
 class Http_request {
-public:
+  public:
     Http_request(Http_session& session, const Http_target& target);
     ~Http_request();
     Http_request(const Http_request&) = delete;
@@ -79,7 +79,7 @@ public:
     // Waits for at least one byte of the body, then gives up to `size` bytes.
     Read_result read(char* buffer, std::size_t size);
 
-private:
+  private:
     friend struct Http_callbacks;
 
     int drive(const std::function<bool()>& done);

@@ -10,7 +10,7 @@
 namespace corvale {
 
 class Output_file {
-public:
+  public:
     Output_file() = default;
     ~Output_file() { close(); }
     Output_file(const Output_file&) = delete;
@@ -27,7 +27,7 @@ public:
     std::uint64_t length() const;
     void close();
 
-private:
+  private:
     int fd_ = -1;
 };
 

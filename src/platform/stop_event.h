@@ -11,7 +11,7 @@
 namespace corvale {
 
 class Stop_event {
-public:
+  public:
     // May be called from any thread.
     void set();
     void reset();
@@ -19,7 +19,7 @@ public:
     // Waits up to `timeout`; true when the event is or becomes set.
     bool wait_for(std::chrono::milliseconds timeout) const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     std::atomic<bool> set_{false};

@@ -1,0 +1,266 @@
+#include "engine/download_worker.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/url.h"
+
+namespace corvale {
+
+namespace {
+
+constexpr const char* k_user_agent =
+    "Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 6.1; Trident/4.0)";
+// One buffer holds the API reply, then file data waiting to be written.
+constexpr std::size_t k_transfer_buffer = 307200;
+constexpr std::size_t k_write_batch = 286720;
+constexpr std::size_t k_small_read = 1024;
+constexpr std::size_t k_large_read = 10240;
+constexpr std::uint64_t k_large_reply = 1024000;
+constexpr int k_pause_seconds = 10;
+constexpr int k_attempts = 4;
+
+// Page-aligned: writes from an aligned buffer are markedly faster.
+char* allocate_transfer_buffer() {
+    return static_cast<char*>(std::aligned_alloc(4096, k_transfer_buffer));
+}
+
+}  // namespace
+
+Download_worker::Download_worker(Host_config host, Worker_timing timing)
+    : Transfer_worker(Sender::download_worker, std::move(timing), k_user_agent),
+      host_(std::move(host)),
+      buffer_(allocate_transfer_buffer(), &std::free) {}
+
+Download_worker::~Download_worker() {
+    stop();
+}
+
+int Download_worker::start() {
+    stop();
+    return start_thread([this] { run(); }) ? 0 : -1;
+}
+
+void Download_worker::set_job(std::int32_t download_number, Output_file* file, std::wstring url,
+                              std::shared_ptr<Notification_target> target) {
+    id_ = download_number;
+    file_ = file;
+    url_ = std::move(url);
+    target_ = std::move(target);
+}
+
+int Download_worker::stop() {
+    stop_thread();
+    if (file_ != nullptr) {
+        file_->close();
+        file_ = nullptr;  // a later run gets its file from set_job again
+    }
+    return 0;
+}
+
+std::wstring Download_worker::last_error_text() const {
+    const std::lock_guard lock(lock_);
+    return last_error_;
+}
+
+void Download_worker::report_last_error(const std::wstring& text) {
+    {
+        const std::lock_guard lock(lock_);
+        last_error_ = text;
+    }
+    post(UM_LAST_ERROR, 0);
+}
+
+void Download_worker::run() {
+    const auto session = open_session();
+    if (!session->is_open()) {
+        report_error(0, NT_SESSION_OPEN_FAILED);
+        return;
+    }
+    if (stop_.is_set()) {
+        cancel();
+        return;
+    }
+    for (int attempt_index = 0;; ++attempt_index) {
+        if (file_ != nullptr) {
+            file_->seek_to_start();
+        }
+        const auto url = parse_url(url_);
+        std::wstring server = url ? url->server : std::wstring();
+        std::wstring object = url ? url->object : std::wstring();
+        if (!check_link(host_, server, object)) {
+            report_error(0, NT_LINK_SYNTAX_INVALID);
+            return;
+        }
+        const Link_parts link = split_link(object);
+        const Http_target api{url->service, host_.api_server, url->port, api_request_object(link)};
+        server_ = host_.api_server;
+        if (attempt_index >= 1 && attempt_index < k_attempts &&
+            count_down(k_pause_seconds, UM_WAIT)) {
+            return;  // stopped during the pause: nothing more is said
+        }
+        post(UM_RETRY_COUNT, attempt_index);
+        if (attempt_index >= k_attempts) {
+            report_error(0, NT_ATTEMPTS_USED_UP);
+            return;
+        }
+        if (attempt(*session, api, link) == Attempt_end::worker_ends) {
+            return;
+        }
+    }
+}
+
+Download_worker::Attempt_end Download_worker::attempt(Http_session& session, const Http_target& api,
+                                                      const Link_parts& link) {
+    Api_reply reply;
+    {
+        Http_request request(session, api);
+        switch (exchange(request, true)) {
+            case Exchange::cancelled:
+                cancel();
+                return Attempt_end::worker_ends;
+            case Exchange::failed:
+                return Attempt_end::next_attempt;
+            case Exchange::ok:
+                break;
+        }
+        Attempt_end end = Attempt_end::next_attempt;
+        const auto received = read_api_reply(request, end);
+        if (!received) {
+            return end;
+        }
+        reply = classify_api_reply(std::string_view(buffer_.get(), *received));
+    }
+    if (reply.outcome == Reply_outcome::refused) {
+        report_last_error(corvale::last_error_text(reply));
+    }
+    if (count_down(reply.wait_seconds, UM_WAIT)) {
+        cancel();
+        return Attempt_end::worker_ends;
+    }
+    if (reply.outcome != Reply_outcome::direct_link) {
+        report_error(0, NT_NO_DIRECT_LINK);
+        return Attempt_end::next_attempt;
+    }
+    return fetch_file(session, link, reply);
+}
+
+std::optional<std::size_t> Download_worker::read_api_reply(Http_request& request,
+                                                           Attempt_end& end) {
+    report_status(108);
+    const auto length = request.content_length();
+    post(UM_CONTENT_LENGTH, static_cast<std::int64_t>(length.value_or(0)));
+    report_status(116);
+    Reply_progress progress = begin_reply(length);
+    std::size_t received = 0;
+    // A reply longer than the buffer is cut there and judged by what was kept.
+    while (received < k_transfer_buffer) {
+        const auto read = request.read(buffer_.get() + received,
+                                       std::min(k_small_read, k_transfer_buffer - received));
+        if (read.error == k_http_stopped) {
+            break;
+        }
+        if (read.error != 0) {
+            report_error(read.error, NT_READ_FAILED);
+            end = Attempt_end::next_attempt;
+            return std::nullopt;
+        }
+        if (read.count == 0) {
+            break;
+        }
+        if (!stop_.is_set()) {
+            received += read.count;
+            update_progress(progress, received, false);
+        }
+    }
+    if (stop_.is_set()) {
+        cancel();
+        end = Attempt_end::worker_ends;
+        return std::nullopt;
+    }
+    return received;
+}
+
+Download_worker::Attempt_end Download_worker::fetch_file(Http_session& session,
+                                                         const Link_parts& link,
+                                                         const Api_reply& reply) {
+    const auto url = parse_url(file_request_url(reply.file_server, link, reply.authorisation));
+    if (!url) {
+        report_error(0, NT_NO_DIRECT_LINK);  // the named file server is no host
+        return Attempt_end::next_attempt;
+    }
+    server_ = url->server;
+    Http_request request(session, {url->service, url->server, url->port, url->object});
+    switch (exchange(request, false)) {
+        case Exchange::cancelled:
+            cancel();
+            return Attempt_end::worker_ends;
+        case Exchange::failed:
+            return Attempt_end::next_attempt;
+        case Exchange::ok:
+            break;
+    }
+    const auto length = request.content_length();
+    if (length) {
+        post(UM_CONTENT_LENGTH, static_cast<std::int64_t>(*length));
+        post(UM_FILE_SIZE, static_cast<std::int64_t>(*length));
+    }
+    report_status(134);
+    Reply_progress progress = begin_reply(length);
+    const std::size_t read_size = length && *length >= k_large_reply ? k_large_read : k_small_read;
+    std::uint64_t downloaded = 0;
+    std::size_t buffered = 0;
+    bool written = false;
+    char* const buffer = buffer_.get();
+    auto write_buffered = [&]() -> bool {
+        const int error = file_ != nullptr ? file_->write(buffer, buffered) : EBADF;
+        buffered = 0;
+        written = true;
+        if (error != 0) {
+            report_error(error, NT_WRITE_FAILED);
+        }
+        return error == 0;
+    };
+    for (;;) {
+        const auto read = request.read(buffer + buffered, read_size);
+        if (read.error == k_http_stopped) {
+            cancel();
+            return Attempt_end::worker_ends;
+        }
+        if (read.error != 0) {
+            report_error(read.error, NT_READ_FAILED);
+            return Attempt_end::next_attempt;
+        }
+        if (read.count == 0) {
+            if (buffered > 0 && !write_buffered()) {
+                return Attempt_end::worker_ends;
+            }
+            break;
+        }
+        if (stop_.is_set()) {
+            cancel();  // what is still buffered is not written
+            return Attempt_end::worker_ends;
+        }
+        buffered += read.count;
+        // Only the start of the reply can be the host's expired-session page;
+        // the same words after the first write are the file's own content.
+        if (!written && buffered < k_expired_check_limit &&
+            session_expired(std::string_view(buffer, buffered))) {
+            return Attempt_end::next_attempt;
+        }
+        if (buffered >= k_write_batch && !write_buffered()) {
+            return Attempt_end::worker_ends;
+        }
+        downloaded += read.count;
+        update_progress(progress, downloaded, true);
+    }
+    if (stop_.is_set()) {
+        cancel();
+        return Attempt_end::worker_ends;
+    }
+    report_status(122);
+    post(UM_FINISHED, 0);
+    return Attempt_end::worker_ends;
+}
+
+}  // namespace corvale

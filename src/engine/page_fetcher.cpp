@@ -1,0 +1,127 @@
+#include "engine/page_fetcher.h"
+
+#include <algorithm>
+
+#include "corvale/version.h"
+#include "platform/url.h"
+#include "platform/wide_text.h"
+
+namespace corvale {
+
+namespace {
+
+constexpr std::size_t k_read_size = 1024;
+constexpr std::size_t k_unknown_size = 307200;
+constexpr std::size_t k_slack = 10;
+// A longer reply keeps its first 32 MiB; the rest is read and dropped.
+constexpr std::size_t k_page_limit = 32u << 20;
+constexpr int k_pause_seconds = 10;
+constexpr int k_attempts = 2;
+
+}  // namespace
+
+Page_fetcher::Page_fetcher(std::int32_t identifier, std::wstring url,
+                           std::shared_ptr<Notification_target> target, Worker_timing timing)
+    : Transfer_worker(Sender::page_fetcher, std::move(timing), encode_utf8(k_product_name)),
+      url_(std::move(url)) {
+    id_ = identifier;
+    target_ = std::move(target);
+    created_ = start_thread([this] { run(); });
+}
+
+Page_fetcher::~Page_fetcher() {
+    stop();
+}
+
+int Page_fetcher::stop() {
+    stop_thread();
+    return 0;
+}
+
+void Page_fetcher::run() {
+    const auto session = open_session();
+    if (!session->is_open()) {
+        report_error(0, NT_SESSION_OPEN_FAILED);
+        return;
+    }
+    if (stop_.is_set()) {
+        cancel();
+        return;
+    }
+    for (int attempt_index = 0;; ++attempt_index) {
+        const auto url = parse_url(url_);
+        if (!url) {
+            report_error(0, NT_URL_INCORRECT);
+            return;
+        }
+        server_ = url->server;
+        if (attempt_index >= 1 && count_down(k_pause_seconds, UM_RETRY_WAIT)) {
+            cancel();
+            return;
+        }
+        post(UM_RETRY_COUNT, attempt_index);
+        if (attempt_index >= k_attempts) {
+            report_error(0, NT_ATTEMPTS_USED_UP);
+            return;
+        }
+        const Http_target target{url->service, url->server, url->port, url->object};
+        if (attempt(*session, target) == Attempt_end::fetcher_ends) {
+            return;
+        }
+    }
+}
+
+Page_fetcher::Attempt_end Page_fetcher::attempt(Http_session& session, const Http_target& target) {
+    Http_request request(session, target);
+    switch (exchange(request, true)) {
+        case Exchange::cancelled:
+            cancel();
+            return Attempt_end::fetcher_ends;
+        case Exchange::failed:
+            return Attempt_end::next_attempt;
+        case Exchange::ok:
+            break;
+    }
+    report_status(108);
+    const auto length = request.content_length();
+    if (length) {
+        post(UM_CONTENT_LENGTH, static_cast<std::int64_t>(*length));
+    }
+    report_status(116);
+    Reply_progress progress = begin_reply(length);
+    page_.clear();
+    page_.reserve(std::min<std::uint64_t>(length.value_or(k_unknown_size), k_page_limit) + k_slack);
+    char piece[k_read_size];
+    std::uint64_t received = 0;
+    for (;;) {
+        const auto read = request.read(piece, sizeof piece);
+        if (read.error == k_http_stopped) {
+            cancel();
+            return Attempt_end::fetcher_ends;
+        }
+        if (read.error != 0) {
+            report_error(read.error, NT_READ_FAILED);
+            page_.clear();
+            return Attempt_end::next_attempt;
+        }
+        if (read.count > 0 && !stop_.is_set()) {
+            const std::size_t room = k_page_limit - std::min(k_page_limit, page_.size());
+            page_.append(piece, std::min(room, read.count));
+            received += read.count;
+            update_progress(progress, received, true);
+        }
+        if (stop_.is_set()) {
+            cancel();
+            return Attempt_end::fetcher_ends;
+        }
+        if (read.count == 0) {
+            break;
+        }
+    }
+    // std::string keeps a NUL after its bytes: the page ends with one.
+    report_status(122);
+    post(UM_FINISHED, 0);
+    return Attempt_end::fetcher_ends;
+}
+
+}  // namespace corvale

@@ -1,0 +1,222 @@
+#include "engine/transfer_worker.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "platform/string_table.h"
+
+namespace corvale {
+
+namespace {
+
+constexpr std::uint32_t k_sample_period_ms = 1000;
+constexpr int k_max_auth_resends = 5;
+constexpr std::size_t k_drain_read = 50;
+
+}  // namespace
+
+std::uint32_t steady_tick() {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+Transfer_worker::Transfer_worker(Sender sender, Worker_timing timing, std::string user_agent)
+    : timing_(std::move(timing)), sender_(sender), user_agent_(std::move(user_agent)) {
+    if (!timing_.tick) {
+        timing_.tick = steady_tick;
+    }
+}
+
+Transfer_worker::~Transfer_worker() {
+    stop_thread();
+}
+
+std::wstring Transfer_worker::status_text() const {
+    const std::lock_guard lock(lock_);
+    return status_;
+}
+
+Progress_block Transfer_worker::take_progress() {
+    Progress_block copy;
+    {
+        const std::lock_guard lock(lock_);
+        copy = progress_;
+        progress_.percent_changed = false;
+        progress_.time_left_changed = false;
+        progress_.speed_changed = false;
+    }
+    progress_posted_.store(false, std::memory_order_release);
+    return copy;
+}
+
+void Transfer_worker::post(std::uint32_t message, std::int64_t lparam) {
+    if (target_) {
+        target_->post(message, id_, lparam);
+    }
+}
+
+void Transfer_worker::set_status(const std::wstring& text) {
+    {
+        const std::lock_guard lock(lock_);
+        status_ = text;
+    }
+    post(UM_STATUS, 0);
+}
+
+void Transfer_worker::report_status(int message_id) {
+    set_status(load_string(message_id));
+}
+
+void Transfer_worker::report_error(long long number, Notification_type type) {
+    const std::wstring text =
+        format_message(message_for_type(type, sender_), {std::to_wstring(number)});
+    {
+        const std::lock_guard lock(lock_);
+        status_ = text;
+    }
+    post(UM_ERROR, type);
+}
+
+Transfer_worker::Reply_progress Transfer_worker::begin_reply(
+    std::optional<std::uint64_t> content_length) const {
+    const std::uint32_t now = timing_.tick();
+    return {content_length.value_or(0), content_length.has_value(), now, now, 0};
+}
+
+void Transfer_worker::update_progress(Reply_progress& reply, std::uint64_t received,
+                                      bool file_phase) {
+    int percentage = 0;
+    if (reply.size_known && reply.size > 0) {
+        percentage = static_cast<int>(std::min(
+            100.0, static_cast<double>(received) * 100.0 / static_cast<double>(reply.size)));
+    }
+    const std::uint32_t now = timing_.tick();
+    const std::uint32_t elapsed = now - reply.last_sample_tick;
+    const bool sample = elapsed > k_sample_period_ms;
+    double speed = 0.0;
+    std::uint32_t time_left = 0;
+    const bool time_left_known = sample && reply.size_known && received != 0;
+    if (sample) {
+        speed = static_cast<double>(received - reply.last_sample_bytes) / elapsed;
+        reply.last_sample_tick = now;
+        reply.last_sample_bytes = received;
+        if (time_left_known) {
+            const double left = received < reply.size ? double(reply.size - received) : 0.0;
+            const double per_byte = static_cast<double>(now - reply.start_tick) / received;
+            time_left = static_cast<std::uint32_t>(
+                std::min(per_byte * left / 1000.0,
+                         static_cast<double>(std::numeric_limits<std::uint32_t>::max())));
+        }
+    }
+    {
+        const std::lock_guard lock(lock_);
+        if (reply.size_known) {
+            progress_.downloaded = received;
+            progress_.size = reply.size;
+            progress_.percentage = percentage;
+            progress_.percent_changed = progress_.percent_changed || file_phase;
+        }
+        if (sample) {
+            progress_.speed = speed;
+            progress_.speed_changed = true;
+        }
+        if (time_left_known) {
+            progress_.time_left = time_left;
+            progress_.time_left_changed = true;
+        }
+    }
+    // At most one unhandled UM_PROGRESS: the receiver reads the newest values.
+    if (!progress_posted_.exchange(true, std::memory_order_acq_rel)) {
+        post(UM_PROGRESS, 0);
+    }
+}
+
+bool Transfer_worker::count_down(int seconds, std::uint32_t message) {
+    for (int left = seconds - 1; left >= 0; --left) {
+        post(message, left);
+        if (stop_.wait_for(timing_.second)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+Transfer_worker::Exchange Transfer_worker::exchange(Http_request& request, bool resend_on_auth) {
+    if (stop_.is_set()) {
+        return Exchange::cancelled;
+    }
+    if (request.open_error() != 0) {
+        report_error(request.open_error(), NT_OPEN_REQUEST_FAILED);
+        return Exchange::failed;
+    }
+    for (int resends = 0;; ++resends) {
+        if (stop_.is_set()) {
+            return Exchange::cancelled;
+        }
+        const int sent = request.send();
+        if (sent == k_http_stopped) {
+            return Exchange::cancelled;
+        }
+        if (sent != 0) {
+            report_error(sent, NT_SEND_REQUEST_FAILED);
+            return Exchange::failed;
+        }
+        const int status = request.status();
+        if (status <= 0) {
+            report_error(0, NT_STATUS_QUERY_FAILED);
+            return Exchange::failed;
+        }
+        const bool auth = status == 401 || status == 407;
+        if (resend_on_auth && auth && resends < k_max_auth_resends) {
+            char drain[k_drain_read];
+            Http_request::Read_result read;
+            do {
+                read = request.read(drain, sizeof drain);
+            } while (read.count > 0);
+            if (read.error == k_http_stopped) {
+                return Exchange::cancelled;
+            }
+            continue;
+        }
+        if (status != 200) {
+            report_error(status, NT_HTTP_STATUS_NOT_OK);
+            return Exchange::failed;
+        }
+        return Exchange::ok;
+    }
+}
+
+std::unique_ptr<Http_session> Transfer_worker::open_session() {
+    auto session = std::make_unique<Http_session>(user_agent_, stop_);
+    session->set_event_handler([this](Http_event event, const std::wstring& info) {
+        switch (event) {
+            case Http_event::resolving_name:
+                set_status(format_message(104, {info}));
+                break;
+            case Http_event::name_resolved:
+                set_status(format_message(105, {info}));
+                break;
+            case Http_event::connecting:
+                set_status(format_message(106, {server_}));
+                break;
+            case Http_event::connected:
+                set_status(format_message(103, {server_}));
+                break;
+            case Http_event::redirect:
+                set_status(format_message(107, {info}));
+                break;
+        }
+    });
+    return session;
+}
+
+void Transfer_worker::stop_thread() {
+    if (thread_.exists()) {
+        stop_.set();
+        thread_.join();
+    }
+    stop_.reset();
+}
+
+}  // namespace corvale

@@ -1,0 +1,95 @@
+#pragma once
+
+// What the download worker and the page fetcher share: the thread behind a
+// gate, the stop event, the lock that guards the progress block and the status
+// text, the HTTP exchange with its status texts, progress, and counted waits.
+// Methods marked "worker thread" run only on the worker's own thread.
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "engine/notification_target.h"
+#include "engine/notifications.h"
+#include "engine/progress_block.h"
+#include "engine/worker_timing.h"
+#include "platform/gated_thread.h"
+#include "platform/http.h"
+#include "platform/stop_event.h"
+
+namespace corvale {
+
+class Transfer_worker {
+  public:
+    virtual ~Transfer_worker();
+    Transfer_worker(const Transfer_worker&) = delete;
+    Transfer_worker& operator=(const Transfer_worker&) = delete;
+
+    // Opens the gate of a started thread; false when there is none.
+    bool resume() { return thread_.resume(); }
+
+    // A copy of the status text, taken under the lock. Any thread.
+    std::wstring status_text() const;
+    // Copies the progress block and clears its change flags; the next
+    // UM_PROGRESS may then be posted. Any thread.
+    Progress_block take_progress();
+
+  protected:
+    Transfer_worker(Sender sender, Worker_timing timing, std::string user_agent);
+
+    // Posts to the target unless it is gone. Worker thread.
+    void post(std::uint32_t message, std::int64_t lparam);
+    void report_status(int message_id);
+    // The status text becomes the type's message with %1 = number.
+    void report_error(long long number, Notification_type type);
+    void cancel() { report_error(0, NT_CANCELLED); }
+    void set_status(const std::wstring& text);
+
+    // One reply being read: what progress is measured against.
+    struct Reply_progress {
+        std::uint64_t size = 0;
+        bool size_known = false;
+        std::uint32_t start_tick = 0;
+        std::uint32_t last_sample_tick = 0;
+        std::uint64_t last_sample_bytes = 0;
+    };
+    Reply_progress begin_reply(std::optional<std::uint64_t> content_length) const;
+    void update_progress(Reply_progress& reply, std::uint64_t received, bool file_phase);
+
+    // Posts `message` with the seconds left after each second, w-1 down to 0,
+    // and waits a second after each; true when a stop ended the wait.
+    bool count_down(int seconds, std::uint32_t message);
+
+    enum class Exchange { ok, failed, cancelled };
+    // Sends `request` and checks its status. With resend_on_auth a 401 or 407
+    // is answered by draining the body and sending again, a few times at most.
+    Exchange exchange(Http_request& request, bool resend_on_auth);
+
+    // The session of one run of the thread, with the status texts of its
+    // events installed.
+    std::unique_ptr<Http_session> open_session();
+
+    // Creates the thread behind its gate; `body` runs once resumed.
+    bool start_thread(std::function<void()> body) { return thread_.start(std::move(body)); }
+    // Signals the stop event, lets the thread run to its end and joins it,
+    // then resets the event. Idempotent.
+    void stop_thread();
+
+    std::int32_t id_ = 0;  // wParam of every notification
+    std::shared_ptr<Notification_target> target_;
+    Worker_timing timing_;
+    Stop_event stop_;
+    std::wstring server_;  // the server being requested now (worker thread)
+    mutable std::mutex lock_;
+
+  private:
+    Sender sender_;
+    std::string user_agent_;
+    Gated_thread thread_;
+    Progress_block progress_;  // guarded by lock_
+    std::wstring status_;      // guarded by lock_
+    std::atomic<bool> progress_posted_{false};
+};
+
+}  // namespace corvale

@@ -1,0 +1,362 @@
+#include "engine/download_worker.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "engine/notification_queue.h"
+#include "engine/recording_target.h"
+#include "fakehost/fake_host.h"
+
+namespace corvale {
+namespace {
+
+namespace fs = std::filesystem;
+using fakehost::Reply;
+using testing::Recording_target;
+
+constexpr auto k_test_second = std::chrono::milliseconds(2);
+
+// Files are compared as a size and whether every byte matches, never printed.
+::testing::AssertionResult holds_pattern(const std::string& bytes, std::uint64_t size) {
+    if (bytes.size() != size) {
+        return ::testing::AssertionFailure() << "size " << bytes.size() << ", expected " << size;
+    }
+    if (bytes != fakehost::pattern_bytes(0, bytes.size())) {
+        return ::testing::AssertionFailure() << "the bytes differ from the pattern";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+std::vector<std::string> waits(int from) {
+    std::vector<std::string> lines;
+    for (int left = from; left >= 0; --left) {
+        lines.push_back("UM_WAIT " + std::to_string(left));
+    }
+    return lines;
+}
+
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+const std::string k_direct = "DL:{server},AB12,0,x";  // a wait of 0 + 5 seconds
+
+class DownloadWorkerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        scenario.set_server("127.0.0.1:" + std::to_string(host.port()));
+        path = fs::temp_directory_path() /
+               ("corvale-worker-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        ASSERT_EQ(file.open_for_writing(path), 0);
+    }
+    void TearDown() override {
+        worker->stop();
+        fs::remove(path);
+    }
+
+    std::wstring link(const std::string& id, const std::string& name = "name.zip") const {
+        return decode_ansi("http://rapidshare.com:" + std::to_string(host.port()) + "/files/" + id +
+                           "/" + name);
+    }
+
+    // Runs a download of `url` to its end and gives the trace.
+    std::vector<std::string> run(const std::wstring& url) {
+        target->watch(worker.get(), worker.get());
+        EXPECT_EQ(worker->start(), 0);
+        worker->set_job(7, &file, url, target);
+        EXPECT_TRUE(worker->resume());
+        EXPECT_TRUE(target->wait_for_end());
+        worker->stop();
+        return target->trace();
+    }
+
+    // The length of k_direct once the host has put its address in.
+    std::string direct_length() const {
+        return std::to_string(("DL:127.0.0.1:" + std::to_string(host.port()) + ",AB12,0,x").size());
+    }
+
+    std::vector<std::string> api_part(const std::string& length) const {
+        return {"UM_STATUS 0 Getting file information", "UM_CONTENT_LENGTH " + length,
+                "UM_STATUS 0 Retrieving the file"};
+    }
+    std::vector<std::string> file_part(std::uint64_t size) const {
+        return {"UM_CONTENT_LENGTH " + std::to_string(size), "UM_FILE_SIZE " + std::to_string(size),
+                "UM_STATUS 0 Downloading file from direct link",
+                "UM_STATUS 0 Finished Downloading File", "UM_FINISHED 0 Finished Downloading File"};
+    }
+
+    fakehost::File_host_scenario scenario;
+    fakehost::Fake_host host{[this](const fakehost::Request& r) { return scenario.handle(r); }};
+    Host_config config{L"127.0.0.1", L"rapidshare", L"com"};
+    std::unique_ptr<Download_worker> worker = fresh_worker();
+
+    std::unique_ptr<Download_worker> fresh_worker() const {
+        return std::make_unique<Download_worker>(config, Worker_timing{k_test_second, {}});
+    }
+    std::shared_ptr<Recording_target> target = std::make_shared<Recording_target>();
+    fs::path path;
+    Output_file file;
+};
+
+TEST_F(DownloadWorkerTest, DownloadsByteExactWithAndWithoutContentLength) {
+    struct Row {
+        std::uint64_t size;
+        bool content_length;
+        const char* why;
+    } rows[] = {
+        {100000, true, "small file, 1024-byte reads, one write at the end"},
+        {1000000, true, "written in batches"},
+        {2500000, true, "10240-byte reads"},
+        {300000, false, "no Content-Length"},
+        {0, true, "an empty file"},
+    };
+    for (const Row& row : rows) {
+        scenario.api_replies("123", {Reply{200, k_direct}});
+        scenario.file("123", Reply{.pattern_size = row.size, .content_length = row.content_length});
+        target = std::make_shared<Recording_target>();
+        worker = fresh_worker();
+        const auto trace = run(link("123"));
+        EXPECT_TRUE(holds_pattern(read_file(path), row.size)) << row.why;
+        ASSERT_EQ(file.open_for_writing(path), 0) << "reopened for the next row";
+        std::vector<std::string> expected = std::vector<std::string>{"UM_RETRY_COUNT 0"} +
+                                            api_part(direct_length()) + waits(4) +
+                                            file_part(row.size);
+        if (!row.content_length) {
+            expected.erase(expected.begin() + 9, expected.begin() + 11);
+        }
+        EXPECT_TRUE(testing::same_trace(trace, expected)) << row.why;
+        // Without a length (or without a byte) the file leaves the block as
+        // the API reply left it.
+        const bool measured = row.content_length && row.size > 0;
+        EXPECT_EQ(std::to_string(target->last_progress().downloaded),
+                  measured ? std::to_string(row.size) : direct_length())
+            << row.why;
+        EXPECT_EQ(target->last_progress().percentage, 100) << row.why;
+    }
+}
+
+TEST_F(DownloadWorkerTest, SendsTheFileHostsRequests) {
+    scenario.api_replies("123", {Reply{200, k_direct}});
+    scenario.file("123", Reply{200, "data"});
+    run(link("123", "Name.ZIP"));
+    const auto requests = host.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].path + "?" + requests[0].query,
+              "/cgi-bin/rsapi.cgi?sub=download_v1&fileid=123&filename=name.zip&try=1");
+    EXPECT_EQ(requests[1].path + "?" + requests[1].query,
+              "/cgi-bin/rsapi.cgi?sub=download_v1&editparentlocation=0&bin=1&fileid=123"
+              "&filename=name.zip&dlauth=AB12");
+    const auto agent = requests[0].headers.find("User-Agent");
+    ASSERT_NE(agent, requests[0].headers.end());
+    EXPECT_EQ(agent->second, "Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 6.1; Trident/4.0)");
+    EXPECT_EQ(requests[0].headers.find("Accept")->second, "*/*");
+}
+
+TEST_F(DownloadWorkerTest, RefusalsWaitThenRetry) {
+    struct Row {
+        std::string reply;
+        std::string last_error;
+        int wait;
+    } rows[] = {
+        {"ERROR: x You need to wait 3 seconds.<script>", encode_utf8(load_string(137)), 8},
+        {"ERROR: Go away.<script>", "Go away.", 120},
+        {"ERROR: x You need RapidPro to download more files from your IP address<script>",
+         encode_utf8(load_string(136)), 300},
+    };
+    for (const Row& row : rows) {
+        scenario.api_replies("456", {Reply{200, row.reply}, Reply{200, k_direct}});
+        scenario.file("456", Reply{200, "file"});
+        target = std::make_shared<Recording_target>();
+        const auto trace = run(link("456"));
+        ASSERT_EQ(file.open_for_writing(path), 0);
+        const auto expected = std::vector<std::string>{"UM_RETRY_COUNT 0"} +
+                              api_part(std::to_string(row.reply.size())) +
+                              std::vector<std::string>{"UM_LAST_ERROR 0 " + row.last_error} +
+                              waits(row.wait - 1) +
+                              std::vector<std::string>{"UM_ERROR 15 Can't find direct file-link"} +
+                              waits(9) + std::vector<std::string>{"UM_RETRY_COUNT 1"} +
+                              api_part(direct_length()) + waits(4) + file_part(4);
+        EXPECT_TRUE(testing::same_trace(trace, expected)) << row.reply;
+    }
+}
+
+TEST_F(DownloadWorkerTest, FailedAttemptsAndTheirMessages) {
+    struct Row {
+        std::vector<Reply> api;
+        std::vector<Reply> file;
+        std::vector<std::string> first_attempt;
+        const char* why;
+    } rows[] = {
+        {{Reply{200, "ERROR: no such thing"}},
+         {},
+         api_part("20") + std::vector<std::string>{"UM_ERROR 15 Can't find direct file-link"},
+         "an error reply without script names no server"},
+        {{Reply{404, "gone"}},
+         {},
+         {"UM_ERROR 8 . Failed to receive a valid HTTP response from the server"},
+         "API 404"},
+        {{Reply{200, k_direct}},
+         {Reply{500, "oops"}},
+         api_part(direct_length()) + waits(4) +
+             std::vector<std::string>{
+                 "UM_ERROR 8 . Failed to receive a valid HTTP response from the server"},
+         "file 500"},
+        {{Reply{200, k_direct}},
+         {Reply{.pattern_size = 50000, .drop_after = 20000}},
+         api_part(direct_length()) + waits(4) +
+             std::vector<std::string>{"UM_CONTENT_LENGTH 50000", "UM_FILE_SIZE 50000",
+                                      "UM_STATUS 0 Downloading file from direct link",
+                                      "UM_ERROR 9 An error occurred while downloading the file, "
+                                      "Error:18"},
+         "connection dropped in the file"},
+        {{Reply{200, k_direct}},
+         {Reply{200, "The download session has expired. Sorry."}},
+         api_part(direct_length()) + waits(4) +
+             std::vector<std::string>{"UM_CONTENT_LENGTH 40", "UM_FILE_SIZE 40",
+                                      "UM_STATUS 0 Downloading file from direct link"},
+         "expired session: the next attempt, without a message"},
+    };
+    for (const Row& row : rows) {
+        scenario.api_replies("789", row.api);
+        if (!row.file.empty()) {
+            scenario.file_replies("789", row.file);
+        }
+        target = std::make_shared<Recording_target>();
+        const auto trace = run(link("789"));
+        ASSERT_EQ(file.open_for_writing(path), 0);
+        std::vector<std::string> expected;
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            if (attempt > 0) {
+                expected = expected + waits(9);
+            }
+            expected.push_back("UM_RETRY_COUNT " + std::to_string(attempt));
+            expected = expected + row.first_attempt;
+        }
+        expected = expected +
+                   std::vector<std::string>{
+                       "UM_RETRY_COUNT 4",
+                       "UM_ERROR 3 Download retries have been exceeded: failed to get file. Try "
+                       "again later."};
+        EXPECT_TRUE(testing::same_trace(trace, expected)) << row.why;
+    }
+}
+
+TEST_F(DownloadWorkerTest, AnswersAuthenticationByResending) {
+    scenario.api_replies("321", {Reply{401, "who?"}, Reply{407, "who?"}, Reply{200, k_direct}});
+    scenario.file("321", Reply{200, "ok"});
+    const auto trace = run(link("321"));
+    EXPECT_EQ(trace.back(), "UM_FINISHED 0 Finished Downloading File");
+    EXPECT_EQ(target->count(UM_RETRY_COUNT), 1);
+    EXPECT_EQ(host.requests().size(), 4u);
+}
+
+TEST_F(DownloadWorkerTest, BoundsTheAuthenticationResends) {
+    scenario.api_replies("321", {Reply{401, "who?"}});
+    const auto trace = run(link("321"));
+    EXPECT_EQ(trace[1], "UM_ERROR 8 . Failed to receive a valid HTTP response from the server");
+    EXPECT_EQ(host.requests().size(), 4u * 6u) << "six sends per attempt";
+}
+
+TEST_F(DownloadWorkerTest, InvalidLinkEndsBeforeAnyRequest) {
+    const auto trace = run(L"http://example.com/files/123/a.zip");
+    EXPECT_TRUE(testing::same_trace(
+        trace, std::vector<std::string>{"UM_ERROR 17 The link syntax is invalid"}));
+    EXPECT_TRUE(host.requests().empty());
+}
+
+TEST_F(DownloadWorkerTest, WriteFailureEndsTheWorker) {
+    scenario.api_replies("123", {Reply{200, k_direct}});
+    scenario.file("123", Reply{200, "data"});
+    file.close();
+    const auto trace = run(link("123"));
+    EXPECT_EQ(trace.back(), "UM_ERROR 10 An error occurred while downloading the file, Error:9");
+    EXPECT_EQ(target->count(UM_RETRY_COUNT), 1);
+}
+
+// Stops the worker once `stage` holds, from the test's thread. Its seconds
+// are long enough that the stop lands in the stage it aims at.
+class CancelTest : public DownloadWorkerTest {
+  protected:
+    void TearDown() override {
+        slow.stop();
+        DownloadWorkerTest::TearDown();
+    }
+
+    std::vector<std::string> cancel_when(
+        const std::function<bool(const Recording_target::Entry&)>& stage) {
+        target->watch(&slow, &slow);
+        EXPECT_EQ(slow.start(), 0);
+        slow.set_job(1, &file, link("555"), target);
+        slow.resume();
+        EXPECT_TRUE(target->wait_for(
+            [&](const auto& entries) { return !entries.empty() && stage(entries.back()); }));
+        slow.stop();
+        return target->trace();
+    }
+
+    Download_worker slow{config, Worker_timing{std::chrono::milliseconds(100), {}}};
+};
+
+TEST_F(CancelTest, DuringTheProtocolWaitReportsCancel) {
+    scenario.api_replies("555", {Reply{200, "DL:{server},A,10000,x"}});
+    const auto trace = cancel_when([](const auto& e) { return e.message == UM_WAIT; });
+    EXPECT_EQ(trace.back(), "UM_ERROR 14 Download canceled");
+    EXPECT_EQ(fs::file_size(path), 0u);
+}
+
+TEST_F(CancelTest, DuringThePauseBeforeAnAttemptSaysNothing) {
+    scenario.api_replies("555", {Reply{404, "x"}});
+    const auto trace =
+        cancel_when([](const auto& e) { return e.message == UM_WAIT && e.lparam == 5; });
+    EXPECT_EQ(trace.back().substr(0, 8), "UM_WAIT ");
+    EXPECT_EQ(target->count(UM_ERROR), 1) << "only the 404";
+}
+
+TEST_F(CancelTest, DuringTheTransferLeavesWhatWasWritten) {
+    scenario.api_replies("555", {Reply{200, k_direct}});
+    scenario.file("555", Reply{.pattern_size = 4000000, .pace = std::chrono::milliseconds(20)});
+    const auto trace = cancel_when([](const auto& e) {
+        return e.message == UM_STATUS && e.text == L"Downloading file from direct link";
+    });
+    EXPECT_EQ(trace.back(), "UM_ERROR 14 Download canceled");
+    EXPECT_EQ(target->count(UM_ERROR), 1);
+    const auto written = read_file(path);
+    EXPECT_LT(written.size(), 4000000u);
+    EXPECT_EQ(written.size() % 286720, 0u) << "only whole batches were written";
+    EXPECT_TRUE(holds_pattern(written, written.size()));
+}
+
+TEST_F(DownloadWorkerTest, StopBeforeResumeCancels) {
+    target->watch(worker.get(), worker.get());
+    ASSERT_EQ(worker->start(), 0);
+    worker->set_job(1, &file, link("555"), target);
+    worker->stop();
+    EXPECT_TRUE(testing::same_trace(target->trace(),
+                                    std::vector<std::string>{"UM_ERROR 14 Download canceled"}));
+    EXPECT_EQ(worker->stop(), 0) << "stop is idempotent";
+}
+
+TEST(NotificationQueue, ClosedQueueDropsPosts) {
+    Notification_queue queue;
+    queue.post(UM_STATUS, 1, 0);
+    ASSERT_TRUE(queue.pop(std::chrono::milliseconds(0)).has_value());
+    queue.close();
+    queue.post(UM_STATUS, 1, 0);
+    EXPECT_FALSE(queue.pop(std::chrono::milliseconds(0)).has_value());
+}
+
+}  // namespace
+}  // namespace corvale
