@@ -1,10 +1,26 @@
 #include "cli/arguments.h"
 
+#include "platform/wide_text.h"
+
 namespace corvale {
 
 std::optional<std::string> Arguments::value(const std::string& option) const {
     const auto it = values.find(option);
     return it == values.end() ? std::nullopt : std::optional<std::string>(it->second);
+}
+
+bool parse_second_ms(const Arguments& args, std::chrono::milliseconds& second) {
+    const auto text = args.value("--second-ms");
+    if (!text) {
+        return true;
+    }
+    std::size_t consumed = 0;
+    const std::uint64_t value = parse_uint64(decode_ansi(*text), 10, &consumed);
+    if (text->empty() || consumed != text->size() || value == 0 || value > 3600000) {
+        return false;
+    }
+    second = std::chrono::milliseconds(value);
+    return true;
 }
 
 Arguments parse_arguments(const std::vector<std::string>& args,

@@ -3,6 +3,7 @@
 // Command-line arguments of one command: options that take a value
 // ("--url URL" or "--url=URL"), flags, and positional words ("-" included).
 
+#include <chrono>
 #include <map>
 #include <optional>
 #include <set>
@@ -20,6 +21,10 @@ struct Arguments {
     bool has(const std::string& flag) const { return flags.count(flag) != 0; }
     std::optional<std::string> value(const std::string& option) const;
 };
+
+// The length of a worker's second from --second-ms (1 to 3600000); false
+// when the value is not such a number. Without the option `second` stays.
+bool parse_second_ms(const Arguments& args, std::chrono::milliseconds& second);
 
 Arguments parse_arguments(const std::vector<std::string>& args,
                           const std::set<std::string>& value_options,

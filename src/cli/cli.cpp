@@ -5,6 +5,7 @@
 #include <map>
 #include <string_view>
 
+#include "cli/download_command.h"
 #include "cli/grab_command.h"
 #include "cli/list_commands.h"
 #include "corvale/version.h"
@@ -20,6 +21,14 @@ constexpr std::string_view k_usage =
     "commands:\n"
     "  grab [--paste] -       read a page (or pasted text with --paste) from standard\n"
     "                         input and print the file host's links in it, one a line\n"
+    "  grab URL [--verify] [--second-ms N]\n"
+    "                         fetch the page and print its links; --verify then fetches\n"
+    "                         each link's page: link, verdict, file name, size\n"
+    "  download URL [--folder DIR] [--name NAME] [--yes] [--keep-partial] [--trace]\n"
+    "               [--second-ms N]\n"
+    "                         download one file link; --yes replaces an existing file,\n"
+    "                         --keep-partial keeps what Ctrl-C leaves, --trace prints\n"
+    "                         every notification, --second-ms shortens the waits\n"
     "  list FILE              print the downloads of a list file, one a line\n"
     "  add FILE --url URL --folder DIR --name NAME [--description TEXT] [--yes|--no]\n"
     "                         add a download to a list file (created when missing)\n"
@@ -27,7 +36,8 @@ constexpr std::string_view k_usage =
     "                         merge the list file OTHER into FILE\n"
     "\n"
     "Questions are answered by --yes or --no, asked on a terminal, else answered No.\n"
-    "Exit status: 0 done, 1 nothing added (add), 2 failure or bad arguments.\n"
+    "Exit status: 0 done, 1 nothing added (add) or the download/grab failed,\n"
+    "2 failure or bad arguments.\n"
     "\n"
     "options:\n"
     "  --help                 show this text\n"
@@ -53,10 +63,8 @@ int run_cli(const std::vector<std::string>& args, std::istream& in, std::ostream
         return 0;
     }
     static const std::map<std::string, Command> commands = {
-        {"grab", run_grab},
-        {"list", run_list},
-        {"add", run_add},
-        {"merge", run_merge},
+        {"grab", run_grab}, {"download", run_download}, {"list", run_list},
+        {"add", run_add},   {"merge", run_merge},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {

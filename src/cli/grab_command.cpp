@@ -2,34 +2,85 @@
 
 #include <iostream>
 #include <iterator>
+#include <optional>
 
 #include "cli/arguments.h"
+#include "cli/interrupt.h"
+#include "cli/transfer_loop.h"
 #include "engine/host_config.h"
+#include "engine/page_fetcher.h"
+#include "platform/string_table.h"
 #include "platform/wide_text.h"
 #include "tools/link_extraction.h"
+#include "tools/page_classification.h"
 
 namespace corvale {
 
 namespace {
 
-constexpr std::string_view k_grab_usage = "usage: corvale-cli grab [--paste] -\n";
+constexpr std::string_view k_grab_usage =
+    "usage: corvale-cli grab [--paste] -\n"
+    "       corvale-cli grab URL [--verify] [--second-ms N]\n";
 
-}  // namespace
+struct Fetch_result {
+    std::optional<std::string> page;  // none: the fetch failed
+    std::wstring failure;             // the fetcher's last error text
+};
 
-int run_grab(const std::vector<std::string>& raw, Cli_streams io) {
-    std::istream& in = io.in;
-    std::ostream& out = io.out;
-    std::ostream& err = io.err;
-    const Arguments args = parse_arguments(raw, {}, {"--paste"});
-    if (!args.error.empty() || args.positional != std::vector<std::string>{"-"}) {
-        err << "corvale-cli grab: " << (args.error.empty() ? "expected '-'" : args.error) << '\n'
-            << k_grab_usage;
-        return 2;
+Fetch_result fetch_page(std::int32_t identifier, const std::wstring& url, Worker_timing timing) {
+    auto queue = std::make_shared<Notification_queue>();
+    Page_fetcher fetcher(identifier, url, queue, std::move(timing));
+    Fetch_result result;
+    if (!fetcher.created() || !fetcher.resume()) {
+        result.failure = L"Error: Failed to resume download thread";
+        return result;
     }
-    const bool paste = args.has("--paste");
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) {
-        err << "corvale-cli grab: standard input cannot be read\n";
+    std::wstring last_error;
+    const Loop_end end = run_transfer_loop(*queue, [&](const Notification& n) {
+        if (n.message == UM_PROGRESS) {
+            fetcher.take_progress();
+        }
+        if (n.message == UM_ERROR) {
+            const bool ends = error_ends_worker(n.lparam);
+            // The final "attempts used up" says less than the failure before it.
+            if (!ends || last_error.empty() || n.lparam != NT_ATTEMPTS_USED_UP) {
+                last_error = fetcher.status_text();
+            }
+            return ends;
+        }
+        return n.message == UM_FINISHED;
+    });
+    queue->close();
+    fetcher.stop();
+    if (end == Loop_end::finished) {
+        result.page = std::string(fetcher.page_data());
+    } else {
+        result.failure = end == Loop_end::interrupted ? load_string(124) : last_error;
+    }
+    return result;
+}
+
+void print_links(const std::vector<std::wstring>& links, std::ostream& out) {
+    std::string printed;
+    for (const std::wstring& link : links) {
+        printed += encode_utf8(link);
+        printed += '\n';
+    }
+    out << printed << std::flush;
+}
+
+void warn_incomplete(const Extracted_links& found, std::ostream& err) {
+    if (!found.scan_complete) {
+        err << "corvale-cli grab: an anchor \"<a \" has no \"</a>\" after it; links in anchors "
+               "from there on were not taken, plain links were\n";
+    }
+}
+
+int grab_from_input(bool paste, Cli_streams io) {
+    const std::string bytes{std::istreambuf_iterator<char>(io.in),
+                            std::istreambuf_iterator<char>()};
+    if (io.in.bad()) {
+        io.err << "corvale-cli grab: standard input cannot be read\n";
         return 1;
     }
     std::wstring text = decode_ansi(bytes);
@@ -37,17 +88,76 @@ int run_grab(const std::vector<std::string>& raw, Cli_streams io) {
         text = split_pasted_links(text);
     }
     const Extracted_links found = extract_links(text, Host_config{}.link_marker());
-    std::string printed;
+    print_links(found.links, io.out);
+    warn_incomplete(found, io.err);
+    return io.out ? 0 : 1;
+}
+
+int grab_from_web(std::wstring url, bool verify, Worker_timing timing, Cli_streams io) {
+    if (!url.starts_with(L"http://")) {
+        url.insert(0, L"http://");
+    }
+    const Interrupt_guard interrupt;
+    const Fetch_result fetched = fetch_page(-1, url, timing);
+    if (!fetched.page) {
+        io.err << encode_utf8(fetched.failure) << '\n';
+        return 1;
+    }
+    std::wstring text = decode_ansi(*fetched.page);
+    const Extracted_links found = extract_links(text, Host_config{}.link_marker());
+    print_links(found.links, io.out);
+    warn_incomplete(found, io.err);
+    if (!verify) {
+        return 0;
+    }
+    std::int32_t row = 0;
     for (const std::wstring& link : found.links) {
-        printed += encode_utf8(link);
-        printed += '\n';
+        const Fetch_result page = fetch_page(row++, link, timing);
+        std::wstring line = link + L"\t";
+        if (page.page) {
+            std::wstring page_text = decode_ansi(*page.page);
+            const Page_classification verdict = classify_page(page_text);
+            line += load_string(verdict_message(verdict.verdict)) + L"\t" + verdict.file_name +
+                    L"\t" + verdict.size;
+        } else {
+            line += page.failure + L"\t\t";
+        }
+        io.out << encode_utf8(line) << '\n' << std::flush;
+        if (Interrupt_guard::interrupted()) {
+            return 1;
+        }
     }
-    out << printed << std::flush;
-    if (!found.scan_complete) {
-        err << "corvale-cli grab: an anchor \"<a \" has no \"</a>\" after it; links in anchors "
-               "from there on were not taken, plain links were\n";
+    return 0;
+}
+
+}  // namespace
+
+int run_grab(const std::vector<std::string>& raw, Cli_streams io) {
+    const Arguments args = parse_arguments(raw, {"--second-ms"}, {"--paste", "--verify"});
+    const bool from_input = args.positional == std::vector<std::string>{"-"};
+    std::string problem = args.error;
+    if (problem.empty() && args.positional.size() != 1) {
+        problem = "expected '-' or a URL";
     }
-    return out ? 0 : 1;
+    if (problem.empty() && from_input && (args.has("--verify") || args.value("--second-ms"))) {
+        problem = "--verify and --second-ms go with a URL";
+    }
+    if (problem.empty() && !from_input && args.has("--paste")) {
+        problem = "--paste goes with '-'";
+    }
+    std::chrono::milliseconds second(1000);
+    if (problem.empty() && !parse_second_ms(args, second)) {
+        problem = "--second-ms takes 1 to 3600000";
+    }
+    if (!problem.empty()) {
+        io.err << "corvale-cli grab: " << problem << '\n' << k_grab_usage;
+        return 2;
+    }
+    if (from_input) {
+        return grab_from_input(args.has("--paste"), io);
+    }
+    return grab_from_web(decode_ansi(args.positional[0]), args.has("--verify"),
+                         Worker_timing{second, {}}, io);
 }
 
 }  // namespace corvale

@@ -33,6 +33,50 @@ std::wstring size_text(std::uint64_t bytes) {
     return format_message(125, {fixed(static_cast<double>(bytes) / mib, 2)});
 }
 
+std::wstring speed_text(double bytes_per_ms) {
+    if (bytes_per_ms < 1.0) {
+        return format_message(128, {fixed(bytes_per_ms * 1024.0, 0)});
+    }
+    return format_message(129, {fixed(bytes_per_ms, bytes_per_ms < 10.0 ? 2 : 0)});
+}
+
+std::wstring time_left_text(std::uint32_t seconds) {
+    if (seconds < 60) {
+        return format_message(118, {std::to_wstring(seconds)});
+    }
+    if (seconds % 60 == 0) {
+        return format_message(119, {std::to_wstring(seconds / 60)});
+    }
+    return format_message(120, {std::to_wstring(seconds / 60), std::to_wstring(seconds % 60)});
+}
+
+std::wstring elapsed_text(std::int64_t seconds) {
+    const std::int64_t parts[] = {seconds / 86400, seconds / 3600 % 24, seconds / 60 % 60,
+                                  seconds % 60};
+    const std::wstring format = load_string(167);
+    std::wstring out;
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        const wchar_t spec = i + 1 < format.size() ? format[i + 1] : L'\0';
+        const std::size_t field = std::wstring_view(L"DHMS").find(spec);
+        if (format[i] != L'%' || field == std::wstring_view::npos) {
+            out.push_back(format[i]);
+            continue;
+        }
+        std::wstring number = std::to_wstring(parts[field]);
+        if (field > 0 && number.size() < 2) {
+            number.insert(0, 1, L'0');
+        }
+        out += number;
+        ++i;
+    }
+    return out;
+}
+
+std::wstring countdown_text(int message_id, std::int64_t seconds) {
+    return format_printf(load_string(message_id),
+                         {std::to_wstring(seconds / 60), std::to_wstring(seconds % 60)});
+}
+
 std::wstring time_stamp(std::time_t when) {
     std::tm local{};
     if (::localtime_r(&when, &local) == nullptr) {

@@ -40,6 +40,19 @@ std::wstring size_text(std::uint64_t bytes);
 // Local time as "%d-%m-%Y, %I:%M:%S"; empty when it cannot be converted.
 std::wstring time_stamp(std::time_t when);
 
+// "512 Bytes/Sec", "2.50 KB/Sec", "12 KB/Sec" for a speed in bytes per ms.
+std::wstring speed_text(double bytes_per_ms);
+
+// "59 sec", "2 min", "2 min 5 sec".
+std::wstring time_left_text(std::uint32_t seconds);
+
+// "1 days, 01:01:01": the time a download has been running.
+std::wstring elapsed_text(std::int64_t seconds);
+
+// A countdown line: message 158 (before an attempt's request) or 159 (before
+// a retry) with the minutes and seconds of `seconds`.
+std::wstring countdown_text(int message_id, std::int64_t seconds);
+
 // "Yes" / "No" after the flag when the info is known, else "???".
 std::wstring resume_text(const Download_record& record);
 

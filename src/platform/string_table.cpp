@@ -59,6 +59,25 @@ std::wstring format_string(std::wstring_view format, const std::vector<std::wstr
     return out;
 }
 
+std::wstring format_printf(std::wstring_view format, const std::vector<std::wstring_view>& args) {
+    std::wstring out;
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        const wchar_t spec = i + 1 < format.size() ? format[i + 1] : L'\0';
+        if (format[i] != L'%' || (spec != L'i' && spec != L'd' && spec != L's' && spec != L'%')) {
+            out.push_back(format[i]);
+            continue;
+        }
+        if (spec == L'%') {
+            out.push_back(L'%');
+        } else if (next < args.size()) {
+            out.append(args[next++]);
+        }
+        ++i;
+    }
+    return out;
+}
+
 std::wstring format_message(int id, const std::vector<std::wstring_view>& args) {
     return format_string(load_string(id), args);
 }

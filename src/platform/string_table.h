@@ -34,6 +34,10 @@ void install_string_table(std::shared_ptr<const String_table> table);
 std::wstring format_string(std::wstring_view format, const std::vector<std::wstring_view>& args);
 std::wstring format_message(int id, const std::vector<std::wstring_view>& args);
 
+// printf-style texts of the table ("%i files are left", "%s"): each %i, %d or
+// %s takes the next argument in order; "%%" is a percent sign.
+std::wstring format_printf(std::wstring_view format, const std::vector<std::wstring_view>& args);
+
 // The compiled-in English table, generated at build time.
 struct Builtin_string {
     int id;

@@ -26,6 +26,30 @@ TEST(RowTexts, SizeTextBoundaries) {
     }
 }
 
+TEST(RowTexts, TransferTexts) {
+    struct Row {
+        std::wstring actual, expected;
+    } rows[] = {
+        {speed_text(0.5), L"512 Bytes/Sec"},
+        {speed_text(0.0), L"0 Bytes/Sec"},
+        {speed_text(2.5), L"2.50 KB/Sec"},
+        {speed_text(12.4), L"12 KB/Sec"},
+        {speed_text(9.999), L"10.00 KB/Sec"},
+        {time_left_text(59), L"59 sec"},
+        {time_left_text(120), L"2 min"},
+        {time_left_text(125), L"2 min 5 sec"},
+        {time_left_text(60), L"1 min"},
+        {elapsed_text(90061), L"1 days, 01:01:01"},
+        {elapsed_text(59), L"0 days, 00:00:59"},
+        {elapsed_text(0), L"0 days, 00:00:00"},
+        {countdown_text(158, 75), L" 1 minutes and 15 seconds to start downloading"},
+        {countdown_text(159, 9), L" 0 minutes and 9 seconds to retry download"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(row.actual, row.expected);
+    }
+}
+
 TEST(RowTexts, TimeStampUsesTwelveHourClockWithoutMarker) {
     setenv("TZ", "UTC", 1);
     tzset();

@@ -59,6 +59,8 @@ TEST(StringTable, FormatsLikeTheMessageFormatter) {
         EXPECT_EQ(format_string(row.format, row.args), row.out) << row.why;
     }
     EXPECT_EQ(format_message(111, {L"7"}), L"An error occurred connecting to the server, Error:7");
+    EXPECT_EQ(format_printf(L"%i files, %d%% of %s", {L"3", L"50", L"x"}), L"3 files, 50% of x");
+    EXPECT_EQ(format_printf(L"%s and %s", {L"a"}), L"a and ") << "a missing argument is empty";
 }
 
 TEST(StringTable, ParsesTheBundleFormatAndReportsBadLines) {

@@ -1,0 +1,176 @@
+#include "cli/download_command.h"
+
+#include <unistd.h>
+
+#include <iostream>
+
+#include "cli/arguments.h"
+#include "cli/interrupt.h"
+#include "cli/terminal_prompter.h"
+#include "cli/transfer_loop.h"
+#include "engine/download_runner.h"
+#include "model/row_texts.h"
+#include "platform/string_table.h"
+#include "platform/wide_text.h"
+
+namespace corvale {
+
+namespace {
+
+constexpr const char* k_usage =
+    "corvale-cli download URL [--folder DIR] [--name NAME] [--yes] [--keep-partial] [--trace] "
+    "[--second-ms N]";
+
+// The replace question goes to the terminal prompter; the question whether to
+// keep a partial file is answered by --keep-partial.
+class Download_prompter : public Prompter {
+  public:
+    Download_prompter(Cli_streams io, bool yes, bool keep_partial)
+        : terminal_(io.in, io.err,
+                    yes ? Terminal_prompter::Answer::yes : Terminal_prompter::Answer::ask,
+                    io.interactive),
+          keep_partial_(keep_partial) {}
+
+    void show_message(const std::wstring& text) override { terminal_.show_message(text); }
+    bool ask_yes_no(const std::wstring& text) override {
+        if (text == load_string(154)) {
+            return keep_partial_;
+        }
+        return terminal_.ask_yes_no(text);
+    }
+
+  private:
+    Terminal_prompter terminal_;
+    bool keep_partial_;
+};
+
+// What a progress window would show, as one line that a terminal redraws.
+class Progress_line {
+  public:
+    Progress_line(std::ostream& out, bool enabled) : out_(out), enabled_(enabled) {}
+    ~Progress_line() { end(); }
+
+    void show(const std::wstring& status, const Progress_block& block, const std::wstring& speed,
+              const std::wstring& time_left) {
+        if (!enabled_) {
+            return;
+        }
+        std::wstring line = size_text(block.downloaded) + L" / " +
+                            (block.size != 0 ? size_text(block.size) : L"???") + L"  " +
+                            std::to_wstring(block.percentage) + L"%  " + speed + L"  " + time_left +
+                            L"  " + status;
+        out_ << '\r' << encode_utf8(line) << "\x1b[K" << std::flush;
+        shown_ = true;
+    }
+    void end() {
+        if (shown_) {
+            out_ << '\n' << std::flush;
+            shown_ = false;
+        }
+    }
+
+  private:
+    std::ostream& out_;
+    bool enabled_;
+    bool shown_ = false;
+};
+
+}  // namespace
+
+int run_download(const std::vector<std::string>& raw, Cli_streams io) {
+    const Arguments args = parse_arguments(raw, {"--folder", "--name", "--second-ms"},
+                                           {"--yes", "--keep-partial", "--trace"});
+    std::chrono::milliseconds second(1000);
+    if (!args.error.empty() || args.positional.size() != 1 || !parse_second_ms(args, second)) {
+        io.err << "corvale-cli: "
+               << (!args.error.empty()           ? args.error
+                   : args.positional.size() != 1 ? std::string("expected one URL")
+                                                 : "--second-ms takes 1 to 3600000")
+               << "\nusage: " << k_usage << '\n';
+        return 2;
+    }
+    const std::wstring url = Download_runner::usable_url(decode_ansi(args.positional[0]));
+    if (url.empty()) {
+        io.err << encode_utf8(load_string(141)) << '\n';
+        return 2;
+    }
+    const std::wstring name = args.value("--name") ? decode_ansi(*args.value("--name"))
+                                                   : Download_runner::file_name_of(url);
+    if (name.empty() || name.find(L'/') != std::wstring::npos) {
+        io.err << encode_utf8(load_string(190)) << '\n';
+        return 2;
+    }
+    std::wstring folder = decode_ansi(args.value("--folder").value_or("."));
+    if (folder.empty() || folder.back() != L'/') {
+        folder += L'/';
+    }
+    const bool trace = args.has("--trace");
+
+    Download_prompter prompter(io, args.has("--yes"), args.has("--keep-partial"));
+    Download_runner runner(prompter, Host_config{}, Worker_timing{second, {}});
+    auto queue = std::make_shared<Notification_queue>();
+    const Interrupt_guard interrupt;
+    if (runner.start(0, url, folder + name, queue) != Download_runner::Start::started) {
+        return 1;
+    }
+    Download_worker& worker = runner.worker();
+    Progress_line line(io.err, !trace && &io.err == &std::cerr && ::isatty(STDERR_FILENO) != 0);
+    std::wstring status, speed, time_left;
+    Progress_block block;
+    const Loop_end end = run_transfer_loop(*queue, [&](const Notification& n) {
+        std::wstring text;
+        bool ends = false;
+        switch (n.message) {
+            case UM_PROGRESS:
+                block = worker.take_progress();
+                speed = block.speed_changed ? speed_text(block.speed) : speed;
+                time_left = block.time_left_changed ? time_left_text(block.time_left) : time_left;
+                break;
+            case UM_FINISHED:
+                ends = true;
+                status = text = worker.status_text();
+                break;
+            case UM_ERROR:
+                ends = error_ends_worker(n.lparam);
+                status = text = worker.status_text();
+                break;
+            case UM_STATUS:
+                status = text = worker.status_text();
+                break;
+            case UM_LAST_ERROR:
+                text = worker.last_error_text();
+                break;
+            case UM_WAIT:
+                status = countdown_text(158, n.lparam);
+                break;
+            default:
+                break;
+        }
+        if (trace) {
+            io.out << message_name(n.message) << ' ' << n.lparam;
+            if (n.message == UM_STATUS || n.message == UM_ERROR || n.message == UM_FINISHED ||
+                n.message == UM_LAST_ERROR) {
+                io.out << '\t' << encode_utf8(text);
+            }
+            io.out << '\n';
+        }
+        line.show(status, block, speed, time_left);
+        return ends;
+    });
+    line.end();
+    queue->close();
+    if (end == Loop_end::interrupted) {
+        runner.cancel();
+        io.err << encode_utf8(load_string(124)) << '\n';
+        return 1;
+    }
+    runner.finished();
+    runner.cancel();  // the window's Close: stops the worker, drops an empty file
+    if (end == Loop_end::failed && !trace) {
+        io.err << encode_utf8(status) << '\n';
+    }
+    io.out << std::flush;
+    return end == Loop_end::finished ? 0 : 1;
+}
+
+}  // namespace corvale

@@ -1,0 +1,20 @@
+#pragma once
+
+// Ctrl-C for commands that run a transfer: while an Interrupt_guard lives,
+// SIGINT only raises a flag that the command's loop looks at.
+
+namespace corvale {
+
+class Interrupt_guard {
+  public:
+    Interrupt_guard();
+    ~Interrupt_guard();
+    Interrupt_guard(const Interrupt_guard&) = delete;
+    Interrupt_guard& operator=(const Interrupt_guard&) = delete;
+
+    static bool interrupted();
+    // For tests: behave as if Ctrl-C had been pressed.
+    static void raise_for_test();
+};
+
+}  // namespace corvale

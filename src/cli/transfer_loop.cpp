@@ -1,0 +1,36 @@
+#include "cli/transfer_loop.h"
+
+#include "cli/interrupt.h"
+#include "engine/notifications.h"
+
+namespace corvale {
+
+bool error_ends_worker(std::int64_t type) {
+    switch (type) {
+        case NT_SESSION_OPEN_FAILED:
+        case NT_STATUS_CALLBACK_FAILED:
+        case NT_ATTEMPTS_USED_UP:
+        case NT_WRITE_FAILED:
+        case NT_URL_INCORRECT:
+        case NT_CANCELLED:
+        case NT_LINK_SYNTAX_INVALID:
+            return true;
+        default:
+            return false;
+    }
+}
+
+Loop_end run_transfer_loop(Notification_queue& queue,
+                           const std::function<bool(const Notification&)>& handle) {
+    for (;;) {
+        if (Interrupt_guard::interrupted()) {
+            return Loop_end::interrupted;
+        }
+        const auto next = queue.pop(std::chrono::milliseconds(100));
+        if (next && handle(*next)) {
+            return next->message == UM_FINISHED ? Loop_end::finished : Loop_end::failed;
+        }
+    }
+}
+
+}  // namespace corvale

@@ -1,0 +1,23 @@
+#pragma once
+
+// The CLI's main loop for one worker: takes its notifications one by one
+// until the worker's thread ends or Ctrl-C is pressed.
+
+#include <functional>
+#include <memory>
+
+#include "engine/notification_queue.h"
+
+namespace corvale {
+
+enum class Loop_end { finished, failed, interrupted };
+
+// `handle` sees each notification; it returns true when the notification ends
+// the worker (UM_FINISHED, or an error after which the worker stops).
+Loop_end run_transfer_loop(Notification_queue& queue,
+                           const std::function<bool(const Notification&)>& handle);
+
+// Whether an UM_ERROR of this type ends the worker's thread.
+bool error_ends_worker(std::int64_t type);
+
+}  // namespace corvale

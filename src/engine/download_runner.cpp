@@ -1,0 +1,111 @@
+#include "engine/download_runner.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "platform/file_io.h"
+#include "platform/string_table.h"
+#include "platform/url.h"
+
+namespace corvale {
+
+namespace {
+
+constexpr const wchar_t* k_resume_failed = L"Error: Failed to resume download thread";
+
+}  // namespace
+
+Download_runner::Download_runner(Prompter& prompter, Host_config host, Worker_timing timing)
+    : prompter_(prompter), worker_(std::move(host), std::move(timing)) {}
+
+Download_runner::~Download_runner() {
+    worker_.stop();
+}
+
+std::wstring Download_runner::usable_url(const std::wstring& url) {
+    if (parse_url(url)) {
+        return url;
+    }
+    const std::wstring with_scheme = L"http://" + url;
+    return parse_url(with_scheme) ? with_scheme : std::wstring();
+}
+
+std::wstring Download_runner::file_name_of(const std::wstring& url) {
+    const auto parsed = parse_url(url);
+    const std::wstring object = parsed ? parsed->object : url;
+    std::size_t last = object.rfind(L'/');
+    if (last == std::wstring::npos) {
+        last = object.rfind(L'\\');
+    }
+    if (last == std::wstring::npos || object.size() < 2) {
+        return object;
+    }
+    return object.substr(last + 1);
+}
+
+Download_runner::Start Download_runner::start(std::int32_t download_number, const std::wstring& url,
+                                              const std::wstring& path,
+                                              std::shared_ptr<Notification_target> target) {
+    url_ = usable_url(url);
+    path_ = path;
+    if (url_.empty()) {
+        return Start::url_unusable;
+    }
+    std::error_code error;
+    const auto target_path = to_path(path);
+    if (std::filesystem::is_regular_file(target_path, error) &&
+        std::filesystem::file_size(target_path, error) > 0 &&
+        !prompter_.ask_yes_no(format_message(130, {path}))) {
+        return Start::declined;
+    }
+    if (file_.open_for_writing(target_path) != 0) {
+        prompter_.show_message(format_printf(load_string(131), {path}));
+        return Start::open_failed;
+    }
+    opened_ = true;
+    file_name_ = file_name_of(url_);
+    if (worker_.start() != 0) {
+        prompter_.show_message(k_resume_failed);
+        return Start::resume_failed;
+    }
+    worker_.set_job(download_number, &file_, url_, std::move(target));
+    if (!worker_.resume()) {
+        worker_.stop();
+        prompter_.show_message(k_resume_failed);
+        return Start::resume_failed;
+    }
+    running_ = true;
+    return Start::started;
+}
+
+std::uint64_t Download_runner::stop_and_drop_empty() {
+    const std::uint64_t length = file_.length();
+    worker_.stop();
+    file_.close();
+    // A file this download never opened is the user's, whatever its length.
+    if (length == 0 && opened_) {
+        std::error_code ignored;
+        std::filesystem::remove(to_path(path_), ignored);
+    }
+    return length;
+}
+
+bool Download_runner::cancel(bool ask_cancel_all) {
+    const std::uint64_t length = stop_and_drop_empty();
+    bool cancel_all = false;
+    if (running_) {
+        if (length > 0 && opened_ && !prompter_.ask_yes_no(load_string(154))) {
+            std::error_code ignored;
+            std::filesystem::remove(to_path(path_), ignored);
+        }
+        cancel_all = ask_cancel_all && prompter_.ask_yes_no(load_string(155));
+    }
+    running_ = false;
+    return cancel_all;
+}
+
+void Download_runner::stop_quietly() {
+    stop_and_drop_empty();
+}
+
+}  // namespace corvale

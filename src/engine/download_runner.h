@@ -1,0 +1,72 @@
+#pragma once
+
+// One download as its progress window runs it, without the window: the link
+// made usable, the output file opened (asking before replacing a non-empty
+// one), the worker started, and cancel or a quiet stop with their rules for
+// empty and partial files. The progress window and the CLI both use it; it
+// lives on the thread that owns the window (or the CLI's main thread).
+
+#include <memory>
+#include <string>
+
+#include "engine/download_worker.h"
+#include "platform/output_file.h"
+#include "platform/prompter.h"
+
+namespace corvale {
+
+class Download_runner {
+  public:
+    explicit Download_runner(Prompter& prompter, Host_config host = {}, Worker_timing timing = {});
+    ~Download_runner();
+
+    enum class Start { started, url_unusable, declined, open_failed, resume_failed };
+
+    // Opens `path` and starts the worker on `url` ("http://" is put in front
+    // of a link that parses only with it). Messages 130 and 131 and the
+    // resume failure are shown through the prompter.
+    Start start(std::int32_t download_number, const std::wstring& url, const std::wstring& path,
+                std::shared_ptr<Notification_target> target);
+
+    // The link as the worker got it, and the name the window's title shows.
+    const std::wstring& url() const { return url_; }
+    const std::wstring& file_name() const { return file_name_; }
+
+    bool running() const { return running_; }
+    // The worker reported UM_FINISHED.
+    void finished() { running_ = false; }
+
+    // Stops the worker. An empty file is deleted; while running, a partial one
+    // is kept only if the user says so (message 154). `ask_cancel_all`: an
+    // automatic download while automatic downloading is active, which asks
+    // message 155; the result is true when the user wants all following
+    // automatic downloads cancelled.
+    bool cancel(bool ask_cancel_all = false);
+    // Stops the worker without a question; an empty file is deleted.
+    void stop_quietly();
+
+    Download_worker& worker() { return worker_; }
+
+    // The file name a link names: the part of its object after the last '/'
+    // (or '\'); the whole object when it has neither or is under 2 characters.
+    static std::wstring file_name_of(const std::wstring& url);
+    // The link with "http://" in front when it parses only that way; empty
+    // when it does not parse either way.
+    static std::wstring usable_url(const std::wstring& url);
+
+  private:
+    // Stops the worker and deletes the file when it was empty; the length the
+    // file had before.
+    std::uint64_t stop_and_drop_empty();
+
+    Prompter& prompter_;
+    Download_worker worker_;
+    Output_file file_;
+    std::wstring url_;
+    std::wstring path_;
+    std::wstring file_name_;
+    bool running_ = false;
+    bool opened_ = false;  // the output file was opened by this download
+};
+
+}  // namespace corvale

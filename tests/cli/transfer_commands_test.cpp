@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "cli/cli.h"
+#include "cli/interrupt.h"
+#include "fakehost/fake_host.h"
+
+namespace corvale {
+namespace {
+
+namespace fs = std::filesystem;
+using fakehost::Reply;
+
+struct Result {
+    int status;
+    std::string out, err;
+};
+
+// The real CLI against the local file host, reached as the proxy of the
+// environment with the program's default host names.
+class TransferCommandsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        scenario.set_server("rs1.rapidshare.com");
+        ::setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(host.port())).c_str(), 1);
+        ::unsetenv("no_proxy");
+        ::unsetenv("NO_PROXY");
+        dir = fs::temp_directory_path() /
+              ("corvale-transfer-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override {
+        ::unsetenv("http_proxy");
+        fs::remove_all(dir);
+    }
+
+    Result run(std::vector<std::string> args) {
+        std::istringstream in;
+        std::ostringstream out, err;
+        const int status = run_cli(args, in, out, err, false);
+        return {status, out.str(), err.str()};
+    }
+
+    Result download(const std::string& id, std::vector<std::string> extra = {}) {
+        std::vector<std::string> args = {
+            "download",    "http://rapidshare.com/files/" + id + "/f.bin",
+            "--folder",    dir.string(),
+            "--second-ms", "1"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return run(args);
+    }
+
+    std::string file_bytes() const {
+        std::ifstream in(dir / "f.bin", std::ios::binary);
+        std::stringstream content;
+        content << in.rdbuf();
+        return content.str();
+    }
+
+    fakehost::File_host_scenario scenario;
+    fakehost::Fake_host host{[this](const fakehost::Request& r) { return scenario.handle(r); }};
+    fs::path dir;
+};
+
+// The trace without progress and status lines: the numbers posted, in order.
+std::vector<std::string> numbers_of(const std::string& trace) {
+    std::vector<std::string> lines;
+    std::istringstream in(trace);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.starts_with("UM_PROGRESS") && !line.starts_with("UM_STATUS")) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+TEST_F(TransferCommandsTest, DownloadTracesTheNotificationsAndWritesTheFile) {
+    scenario.api_replies("123", {Reply{200, "ERROR: x lot of users. Retry in 1 seconds<script>"},
+                                 Reply{200, "DL:{server},AUTH,-4,x"}});
+    scenario.file("123", Reply{.pattern_size = 1500000});
+    const Result r = download("123", {"--trace"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(file_bytes() == fakehost::pattern_bytes(0, 1500000));
+    const std::vector<std::string> expected = {
+        "UM_RETRY_COUNT 0",
+        "UM_CONTENT_LENGTH 49",
+        "UM_LAST_ERROR 0\tCurrently a lot of users are downloading.",
+        "UM_WAIT 5",
+        "UM_WAIT 4",
+        "UM_WAIT 3",
+        "UM_WAIT 2",
+        "UM_WAIT 1",
+        "UM_WAIT 0",
+        "UM_ERROR 15\tCan't find direct file-link",
+        "UM_WAIT 9",
+        "UM_WAIT 8",
+        "UM_WAIT 7",
+        "UM_WAIT 6",
+        "UM_WAIT 5",
+        "UM_WAIT 4",
+        "UM_WAIT 3",
+        "UM_WAIT 2",
+        "UM_WAIT 1",
+        "UM_WAIT 0",
+        "UM_RETRY_COUNT 1",
+        "UM_CONTENT_LENGTH 31",
+        "UM_WAIT 0",
+        "UM_CONTENT_LENGTH 1500000",
+        "UM_FILE_SIZE 1500000",
+        "UM_FINISHED 0\tFinished Downloading File",
+    };
+    EXPECT_EQ(numbers_of(r.out), expected);
+}
+
+TEST_F(TransferCommandsTest, DownloadFailuresAndTheirExitStatus) {
+    scenario.api_replies("404", {Reply{404, "no"}});
+    struct Row {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    } rows[] = {
+        {{"download", "http://rapidshare.com/files/404/f.bin", "--folder", dir.string(),
+          "--second-ms", "1"},
+         1,
+         "Download retries have been exceeded: failed to get file. Try again later.\n"},
+        {{"download", "http://example.com/files/1/f.bin", "--folder", dir.string()},
+         1,
+         "The link syntax is invalid\n"},
+        {{"download", "http://rapidshare.com/files/1/", "--folder", dir.string()},
+         2,
+         "Can't extract file name from file URL\n"},
+        {{"download", "http://rapidshare.com/files/1/f", "--folder", (dir / "none").string()},
+         1,
+         "An error occured while saving the file: \n " + (dir / "none" / "f").string() +
+             " \n Check if the file path is correct."},
+        {{"download", "u", "--second-ms", "0"}, 2, "corvale-cli: --second-ms takes 1 to 3600000"},
+        {{"download"}, 2, "corvale-cli: expected one URL"},
+    };
+    for (const Row& row : rows) {
+        const Result r = run(row.args);
+        EXPECT_EQ(r.status, row.status) << row.err;
+        EXPECT_EQ(r.err.substr(0, row.err.size()), row.err);
+    }
+    EXPECT_FALSE(fs::exists(dir / "f.bin")) << "failed downloads leave no empty file";
+}
+
+TEST_F(TransferCommandsTest, ReplacesAnExistingFileOnlyWhenTold) {
+    scenario.api_replies("123", {Reply{200, "DL:{server},AUTH,-5,x"}});
+    scenario.file("123", Reply{200, "new"});
+    std::ofstream(dir / "f.bin") << "old";
+    const Result refused = download("123");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "The file '" + (dir / "f.bin").string() +
+                               "' already exists.\nDo you want to replace it?\n");
+    EXPECT_EQ(file_bytes(), "old");
+    EXPECT_EQ(download("123", {"--yes"}).status, 0);
+    EXPECT_EQ(file_bytes(), "new");
+}
+
+TEST_F(TransferCommandsTest, InterruptCancelsAndDropsThePartialFileUnlessKept) {
+    struct Row {
+        std::vector<std::string> extra;
+        bool kept;
+    } rows[] = {{{}, false}, {{"--keep-partial"}, true}};
+    for (const Row& row : rows) {
+        scenario.api_replies("777", {Reply{200, "DL:{server},AUTH,-5,x"}});
+        scenario.file("777", Reply{.pattern_size = 8000000, .pace = std::chrono::milliseconds(20)});
+        const std::size_t before = host.requests().size();
+        std::atomic<bool> done{false};
+        std::thread presser([&] {
+            // Press once the file is on its way and a batch has been written.
+            std::error_code ignored;
+            while (!done && (host.requests().size() < before + 2 ||
+                             fs::file_size(dir / "f.bin", ignored) == 0 || ignored)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            Interrupt_guard::raise_for_test();
+        });
+        const Result r = download("777", row.extra);
+        done = true;
+        presser.join();
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "Download canceled\n");
+        EXPECT_EQ(fs::exists(dir / "f.bin"), row.kept);
+        fs::remove(dir / "f.bin");
+    }
+}
+
+TEST_F(TransferCommandsTest, GrabFetchesThePageAndVerifiesItsLinks) {
+    scenario.page("/list.html", Reply{200,
+                                      "<a href=\"http://rapidshare.com/files/1/a.zip\">a</a> "
+                                      "rapidshare.com/files/2/b.zip rapidshare.com/files/3/c.zip"});
+    scenario.page("/files/1/a.zip", Reply{200, "x=\"#!download|s|1|a.zip|10 MB\";"});
+    scenario.page("/files/2/b.zip", Reply{200, "ERROR: File not found"});
+    scenario.page("/files/3/c.zip", Reply{200, "Premium! x=\"#!download|s|3|c.zip|1 KB\";"});
+    const Result r = run({"grab", "somewhere.example/list.html", "--verify", "--second-ms", "1"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(
+        r.out,
+        "http://rapidshare.com/files/1/a.zip\n"
+        "http://rapidshare.com/files/2/b.zip\n"
+        "http://rapidshare.com/files/3/c.zip\n"
+        "http://rapidshare.com/files/1/a.zip\tVerified Link\ta.zip\t10 MB\n"
+        "http://rapidshare.com/files/2/b.zip\tERROR: File not found\t\t\n"
+        "http://rapidshare.com/files/3/c.zip\tERROR: PREMIUM account is required\tc.zip\t1 KB\n");
+
+    const Result missing = run({"grab", "somewhere.example/none.html", "--second-ms", "1"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, ". Failed to receive a valid HTTP response from the server\n");
+}
+
+}  // namespace
+}  // namespace corvale
