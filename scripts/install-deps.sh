@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libcurl4-openssl-dev libcpp-httplib-dev)
+# bench/download_throughput.sh also uses bc and curl; it is not part of the tests.
 
 missing=()
 for package in "${packages[@]}"; do

@@ -117,14 +117,29 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
     Progress_line line(io.err, !trace && &io.err == &std::cerr && ::isatty(STDERR_FILENO) != 0);
     std::wstring status, speed, time_left;
     Progress_block block;
-    const Loop_end end = run_transfer_loop(*queue, [&](const Notification& n) {
+    // The progress block is taken at most every 100 ms: until it is taken the
+    // worker posts no further UM_PROGRESS, so a fast transfer wakes this
+    // thread about ten times a second instead of once per read.
+    constexpr auto k_redraw = std::chrono::milliseconds(100);
+    auto last_take = std::chrono::steady_clock::now() - k_redraw;
+    bool progress_waiting = false;
+    auto take_progress = [&] {
+        block = worker.take_progress();
+        speed = block.speed_changed ? speed_text(block.speed) : speed;
+        time_left = block.time_left_changed ? time_left_text(block.time_left) : time_left;
+        last_take = std::chrono::steady_clock::now();
+        progress_waiting = false;
+        line.show(status, block, speed, time_left);
+    };
+    const auto handle = [&](const Notification& n) {
         std::wstring text;
         bool ends = false;
         switch (n.message) {
             case UM_PROGRESS:
-                block = worker.take_progress();
-                speed = block.speed_changed ? speed_text(block.speed) : speed;
-                time_left = block.time_left_changed ? time_left_text(block.time_left) : time_left;
+                progress_waiting = true;
+                if (std::chrono::steady_clock::now() - last_take >= k_redraw) {
+                    take_progress();
+                }
                 break;
             case UM_FINISHED:
                 ends = true;
@@ -154,9 +169,19 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
             }
             io.out << '\n';
         }
-        line.show(status, block, speed, time_left);
+        if (ends) {
+            take_progress();  // the last values, not those of up to 100 ms ago
+        } else if (n.message != UM_PROGRESS) {
+            line.show(status, block, speed, time_left);
+        }
         return ends;
-    });
+    };
+    const auto idle = [&] {
+        if (progress_waiting && std::chrono::steady_clock::now() - last_take >= k_redraw) {
+            take_progress();
+        }
+    };
+    const Loop_end end = run_transfer_loop(*queue, handle, idle, std::chrono::milliseconds(20));
     line.end();
     queue->close();
     if (end == Loop_end::interrupted) {

@@ -21,14 +21,18 @@ bool error_ends_worker(std::int64_t type) {
 }
 
 Loop_end run_transfer_loop(Notification_queue& queue,
-                           const std::function<bool(const Notification&)>& handle) {
+                           const std::function<bool(const Notification&)>& handle,
+                           const std::function<void()>& idle, std::chrono::milliseconds step) {
     for (;;) {
         if (Interrupt_guard::interrupted()) {
             return Loop_end::interrupted;
         }
-        const auto next = queue.pop(std::chrono::milliseconds(100));
+        const auto next = queue.pop(step);
         if (next && handle(*next)) {
             return next->message == UM_FINISHED ? Loop_end::finished : Loop_end::failed;
+        }
+        if (idle) {
+            idle();
         }
     }
 }

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Downloads one large file from the local file host with corvale-cli and with
+# curl -o, alternating, and reports throughput and CPU time of each client.
+#   bench/download_throughput.sh [BYTES] [ROUNDS]
+# Defaults: 1 GiB, 3 rounds. Needs the release build (scripts/build.sh).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bytes=${1:-1073741824}
+rounds=${2:-3}
+bin=build/release
+out=$(mktemp -d)
+log=$(mktemp)
+trap 'kill $host_pid 2>/dev/null || true; rm -rf "$out" "$log"' EXIT
+
+"$bin/tests/fakehost/corvale-fakehost" --file "900001:$bytes" > "$log" &
+host_pid=$!
+for _ in $(seq 50); do grep -q listening "$log" && break; sleep 0.1; done
+port=$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\).*/\1/p' "$log")
+proxy="http://127.0.0.1:$port"
+file_url="http://rs42.rapidshare.com/cgi-bin/rsapi.cgi?sub=download_v1&editparentlocation=0&bin=1&fileid=900001&filename=bench.bin&dlauth=BENCH"
+
+# Prints "seconds user+system" of one command.
+measure() {
+    /usr/bin/time -f '%e %U %S' -o "$out/time" "$@" > /dev/null 2>&1
+    awk '{ printf "%s %.2f\n", $1, $2 + $3 }' "$out/time"
+}
+
+echo "client      seconds  cpu-s  MB/s"
+declare -A wall cpu
+for round in $(seq "$rounds"); do
+    for client in corvale curl; do
+        rm -f "$out/bench.bin"
+        if [ "$client" = corvale ]; then
+            result=$(http_proxy=$proxy measure "$bin/src/cli/corvale-cli" download \
+                "http://rapidshare.com/files/900001/bench.bin" --folder "$out" --second-ms 1 --yes)
+        else
+            result=$(measure curl -s -x "$proxy" -o "$out/bench.bin" "$file_url")
+        fi
+        size=$(stat -c %s "$out/bench.bin")
+        [ "$size" = "$bytes" ] || { echo "$client wrote $size bytes, expected $bytes" >&2; exit 1; }
+        read -r seconds cpu_s <<< "$result"
+        wall[$client]=$(echo "${wall[$client]:-0} + $seconds" | bc -l)
+        cpu[$client]=$(echo "${cpu[$client]:-0} + $cpu_s" | bc -l)
+        printf '%-10s %8.2f %6.2f %6.0f  (round %d)\n' "$client" "$seconds" "$cpu_s" \
+            "$(echo "$bytes / $seconds / 1000000" | bc -l)" "$round"
+    done
+done
+printf 'throughput ratio corvale/curl: %.2f\n' "$(echo "${wall[curl]} / ${wall[corvale]}" | bc -l)"
+printf 'cpu-time ratio corvale/curl:   %.2f\n' "$(echo "${cpu[corvale]} / ${cpu[curl]}" | bc -l)"
