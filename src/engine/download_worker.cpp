@@ -38,7 +38,7 @@ Download_worker::~Download_worker() {
 
 int Download_worker::start() {
     stop();
-    return start_thread([this] { run(); }) ? 0 : -1;
+    return start_thread() ? 0 : -1;
 }
 
 void Download_worker::set_job(std::int32_t download_number, Output_file* file, std::wstring url,
@@ -71,16 +71,7 @@ void Download_worker::report_last_error(const std::wstring& text) {
     post(UM_LAST_ERROR, 0);
 }
 
-void Download_worker::run() {
-    const auto session = open_session();
-    if (!session->is_open()) {
-        report_error(0, NT_SESSION_OPEN_FAILED);
-        return;
-    }
-    if (stop_.is_set()) {
-        cancel();
-        return;
-    }
+void Download_worker::run_attempts(Http_session& session) {
     for (int attempt_index = 0;; ++attempt_index) {
         if (file_ != nullptr) {
             file_->seek_to_start();
@@ -104,27 +95,21 @@ void Download_worker::run() {
             report_error(0, NT_ATTEMPTS_USED_UP);
             return;
         }
-        if (attempt(*session, api, link) == Attempt_end::worker_ends) {
+        if (attempt(session, api, link) == Step::ends) {
             return;
         }
     }
 }
 
-Download_worker::Attempt_end Download_worker::attempt(Http_session& session, const Http_target& api,
-                                                      const Link_parts& link) {
+Transfer_worker::Step Download_worker::attempt(Http_session& session, const Http_target& api,
+                                               const Link_parts& link) {
     Api_reply reply;
     {
         Http_request request(session, api);
-        switch (exchange(request, true)) {
-            case Exchange::cancelled:
-                cancel();
-                return Attempt_end::worker_ends;
-            case Exchange::failed:
-                return Attempt_end::next_attempt;
-            case Exchange::ok:
-                break;
+        if (const Step sent = exchange(request, true); sent != Step::go_on) {
+            return sent;
         }
-        Attempt_end end = Attempt_end::next_attempt;
+        Step end = Step::next_attempt;
         const auto received = read_api_reply(request, end);
         if (!received) {
             return end;
@@ -136,17 +121,16 @@ Download_worker::Attempt_end Download_worker::attempt(Http_session& session, con
     }
     if (count_down(reply.wait_seconds, UM_WAIT)) {
         cancel();
-        return Attempt_end::worker_ends;
+        return Step::ends;
     }
     if (reply.outcome != Reply_outcome::direct_link) {
         report_error(0, NT_NO_DIRECT_LINK);
-        return Attempt_end::next_attempt;
+        return Step::next_attempt;
     }
     return fetch_file(session, link, reply);
 }
 
-std::optional<std::size_t> Download_worker::read_api_reply(Http_request& request,
-                                                           Attempt_end& end) {
+std::optional<std::size_t> Download_worker::read_api_reply(Http_request& request, Step& end) {
     report_status(108);
     const auto length = request.content_length();
     post(UM_CONTENT_LENGTH, static_cast<std::int64_t>(length.value_or(0)));
@@ -162,7 +146,7 @@ std::optional<std::size_t> Download_worker::read_api_reply(Http_request& request
         }
         if (read.error != 0) {
             report_error(read.error, NT_READ_FAILED);
-            end = Attempt_end::next_attempt;
+            end = Step::next_attempt;
             return std::nullopt;
         }
         if (read.count == 0) {
@@ -175,30 +159,23 @@ std::optional<std::size_t> Download_worker::read_api_reply(Http_request& request
     }
     if (stop_.is_set()) {
         cancel();
-        end = Attempt_end::worker_ends;
+        end = Step::ends;
         return std::nullopt;
     }
     return received;
 }
 
-Download_worker::Attempt_end Download_worker::fetch_file(Http_session& session,
-                                                         const Link_parts& link,
-                                                         const Api_reply& reply) {
+Transfer_worker::Step Download_worker::fetch_file(Http_session& session, const Link_parts& link,
+                                                  const Api_reply& reply) {
     const auto url = parse_url(file_request_url(reply.file_server, link, reply.authorisation));
     if (!url) {
         report_error(0, NT_NO_DIRECT_LINK);  // the named file server is no host
-        return Attempt_end::next_attempt;
+        return Step::next_attempt;
     }
     server_ = url->server;
     Http_request request(session, {url->service, url->server, url->port, url->object});
-    switch (exchange(request, false)) {
-        case Exchange::cancelled:
-            cancel();
-            return Attempt_end::worker_ends;
-        case Exchange::failed:
-            return Attempt_end::next_attempt;
-        case Exchange::ok:
-            break;
+    if (const Step sent = exchange(request, false); sent != Step::go_on) {
+        return sent;
     }
     const auto length = request.content_length();
     if (length) {
@@ -225,42 +202,42 @@ Download_worker::Attempt_end Download_worker::fetch_file(Http_session& session,
         const auto read = request.read(buffer + buffered, read_size);
         if (read.error == k_http_stopped) {
             cancel();
-            return Attempt_end::worker_ends;
+            return Step::ends;
         }
         if (read.error != 0) {
             report_error(read.error, NT_READ_FAILED);
-            return Attempt_end::next_attempt;
+            return Step::next_attempt;
         }
         if (read.count == 0) {
             if (buffered > 0 && !write_buffered()) {
-                return Attempt_end::worker_ends;
+                return Step::ends;
             }
             break;
         }
         if (stop_.is_set()) {
             cancel();  // what is still buffered is not written
-            return Attempt_end::worker_ends;
+            return Step::ends;
         }
         buffered += read.count;
         // Only the start of the reply can be the host's expired-session page;
         // the same words after the first write are the file's own content.
         if (!written && buffered < k_expired_check_limit &&
             session_expired(std::string_view(buffer, buffered))) {
-            return Attempt_end::next_attempt;
+            return Step::next_attempt;
         }
         if (buffered >= k_write_batch && !write_buffered()) {
-            return Attempt_end::worker_ends;
+            return Step::ends;
         }
         downloaded += read.count;
         update_progress(progress, downloaded, true);
     }
     if (stop_.is_set()) {
         cancel();
-        return Attempt_end::worker_ends;
+        return Step::ends;
     }
     report_status(122);
     post(UM_FINISHED, 0);
-    return Attempt_end::worker_ends;
+    return Step::ends;
 }
 
 }  // namespace corvale

@@ -33,14 +33,12 @@ class Download_worker : public Transfer_worker {
     std::wstring last_error_text() const;
 
   private:
-    enum class Attempt_end { next_attempt, worker_ends };
-
-    void run();
-    Attempt_end attempt(Http_session& session, const Http_target& api, const Link_parts& link);
+    void run_attempts(Http_session& session) override;
+    Step attempt(Http_session& session, const Http_target& api, const Link_parts& link);
     // Reads the API reply into the transfer buffer; the count, or none when
-    // the attempt ended.
-    std::optional<std::size_t> read_api_reply(Http_request& request, Attempt_end& end);
-    Attempt_end fetch_file(Http_session& session, const Link_parts& link, const Api_reply& reply);
+    // the attempt ended (`end` says how).
+    std::optional<std::size_t> read_api_reply(Http_request& request, Step& end);
+    Step fetch_file(Http_session& session, const Link_parts& link, const Api_reply& reply);
     void report_last_error(const std::wstring& text);
 
     Host_config host_;

@@ -26,7 +26,7 @@ Page_fetcher::Page_fetcher(std::int32_t identifier, std::wstring url,
       url_(std::move(url)) {
     id_ = identifier;
     target_ = std::move(target);
-    created_ = start_thread([this] { run(); });
+    created_ = start_thread();
 }
 
 Page_fetcher::~Page_fetcher() {
@@ -38,16 +38,7 @@ int Page_fetcher::stop() {
     return 0;
 }
 
-void Page_fetcher::run() {
-    const auto session = open_session();
-    if (!session->is_open()) {
-        report_error(0, NT_SESSION_OPEN_FAILED);
-        return;
-    }
-    if (stop_.is_set()) {
-        cancel();
-        return;
-    }
+void Page_fetcher::run_attempts(Http_session& session) {
     for (int attempt_index = 0;; ++attempt_index) {
         const auto url = parse_url(url_);
         if (!url) {
@@ -65,22 +56,16 @@ void Page_fetcher::run() {
             return;
         }
         const Http_target target{url->service, url->server, url->port, url->object};
-        if (attempt(*session, target) == Attempt_end::fetcher_ends) {
+        if (attempt(session, target) == Step::ends) {
             return;
         }
     }
 }
 
-Page_fetcher::Attempt_end Page_fetcher::attempt(Http_session& session, const Http_target& target) {
+Transfer_worker::Step Page_fetcher::attempt(Http_session& session, const Http_target& target) {
     Http_request request(session, target);
-    switch (exchange(request, true)) {
-        case Exchange::cancelled:
-            cancel();
-            return Attempt_end::fetcher_ends;
-        case Exchange::failed:
-            return Attempt_end::next_attempt;
-        case Exchange::ok:
-            break;
+    if (const Step sent = exchange(request, true); sent != Step::go_on) {
+        return sent;
     }
     report_status(108);
     const auto length = request.content_length();
@@ -97,12 +82,12 @@ Page_fetcher::Attempt_end Page_fetcher::attempt(Http_session& session, const Htt
         const auto read = request.read(piece, sizeof piece);
         if (read.error == k_http_stopped) {
             cancel();
-            return Attempt_end::fetcher_ends;
+            return Step::ends;
         }
         if (read.error != 0) {
             report_error(read.error, NT_READ_FAILED);
             page_.clear();
-            return Attempt_end::next_attempt;
+            return Step::next_attempt;
         }
         if (read.count > 0 && !stop_.is_set()) {
             const std::size_t room = k_page_limit - std::min(k_page_limit, page_.size());
@@ -112,7 +97,7 @@ Page_fetcher::Attempt_end Page_fetcher::attempt(Http_session& session, const Htt
         }
         if (stop_.is_set()) {
             cancel();
-            return Attempt_end::fetcher_ends;
+            return Step::ends;
         }
         if (read.count == 0) {
             break;
@@ -121,7 +106,7 @@ Page_fetcher::Attempt_end Page_fetcher::attempt(Http_session& session, const Htt
     // std::string keeps a NUL after its bytes: the page ends with one.
     report_status(122);
     post(UM_FINISHED, 0);
-    return Attempt_end::fetcher_ends;
+    return Step::ends;
 }
 
 }  // namespace corvale

@@ -29,10 +29,8 @@ class Page_fetcher : public Transfer_worker {
     std::string_view page_data() const { return page_; }
 
   private:
-    void run();
-    // False when the attempt failed (the next one follows).
-    enum class Attempt_end { next_attempt, fetcher_ends };
-    Attempt_end attempt(Http_session& session, const Http_target& target);
+    void run_attempts(Http_session& session) override;
+    Step attempt(Http_session& session, const Http_target& target);
 
     std::wstring url_;
     std::string page_;

@@ -142,30 +142,34 @@ bool Transfer_worker::count_down(int seconds, std::uint32_t message) {
     return false;
 }
 
-Transfer_worker::Exchange Transfer_worker::exchange(Http_request& request, bool resend_on_auth) {
+Transfer_worker::Step Transfer_worker::exchange(Http_request& request, bool resend_on_auth) {
+    const auto cancelled = [this] {
+        cancel();
+        return Step::ends;
+    };
     if (stop_.is_set()) {
-        return Exchange::cancelled;
+        return cancelled();
     }
     if (request.open_error() != 0) {
         report_error(request.open_error(), NT_OPEN_REQUEST_FAILED);
-        return Exchange::failed;
+        return Step::next_attempt;
     }
     for (int resends = 0;; ++resends) {
         if (stop_.is_set()) {
-            return Exchange::cancelled;
+            return cancelled();
         }
         const int sent = request.send();
         if (sent == k_http_stopped) {
-            return Exchange::cancelled;
+            return cancelled();
         }
         if (sent != 0) {
             report_error(sent, NT_SEND_REQUEST_FAILED);
-            return Exchange::failed;
+            return Step::next_attempt;
         }
         const int status = request.status();
         if (status <= 0) {
             report_error(0, NT_STATUS_QUERY_FAILED);
-            return Exchange::failed;
+            return Step::next_attempt;
         }
         const bool auth = status == 401 || status == 407;
         if (resend_on_auth && auth && resends < k_max_auth_resends) {
@@ -175,16 +179,29 @@ Transfer_worker::Exchange Transfer_worker::exchange(Http_request& request, bool 
                 read = request.read(drain, sizeof drain);
             } while (read.count > 0);
             if (read.error == k_http_stopped) {
-                return Exchange::cancelled;
+                return cancelled();
             }
             continue;
         }
         if (status != 200) {
             report_error(status, NT_HTTP_STATUS_NOT_OK);
-            return Exchange::failed;
+            return Step::next_attempt;
         }
-        return Exchange::ok;
+        return Step::go_on;
     }
+}
+
+void Transfer_worker::run() {
+    const auto session = open_session();
+    if (!session->is_open()) {
+        report_error(0, NT_SESSION_OPEN_FAILED);
+        return;
+    }
+    if (stop_.is_set()) {
+        cancel();
+        return;
+    }
+    run_attempts(*session);
 }
 
 std::unique_ptr<Http_session> Transfer_worker::open_session() {

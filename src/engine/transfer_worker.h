@@ -61,17 +61,23 @@ class Transfer_worker {
     // and waits a second after each; true when a stop ended the wait.
     bool count_down(int seconds, std::uint32_t message);
 
-    enum class Exchange { ok, failed, cancelled };
+    // How a step of an attempt ended: go on, try again, or the thread ends
+    // (what ended it has been reported).
+    enum class Step { go_on, next_attempt, ends };
+
     // Sends `request` and checks its status. With resend_on_auth a 401 or 407
     // is answered by draining the body and sending again, a few times at most.
-    Exchange exchange(Http_request& request, bool resend_on_auth);
+    // A stop reports the cancel.
+    Step exchange(Http_request& request, bool resend_on_auth);
 
-    // The session of one run of the thread, with the status texts of its
-    // events installed.
-    std::unique_ptr<Http_session> open_session();
+    // The attempts of one run, on a session whose events set the status text.
+    virtual void run_attempts(Http_session& session) = 0;
 
-    // Creates the thread behind its gate; `body` runs once resumed.
-    bool start_thread(std::function<void()> body) { return thread_.start(std::move(body)); }
+    // Creates the thread behind its gate; it opens the session, then runs the
+    // attempts once resumed.
+    bool start_thread() {
+        return thread_.start([this] { run(); });
+    }
     // Signals the stop event, lets the thread run to its end and joins it,
     // then resets the event. Idempotent.
     void stop_thread();
@@ -84,6 +90,9 @@ class Transfer_worker {
     mutable std::mutex lock_;
 
   private:
+    void run();
+    std::unique_ptr<Http_session> open_session();
+
     Sender sender_;
     std::string user_agent_;
     Gated_thread thread_;
