@@ -15,6 +15,7 @@ class Silent_prompter : public corvale::Prompter {
   public:
     void show_message(const std::wstring&) override {}
     bool ask_yes_no(const std::wstring&) override { return false; }
+    Answer ask_yes_no_cancel(const std::wstring&) override { return Answer::no; }
 };
 
 struct Fixture {

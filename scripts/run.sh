@@ -5,6 +5,8 @@
 # verifies the links of the demo page and downloads one of them into
 # /tmp/corvale-demo; with arguments they go to corvale-cli as they are, e.g.
 #   scripts/run.sh download http://rapidshare.com/files/204851/holiday_photos.part1.rar
+# "scripts/run.sh window" opens the desktop program's main window instead
+# (it needs a display).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,6 +23,10 @@ export http_proxy="http://127.0.0.1:$port"
 echo "local file host on 127.0.0.1:$port (used as http_proxy)"
 
 cli="$bin/src/cli/corvale-cli"
+if [ "${1:-}" = window ]; then
+    "$bin/src/app/corvale"
+    exit $?
+fi
 if [ $# -gt 0 ]; then
     "$cli" "$@"
     exit $?

@@ -10,6 +10,7 @@ filter=()
 if [ "$flavour" = tsan ]; then
     filter=(-L engine_tests)
 fi
+export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir "build/$flavour" --output-on-failure -j "$(nproc)" "${filter[@]}"

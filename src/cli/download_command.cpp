@@ -27,7 +27,7 @@ class Download_prompter : public Prompter {
   public:
     Download_prompter(Cli_streams io, bool yes, bool keep_partial)
         : terminal_(io.in, io.err,
-                    yes ? Terminal_prompter::Answer::yes : Terminal_prompter::Answer::ask,
+                    yes ? Terminal_prompter::Given::yes : Terminal_prompter::Given::ask,
                     io.interactive),
           keep_partial_(keep_partial) {}
 
@@ -37,6 +37,9 @@ class Download_prompter : public Prompter {
             return keep_partial_;
         }
         return terminal_.ask_yes_no(text);
+    }
+    Answer ask_yes_no_cancel(const std::wstring& text) override {
+        return terminal_.ask_yes_no_cancel(text);
     }
 
   private:

@@ -21,7 +21,7 @@ constexpr int k_failed = 2;
 // A list as the program keeps one, without windows and without touching the
 // desktop program's profile.
 struct Cli_list {
-    Cli_list(Cli_streams io, Terminal_prompter::Answer answer)
+    Cli_list(Cli_streams io, Terminal_prompter::Given answer)
         : prompter(io.in, io.err, answer, io.interactive), list(prompter, profile) {}
 
     Terminal_prompter prompter;
@@ -30,11 +30,11 @@ struct Cli_list {
     Memory_list_view view;
 };
 
-Terminal_prompter::Answer answer_of(const Arguments& args) {
+Terminal_prompter::Given answer_of(const Arguments& args) {
     if (args.has("--yes")) {
-        return Terminal_prompter::Answer::yes;
+        return Terminal_prompter::Given::yes;
     }
-    return args.has("--no") ? Terminal_prompter::Answer::no : Terminal_prompter::Answer::ask;
+    return args.has("--no") ? Terminal_prompter::Given::no : Terminal_prompter::Given::ask;
 }
 
 bool usage_error(const Arguments& args, std::size_t positional, const char* usage,
@@ -83,7 +83,7 @@ int run_list(const std::vector<std::string>& raw, Cli_streams io) {
     if (usage_error(args, 1, "corvale-cli list FILE", io.err)) {
         return k_failed;
     }
-    Cli_list cli(io, Terminal_prompter::Answer::no);
+    Cli_list cli(io, Terminal_prompter::Given::no);
     try {
         load_list(cli.list, decode_ansi(args.positional[0]), false);
     } catch (const Settings_file_error& error) {

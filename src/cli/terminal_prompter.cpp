@@ -14,8 +14,8 @@ void Terminal_prompter::show_message(const std::wstring& text) {
 
 bool Terminal_prompter::ask_yes_no(const std::wstring& text) {
     err_ << encode_utf8(text) << std::endl;
-    if (answer_ != Answer::ask) {
-        return answer_ == Answer::yes;
+    if (answer_ != Given::ask) {
+        return answer_ == Given::yes;
     }
     if (!interactive_) {
         return false;

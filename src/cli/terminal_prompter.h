@@ -11,18 +11,22 @@ namespace corvale {
 // else asked on the terminal when there is one, else answered No.
 class Terminal_prompter : public Prompter {
   public:
-    enum class Answer { ask, yes, no };
+    enum class Given { ask, yes, no };
 
-    Terminal_prompter(std::istream& in, std::ostream& err, Answer answer, bool interactive)
+    Terminal_prompter(std::istream& in, std::ostream& err, Given answer, bool interactive)
         : in_(in), err_(err), answer_(answer), interactive_(interactive) {}
 
     void show_message(const std::wstring& text) override;
     bool ask_yes_no(const std::wstring& text) override;
+    // Cancel is never the answer on a terminal: as ask_yes_no.
+    Prompter::Answer ask_yes_no_cancel(const std::wstring& text) override {
+        return ask_yes_no(text) ? Prompter::Answer::yes : Prompter::Answer::no;
+    }
 
   private:
     std::istream& in_;
     std::ostream& err_;
-    Answer answer_;
+    Given answer_;
     bool interactive_;
 };
 

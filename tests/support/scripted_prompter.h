@@ -40,6 +40,22 @@ class Scripted_prompter : public Prompter {
         return answer;
     }
 
+    // Yes and No come from the script as for ask_yes_no; a script entry of
+    // cancel_answers_ answers Cancel.
+    Answer ask_yes_no_cancel(const std::wstring& text) override {
+        if (!cancels_.empty() && cancels_.front()) {
+            cancels_.pop_front();
+            shown_.push_back({true, text});
+            return Answer::cancel;
+        }
+        if (!cancels_.empty()) {
+            cancels_.pop_front();
+        }
+        return ask_yes_no(text) ? Answer::yes : Answer::no;
+    }
+    // The next three-way question is answered Cancel (true) or from the script.
+    void answer_cancel(bool cancel) { cancels_.push_back(cancel); }
+
     const std::vector<Shown>& shown() const { return shown_; }
     int unscripted_questions() const { return unscripted_questions_; }
     void answer(bool yes) { answers_.push_back(yes); }
@@ -47,6 +63,7 @@ class Scripted_prompter : public Prompter {
 
   private:
     std::deque<bool> answers_;
+    std::deque<bool> cancels_;
     std::vector<Shown> shown_;
     int unscripted_questions_ = 0;
 };

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Renders the main window with a sample list in English and in Arabic under
+# the offscreen platform and writes docs/main_window_en.png and _ar.png.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/build.sh release >/dev/null
+XDG_RUNTIME_DIR=$(mktemp -d) build/release/tests/ui/ui_screenshots docs

@@ -1,0 +1,68 @@
+#include "app/about_dlg.h"
+
+#include <QDesktopServices>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/version_info.h"
+#include "platform/string_table.h"
+#include "ui/common/icons.h"
+#include "ui/common/ui_text.h"
+
+namespace corvale {
+
+namespace {
+
+constexpr const char* k_maker_site = "https://corvale.example.org/";
+
+}  // namespace
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(text(txt_about_title));
+    auto* icon = new QLabel(this);
+    icon->setPixmap(program_icon("corvale").pixmap(48, 48));
+    auto* product = new QLabel("<b>" + text(txt_about_product).toHtmlEscaped() + "</b>", this);
+    auto* maker = new QLabel(text(txt_about_maker), this);
+    version_ =
+        new QLabel(qt(format_printf(load_string(239), {version_string(L"FileVersion")})), this);
+    info_ = new QLabel(text(157), this);
+    info_->setWordWrap(true);
+    auto* link = new QLabel(
+        QString("<a href=\"%1\">%2</a>").arg(k_maker_site, text(txt_about_link).toHtmlEscaped()),
+        this);
+    link->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    link->setOpenExternalLinks(false);
+    connect(link, &QLabel::linkActivated, this,
+            [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); });
+
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(text(txt_ok), QDialogButtonBox::AcceptRole);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+    auto* heading = new QHBoxLayout;
+    heading->addWidget(icon);
+    auto* names = new QVBoxLayout;
+    names->addWidget(product);
+    names->addWidget(maker);
+    names->addWidget(version_);
+    heading->addLayout(names, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(heading);
+    layout->addWidget(info_);
+    layout->addWidget(link);
+    layout->addWidget(buttons);
+    setMinimumWidth(420);
+}
+
+QString CAboutDlg::info_text() const {
+    return info_->text();
+}
+QString CAboutDlg::version_text() const {
+    return version_->text();
+}
+
+}  // namespace corvale

@@ -1,0 +1,44 @@
+#pragma once
+
+// The program's start-up: one instance per user, the profile, the language
+// and its layout direction, the program directory, then the main window.
+
+#include <QString>
+#include <filesystem>
+#include <memory>
+
+#include "app/language.h"
+#include "app/single_instance.h"
+#include "model/download_list.h"
+#include "ui/common/qt_prompter.h"
+#include "ui/main/tollway_dlg.h"
+
+namespace corvale {
+
+class CTollwayApp {
+  public:
+    // `instance_name` names the single-instance socket; `profile` is the
+    // user's profile (tests pass one of their own).
+    CTollwayApp(QString instance_name, Profile& profile, Prompter& prompter);
+    ~CTollwayApp();
+
+    // Start-up up to the shown main window. False when another instance runs
+    // (it was asked to show itself) and nothing else was done.
+    bool start(const std::filesystem::path& program_directory);
+
+    const std::filesystem::path& program_directory() const { return program_directory_; }
+    Language language() const { return language_; }
+    CTollwayDlg* main_window() { return window_.get(); }
+    Download_list* download_list() { return list_.get(); }
+
+  private:
+    Single_instance instance_;
+    Profile& profile_;
+    Prompter& prompter_;
+    std::filesystem::path program_directory_;
+    Language language_ = Language::english;
+    std::unique_ptr<Download_list> list_;
+    std::unique_ptr<CTollwayDlg> window_;
+};
+
+}  // namespace corvale

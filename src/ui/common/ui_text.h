@@ -1,0 +1,60 @@
+#pragma once
+
+// Texts of the windows: every label comes from the string table of the
+// current language, by number.
+
+#include <QString>
+#include <string>
+
+#include "platform/string_table.h"
+
+namespace corvale {
+
+// Labels of menus, windows and buttons (the string table's own keys).
+enum Ui_text : int {
+    txt_menu_file = 5001,
+    txt_menu_edit = 5002,
+    txt_menu_help = 5003,
+    txt_menu_language = 5004,
+    txt_load_list = 5010,
+    txt_save_list = 5011,
+    txt_save_list_as = 5012,
+    txt_exit = 5013,
+    txt_edit_downloads = 5020,
+    txt_delete_downloads = 5021,
+    txt_help = 5030,
+    txt_check_updates = 5031,
+    txt_about = 5032,
+    txt_arabic = 5040,
+    txt_english = 5041,
+    txt_download = 5050,
+    txt_add_to_auto = 5051,
+    txt_remove_from_auto = 5052,
+    txt_add_new_download = 5053,
+    txt_open_folder = 5056,
+    txt_open_link = 5057,
+    txt_check_program_updates = 5058,
+    txt_exit_program = 5059,
+    txt_choose_action = 5060,
+    txt_stop = 5070,
+    txt_scheduler = 5071,
+    txt_links_grabber = 5072,
+    txt_about_title = 5100,
+    txt_about_product = 5101,
+    txt_about_maker = 5102,
+    txt_about_link = 5103,
+    txt_yes = 5110,
+    txt_no = 5111,
+    txt_cancel = 5112,
+    txt_ok = 5113,
+    txt_list_filter = 5120,
+};
+
+inline QString text(int id) {
+    return QString::fromStdWString(load_string(id));
+}
+inline QString qt(const std::wstring& text) {
+    return QString::fromStdWString(text);
+}
+
+}  // namespace corvale

@@ -1,0 +1,380 @@
+#include "ui/main/tollway_dlg.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QToolBar>
+#include <QUrl>
+
+#include "engine/notifications.h"
+#include "model/list_file.h"
+#include "model/row_texts.h"
+#include "platform/profile.h"
+#include "platform/prompter.h"
+#include "ui/common/icons.h"
+#include "ui/common/ui_text.h"
+#include "ui/common/window_target.h"
+
+namespace corvale {
+
+namespace {
+
+constexpr int k_tip_period_ms = 10000;
+constexpr int k_first_tip = 186;
+constexpr int k_last_tip = 189;
+constexpr int k_pixels_per_character = 11;
+
+// Columns whose width follows the length of their header text, and the fixed
+// widths of the others.
+constexpr int k_measured_columns[] = {0, 1, 5, 7, 8, 9, 10, 11};
+constexpr std::pair<int, int> k_fixed_widths[] = {{2, 250}, {3, 160},  {4, 140},
+                                                  {6, 90},  {12, 190}, {13, 390}};
+
+struct Tool_button {
+    int command;  // 0: a separator
+    const char* icon;
+    int tooltip;
+};
+
+constexpr Tool_button k_toolbar[] = {
+    {cmd_save_list, "save", 180},
+    {cmd_load_list, "load", 181},
+    {0, nullptr, 0},
+    {cmd_add_download, "add", 182},
+    {cmd_download, "download", 183},
+    {cmd_stop, "stop", 184},
+    {0, nullptr, 0},
+    {cmd_add_to_auto, "auto_add", 205},
+    {cmd_remove_from_auto, "auto_remove", 206},
+    {cmd_scheduler, "scheduler", 250},
+    {0, nullptr, 0},
+    {cmd_edit, "edit", 207},
+    {cmd_delete, "delete", 208},
+    {0, nullptr, 0},
+    {cmd_check_updates, "update", 242},
+    {cmd_help_button, "help", 243},
+    {0, nullptr, 0},
+    {cmd_links_grabber, "grabber", 209},
+};
+
+}  // namespace
+
+CTollwayDlg::CTollwayDlg(Services services, QWidget* parent)
+    : QMainWindow(parent),
+      services_(std::move(services)),
+      view_(*(table_ = new QTableWidget(this))) {
+    setObjectName("CORVALE");
+    setWindowIcon(program_icon("corvale"));
+    setPalette([this] {
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::Window, QColor(249, 249, 249));
+        return palette;
+    }());
+    build_menus();
+    build_toolbar();
+    build_list();
+    build_context_menu();
+    wire_commands();
+
+    status_ = new QLabel(text(185), this);
+    statusBar()->addWidget(status_, 1);
+    statusBar()->setMinimumHeight(25);
+    tips_.setInterval(k_tip_period_ms);
+    connect(&tips_, &QTimer::timeout, this, &CTollwayDlg::show_next_tip);
+    tips_.start();
+
+    setCentralWidget(table_);
+    resize(1000, 520);
+    update_title();
+}
+
+CTollwayDlg::~CTollwayDlg() = default;
+
+QAction* CTollwayDlg::make_action(int command, const QString& label) {
+    auto* created = new QAction(label, this);
+    created->setData(command);
+    actions_.emplace(command, created);
+    return created;
+}
+
+QAction* CTollwayDlg::action(int command) const {
+    const auto it = actions_.find(command);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void CTollwayDlg::build_menus() {
+    QMenu* file = menuBar()->addMenu(text(txt_menu_file));
+    file->addAction(make_action(cmd_load_list, text(txt_load_list)));
+    file->addAction(make_action(cmd_save_list, text(txt_save_list)));
+    file->addAction(make_action(cmd_save_list_as, text(txt_save_list_as)));
+    file->addSeparator();
+    file->addAction(make_action(cmd_exit, text(txt_exit)));
+
+    QMenu* edit = menuBar()->addMenu(text(txt_menu_edit));
+    edit->addAction(make_action(cmd_edit, text(txt_edit_downloads)));
+    edit->addAction(make_action(cmd_delete, text(txt_delete_downloads)));
+
+    QMenu* help = menuBar()->addMenu(text(txt_menu_help));
+    help->addAction(make_action(cmd_help, text(txt_help)));
+    help->addAction(make_action(cmd_check_updates_menu, text(txt_check_updates)));
+    help->addSeparator();
+    help->addAction(make_action(cmd_about, text(txt_about)));
+
+    QMenu* language = menuBar()->addMenu(text(txt_menu_language));
+    language->addAction(make_action(cmd_arabic, text(txt_arabic)));
+    language->addAction(make_action(cmd_english, text(txt_english)));
+}
+
+void CTollwayDlg::build_toolbar() {
+    toolbar_ = addToolBar(text(57344));
+    toolbar_->setObjectName("toolbar");
+    toolbar_->setMovable(false);
+    toolbar_->setFloatable(false);
+    toolbar_->setIconSize(QSize(32, 32));
+    toolbar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    toolbar_->setContentsMargins(5, 0, 0, 0);
+    for (const Tool_button& button : k_toolbar) {
+        if (button.command == 0) {
+            toolbar_->addSeparator();
+            continue;
+        }
+        QAction* added = make_action(button.command, text(button.tooltip));
+        added->setIcon(program_icon(button.icon));
+        added->setToolTip(text(button.tooltip));
+        added->setCheckable(button.command == cmd_scheduler);
+        toolbar_->addAction(added);
+    }
+}
+
+void CTollwayDlg::build_list() {
+    table_->setObjectName("downloads");
+    table_->setColumnCount(k_column_count);
+    table_->setShowGrid(true);
+    table_->setWordWrap(false);
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 8);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->verticalHeader()->hide();
+    table_->horizontalHeader()->setSectionsMovable(true);
+    table_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeading | Qt::AlignVCenter);
+    table_->horizontalHeader()->setStretchLastSection(false);
+    table_->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    services_.list.load_column_titles();
+    QStringList headers;
+    for (const auto& [column, title] : services_.list.column_titles()) {
+        headers << qt(title);
+    }
+    table_->setHorizontalHeaderLabels(headers);
+    for (const int column : k_measured_columns) {
+        const auto length = static_cast<int>(services_.list.column_titles().at(column).size());
+        table_->setColumnWidth(column, length * k_pixels_per_character);
+    }
+    for (const auto& [column, width] : k_fixed_widths) {
+        table_->setColumnWidth(column, width);
+    }
+    connect(table_, &QTableWidget::cellDoubleClicked, this,
+            [this](int row, int) { on_double_click(row); });
+    connect(table_, &QTableWidget::customContextMenuRequested, this, &CTollwayDlg::on_context_menu);
+}
+
+void CTollwayDlg::build_context_menu() {
+    context_menu_ = new QMenu(text(txt_choose_action), this);
+    const std::pair<int, int> items[] = {
+        {cmd_download, txt_download},
+        {cmd_add_to_auto, txt_add_to_auto},
+        {cmd_remove_from_auto, txt_remove_from_auto},
+        {cmd_add_download, txt_add_new_download},
+        {cmd_edit, txt_edit_downloads},
+        {cmd_delete, txt_delete_downloads},
+        {cmd_open_folder, txt_open_folder},
+        {cmd_open_link, txt_open_link},
+        {0, 0},
+        {cmd_check_updates_menu, txt_check_program_updates},
+        {0, 0},
+        {cmd_exit, txt_exit_program},
+    };
+    for (const auto& [command, label] : items) {
+        if (command == 0) {
+            context_menu_->addSeparator();
+        } else {
+            context_menu_->addAction(make_action(command, text(label)));
+        }
+    }
+}
+
+void CTollwayDlg::wire_commands() {
+    const std::map<int, std::function<void()>> handlers = {
+        {cmd_about, [this] { services_.show_about(this); }},
+        {cmd_exit, [this] { close(); }},
+        {cmd_save_list, [this] { save_list_command(); }},
+        {cmd_save_list_as, [this] { save_list_as_command(); }},
+        {cmd_open_folder, [this] { open_first_selected(true); }},
+        {cmd_open_link, [this] { open_first_selected(false); }},
+        {cmd_arabic, [this] { set_language(1, 231); }},
+        {cmd_english, [this] { set_language(2, 232); }},
+    };
+    // A command whose work is not built yet stays disabled, never a silent no-op.
+    for (const auto& [command, item] : actions_) {
+        const auto handler = handlers.find(command);
+        item->setEnabled(handler != handlers.end());
+        if (handler != handlers.end()) {
+            connect(item, &QAction::triggered, this, handler->second);
+            working_.insert(command);
+        }
+    }
+}
+
+void CTollwayDlg::load_last_list() {
+    if (corvale::load_last_list(services_.list, view_)) {
+        update_title();
+    }
+}
+
+void CTollwayDlg::update_title() {
+    QString title = text(235);
+    if (!services_.list.list_path().empty()) {
+        title += "    " + qt(services_.list.list_path());
+    }
+    setWindowTitle(title);
+}
+
+QString CTollwayDlg::status_text() const {
+    return status_->text();
+}
+
+void CTollwayDlg::show_next_tip() {
+    status_->setText(text(next_tip_));
+    next_tip_ = next_tip_ >= k_last_tip ? k_first_tip : next_tip_ + 1;
+    tips_.start();  // a full period from now
+}
+
+void CTollwayDlg::set_update_window_open(bool open) {
+    update_window_open_ = open;
+    for (auto [it, end] = actions_.equal_range(cmd_check_updates_menu); it != end; ++it) {
+        it->second->setEnabled(!open && working_.count(cmd_check_updates_menu) != 0);
+    }
+}
+
+void CTollwayDlg::post_message(std::uint32_t message, std::int64_t lparam) {
+    QCoreApplication::postEvent(this, new Notification_event(message, 0, lparam));
+}
+
+bool CTollwayDlg::event(QEvent* event) {
+    if (event->type() == Notification_event::type) {
+        const auto* notification = static_cast<Notification_event*>(event);
+        if (notification->message == UM_START_DOWNLOAD) {
+            emit start_download_requested(static_cast<int>(notification->lparam));
+        }
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void CTollwayDlg::on_double_click(int row) {
+    const std::int32_t number = view_.item_data(row);
+    const Download_record* record = services_.list.find(number);
+    if (record == nullptr) {
+        return;
+    }
+    post_message(UM_START_DOWNLOAD, number);
+}
+
+void CTollwayDlg::on_context_menu(const QPoint& position) {
+    context_menu_->popup(table_->viewport()->mapToGlobal(position));
+}
+
+std::vector<int> CTollwayDlg::selected_rows() const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : table_->selectionModel()->selectedRows()) {
+        rows.push_back(index.row());
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void CTollwayDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::SelectAll)) {
+        table_->selectAll();
+    }
+    // Enter and Esc end nothing in the main window.
+    event->accept();
+}
+
+void CTollwayDlg::closeEvent(QCloseEvent* event) {
+    if (services_.list.modified()) {
+        switch (services_.prompter.ask_yes_no_cancel(load_string(176))) {
+            case Prompter::Answer::cancel:
+                event->ignore();
+                return;
+            case Prompter::Answer::yes:
+                // A list that could not be saved is not given up.
+                if (!save_list_command()) {
+                    event->ignore();
+                    return;
+                }
+                break;
+            case Prompter::Answer::no:
+                break;
+        }
+    }
+    tips_.stop();
+    event->accept();
+}
+
+bool CTollwayDlg::save_list_command() {
+    if (services_.list.list_path().empty()) {
+        return save_list_as_command();
+    }
+    if (!save_list(services_.list, services_.list.list_path())) {
+        return false;
+    }
+    update_title();
+    return true;
+}
+
+bool CTollwayDlg::save_list_as_command() {
+    QFileDialog dialog(this, text(179), QString(), text(txt_list_filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix("zrv");
+    dialog.selectFile("*.zrv");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return false;
+    }
+    if (!save_list(services_.list, dialog.selectedFiles().front().toStdWString())) {
+        return false;
+    }
+    update_title();
+    return true;
+}
+
+void CTollwayDlg::set_language(int language, int message) {
+    services_.profile.write_int(k_settings_section, L"language", language);
+    services_.prompter.show_message(load_string(message));
+}
+
+void CTollwayDlg::open_first_selected(bool folder) {
+    const std::vector<int> rows = selected_rows();
+    if (rows.empty()) {
+        services_.prompter.show_message(load_string(folder ? 172 : 173));
+        return;
+    }
+    const Download_record* record = services_.list.find(view_.item_data(rows.front()));
+    if (record == nullptr) {
+        return;
+    }
+    const QUrl target = folder ? QUrl::fromLocalFile(qt(record->folder)) : QUrl(qt(record->url));
+    QDesktopServices::openUrl(target);
+}
+
+}  // namespace corvale

@@ -1,0 +1,98 @@
+#pragma once
+
+// The program's main window: the download list in a fourteen-column list,
+// the menu bar, the toolbar, the status line with rotating tips and the
+// context menu. Lives on the GUI thread.
+
+#include <QMainWindow>
+#include <QTimer>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "model/download_list.h"
+#include "ui/main/command_ids.h"
+#include "ui/main/qt_list_view.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QTableWidget;
+class QToolBar;
+
+namespace corvale {
+
+class CTollwayDlg : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    struct Services {
+        Download_list& list;
+        Prompter& prompter;
+        Profile& profile;
+        std::function<void(QWidget*)> show_about;
+        std::wstring program_directory;
+    };
+
+    explicit CTollwayDlg(Services services, QWidget* parent = nullptr);
+    ~CTollwayDlg() override;
+
+    // Start-up: the last list, if any, into the list view, and the title.
+    void load_last_list();
+
+    QTableWidget& list_view_widget() { return *table_; }
+    List_view& list_view() { return view_; }
+    QToolBar& toolbar() { return *toolbar_; }
+    QAction* action(int command) const;
+    QMenu& context_menu() { return *context_menu_; }
+    QString status_text() const;
+
+    // The update window is open: "Check For Program Updates" is greyed in the
+    // context menu while it is.
+    void set_update_window_open(bool open);
+
+    // Timer 3: the next tip in the status line (186..189, round).
+    void show_next_tip();
+    void update_title();
+
+  signals:
+    // UM_START_DOWNLOAD: the download with this number is to start.
+    void start_download_requested(int download_number);
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool event(QEvent* event) override;
+
+  private:
+    void build_menus();
+    void build_toolbar();
+    void build_list();
+    void build_context_menu();
+    QAction* make_action(int command, const QString& label);
+    void wire_commands();
+    void post_message(std::uint32_t message, std::int64_t lparam);
+    void on_double_click(int row);
+    void on_context_menu(const QPoint& position);
+    std::vector<int> selected_rows() const;
+
+    bool save_list_command();
+    bool save_list_as_command();
+    void set_language(int language, int message);
+    void open_first_selected(bool folder);
+
+    Services services_;
+    QTableWidget* table_ = nullptr;
+    Qt_list_view view_;
+    QToolBar* toolbar_ = nullptr;
+    QMenu* context_menu_ = nullptr;
+    QLabel* status_ = nullptr;
+    QTimer tips_;
+    int next_tip_ = 186;
+    bool update_window_open_ = false;
+    std::multimap<int, QAction*> actions_;
+    std::set<int> working_;  // commands with a handler
+};
+
+}  // namespace corvale

@@ -1,0 +1,302 @@
+// The application's start-up and its main window, under the offscreen
+// platform, with a scripted prompter and a profile of the test's own.
+
+#include <unistd.h>
+#include <QAction>
+#include <QHeaderView>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+
+#include "app/about_dlg.h"
+#include "app/tollway_app.h"
+#include "model/list_file.h"
+#include "platform/string_table.h"
+#include "support/scripted_prompter.h"
+#include "ui/common/settings_profile.h"
+
+using corvale::CTollwayApp;
+using corvale::Language;
+using corvale::testing::Scripted_prompter;
+
+namespace {
+
+const std::filesystem::path k_bundle_dir = CORVALE_BUNDLE_DIR;
+
+QList<int> column_widths(QTableWidget& table) {
+    QList<int> widths;
+    for (int column = 0; column < table.columnCount(); ++column) {
+        widths << table.columnWidth(column);
+    }
+    return widths;
+}
+
+QStringList headers(QTableWidget& table) {
+    QStringList texts;
+    for (int column = 0; column < table.columnCount(); ++column) {
+        texts << table.horizontalHeaderItem(column)->text();
+    }
+    return texts;
+}
+
+}  // namespace
+
+class Main_window_test : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir dir_;
+    int instances_ = 0;
+
+    QString instance_name() {
+        return QString("corvale-test-%1-%2").arg(::getpid()).arg(++instances_);
+    }
+    QString profile_path() const { return dir_.filePath("profile.ini"); }
+
+    // A list file with two downloads.
+    std::wstring sample_list() {
+        Scripted_prompter prompter;
+        corvale::Memory_profile profile;
+        corvale::Download_list list(prompter, profile);
+        corvale::Memory_list_view view;
+        list.add_download(L"a.zip", L"first", view, L"http://rapidshare.com/files/111/a.zip",
+                          L"/tmp");
+        list.add_download(L"b.zip", L"second", view, L"http://rapidshare.com/files/222/b.zip",
+                          L"/tmp");
+        const std::wstring path = dir_.filePath("sample.zrv").toStdWString();
+        corvale::save_list(list, path);
+        return path;
+    }
+
+  private slots:
+    void cleanup() {
+        corvale::install_string_table(nullptr);
+        QFile::remove(profile_path());
+    }
+
+    void starts_with_an_empty_list_without_a_last_list() {
+        corvale::Settings_profile profile(profile_path());
+        profile.write_int(corvale::k_settings_section, L"language", 2);
+        Scripted_prompter prompter;
+        CTollwayApp app(instance_name(), profile, prompter);
+        QVERIFY(app.start(k_bundle_dir));
+        QCOMPARE(app.main_window()->windowTitle(), QString("Corvale"));
+        QCOMPARE(app.main_window()->list_view_widget().rowCount(), 0);
+        QCOMPARE(app.main_window()->status_text(),
+                 QString("  Check About window for important information"));
+        QVERIFY(prompter.shown().empty());
+    }
+
+    void starts_with_the_last_list() {
+        const std::wstring list = sample_list();
+        corvale::Settings_profile profile(profile_path());
+        profile.write_int(corvale::k_settings_section, L"language", 2);
+        profile.write_string(corvale::k_settings_section, L"last_list", list);
+        Scripted_prompter prompter;
+        CTollwayApp app(instance_name(), profile, prompter);
+        QVERIFY(app.start(k_bundle_dir));
+        QTableWidget& table = app.main_window()->list_view_widget();
+        QCOMPARE(table.rowCount(), 2);
+        QCOMPARE(table.item(1, 2)->text(), QString("b.zip"));
+        QCOMPARE(table.item(0, 0)->text(), QString("1"));
+        QCOMPARE(app.main_window()->windowTitle(), "Corvale    " + QString::fromStdWString(list));
+    }
+
+    void a_failing_last_list_is_reported_and_leaves_the_list_empty() {
+        corvale::Settings_profile profile(profile_path());
+        profile.write_int(corvale::k_settings_section, L"language", 2);
+        profile.write_string(corvale::k_settings_section, L"last_list",
+                             dir_.filePath("gone.zrv").toStdWString());
+        Scripted_prompter prompter;
+        CTollwayApp app(instance_name(), profile, prompter);
+        QVERIFY(app.start(k_bundle_dir));
+        QCOMPARE(app.main_window()->list_view_widget().rowCount(), 0);
+        QCOMPARE(app.main_window()->windowTitle(), QString("Corvale"));
+        QCOMPARE(prompter.shown().size(), std::size_t(1));
+        QCOMPARE(QString::fromStdWString(prompter.shown()[0].text),
+                 QString("Error Opening Download list"));
+    }
+
+    void chooses_the_language_from_the_profile_data() {
+        QTest::addColumn<int>("stored");  // -1: no value stored
+        QTest::addColumn<bool>("bundle");
+        QTest::addColumn<bool>("arabic");
+        QTest::addColumn<bool>("error_shown");
+        QTest::newRow("no value: Arabic") << -1 << true << true << false;
+        QTest::newRow("1: Arabic") << 1 << true << true << false;
+        QTest::newRow("2: English") << 2 << true << false << false;
+        QTest::newRow("0: English") << 0 << true << false << false;
+        QTest::newRow("1 without the bundle") << 1 << false << false << true;
+        QTest::newRow("2 without the bundle: no attempt") << 2 << false << false << false;
+    }
+    void chooses_the_language_from_the_profile() {
+        QFETCH(int, stored);
+        QFETCH(bool, bundle);
+        QFETCH(bool, arabic);
+        QFETCH(bool, error_shown);
+        corvale::Settings_profile profile(profile_path());
+        if (stored >= 0) {
+            profile.write_int(corvale::k_settings_section, L"language", stored);
+        }
+        Scripted_prompter prompter;
+        CTollwayApp app(instance_name(), profile, prompter);
+        QVERIFY(
+            app.start(bundle ? k_bundle_dir : std::filesystem::path(dir_.path().toStdString())));
+        QCOMPARE(app.language() == Language::arabic, arabic);
+        QCOMPARE(QApplication::layoutDirection(), arabic ? Qt::RightToLeft : Qt::LeftToRight);
+        QCOMPARE(headers(app.main_window()->list_view_widget()).front(),
+                 arabic ? QString::fromUtf8("رقم") : QString("No."));
+        QCOMPARE(!prompter.shown().empty(), error_shown);
+        if (error_shown) {
+            QCOMPARE(QString::fromStdWString(prompter.shown()[0].text),
+                     QString("Error loading Arabic language"));
+            QCOMPARE(profile.read_int(corvale::k_settings_section, L"language", 0), 1);
+        }
+    }
+
+    void headers_and_widths_follow_the_language_data() {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QList<int>>("widths");
+        QTest::newRow("English") << 2 << QList<int>{33, 44, 250, 160, 140, 88,  90,
+                                                    99, 55, 77,  66,  88,  190, 390};
+        // Arabic headers: رقم تلقائي التقدم الوقت المتبقي السرعة المحاولات الاستئناف أضيف في
+        QTest::newRow("Arabic") << 1 << QList<int>{33,  66, 250, 160, 140, 66,  90,
+                                                   143, 66, 99,  99,  77,  190, 390};
+    }
+    void headers_and_widths_follow_the_language() {
+        QFETCH(int, language);
+        QFETCH(QList<int>, widths);
+        corvale::Settings_profile profile(profile_path());
+        profile.write_int(corvale::k_settings_section, L"language", language);
+        Scripted_prompter prompter;
+        CTollwayApp app(instance_name(), profile, prompter);
+        QVERIFY(app.start(k_bundle_dir));
+        QTableWidget& table = app.main_window()->list_view_widget();
+        QCOMPARE(column_widths(table), widths);
+        QStringList expected;
+        for (int id = 191; id <= 204; ++id) {
+            expected << QString::fromStdWString(corvale::load_string(id));
+        }
+        QCOMPARE(headers(table), expected);
+        QVERIFY(table.horizontalHeader()->sectionsMovable());
+        QVERIFY(table.showGrid());
+        QCOMPARE(table.selectionMode(), QAbstractItemView::ExtendedSelection);
+    }
+
+    void a_second_instance_raises_the_first_and_ends() {
+        corvale::Settings_profile profile(profile_path());
+        profile.write_int(corvale::k_settings_section, L"language", 2);
+        Scripted_prompter prompter;
+        const QString name = instance_name();
+        CTollwayApp first(name, profile, prompter);
+        QVERIFY(first.start(k_bundle_dir));
+        first.main_window()->hide();
+        CTollwayApp second(name, profile, prompter);
+        QVERIFY(!second.start(k_bundle_dir));
+        QVERIFY(second.main_window() == nullptr);
+        QTRY_VERIFY(first.main_window()->isVisible());
+    }
+
+    void tips_rotate_in_order() {
+        corvale::Settings_profile profile(profile_path());
+        profile.write_int(corvale::k_settings_section, L"language", 2);
+        Scripted_prompter prompter;
+        CTollwayApp app(instance_name(), profile, prompter);
+        QVERIFY(app.start(k_bundle_dir));
+        QStringList seen{app.main_window()->status_text()};
+        for (int i = 0; i < 5; ++i) {
+            app.main_window()->show_next_tip();
+            seen << app.main_window()->status_text();
+        }
+        QStringList expected;
+        for (int id : {185, 186, 187, 188, 189, 186}) {
+            expected << QString::fromStdWString(corvale::load_string(id));
+        }
+        QCOMPARE(seen, expected);
+    }
+
+    void toolbar_menus_and_unbuilt_commands() {
+        corvale::Settings_profile profile(profile_path());
+        profile.write_int(corvale::k_settings_section, L"language", 2);
+        Scripted_prompter prompter;
+        CTollwayApp app(instance_name(), profile, prompter);
+        QVERIFY(app.start(k_bundle_dir));
+        corvale::CTollwayDlg& window = *app.main_window();
+        int buttons = 0;
+        for (QAction* action : window.toolbar().actions()) {
+            buttons += action->isSeparator() ? 0 : 1;
+        }
+        QCOMPARE(buttons, 13);
+        QVERIFY(window.action(corvale::cmd_scheduler)->isCheckable());
+        QVERIFY(!window.action(corvale::cmd_remove_from_auto)->isEnabled());
+        QVERIFY2(!window.action(corvale::cmd_download)->isEnabled(), "not built yet: disabled");
+        QVERIFY(window.action(corvale::cmd_about)->isEnabled());
+        QStringList tips;
+        for (QAction* action : window.toolbar().actions()) {
+            if (!action->isSeparator()) {
+                tips << action->toolTip();
+            }
+        }
+        QCOMPARE(tips.front(), QString("Save downloads list"));
+        QCOMPARE(tips.back(), QString("Start Links Grabber and Verifier"));
+        QCOMPARE(window.context_menu().actions().size(), 12);
+    }
+
+    void a_double_click_asks_to_start_that_download() {
+        const std::wstring list = sample_list();
+        corvale::Settings_profile profile(profile_path());
+        profile.write_int(corvale::k_settings_section, L"language", 2);
+        profile.write_string(corvale::k_settings_section, L"last_list", list);
+        Scripted_prompter prompter;
+        CTollwayApp app(instance_name(), profile, prompter);
+        QVERIFY(app.start(k_bundle_dir));
+        QSignalSpy started(app.main_window(), &corvale::CTollwayDlg::start_download_requested);
+        emit app.main_window()->list_view_widget().cellDoubleClicked(1, 3);
+        QTRY_COMPARE(started.size(), 1);
+        QCOMPARE(started.front().front().toInt(), app.main_window()->list_view().item_data(1));
+    }
+
+    void closing_asks_to_save_a_modified_list() {
+        corvale::Settings_profile profile(profile_path());
+        profile.write_int(corvale::k_settings_section, L"language", 2);
+        Scripted_prompter prompter;
+        CTollwayApp app(instance_name(), profile, prompter);
+        QVERIFY(app.start(k_bundle_dir));
+        app.download_list()->set_modified(true);
+        prompter.answer_cancel(true);
+        QVERIFY2(!app.main_window()->close(), "Cancel keeps the window");
+        prompter.answer_cancel(false);
+        prompter.answer(false);
+        QVERIFY2(app.main_window()->close(), "No closes without saving");
+        QCOMPARE(prompter.shown().size(), std::size_t(2));
+        QCOMPARE(QString::fromStdWString(prompter.shown()[0].text),
+                 QString("Download list has not beed saved. Do you want to save it?"));
+    }
+
+    void about_window_shows_the_version() {
+        corvale::CAboutDlg about;
+        QCOMPARE(about.version_text(), QString("Corvale Version: 1.2.0.2 (BETA)"));
+        QCOMPARE(about.info_text(), QString::fromStdWString(corvale::load_string(157)));
+    }
+
+    void language_commands_store_the_choice() {
+        corvale::Settings_profile profile(profile_path());
+        profile.write_int(corvale::k_settings_section, L"language", 2);
+        Scripted_prompter prompter;
+        CTollwayApp app(instance_name(), profile, prompter);
+        QVERIFY(app.start(k_bundle_dir));
+        app.main_window()->action(corvale::cmd_arabic)->trigger();
+        QCOMPARE(profile.read_int(corvale::k_settings_section, L"language", 0), 1);
+        QCOMPARE(prompter.shown().back().text, corvale::load_string(231));
+        app.main_window()->action(corvale::cmd_english)->trigger();
+        QCOMPARE(profile.read_int(corvale::k_settings_section, L"language", 0), 2);
+        // The language takes effect at the next start.
+        QCOMPARE(QApplication::layoutDirection(), Qt::LeftToRight);
+    }
+};
+
+QTEST_MAIN(Main_window_test)
+#include "main_window_test.moc"

@@ -1,0 +1,90 @@
+// Makes the README's screenshots: the main window with a sample list, in
+// English and in Arabic, under the offscreen platform.
+//   ui_screenshots OUTPUT_DIR
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <iostream>
+
+#include "app/tollway_app.h"
+#include "model/list_file.h"
+#include "support/scripted_prompter.h"
+#include "ui/common/settings_profile.h"
+
+namespace {
+
+std::wstring write_sample_list(const QString& dir) {
+    corvale::testing::Scripted_prompter prompter;
+    corvale::Memory_profile profile;
+    corvale::Download_list list(prompter, profile);
+    corvale::Memory_list_view view;
+    struct Sample {
+        const wchar_t* name;
+        const wchar_t* description;
+        const wchar_t* status;
+        std::uint64_t size;
+        std::int64_t downloaded;
+    } samples[] = {
+        {L"holiday_photos.part1.rar", L"Holiday photos", L"Finished Downloading File", 16777216,
+         16777216},
+        {L"holiday_photos.part2.rar", L"Holiday photos", L"Downloading file from direct link",
+         4194304, 1572864},
+        {L"holiday_photos.part3.rar", L"Holiday photos", L"", 0, 0},
+        {L"lecture_notes.pdf", L"Course material",
+         L"Download retries have been exceeded: failed to get file. Try again later.", 0, 0},
+    };
+    int id = 204851;
+    for (const Sample& sample : samples) {
+        list.add_download(
+            sample.name, sample.description, view,
+            L"http://rapidshare.com/files/" + std::to_wstring(id++) + L"/" + sample.name,
+            L"/home/user/Downloads");
+        corvale::Download_record& record = list.records().back();
+        record.status_text = sample.status;
+        record.file_size = sample.size;
+        record.downloaded = sample.downloaded;
+        record.info_known = sample.size != 0;
+        record.added_at = L"07-12-2026, 09:15:" + std::to_wstring(10 + id % 40);
+    }
+    const std::wstring path = (dir + "/holiday.zrv").toStdWString();
+    corvale::save_list(list, path);
+    return path;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    if (argc != 2) {
+        std::cerr << "usage: ui_screenshots OUTPUT_DIR\n";
+        return 2;
+    }
+    QTemporaryDir work;
+    const std::wstring list = write_sample_list(work.path());
+    const struct {
+        int language;
+        const char* file;
+    } shots[] = {{2, "main_window_en.png"}, {1, "main_window_ar.png"}};
+    for (const auto& shot : shots) {
+        corvale::Settings_profile profile(work.filePath("profile.ini"));
+        profile.write_int(corvale::k_settings_section, L"language", shot.language);
+        profile.write_string(corvale::k_settings_section, L"last_list", list);
+        corvale::testing::Scripted_prompter prompter;
+        corvale::CTollwayApp app(QString("corvale-screenshots-%1").arg(shot.language), profile,
+                                 prompter);
+        if (!app.start(CORVALE_BUNDLE_DIR)) {
+            return 1;
+        }
+        app.main_window()->resize(1100, 360);
+        QApplication::processEvents();
+        const QString path = QDir(argv[1]).filePath(shot.file);
+        if (!app.main_window()->grab().save(path)) {
+            std::cerr << "cannot write " << path.toStdString() << '\n';
+            return 1;
+        }
+        std::cout << path.toStdString() << '\n';
+    }
+    return 0;
+}
