@@ -42,6 +42,30 @@ QStringList headers(QTableWidget& table) {
     return texts;
 }
 
+// A started program with a profile and a prompter of its own.
+struct Session {
+    Session(const QString& profile_path, const QString& instance, int language,
+            const std::wstring& last_list = {})
+        : profile(profile_path), app(instance, profile, prompter) {
+        if (language >= 0) {
+            profile.write_int(corvale::k_settings_section, L"language", language);
+        }
+        if (!last_list.empty()) {
+            profile.write_string(corvale::k_settings_section, L"last_list", last_list);
+        }
+    }
+    bool start(const std::filesystem::path& directory = k_bundle_dir) {
+        return app.start(directory);
+    }
+    corvale::CTollwayDlg& window() { return *app.main_window(); }
+
+    corvale::Settings_profile profile;
+    Scripted_prompter prompter;
+    CTollwayApp app;
+};
+
+constexpr int k_english = 2;
+
 }  // namespace
 
 class Main_window_test : public QObject {
@@ -55,6 +79,9 @@ class Main_window_test : public QObject {
         return QString("corvale-test-%1-%2").arg(::getpid()).arg(++instances_);
     }
     QString profile_path() const { return dir_.filePath("profile.ini"); }
+    std::unique_ptr<Session> session(int language, const std::wstring& last_list = {}) {
+        return std::make_unique<Session>(profile_path(), instance_name(), language, last_list);
+    }
 
     // A list file with two downloads.
     std::wstring sample_list() {
@@ -78,45 +105,33 @@ class Main_window_test : public QObject {
     }
 
     void starts_with_an_empty_list_without_a_last_list() {
-        corvale::Settings_profile profile(profile_path());
-        profile.write_int(corvale::k_settings_section, L"language", 2);
-        Scripted_prompter prompter;
-        CTollwayApp app(instance_name(), profile, prompter);
-        QVERIFY(app.start(k_bundle_dir));
-        QCOMPARE(app.main_window()->windowTitle(), QString("Corvale"));
-        QCOMPARE(app.main_window()->list_view_widget().rowCount(), 0);
-        QCOMPARE(app.main_window()->status_text(),
+        auto s = session(k_english);
+        QVERIFY(s->start());
+        QCOMPARE(s->window().windowTitle(), QString("Corvale"));
+        QCOMPARE(s->window().list_view_widget().rowCount(), 0);
+        QCOMPARE(s->window().status_text(),
                  QString("  Check About window for important information"));
-        QVERIFY(prompter.shown().empty());
+        QVERIFY(s->prompter.shown().empty());
     }
 
     void starts_with_the_last_list() {
         const std::wstring list = sample_list();
-        corvale::Settings_profile profile(profile_path());
-        profile.write_int(corvale::k_settings_section, L"language", 2);
-        profile.write_string(corvale::k_settings_section, L"last_list", list);
-        Scripted_prompter prompter;
-        CTollwayApp app(instance_name(), profile, prompter);
-        QVERIFY(app.start(k_bundle_dir));
-        QTableWidget& table = app.main_window()->list_view_widget();
+        auto s = session(k_english, list);
+        QVERIFY(s->start());
+        QTableWidget& table = s->window().list_view_widget();
         QCOMPARE(table.rowCount(), 2);
         QCOMPARE(table.item(1, 2)->text(), QString("b.zip"));
         QCOMPARE(table.item(0, 0)->text(), QString("1"));
-        QCOMPARE(app.main_window()->windowTitle(), "Corvale    " + QString::fromStdWString(list));
+        QCOMPARE(s->window().windowTitle(), "Corvale    " + QString::fromStdWString(list));
     }
 
     void a_failing_last_list_is_reported_and_leaves_the_list_empty() {
-        corvale::Settings_profile profile(profile_path());
-        profile.write_int(corvale::k_settings_section, L"language", 2);
-        profile.write_string(corvale::k_settings_section, L"last_list",
-                             dir_.filePath("gone.zrv").toStdWString());
-        Scripted_prompter prompter;
-        CTollwayApp app(instance_name(), profile, prompter);
-        QVERIFY(app.start(k_bundle_dir));
-        QCOMPARE(app.main_window()->list_view_widget().rowCount(), 0);
-        QCOMPARE(app.main_window()->windowTitle(), QString("Corvale"));
-        QCOMPARE(prompter.shown().size(), std::size_t(1));
-        QCOMPARE(QString::fromStdWString(prompter.shown()[0].text),
+        auto s = session(k_english, dir_.filePath("gone.zrv").toStdWString());
+        QVERIFY(s->start());
+        QCOMPARE(s->window().list_view_widget().rowCount(), 0);
+        QCOMPARE(s->window().windowTitle(), QString("Corvale"));
+        QCOMPARE(s->prompter.shown().size(), std::size_t(1));
+        QCOMPARE(QString::fromStdWString(s->prompter.shown()[0].text),
                  QString("Error Opening Download list"));
     }
 
@@ -137,23 +152,17 @@ class Main_window_test : public QObject {
         QFETCH(bool, bundle);
         QFETCH(bool, arabic);
         QFETCH(bool, error_shown);
-        corvale::Settings_profile profile(profile_path());
-        if (stored >= 0) {
-            profile.write_int(corvale::k_settings_section, L"language", stored);
-        }
-        Scripted_prompter prompter;
-        CTollwayApp app(instance_name(), profile, prompter);
-        QVERIFY(
-            app.start(bundle ? k_bundle_dir : std::filesystem::path(dir_.path().toStdString())));
-        QCOMPARE(app.language() == Language::arabic, arabic);
+        auto s = session(stored);
+        QVERIFY(s->start(bundle ? k_bundle_dir : std::filesystem::path(dir_.path().toStdString())));
+        QCOMPARE(s->app.language() == Language::arabic, arabic);
         QCOMPARE(QApplication::layoutDirection(), arabic ? Qt::RightToLeft : Qt::LeftToRight);
-        QCOMPARE(headers(app.main_window()->list_view_widget()).front(),
+        QCOMPARE(headers(s->window().list_view_widget()).front(),
                  arabic ? QString::fromUtf8("رقم") : QString("No."));
-        QCOMPARE(!prompter.shown().empty(), error_shown);
+        QCOMPARE(!s->prompter.shown().empty(), error_shown);
         if (error_shown) {
-            QCOMPARE(QString::fromStdWString(prompter.shown()[0].text),
+            QCOMPARE(QString::fromStdWString(s->prompter.shown()[0].text),
                      QString("Error loading Arabic language"));
-            QCOMPARE(profile.read_int(corvale::k_settings_section, L"language", 0), 1);
+            QCOMPARE(s->profile.read_int(corvale::k_settings_section, L"language", 0), 1);
         }
     }
 
@@ -169,12 +178,9 @@ class Main_window_test : public QObject {
     void headers_and_widths_follow_the_language() {
         QFETCH(int, language);
         QFETCH(QList<int>, widths);
-        corvale::Settings_profile profile(profile_path());
-        profile.write_int(corvale::k_settings_section, L"language", language);
-        Scripted_prompter prompter;
-        CTollwayApp app(instance_name(), profile, prompter);
-        QVERIFY(app.start(k_bundle_dir));
-        QTableWidget& table = app.main_window()->list_view_widget();
+        auto s = session(language);
+        QVERIFY(s->start());
+        QTableWidget& table = s->window().list_view_widget();
         QCOMPARE(column_widths(table), widths);
         QStringList expected;
         for (int id = 191; id <= 204; ++id) {
@@ -187,29 +193,23 @@ class Main_window_test : public QObject {
     }
 
     void a_second_instance_raises_the_first_and_ends() {
-        corvale::Settings_profile profile(profile_path());
-        profile.write_int(corvale::k_settings_section, L"language", 2);
-        Scripted_prompter prompter;
         const QString name = instance_name();
-        CTollwayApp first(name, profile, prompter);
-        QVERIFY(first.start(k_bundle_dir));
-        first.main_window()->hide();
-        CTollwayApp second(name, profile, prompter);
-        QVERIFY(!second.start(k_bundle_dir));
-        QVERIFY(second.main_window() == nullptr);
-        QTRY_VERIFY(first.main_window()->isVisible());
+        Session first(profile_path(), name, k_english);
+        QVERIFY(first.start());
+        first.window().hide();
+        Session second(profile_path(), name, k_english);
+        QVERIFY(!second.start());
+        QVERIFY(second.app.main_window() == nullptr);
+        QTRY_VERIFY(first.window().isVisible());
     }
 
     void tips_rotate_in_order() {
-        corvale::Settings_profile profile(profile_path());
-        profile.write_int(corvale::k_settings_section, L"language", 2);
-        Scripted_prompter prompter;
-        CTollwayApp app(instance_name(), profile, prompter);
-        QVERIFY(app.start(k_bundle_dir));
-        QStringList seen{app.main_window()->status_text()};
+        auto s = session(k_english);
+        QVERIFY(s->start());
+        QStringList seen{s->window().status_text()};
         for (int i = 0; i < 5; ++i) {
-            app.main_window()->show_next_tip();
-            seen << app.main_window()->status_text();
+            s->window().show_next_tip();
+            seen << s->window().status_text();
         }
         QStringList expected;
         for (int id : {185, 186, 187, 188, 189, 186}) {
@@ -219,60 +219,45 @@ class Main_window_test : public QObject {
     }
 
     void toolbar_menus_and_unbuilt_commands() {
-        corvale::Settings_profile profile(profile_path());
-        profile.write_int(corvale::k_settings_section, L"language", 2);
-        Scripted_prompter prompter;
-        CTollwayApp app(instance_name(), profile, prompter);
-        QVERIFY(app.start(k_bundle_dir));
-        corvale::CTollwayDlg& window = *app.main_window();
-        int buttons = 0;
-        for (QAction* action : window.toolbar().actions()) {
-            buttons += action->isSeparator() ? 0 : 1;
-        }
-        QCOMPARE(buttons, 13);
-        QVERIFY(window.action(corvale::cmd_scheduler)->isCheckable());
-        QVERIFY(!window.action(corvale::cmd_remove_from_auto)->isEnabled());
-        QVERIFY2(!window.action(corvale::cmd_download)->isEnabled(), "not built yet: disabled");
-        QVERIFY(window.action(corvale::cmd_about)->isEnabled());
+        auto s = session(k_english);
+        QVERIFY(s->start());
+        corvale::CTollwayDlg& window = s->window();
         QStringList tips;
         for (QAction* action : window.toolbar().actions()) {
             if (!action->isSeparator()) {
                 tips << action->toolTip();
             }
         }
+        QCOMPARE(tips.size(), 13);
         QCOMPARE(tips.front(), QString("Save downloads list"));
         QCOMPARE(tips.back(), QString("Start Links Grabber and Verifier"));
+        QVERIFY(window.action(corvale::cmd_scheduler)->isCheckable());
+        QVERIFY(!window.action(corvale::cmd_remove_from_auto)->isEnabled());
+        QVERIFY2(!window.action(corvale::cmd_download)->isEnabled(), "not built yet: disabled");
+        QVERIFY(window.action(corvale::cmd_about)->isEnabled());
         QCOMPARE(window.context_menu().actions().size(), 12);
     }
 
     void a_double_click_asks_to_start_that_download() {
-        const std::wstring list = sample_list();
-        corvale::Settings_profile profile(profile_path());
-        profile.write_int(corvale::k_settings_section, L"language", 2);
-        profile.write_string(corvale::k_settings_section, L"last_list", list);
-        Scripted_prompter prompter;
-        CTollwayApp app(instance_name(), profile, prompter);
-        QVERIFY(app.start(k_bundle_dir));
-        QSignalSpy started(app.main_window(), &corvale::CTollwayDlg::start_download_requested);
-        emit app.main_window()->list_view_widget().cellDoubleClicked(1, 3);
+        auto s = session(k_english, sample_list());
+        QVERIFY(s->start());
+        QSignalSpy started(&s->window(), &corvale::CTollwayDlg::start_download_requested);
+        emit s->window().list_view_widget().cellDoubleClicked(1, 3);
         QTRY_COMPARE(started.size(), 1);
-        QCOMPARE(started.front().front().toInt(), app.main_window()->list_view().item_data(1));
+        QCOMPARE(started.front().front().toInt(), s->window().list_view().item_data(1));
     }
 
     void closing_asks_to_save_a_modified_list() {
-        corvale::Settings_profile profile(profile_path());
-        profile.write_int(corvale::k_settings_section, L"language", 2);
-        Scripted_prompter prompter;
-        CTollwayApp app(instance_name(), profile, prompter);
-        QVERIFY(app.start(k_bundle_dir));
-        app.download_list()->set_modified(true);
-        prompter.answer_cancel(true);
-        QVERIFY2(!app.main_window()->close(), "Cancel keeps the window");
-        prompter.answer_cancel(false);
-        prompter.answer(false);
-        QVERIFY2(app.main_window()->close(), "No closes without saving");
-        QCOMPARE(prompter.shown().size(), std::size_t(2));
-        QCOMPARE(QString::fromStdWString(prompter.shown()[0].text),
+        auto s = session(k_english);
+        QVERIFY(s->start());
+        s->app.download_list()->set_modified(true);
+        s->prompter.answer_cancel(true);
+        QVERIFY2(!s->window().close(), "Cancel keeps the window");
+        s->prompter.answer_cancel(false);
+        s->prompter.answer(false);
+        QVERIFY2(s->window().close(), "No closes without saving");
+        QCOMPARE(s->prompter.shown().size(), std::size_t(2));
+        QCOMPARE(QString::fromStdWString(s->prompter.shown()[0].text),
                  QString("Download list has not beed saved. Do you want to save it?"));
     }
 
@@ -283,16 +268,13 @@ class Main_window_test : public QObject {
     }
 
     void language_commands_store_the_choice() {
-        corvale::Settings_profile profile(profile_path());
-        profile.write_int(corvale::k_settings_section, L"language", 2);
-        Scripted_prompter prompter;
-        CTollwayApp app(instance_name(), profile, prompter);
-        QVERIFY(app.start(k_bundle_dir));
-        app.main_window()->action(corvale::cmd_arabic)->trigger();
-        QCOMPARE(profile.read_int(corvale::k_settings_section, L"language", 0), 1);
-        QCOMPARE(prompter.shown().back().text, corvale::load_string(231));
-        app.main_window()->action(corvale::cmd_english)->trigger();
-        QCOMPARE(profile.read_int(corvale::k_settings_section, L"language", 0), 2);
+        auto s = session(k_english);
+        QVERIFY(s->start());
+        s->window().action(corvale::cmd_arabic)->trigger();
+        QCOMPARE(s->profile.read_int(corvale::k_settings_section, L"language", 0), 1);
+        QCOMPARE(s->prompter.shown().back().text, corvale::load_string(231));
+        s->window().action(corvale::cmd_english)->trigger();
+        QCOMPARE(s->profile.read_int(corvale::k_settings_section, L"language", 0), 2);
         // The language takes effect at the next start.
         QCOMPARE(QApplication::layoutDirection(), Qt::LeftToRight);
     }
