@@ -29,9 +29,8 @@ class TransferCommandsTest : public ::testing::Test {
   protected:
     void SetUp() override {
         scenario.set_server("rs1.rapidshare.com");
+        fakehost::clear_proxy_environment();
         ::setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(host.port())).c_str(), 1);
-        ::unsetenv("no_proxy");
-        ::unsetenv("NO_PROXY");
         dir = fs::temp_directory_path() /
               ("corvale-transfer-" + std::to_string(::getpid()) + "-" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());

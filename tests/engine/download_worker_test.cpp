@@ -56,6 +56,7 @@ const std::string k_direct = "DL:{server},AB12,0,x";  // a wait of 0 + 5 seconds
 class DownloadWorkerTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        fakehost::clear_proxy_environment();
         scenario.set_server("127.0.0.1:" + std::to_string(host.port()));
         path = fs::temp_directory_path() /
                ("corvale-worker-" + std::to_string(::getpid()) + "-" +

@@ -14,6 +14,8 @@ using testing::Recording_target;
 
 class PageFetcherTest : public ::testing::Test {
   protected:
+    void SetUp() override { fakehost::clear_proxy_environment(); }
+
     std::string url(const std::string& path) const {
         return "http://127.0.0.1:" + std::to_string(host.port()) + path;
     }
@@ -142,8 +144,6 @@ TEST_F(PageFetcherTest, StopDuringThePauseReportsCancel) {
 TEST_F(PageFetcherTest, GoesThroughTheProxyOfTheEnvironment) {
     scenario.page("/files/123/a.zip", Reply{200, "the link's page"});
     ::setenv("http_proxy", url("").c_str(), 1);
-    ::unsetenv("no_proxy");
-    ::unsetenv("NO_PROXY");
     const auto trace = fetch("http://rapidshare.com/files/123/a.zip");
     ::unsetenv("http_proxy");
     EXPECT_EQ(trace.back(), "UM_FINISHED 0 Finished Downloading File");

@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include <stdlib.h>
+
 #include <algorithm>
 #include <array>
 
@@ -121,6 +123,13 @@ std::string Request::param(const std::string& key) const {
         start = end + 1;
     }
     return {};
+}
+
+void clear_proxy_environment() {
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy",
+                             "ALL_PROXY", "no_proxy", "NO_PROXY"}) {
+        ::unsetenv(name);
+    }
 }
 
 char pattern_byte(std::uint64_t offset) {

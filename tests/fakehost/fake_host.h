@@ -43,6 +43,10 @@ struct Request {
     std::string param(const std::string& key) const;  // from the raw query, undecoded
 };
 
+// Clears the proxy variables of the environment, so that requests to the
+// local host go straight to it, whatever the machine running the tests sets.
+void clear_proxy_environment();
+
 // Byte `offset` of the test pattern: files whose every byte can be checked.
 char pattern_byte(std::uint64_t offset);
 std::string pattern_bytes(std::uint64_t offset, std::size_t count);
