@@ -37,6 +37,10 @@ Terminal_prompter::Given answer_of(const Arguments& args) {
     return args.has("--no") ? Terminal_prompter::Given::no : Terminal_prompter::Given::ask;
 }
 
+void report(const Settings_file_error& error, std::ostream& err) {
+    err << encode_utf8(error.message()) << std::endl;
+}
+
 bool usage_error(const Arguments& args, std::size_t positional, const char* usage,
                  std::ostream& err) {
     std::string problem = args.error;
@@ -63,7 +67,7 @@ bool load_existing(Download_list& list, const std::wstring& path, std::ostream& 
         load_list(list, path, false);
         return true;
     } catch (const Settings_file_error& error) {
-        err << encode_utf8(error.message()) << std::endl;
+        report(error, err);
         return false;
     }
 }
@@ -87,7 +91,7 @@ int run_list(const std::vector<std::string>& raw, Cli_streams io) {
     try {
         load_list(cli.list, decode_ansi(args.positional[0]), false);
     } catch (const Settings_file_error& error) {
-        io.err << encode_utf8(error.message()) << std::endl;
+        report(error, io.err);
         return k_failed;
     }
     std::string printed;
@@ -148,7 +152,7 @@ int run_merge(const std::vector<std::string>& raw, Cli_streams io) {
     try {
         load_list(cli.list, decode_ansi(args.positional[1]), true);
     } catch (const Settings_file_error& error) {
-        io.err << encode_utf8(error.message()) << std::endl;
+        report(error, io.err);
         return k_failed;
     }
     return save(cli.list, path, io.err) ? 0 : k_failed;

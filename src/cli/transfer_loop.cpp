@@ -5,21 +5,6 @@
 
 namespace corvale {
 
-bool error_ends_worker(std::int64_t type) {
-    switch (type) {
-        case NT_SESSION_OPEN_FAILED:
-        case NT_STATUS_CALLBACK_FAILED:
-        case NT_ATTEMPTS_USED_UP:
-        case NT_WRITE_FAILED:
-        case NT_URL_INCORRECT:
-        case NT_CANCELLED:
-        case NT_LINK_SYNTAX_INVALID:
-            return true;
-        default:
-            return false;
-    }
-}
-
 Loop_end run_transfer_loop(Notification_queue& queue,
                            const std::function<bool(const Notification&)>& handle,
                            const std::function<void()>& idle, std::chrono::milliseconds step) {

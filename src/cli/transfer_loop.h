@@ -21,7 +21,4 @@ Loop_end run_transfer_loop(Notification_queue& queue,
                            const std::function<void()>& idle = {},
                            std::chrono::milliseconds step = std::chrono::milliseconds(100));
 
-// Whether an UM_ERROR of this type ends the worker's thread.
-bool error_ends_worker(std::int64_t type);
-
 }  // namespace corvale

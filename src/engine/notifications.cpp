@@ -65,4 +65,19 @@ int message_for_type(Notification_type type, Sender sender) {
     return 0;
 }
 
+bool error_ends_worker(std::int64_t type) {
+    switch (type) {
+        case NT_SESSION_OPEN_FAILED:
+        case NT_STATUS_CALLBACK_FAILED:
+        case NT_ATTEMPTS_USED_UP:
+        case NT_WRITE_FAILED:
+        case NT_URL_INCORRECT:
+        case NT_CANCELLED:
+        case NT_LINK_SYNTAX_INVALID:
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace corvale

@@ -69,4 +69,8 @@ std::string_view message_name(std::uint32_t message);
 enum class Sender { download_worker, page_fetcher };
 int message_for_type(Notification_type type, Sender sender);
 
+// Whether an UM_ERROR of this type ends the sender's thread (the others
+// lead to its next attempt).
+bool error_ends_worker(std::int64_t type);
+
 }  // namespace corvale

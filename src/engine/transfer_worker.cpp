@@ -207,22 +207,22 @@ void Transfer_worker::run() {
 std::unique_ptr<Http_session> Transfer_worker::open_session() {
     auto session = std::make_unique<Http_session>(user_agent_, stop_);
     session->set_event_handler([this](Http_event event, const std::wstring& info) {
-        switch (event) {
-            case Http_event::resolving_name:
-                set_status(format_message(104, {info}));
-                break;
-            case Http_event::name_resolved:
-                set_status(format_message(105, {info}));
-                break;
-            case Http_event::connecting:
-                set_status(format_message(106, {server_}));
-                break;
-            case Http_event::connected:
-                set_status(format_message(103, {server_}));
-                break;
-            case Http_event::redirect:
-                set_status(format_message(107, {info}));
-                break;
+        // Connecting and connected name the server being requested; the other
+        // events name what the client reports (host, address, new URL).
+        struct Event_text {
+            Http_event event;
+            int message;
+            bool names_server;
+        };
+        static constexpr Event_text k_texts[] = {
+            {Http_event::resolving_name, 104, false}, {Http_event::name_resolved, 105, false},
+            {Http_event::connecting, 106, true},      {Http_event::connected, 103, true},
+            {Http_event::redirect, 107, false},
+        };
+        for (const Event_text& text : k_texts) {
+            if (text.event == event) {
+                set_status(format_message(text.message, {text.names_server ? server_ : info}));
+            }
         }
     });
     return session;

@@ -49,18 +49,32 @@ bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
     return true;
 }
 
-// The host part of a URL, for the resolving event after a redirect.
-std::string host_of(const std::string& url) {
-    CURLU* handle = curl_url();
+// Where a redirect leads: its Location resolved against the current URL (as
+// curl resolves it), and that URL's host for the resolving event that follows.
+struct Redirect_target {
+    std::string url;
     std::string host;
-    char* part = nullptr;
-    if (curl_url_set(handle, CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK &&
-        curl_url_get(handle, CURLUPART_HOST, &part, 0) == CURLUE_OK) {
-        host = part;
+};
+
+Redirect_target resolve_location(const char* current, const std::string& location) {
+    Redirect_target target{location, {}};
+    CURLU* handle = curl_url();
+    char* resolved = nullptr;
+    char* host = nullptr;
+    if (current != nullptr && curl_url_set(handle, CURLUPART_URL, current, 0) == CURLUE_OK &&
+        curl_url_set(handle, CURLUPART_URL, location.c_str(), CURLU_NON_SUPPORT_SCHEME) ==
+            CURLUE_OK) {
+        if (curl_url_get(handle, CURLUPART_URL, &resolved, 0) == CURLUE_OK) {
+            target.url = resolved;
+        }
+        if (curl_url_get(handle, CURLUPART_HOST, &host, 0) == CURLUE_OK) {
+            target.host = host;
+        }
     }
-    curl_free(part);
+    curl_free(resolved);
+    curl_free(host);
     curl_url_cleanup(handle);
-    return host;
+    return target;
 }
 
 // The URL curl is given: spaces and bytes beyond ASCII in the path and query
@@ -289,23 +303,11 @@ std::size_t Http_callbacks::on_header(char* data, std::size_t size, std::size_t 
         if (is_redirect(status) && !request->block_location_.empty() &&
             request->redirects_ < k_max_redirects) {
             ++request->redirects_;
-            char* next = nullptr;
-            // curl resolves a relative Location against the current URL.
-            std::string target = request->block_location_;
-            CURLU* handle = curl_url();
             char* current = nullptr;
             curl_easy_getinfo(request->easy_, CURLINFO_EFFECTIVE_URL, &current);
-            if (current != nullptr &&
-                curl_url_set(handle, CURLUPART_URL, current, 0) == CURLUE_OK &&
-                curl_url_set(handle, CURLUPART_URL, target.c_str(), CURLU_NON_SUPPORT_SCHEME) ==
-                    CURLUE_OK &&
-                curl_url_get(handle, CURLUPART_URL, &next, 0) == CURLUE_OK) {
-                target = next;
-            }
-            curl_free(next);
-            curl_url_cleanup(handle);
-            request->host_ = host_of(target);
-            request->event(Http_event::redirect, target);
+            const Redirect_target target = resolve_location(current, request->block_location_);
+            request->host_ = target.host;
+            request->event(Http_event::redirect, target.url);
             return line.size();
         }
         request->status_ = status;

@@ -260,7 +260,6 @@ void CTollwayDlg::show_next_tip() {
 }
 
 void CTollwayDlg::set_update_window_open(bool open) {
-    update_window_open_ = open;
     for (auto [it, end] = actions_.equal_range(cmd_check_updates_menu); it != end; ++it) {
         it->second->setEnabled(!open && working_.count(cmd_check_updates_menu) != 0);
     }

@@ -32,7 +32,6 @@ class CTollwayDlg : public QMainWindow {
         Prompter& prompter;
         Profile& profile;
         std::function<void(QWidget*)> show_about;
-        std::wstring program_directory;
     };
 
     explicit CTollwayDlg(Services services, QWidget* parent = nullptr);
@@ -90,7 +89,6 @@ class CTollwayDlg : public QMainWindow {
     QLabel* status_ = nullptr;
     QTimer tips_;
     int next_tip_ = 186;
-    bool update_window_open_ = false;
     std::multimap<int, QAction*> actions_;
     std::set<int> working_;  // commands with a handler
 };
