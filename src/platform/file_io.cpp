@@ -32,8 +32,11 @@ class Fd {
 }  // namespace
 
 std::filesystem::path to_path(std::wstring_view text) {
-    const std::string bytes = encode_utf8(text);
-    return std::filesystem::path(bytes);
+    return std::filesystem::path(encode_utf8(text));
+}
+
+std::wstring from_path(const std::filesystem::path& path) {
+    return decode_native(path.native());
 }
 
 Read_result read_whole_file(const std::filesystem::path& path, std::uint64_t max_size) {
@@ -107,21 +110,24 @@ Replacing_file_writer::Open_status Replacing_file_writer::open() {
     return Open_status::ok;
 }
 
-int Replacing_file_writer::write(std::string_view bytes) {
-    if (fd_ < 0) {
-        return EBADF;
-    }
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+int write_all(int fd, const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, bytes, size);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n < 0) {
             return errno;
         }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
     }
     return 0;
+}
+
+int Replacing_file_writer::write(std::string_view bytes) {
+    return fd_ < 0 ? EBADF : write_all(fd_, bytes.data(), bytes.size());
 }
 
 int Replacing_file_writer::commit() {

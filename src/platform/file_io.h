@@ -3,6 +3,7 @@
 // Whole-file reading with a size limit, and writing a file so that the file
 // it replaces survives every failure.
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -10,8 +11,13 @@
 
 namespace corvale {
 
-// Paths are wide text in the core; on disk they are UTF-8 bytes.
+// Paths are wide text in the core and bytes on disk; the two conversions are
+// exact inverses, also for names that are not UTF-8 (see decode_native).
 std::filesystem::path to_path(std::wstring_view text);
+std::wstring from_path(const std::filesystem::path& path);
+
+// Writes all of `size` bytes to the descriptor; 0, or the errno of the failure.
+int write_all(int fd, const void* data, std::size_t size);
 
 enum class Read_status { ok, open_failed, too_big, read_failed };
 

@@ -161,7 +161,12 @@ double parse_double(std::wstring_view text) {
     return result.ec == std::errc() ? value : 0.0;
 }
 
-std::wstring decode_ansi(std::string_view bytes) {
+namespace {
+
+// UTF-8 with a stand-in for every byte that does not start a valid sequence:
+// the byte's own code (Latin-1), or the low surrogate 0xDC00 + byte, which
+// encode_utf8 turns back into the byte.
+std::wstring decode_utf8(std::string_view bytes, bool escape_invalid) {
     std::wstring out;
     out.reserve(bytes.size());
     std::size_t i = 0;
@@ -192,11 +197,21 @@ std::wstring decode_ansi(std::string_view bytes) {
             out.push_back(static_cast<wchar_t>(code));
             i += length;
         } else {
-            out.push_back(static_cast<wchar_t>(b0));
+            out.push_back(static_cast<wchar_t>(escape_invalid ? k_escaped_byte_base + b0 : b0));
             ++i;
         }
     }
     return out;
+}
+
+}  // namespace
+
+std::wstring decode_ansi(std::string_view bytes) {
+    return decode_utf8(bytes, false);
+}
+
+std::wstring decode_native(std::string_view bytes) {
+    return decode_utf8(bytes, true);
 }
 
 std::string encode_utf8(std::wstring_view text) {
@@ -204,6 +219,10 @@ std::string encode_utf8(std::wstring_view text) {
     out.reserve(text.size());
     for (wchar_t wc : text) {
         auto c = static_cast<char32_t>(wc);
+        if (c >= k_escaped_byte_base + 0x80 && c <= k_escaped_byte_base + 0xFF) {
+            out.push_back(static_cast<char>(c - k_escaped_byte_base));  // a byte of a native name
+            continue;
+        }
         if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
             c = 0xFFFD;
         }

@@ -43,6 +43,15 @@ double parse_double(std::wstring_view text);
 // UTF-8; a byte that does not start a valid sequence stands for itself (Latin-1).
 std::wstring decode_ansi(std::string_view bytes);
 
+// Native names (file names, command-line paths) are bytes. They are read as
+// UTF-8, and a byte that does not start a valid sequence becomes the lone
+// surrogate 0xDC00 + byte (0xDC80..0xDCFF), which encode_utf8 turns back into
+// that byte: every name survives the trip through wide text unchanged.
+inline constexpr char32_t k_escaped_byte_base = 0xDC00;
+std::wstring decode_native(std::string_view bytes);
+
+// UTF-8; an escaped byte of a native name (above) is written as that byte,
+// any other surrogate as U+FFFD.
 std::string encode_utf8(std::wstring_view text);
 
 // UTF-16 little-endian, surrogate pairs combined and split. A lone surrogate is
