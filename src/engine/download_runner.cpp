@@ -51,18 +51,25 @@ Download_runner::Start Download_runner::start(std::int32_t download_number, cons
     if (url_.empty()) {
         return Start::url_unusable;
     }
-    std::error_code error;
     const auto target_path = to_path(path);
+    const auto refuse = [&] {
+        prompter_.show_message(format_printf(load_string(131), {path}));
+        return Start::open_failed;
+    };
+    // A link, device, FIFO or socket under the name is never asked about,
+    // opened or deleted.
+    if (Output_file::check_target(target_path) != 0) {
+        return refuse();
+    }
+    std::error_code error;
     if (std::filesystem::is_regular_file(target_path, error) &&
         std::filesystem::file_size(target_path, error) > 0 &&
         !prompter_.ask_yes_no(format_message(130, {path}))) {
         return Start::declined;
     }
     if (file_.open_for_writing(target_path) != 0) {
-        prompter_.show_message(format_printf(load_string(131), {path}));
-        return Start::open_failed;
+        return refuse();
     }
-    opened_ = true;
     file_name_ = file_name_of(url_);
     if (worker_.start() != 0) {
         prompter_.show_message(k_resume_failed);
@@ -78,15 +85,22 @@ Download_runner::Start Download_runner::start(std::int32_t download_number, cons
     return Start::started;
 }
 
+void Download_runner::finished(bool succeeded) {
+    running_ = false;
+    succeeded_ = succeeded;
+}
+
 std::uint64_t Download_runner::stop_and_drop_empty() {
+    const bool open = file_.is_open();
     const std::uint64_t length = file_.length();
     worker_.stop();
-    file_.close();
-    // A file this download never opened is the user's, whatever its length.
-    if (length == 0 && opened_) {
-        std::error_code ignored;
-        std::filesystem::remove(to_path(path_), ignored);
+    // Only the file this download opened, and only while it is still the
+    // download's own: once closed it may be anybody's. A download that
+    // succeeded keeps its file even when the file is empty.
+    if (open && length == 0 && !succeeded_) {
+        file_.remove();
     }
+    file_.close();
     return length;
 }
 
@@ -94,9 +108,12 @@ bool Download_runner::cancel(bool ask_cancel_all) {
     const std::uint64_t length = stop_and_drop_empty();
     bool cancel_all = false;
     if (running_) {
-        if (length > 0 && opened_ && !prompter_.ask_yes_no(load_string(154))) {
-            std::error_code ignored;
-            std::filesystem::remove(to_path(path_), ignored);
+        if (length > 0) {
+            const bool keep =
+                keep_partial_ ? *keep_partial_ : prompter_.ask_yes_no(load_string(154));
+            if (!keep) {
+                file_.remove();
+            }
         }
         cancel_all = ask_cancel_all && prompter_.ask_yes_no(load_string(155));
     }

@@ -7,6 +7,7 @@
 // lives on the thread that owns the window (or the CLI's main thread).
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/download_worker.h"
@@ -33,11 +34,18 @@ class Download_runner {
     const std::wstring& file_name() const { return file_name_; }
 
     bool running() const { return running_; }
-    // The worker reported UM_FINISHED.
-    void finished() { running_ = false; }
+    // The download has ended: the worker reported UM_FINISHED (succeeded), or
+    // an error after which it stops. A file that was completely downloaded is
+    // kept even when it is empty.
+    void finished(bool succeeded);
 
-    // Stops the worker. An empty file is deleted; while running, a partial one
-    // is kept only if the user says so (message 154). `ask_cancel_all`: an
+    // Answers message 154 (keep the partial file?) without asking the user.
+    void answer_keep_partial(bool keep) { keep_partial_ = keep; }
+
+    // Stops the worker. An empty file is deleted unless the download
+    // succeeded; while running, a partial one is kept only if the user says so
+    // (message 154). Only the regular file that this download opened is ever
+    // deleted. `ask_cancel_all`: an
     // automatic download while automatic downloading is active, which asks
     // message 155; the result is true when the user wants all following
     // automatic downloads cancelled.
@@ -66,7 +74,8 @@ class Download_runner {
     std::wstring path_;
     std::wstring file_name_;
     bool running_ = false;
-    bool opened_ = false;  // the output file was opened by this download
+    bool succeeded_ = false;
+    std::optional<bool> keep_partial_;
 };
 
 }  // namespace corvale

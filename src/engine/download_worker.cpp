@@ -73,9 +73,6 @@ void Download_worker::report_last_error(const std::wstring& text) {
 
 void Download_worker::run_attempts(Http_session& session) {
     for (int attempt_index = 0;; ++attempt_index) {
-        if (file_ != nullptr) {
-            file_->seek_to_start();
-        }
         const auto url = parse_url(url_);
         std::wstring server = url ? url->server : std::wstring();
         std::wstring object = url ? url->object : std::wstring();
@@ -183,6 +180,12 @@ Transfer_worker::Step Download_worker::fetch_file(Http_session& session, const L
         post(UM_FILE_SIZE, static_cast<std::int64_t>(*length));
     }
     report_status(134);
+    // Every attempt writes the file anew from an empty file, so nothing of an
+    // earlier, longer attempt survives behind a shorter reply.
+    if (const int error = file_ != nullptr ? file_->restart() : EBADF; error != 0) {
+        report_error(error, NT_WRITE_FAILED);
+        return Step::ends;
+    }
     Reply_progress progress = begin_reply(length);
     const std::size_t read_size = length && *length >= k_large_reply ? k_large_read : k_small_read;
     std::uint64_t downloaded = 0;

@@ -1,43 +1,84 @@
 #include "platform/output_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "platform/file_io.h"
+
 namespace corvale {
+
+namespace {
+
+int special_file_error(const struct stat& info) {
+    if (S_ISLNK(info.st_mode)) {
+        return ELOOP;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return EISDIR;
+    }
+    return S_ISREG(info.st_mode) ? 0 : EINVAL;
+}
+
+}  // namespace
+
+int Output_file::check_target(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+        return errno == ENOENT ? 0 : errno;
+    }
+    return special_file_error(info);
+}
 
 int Output_file::open_for_writing(const std::filesystem::path& path) {
     close();
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    return fd_ >= 0 ? 0 : errno;
+    // O_NOFOLLOW refuses a symlink as the last component; O_NONBLOCK keeps a
+    // FIFO without a reader from blocking the open. Nothing is cut yet: the
+    // file may be someone else's until it has proved regular and unlocked.
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return errno == ENXIO ? EINVAL : errno;  // ENXIO: a FIFO nobody reads
+    }
+    struct stat info {};
+    int error = ::fstat(fd, &info) == 0 ? special_file_error(info) : errno;
+    if (error == 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        error = errno;
+    }
+    if (error == 0 && ::ftruncate(fd, 0) != 0) {
+        error = errno;
+    }
+    if (error == 0) {
+        const int flags = ::fcntl(fd, F_GETFL);
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    if (error != 0) {
+        ::close(fd);
+        return error;
+    }
+    fd_ = fd;
+    path_ = path;
+    device_ = info.st_dev;
+    inode_ = info.st_ino;
+    opened_ = true;
+    return 0;
 }
 
-int Output_file::seek_to_start() {
+int Output_file::restart() {
     if (fd_ < 0) {
         return EBADF;
+    }
+    if (::ftruncate(fd_, 0) != 0) {
+        return errno;
     }
     return ::lseek(fd_, 0, SEEK_SET) == 0 ? 0 : errno;
 }
 
 int Output_file::write(const void* data, std::size_t size) {
-    if (fd_ < 0) {
-        return EBADF;
-    }
-    const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd_, bytes, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return errno;
-        }
-        bytes += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return 0;
+    return fd_ < 0 ? EBADF : write_all(fd_, data, size);
 }
 
 std::uint64_t Output_file::length() const {
@@ -50,9 +91,24 @@ std::uint64_t Output_file::length() const {
 
 void Output_file::close() {
     if (fd_ >= 0) {
-        ::close(fd_);
+        ::close(fd_);  // also releases the lock
         fd_ = -1;
     }
+}
+
+bool Output_file::remove() {
+    if (!opened_) {
+        close();
+        return false;
+    }
+    opened_ = false;
+    struct stat info {};
+    // A name that now leads elsewhere was replaced by someone else: keep it.
+    const bool same = ::lstat(path_.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+                      info.st_dev == device_ && info.st_ino == inode_;
+    const bool removed = same && ::unlink(path_.c_str()) == 0;
+    close();
+    return removed;
 }
 
 }  // namespace corvale
