@@ -111,6 +111,47 @@ Api_reply classify_error_reply(std::string_view reply) {
     return result;
 }
 
+bool is_host_character(wchar_t c) {
+    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') ||
+           c == L'-' || c == L'.';
+}
+
+// A host name or a bracketed IPv6 literal, with an optional ":port": nothing
+// that could change the path, query or host of the file request.
+bool is_server_name(std::wstring_view server) {
+    std::size_t host_end = 0;
+    if (server.starts_with(L'[')) {
+        host_end = server.find(L']');
+        if (host_end == std::wstring_view::npos || host_end < 2) {
+            return false;
+        }
+        for (const wchar_t c : server.substr(1, host_end - 1)) {
+            const bool hex =
+                (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
+            if (!hex && c != L':' && c != L'.') {
+                return false;
+            }
+        }
+        ++host_end;
+    } else {
+        while (host_end < server.size() && is_host_character(server[host_end])) {
+            ++host_end;
+        }
+        if (host_end == 0) {
+            return false;
+        }
+    }
+    const std::wstring_view port = server.substr(host_end);
+    if (port.empty()) {
+        return true;
+    }
+    if (port.size() < 2 || port.size() > 6 || port[0] != L':') {
+        return false;
+    }
+    return std::all_of(port.begin() + 1, port.end(),
+                       [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+}
+
 Api_reply classify_direct_link_reply(std::string_view reply) {
     Api_reply result;
     std::size_t commas[3];
@@ -133,7 +174,7 @@ Api_reply classify_direct_link_reply(std::string_view reply) {
     }
     result.file_server = host_text(reply.substr(marker + 3, commas[0] - marker - 3));
     result.authorisation = host_text(reply.substr(commas[0] + 1, commas[1] - commas[0] - 1));
-    if (!result.file_server.empty()) {
+    if (is_server_name(result.file_server)) {
         result.outcome = Reply_outcome::direct_link;
     }
     return result;

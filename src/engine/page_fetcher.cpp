@@ -13,7 +13,8 @@ namespace {
 constexpr std::size_t k_read_size = 1024;
 constexpr std::size_t k_unknown_size = 307200;
 constexpr std::size_t k_slack = 10;
-// A longer reply keeps its first 32 MiB; the rest is read and dropped.
+// A page ends after its first 32 MiB: what a longer (or endless) reply sent
+// after that is not read, and the page is what was kept.
 constexpr std::size_t k_page_limit = 32u << 20;
 constexpr int k_pause_seconds = 10;
 constexpr int k_attempts = 2;
@@ -99,7 +100,7 @@ Transfer_worker::Step Page_fetcher::attempt(Http_session& session, const Http_ta
             cancel();
             return Step::ends;
         }
-        if (read.count == 0) {
+        if (read.count == 0 || page_.size() >= k_page_limit) {
             break;
         }
     }

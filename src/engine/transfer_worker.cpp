@@ -12,6 +12,9 @@ namespace {
 constexpr std::uint32_t k_sample_period_ms = 1000;
 constexpr int k_max_auth_resends = 5;
 constexpr std::size_t k_drain_read = 50;
+// More of an authentication reply than this is not read: a body that never
+// ends must not hold the worker. The connection is then given up.
+constexpr std::size_t k_drain_limit = 64 * 1024;
 
 }  // namespace
 
@@ -175,13 +178,17 @@ Transfer_worker::Step Transfer_worker::exchange(Http_request& request, bool rese
         if (resend_on_auth && auth && resends < k_max_auth_resends) {
             char drain[k_drain_read];
             Http_request::Read_result read;
+            std::size_t drained = 0;
             do {
                 read = request.read(drain, sizeof drain);
-            } while (read.count > 0);
+                drained += read.count;
+            } while (read.count > 0 && drained <= k_drain_limit);
             if (read.error == k_http_stopped) {
                 return cancelled();
             }
-            continue;
+            if (read.count == 0) {
+                continue;
+            }
         }
         if (status != 200) {
             report_error(status, NT_HTTP_STATUS_NOT_OK);
