@@ -21,32 +21,6 @@ constexpr const char* k_usage =
     "corvale-cli download URL [--folder DIR] [--name NAME] [--yes] [--keep-partial] [--trace] "
     "[--second-ms N]";
 
-// The replace question goes to the terminal prompter; the question whether to
-// keep a partial file is answered by --keep-partial.
-class Download_prompter : public Prompter {
-  public:
-    Download_prompter(Cli_streams io, bool yes, bool keep_partial)
-        : terminal_(io.in, io.err,
-                    yes ? Terminal_prompter::Given::yes : Terminal_prompter::Given::ask,
-                    io.interactive),
-          keep_partial_(keep_partial) {}
-
-    void show_message(const std::wstring& text) override { terminal_.show_message(text); }
-    bool ask_yes_no(const std::wstring& text) override {
-        if (text == load_string(154)) {
-            return keep_partial_;
-        }
-        return terminal_.ask_yes_no(text);
-    }
-    Answer ask_yes_no_cancel(const std::wstring& text) override {
-        return terminal_.ask_yes_no_cancel(text);
-    }
-
-  private:
-    Terminal_prompter terminal_;
-    bool keep_partial_;
-};
-
 // What a progress window would show, as one line that a terminal redraws.
 class Progress_line {
   public:
@@ -97,20 +71,24 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
         io.err << encode_utf8(load_string(141)) << '\n';
         return 2;
     }
-    const std::wstring name = args.value("--name") ? decode_ansi(*args.value("--name"))
+    const std::wstring name = args.value("--name") ? decode_native(*args.value("--name"))
                                                    : Download_runner::file_name_of(url);
     if (name.empty() || name.find(L'/') != std::wstring::npos) {
         io.err << encode_utf8(load_string(190)) << '\n';
         return 2;
     }
-    std::wstring folder = decode_ansi(args.value("--folder").value_or("."));
+    std::wstring folder = decode_native(args.value("--folder").value_or("."));
     if (folder.empty() || folder.back() != L'/') {
         folder += L'/';
     }
     const bool trace = args.has("--trace");
 
-    Download_prompter prompter(io, args.has("--yes"), args.has("--keep-partial"));
+    Terminal_prompter prompter(
+        io.in, io.err,
+        args.has("--yes") ? Terminal_prompter::Given::yes : Terminal_prompter::Given::ask,
+        io.interactive);
     Download_runner runner(prompter, Host_config{}, Worker_timing{second, {}});
+    runner.answer_keep_partial(args.has("--keep-partial"));
     auto queue = std::make_shared<Notification_queue>();
     const Interrupt_guard interrupt;
     if (runner.start(0, url, folder + name, queue) != Download_runner::Start::started) {
@@ -187,13 +165,16 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
     const Loop_end end = run_transfer_loop(*queue, handle, idle, std::chrono::milliseconds(20));
     line.end();
     queue->close();
+    if (end == Loop_end::finished) {
+        runner.finished(true);
+    }
+    // A complete file is kept as it is; a cancelled or failed download's
+    // partial file only with --keep-partial, an empty one never.
+    runner.cancel();
     if (end == Loop_end::interrupted) {
-        runner.cancel();
         io.err << encode_utf8(load_string(124)) << '\n';
         return 1;
     }
-    runner.finished();
-    runner.cancel();  // the window's Close: stops the worker, drops an empty file
     if (end == Loop_end::failed && !trace) {
         io.err << encode_utf8(status) << '\n';
     }

@@ -1,6 +1,9 @@
 #include "cli/interrupt.h"
 
+#include <signal.h>
+
 #include <csignal>
+#include <iterator>
 
 namespace corvale {
 
@@ -13,18 +16,27 @@ extern "C" void on_interrupt(int) {
     g_interrupted = 1;
 }
 
-using Handler = void (*)(int);
-Handler g_previous = SIG_DFL;
+// Ctrl-C, kill's default signal and a closed terminal all end a transfer the
+// same way: cancelled, with the partial file handled as the user said.
+constexpr int k_signals[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction g_previous[std::size(k_signals)];
 
 }  // namespace
 
 Interrupt_guard::Interrupt_guard() {
     g_interrupted = 0;
-    g_previous = std::signal(SIGINT, on_interrupt);
+    struct sigaction action {};
+    action.sa_handler = on_interrupt;
+    sigemptyset(&action.sa_mask);
+    for (std::size_t i = 0; i < std::size(k_signals); ++i) {
+        ::sigaction(k_signals[i], &action, &g_previous[i]);
+    }
 }
 
 Interrupt_guard::~Interrupt_guard() {
-    std::signal(SIGINT, g_previous == SIG_ERR ? SIG_DFL : g_previous);
+    for (std::size_t i = 0; i < std::size(k_signals); ++i) {
+        ::sigaction(k_signals[i], &g_previous[i], nullptr);
+    }
     g_interrupted = 0;
 }
 

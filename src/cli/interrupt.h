@@ -1,7 +1,9 @@
 #pragma once
 
 // Ctrl-C for commands that run a transfer: while an Interrupt_guard lives,
-// SIGINT only raises a flag that the command's loop looks at.
+// SIGINT, SIGTERM and SIGHUP only raise a flag that the command's loop looks
+// at, so the transfer ends as a cancel and no partial file is left behind
+// under its final name unless the user asked for it.
 
 namespace corvale {
 
