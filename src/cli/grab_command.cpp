@@ -1,7 +1,6 @@
 #include "cli/grab_command.h"
 
 #include <iostream>
-#include <iterator>
 #include <optional>
 
 #include "cli/arguments.h"
@@ -60,36 +59,53 @@ Fetch_result fetch_page(std::int32_t identifier, const std::wstring& url, Worker
     return result;
 }
 
-void print_links(const std::vector<std::wstring>& links, std::ostream& out) {
-    std::string printed;
-    for (const std::wstring& link : links) {
-        printed += encode_utf8(link);
-        printed += '\n';
+// Prints each link of the page (or paste) on a line of its own as it is
+// found; gives the links when `keep` asks for them.
+std::vector<std::wstring> print_links(std::string& bytes, bool keep, Cli_streams io) {
+    std::vector<std::wstring> kept;
+    const bool complete =
+        extract_links(bytes, encode_utf8(Host_config{}.link_marker()), [&](std::wstring link) {
+            io.out << encode_utf8(link) << '\n';
+            if (keep) {
+                kept.push_back(std::move(link));
+            }
+        });
+    io.out << std::flush;
+    if (!complete) {
+        io.err << "corvale-cli grab: an anchor \"<a \" has no \"</a>\" after it; links in anchors "
+                  "from there on were not taken, plain links were\n";
     }
-    out << printed << std::flush;
+    return kept;
 }
 
-void warn_incomplete(const Extracted_links& found, std::ostream& err) {
-    if (!found.scan_complete) {
-        err << "corvale-cli grab: an anchor \"<a \" has no \"</a>\" after it; links in anchors "
-               "from there on were not taken, plain links were\n";
+// All of standard input; false when it cannot be read.
+bool read_input(std::istream& in, std::string& bytes) {
+    constexpr std::size_t k_piece = 1 << 16;
+    for (;;) {
+        const std::size_t size = bytes.size();
+        bytes.resize(size + k_piece);
+        in.read(bytes.data() + size, k_piece);
+        bytes.resize(size + static_cast<std::size_t>(in.gcount()));
+        if (!in) {
+            break;
+        }
     }
+    bytes.shrink_to_fit();
+    return !in.bad();
 }
 
 int grab_from_input(bool paste, Cli_streams io) {
-    const std::string bytes{std::istreambuf_iterator<char>(io.in),
-                            std::istreambuf_iterator<char>()};
-    if (io.in.bad()) {
+    std::string bytes;
+    if (!read_input(io.in, bytes)) {
         io.err << "corvale-cli grab: standard input cannot be read\n";
         return 1;
     }
-    std::wstring text = decode_ansi(bytes);
     if (paste) {
-        text = split_pasted_links(text);
+        std::string split = split_pasted_links(bytes);
+        bytes = std::string();  // one copy at a time
+        bytes.swap(split);
     }
-    const Extracted_links found = extract_links(text, Host_config{}.link_marker());
-    print_links(found.links, io.out);
-    warn_incomplete(found, io.err);
+    print_links(bytes, false, io);
     return io.out ? 0 : 1;
 }
 
@@ -98,20 +114,17 @@ int grab_from_web(std::wstring url, bool verify, Worker_timing timing, Cli_strea
         url.insert(0, L"http://");
     }
     const Interrupt_guard interrupt;
-    const Fetch_result fetched = fetch_page(-1, url, timing);
+    Fetch_result fetched = fetch_page(-1, url, timing);
     if (!fetched.page) {
         io.err << encode_utf8(fetched.failure) << '\n';
         return 1;
     }
-    std::wstring text = decode_ansi(*fetched.page);
-    const Extracted_links found = extract_links(text, Host_config{}.link_marker());
-    print_links(found.links, io.out);
-    warn_incomplete(found, io.err);
+    const std::vector<std::wstring> links = print_links(*fetched.page, verify, io);
     if (!verify) {
         return 0;
     }
     std::int32_t row = 0;
-    for (const std::wstring& link : found.links) {
+    for (const std::wstring& link : links) {
         const Fetch_result page = fetch_page(row++, link, timing);
         std::wstring line = link + L"\t";
         if (page.page) {

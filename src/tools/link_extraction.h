@@ -3,6 +3,7 @@
 // Finding the file host's file links in a web page or in pasted text, and
 // preparing pasted text so that links written back to back come apart.
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,8 +23,16 @@ struct Extracted_links {
 // the rest of the page are not lost.
 Extracted_links extract_links(std::wstring& text, std::wstring_view link_marker);
 
+// The same over the bytes of a page or a paste (UTF-8; a byte that is not
+// UTF-8 is read as Latin-1): each link is handed to `on_link` as it is found,
+// in the same order, so a large page needs no second copy of its links.
+// `link_marker` is ASCII. Returns false when the scan was incomplete.
+bool extract_links(std::string& bytes, std::string_view link_marker,
+                   const std::function<void(std::wstring)>& on_link);
+
 // Lowercases pasted text and puts a carriage return in front of every "http:"
 // that is not at the very start.
 std::wstring split_pasted_links(std::wstring_view text);
+std::string split_pasted_links(std::string_view bytes);
 
 }  // namespace corvale
