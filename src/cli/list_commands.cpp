@@ -57,14 +57,29 @@ bool usage_error(const Arguments& args, std::size_t positional, const char* usag
     return true;
 }
 
-// Loads `path` into the list; a file that does not exist is an empty list.
+// Whether the bytes are a list file with no record: nothing, or the
+// byte-order mark alone.
+bool is_empty_list_file(const std::filesystem::path& path) {
+    const Read_result start = read_whole_file(path, 2);
+    return start.status == Read_status::ok && (start.bytes.empty() || start.bytes == "\xFF\xFE");
+}
+
+// Loads `path` into the list; a file that does not exist is an empty list. A
+// file in which no record can be found and that is not an empty list file is
+// something else (another encoding, another program's file): it is refused,
+// so that saving the list never writes over it.
 bool load_existing(Download_list& list, const std::wstring& path, std::ostream& err) {
     std::error_code ignored;
-    if (!std::filesystem::exists(to_path(path), ignored)) {
+    const std::filesystem::path file = to_path(path);
+    if (!std::filesystem::exists(file, ignored)) {
         return true;
     }
     try {
-        load_list(list, path, false);
+        if (load_list(list, path, false) == 0 && !is_empty_list_file(file)) {
+            err << "corvale-cli: " << encode_utf8(path)
+                << " holds no download list; it is left as it is\n";
+            return false;
+        }
         return true;
     } catch (const Settings_file_error& error) {
         report(error, err);
@@ -89,7 +104,7 @@ int run_list(const std::vector<std::string>& raw, Cli_streams io) {
     }
     Cli_list cli(io, Terminal_prompter::Given::no);
     try {
-        load_list(cli.list, decode_ansi(args.positional[0]), false);
+        load_list(cli.list, decode_native(args.positional[0]), false);
     } catch (const Settings_file_error& error) {
         report(error, io.err);
         return k_failed;
@@ -126,12 +141,12 @@ int run_add(const std::vector<std::string>& raw, Cli_streams io) {
         return k_failed;
     }
     Cli_list cli(io, answer_of(args));
-    const std::wstring path = decode_ansi(args.positional[0]);
+    const std::wstring path = decode_native(args.positional[0]);
     if (!load_existing(cli.list, path, io.err)) {
         return k_failed;
     }
     const bool added = cli.list.add_download_with_check(
-        decode_ansi(*folder), decode_ansi(*url), decode_ansi(*name),
+        decode_native(*folder), decode_ansi(*url), decode_native(*name),
         decode_ansi(args.value("--description").value_or("")), cli.view);
     if (!added) {
         return k_not_added;
@@ -145,12 +160,12 @@ int run_merge(const std::vector<std::string>& raw, Cli_streams io) {
         return k_failed;
     }
     Cli_list cli(io, answer_of(args));
-    const std::wstring path = decode_ansi(args.positional[0]);
+    const std::wstring path = decode_native(args.positional[0]);
     if (!load_existing(cli.list, path, io.err)) {
         return k_failed;
     }
     try {
-        load_list(cli.list, decode_ansi(args.positional[1]), true);
+        load_list(cli.list, decode_native(args.positional[1]), true);
     } catch (const Settings_file_error& error) {
         report(error, io.err);
         return k_failed;

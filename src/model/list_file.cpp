@@ -166,7 +166,7 @@ bool save_list(Download_list& list, const std::wstring& path) {
     return true;
 }
 
-void load_list(Download_list& list, const std::wstring& path, bool merge) {
+std::size_t load_list(Download_list& list, const std::wstring& path, bool merge) {
     if (merge) {
         list.set_modified(true);
     }
@@ -188,7 +188,9 @@ void load_list(Download_list& list, const std::wstring& path, bool merge) {
     const std::wstring text = decode_list_text(file.bytes);
     Record_reader reader(text);
     std::array<std::wstring_view, k_record_lines> lines;
+    std::size_t found = 0;
     while (reader.next(lines)) {
+        ++found;
         Download_record record = parse_record(lines);
         record.download_number = list.take_next_number();
         if (merge && !list.confirm_addition(record.folder, record.url, record.file_name,
@@ -197,6 +199,7 @@ void load_list(Download_list& list, const std::wstring& path, bool merge) {
         }
         list.append_loaded(std::move(record));
     }
+    return found;
 }
 
 bool load_last_list(Download_list& list, List_view& view) {

@@ -31,8 +31,9 @@ bool save_list(Download_list& list, const std::wstring& path);
 // Loads the file as the new list (merge false: the caller emptied the view and
 // fills it with fill_rows afterwards) or merges its records into the list
 // (merge true: duplicates are asked about or skipped; the caller appends rows
-// after the last record from before). Throws Settings_file_error.
-void load_list(Download_list& list, const std::wstring& path, bool merge);
+// after the last record from before). Throws Settings_file_error. Gives the
+// number of complete records the file holds, appended or not.
+std::size_t load_list(Download_list& list, const std::wstring& path, bool merge);
 
 // Start-up: loads the profile's "last_list", if any, and fills the rows; a
 // failure is shown to the user. True when a list was loaded.
