@@ -89,7 +89,12 @@ void apply(const Reply& reply, httplib::Response& response) {
         }
         return sink.write(body.data() + offset, static_cast<std::size_t>(count));
     };
-    if (reply.content_length && size == 0) {
+    if (reply.endless) {
+        response.set_chunked_content_provider("application/octet-stream",
+                                              [](std::size_t offset, httplib::DataSink& sink) {
+                                                  return write_pattern(sink, offset, 64 * 1024);
+                                              });
+    } else if (reply.content_length && size == 0) {
         response.set_content("", "application/octet-stream");
     } else if (reply.content_length) {
         response.set_content_provider(

@@ -33,6 +33,8 @@ struct Reply {
     // Pause this long after every 64 KiB of body: a slow transfer.
     std::chrono::milliseconds pace{0};
     std::vector<std::pair<std::string, std::string>> headers;
+    // The body (the test pattern) never ends: chunked, until the client goes.
+    bool endless = false;
 };
 
 struct Request {
