@@ -57,17 +57,16 @@ Download_runner::Start Download_runner::start(std::int32_t download_number, cons
         return Start::open_failed;
     };
     // A link, device, FIFO or socket under the name is never asked about,
-    // opened or deleted.
-    if (Output_file::check_target(target_path) != 0) {
+    // opened or deleted; nor is a file that another download is writing.
+    if (Output_file::check_target(target_path) != 0 || file_.open_for_writing(target_path) != 0) {
         return refuse();
     }
-    std::error_code error;
-    if (std::filesystem::is_regular_file(target_path, error) &&
-        std::filesystem::file_size(target_path, error) > 0 &&
-        !prompter_.ask_yes_no(format_message(130, {path}))) {
+    if (file_.length() > 0 && !prompter_.ask_yes_no(format_message(130, {path}))) {
+        file_.close();
         return Start::declined;
     }
-    if (file_.open_for_writing(target_path) != 0) {
+    if (file_.restart() != 0) {
+        file_.close();
         return refuse();
     }
     file_name_ = file_name_of(url_);

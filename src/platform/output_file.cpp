@@ -36,8 +36,7 @@ int Output_file::check_target(const std::filesystem::path& path) {
 int Output_file::open_for_writing(const std::filesystem::path& path) {
     close();
     // O_NOFOLLOW refuses a symlink as the last component; O_NONBLOCK keeps a
-    // FIFO without a reader from blocking the open. Nothing is cut yet: the
-    // file may be someone else's until it has proved regular and unlocked.
+    // FIFO without a reader from blocking the open. Nothing is cut here.
     const int fd =
         ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
     if (fd < 0) {
@@ -46,9 +45,6 @@ int Output_file::open_for_writing(const std::filesystem::path& path) {
     struct stat info {};
     int error = ::fstat(fd, &info) == 0 ? special_file_error(info) : errno;
     if (error == 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        error = errno;
-    }
-    if (error == 0 && ::ftruncate(fd, 0) != 0) {
         error = errno;
     }
     if (error == 0) {
@@ -61,8 +57,6 @@ int Output_file::open_for_writing(const std::filesystem::path& path) {
     }
     fd_ = fd;
     path_ = path;
-    device_ = info.st_dev;
-    inode_ = info.st_ino;
     opened_ = true;
     return 0;
 }
@@ -91,6 +85,12 @@ std::uint64_t Output_file::length() const {
 
 void Output_file::close() {
     if (fd_ >= 0) {
+        // What the file looked like when this download let go of it: a file
+        // found under the name later is this one only if it still looks so.
+        struct stat info {};
+        if (::fstat(fd_, &info) == 0) {
+            identity_ = info;
+        }
         ::close(fd_);  // also releases the lock
         fd_ = -1;
     }
@@ -102,10 +102,16 @@ bool Output_file::remove() {
         return false;
     }
     opened_ = false;
-    struct stat info {};
+    struct stat now {};
+    if (fd_ >= 0) {
+        ::fstat(fd_, &identity_);  // held open: its inode cannot be another file's
+    }
     // A name that now leads elsewhere was replaced by someone else: keep it.
-    const bool same = ::lstat(path_.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-                      info.st_dev == device_ && info.st_ino == inode_;
+    const bool same = ::lstat(path_.c_str(), &now) == 0 && S_ISREG(now.st_mode) &&
+                      now.st_dev == identity_.st_dev && now.st_ino == identity_.st_ino &&
+                      now.st_size == identity_.st_size &&
+                      now.st_ctim.tv_sec == identity_.st_ctim.tv_sec &&
+                      now.st_ctim.tv_nsec == identity_.st_ctim.tv_nsec;
     const bool removed = same && ::unlink(path_.c_str()) == 0;
     close();
     return removed;

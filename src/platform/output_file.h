@@ -6,7 +6,7 @@
 // advisory lock while it is open, so two downloads never write one file.
 // Errors are errno values, the cause codes that reach the user.
 
-#include <sys/types.h>
+#include <sys/stat.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -26,8 +26,9 @@ class Output_file {
     // says why not (ELOOP for a symlink, EINVAL for any other special file).
     static int check_target(const std::filesystem::path& path);
 
-    // Creates the file, or opens an existing regular file and cuts it to
-    // length 0, and locks it. A file another download holds is left as it
+    // Creates the file, or opens an existing regular file, and locks it. An
+    // existing file keeps its bytes until restart(), so the caller may still
+    // ask before replacing them. A file another download holds is left as it
     // is (EWOULDBLOCK). 0, or the errno of the failure.
     int open_for_writing(const std::filesystem::path& path);
     bool is_open() const { return fd_ >= 0; }
@@ -40,15 +41,14 @@ class Output_file {
     // Unlocks and closes; the file stays on disk.
     void close();
     // Removes the file that the last successful open_for_writing opened, if
-    // its name still leads to that very file; never anything else. Closes it
-    // first when it is open. True when the file was removed.
+    // its name still leads to that very file (the same inode, unchanged since
+    // it was closed); never anything else. Closes it. True when removed.
     bool remove();
 
   private:
     int fd_ = -1;
     std::filesystem::path path_;  // of the last file opened
-    dev_t device_ = 0;
-    ino_t inode_ = 0;
+    struct stat identity_ {};     // of that file, when it was last closed
     bool opened_ = false;
 };
 

@@ -208,3 +208,68 @@ TEST_F(ListCommandsTest, Failures) {
 
 }  // namespace
 }  // namespace corvale
+
+namespace corvale {
+namespace {
+
+std::string file_bytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+TEST_F(ListCommandsTest, NeverSavesOverAFileThatHoldsNoList) {
+    const std::string utf16be(
+        "\xFE\xFF\0-\0-\0-\0-\0-\0 \0f\0i\0l\0e\0 \0\x31\0-\0-\0-\0-\0-\0\r\0\n", 40);
+    std::string binary(100000, '\0');
+    for (std::size_t i = 0; i < binary.size(); ++i) {
+        binary[i] = static_cast<char>(i * 7 + 3);
+    }
+    struct Row {
+        std::string bytes;
+        int status;
+        const char* why;
+    } rows[] = {
+        {utf16be, 2, "UTF-16 big-endian: no record can be found"},
+        {binary, 2, "a binary file"},
+        {"just some notes, no line ends", 2, "a text without a record"},
+        {"x", 2, "one byte"},
+        {"\xFF\xFE", 0, "the mark alone is an empty list"},
+        {"", 0, "an empty file is an empty list"},
+    };
+    for (const Row& row : rows) {
+        std::ofstream(list, std::ios::binary) << row.bytes;
+        for (const char* command : {"add", "merge"}) {
+            fs::remove(dir / "other.zrv");
+            std::ofstream(dir / "other.zrv", std::ios::binary) << "\xFF\xFE";
+            const Result r = std::string(command) == "add"
+                                 ? add("http://rapidshare.com/files/1/a.zip", "/tmp", "a.zip")
+                                 : run({"merge", list, (dir / "other.zrv").string()});
+            EXPECT_EQ(r.status, row.status) << row.why << ", " << command << ": " << r.err;
+            if (row.status == 2) {
+                EXPECT_EQ(r.err, "corvale-cli: " + list +
+                                     " holds no download list; it is left as "
+                                     "it is\n")
+                    << row.why;
+                EXPECT_TRUE(file_bytes(list) == row.bytes) << row.why << ", " << command;
+            }
+        }
+    }
+}
+
+TEST_F(ListCommandsTest, PathsThatAreNotUtf8AreUsedAsTheyAre) {
+    const std::string latin1_list = (dir / "old\xE9.lst").string();
+    const std::string latin1_folder = (dir / "f\xF6lder").string();
+    list = latin1_list;
+    ASSERT_EQ(add("http://rapidshare.com/files/1/a.zip", latin1_folder, "n\xE4me.zip").status, 0);
+    EXPECT_TRUE(fs::exists(fs::path(latin1_list))) << "created under its own bytes";
+    EXPECT_FALSE(fs::exists(dir / "old\xC3\xA9.lst")) << "not under a UTF-8 spelling";
+    const Result listed_again = run({"list", latin1_list});
+    ASSERT_EQ(listed_again.status, 0) << listed_again.err;
+    EXPECT_NE(listed_again.out.find("\t" + latin1_folder + "\tn\xE4me.zip\t"), std::string::npos)
+        << "folder and name come back byte for byte";
+}
+
+}  // namespace
+}  // namespace corvale

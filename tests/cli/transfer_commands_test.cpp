@@ -2,15 +2,23 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+
 #include <atomic>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <thread>
 
 #include "cli/cli.h"
 #include "cli/interrupt.h"
 #include "fakehost/fake_host.h"
+#include "platform/output_file.h"
+#include "support/temporary_folder.h"
 
 namespace corvale {
 namespace {
@@ -169,7 +177,13 @@ TEST_F(TransferCommandsTest, InterruptCancelsAndDropsThePartialFileUnlessKept) {
     struct Row {
         std::vector<std::string> extra;
         bool kept;
-    } rows[] = {{{}, false}, {{"--keep-partial"}, true}};
+        int signal;  // 0: as if Ctrl-C was pressed
+    } rows[] = {
+        {{}, false, 0},
+        {{"--keep-partial"}, true, 0},
+        {{}, false, SIGTERM},
+        {{"--keep-partial"}, true, SIGHUP},
+    };
     for (const Row& row : rows) {
         scenario.api_replies("777", {Reply{200, "DL:{server},AUTH,-5,x"}});
         scenario.file("777", Reply{.pattern_size = 8000000, .pace = std::chrono::milliseconds(20)});
@@ -182,7 +196,11 @@ TEST_F(TransferCommandsTest, InterruptCancelsAndDropsThePartialFileUnlessKept) {
                              fs::file_size(dir / "f.bin", ignored) == 0 || ignored)) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
-            Interrupt_guard::raise_for_test();
+            if (row.signal != 0) {
+                ::kill(::getpid(), row.signal);
+            } else {
+                Interrupt_guard::raise_for_test();
+            }
         });
         const Result r = download("777", row.extra);
         done = true;
@@ -191,6 +209,116 @@ TEST_F(TransferCommandsTest, InterruptCancelsAndDropsThePartialFileUnlessKept) {
         EXPECT_EQ(r.err, "Download canceled\n");
         EXPECT_EQ(fs::exists(dir / "f.bin"), row.kept);
         fs::remove(dir / "f.bin");
+    }
+}
+
+std::string read_bytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+TEST_F(TransferCommandsTest, SpecialFilesAndLinksAreNeverWritten) {
+    scenario.api_replies("123", {Reply{200, "DL:{server},AUTH,-5,x"}});
+    scenario.file("123", Reply{200, "new"});
+    testing::Temporary_folder outside("corvale-outside");
+    std::ofstream(outside / "mine") << "mine";
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    const int socket_fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    (dir / "socket").native().copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(socket_fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    fs::create_symlink(outside / "created", dir / "dangling");
+    fs::create_symlink(outside / "mine", dir / "link");
+    fs::create_directory(dir / "folder");
+    for (const char* name : {"fifo", "socket", "dangling", "link", "folder"}) {
+        const Result r = download("123", {"--name", name, "--yes"});
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_EQ(r.err.substr(0, 40), "An error occured while saving the file: ") << name;
+    }
+    ::close(socket_fd);
+    EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+    EXPECT_TRUE(fs::is_socket(dir / "socket"));
+    EXPECT_TRUE(fs::is_symlink(dir / "dangling"));
+    EXPECT_FALSE(fs::exists(outside / "created")) << "nothing made outside the folder";
+    EXPECT_EQ(read_bytes(outside / "mine"), "mine");
+    EXPECT_TRUE(fs::is_directory(dir / "folder"));
+}
+
+TEST_F(TransferCommandsTest, ASecondDownloadOfTheSameFileIsRefused) {
+    scenario.api_replies("123", {Reply{200, "DL:{server},AUTH,-5,x"}});
+    scenario.file("123", Reply{200, "new"});
+    Output_file first;  // another download writing the file now
+    ASSERT_EQ(first.open_for_writing(dir / "f.bin"), 0);
+    ASSERT_EQ(first.write("theirs", 6), 0);
+    const Result r = download("123", {"--yes"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.substr(0, 40), "An error occured while saving the file: ");
+    EXPECT_EQ(read_bytes(dir / "f.bin"), "theirs") << "neither cut, written nor deleted";
+}
+
+TEST_F(TransferCommandsTest, HowAnEndedDownloadLeavesItsFile) {
+    struct Row {
+        Reply file;
+        std::vector<std::string> extra;
+        int status;
+        std::optional<std::string> left;  // none: no file
+        const char* why;
+    } rows[] = {
+        {Reply{200, ""}, {}, 0, "", "a finished empty file is kept"},
+        {Reply{200, "0123456789"}, {}, 0, "0123456789", "a finished file"},
+        {Reply{.pattern_size = 600000, .drop_after = 300000},
+         {},
+         1,
+         std::nullopt,
+         "closed mid-body every time: the partial file is dropped"},
+        {Reply{.pattern_size = 600000, .drop_after = 300000},
+         {"--keep-partial"},
+         1,
+         fakehost::pattern_bytes(0, 286720),
+         "kept when asked: what was written, the first batch"},
+    };
+    for (const Row& row : rows) {
+        scenario.api_replies("123", {Reply{200, "DL:{server},AUTH,-5,x"}});
+        scenario.file("123", row.file);
+        const Result r = download("123", row.extra);
+        EXPECT_EQ(r.status, row.status) << row.why << ": " << r.err;
+        EXPECT_EQ(fs::exists(dir / "f.bin"), row.left.has_value()) << row.why;
+        if (row.left) {
+            EXPECT_TRUE(read_bytes(dir / "f.bin") == *row.left) << row.why;
+        }
+        fs::remove(dir / "f.bin");
+    }
+}
+
+TEST_F(TransferCommandsTest, AFullDiskFailsTheDownloadAndDropsThePartialFile) {
+    const testing::Small_tmpfs disk(dir / "small", 1 << 20);
+    if (!disk.mounted()) {
+        GTEST_SKIP() << "this process may not mount a small tmpfs for the full-disk case";
+    }
+    struct Row {
+        std::vector<std::string> extra;
+        bool kept;
+    } rows[] = {{{}, false}, {{"--keep-partial"}, true}};
+    for (const Row& row : rows) {
+        scenario.api_replies("123", {Reply{200, "DL:{server},AUTH,-5,x"}});
+        scenario.file("123", Reply{.pattern_size = 3000000});
+        std::vector<std::string> args = {"download",    "http://rapidshare.com/files/123/f.bin",
+                                         "--folder",    (dir / "small").string(),
+                                         "--second-ms", "1"};
+        args.insert(args.end(), row.extra.begin(), row.extra.end());
+        const Result r = run(args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "An error occurred while downloading the file, Error:" +
+                             std::to_string(ENOSPC) + "\n");
+        EXPECT_EQ(fs::exists(dir / "small" / "f.bin"), row.kept);
+        if (row.kept) {
+            const std::string kept = read_bytes(dir / "small" / "f.bin");
+            EXPECT_TRUE(kept == fakehost::pattern_bytes(0, kept.size())) << "a true prefix";
+        }
+        fs::remove(dir / "small" / "f.bin");
     }
 }
 

@@ -271,6 +271,40 @@ TEST_F(DownloadWorkerTest, BoundsTheAuthenticationResends) {
     EXPECT_EQ(host.requests().size(), 4u * 6u) << "six sends per attempt";
 }
 
+TEST_F(DownloadWorkerTest, AnEndlessAuthenticationReplyIsGivenUp) {
+    scenario.api_replies("321", {Reply{.status = 401, .endless = true}, Reply{200, k_direct}});
+    scenario.file("321", Reply{200, "ok"});
+    const auto trace = run(link("321"));
+    EXPECT_EQ(trace[1], "UM_ERROR 8 . Failed to receive a valid HTTP response from the server");
+    EXPECT_EQ(trace.back(), "UM_FINISHED 0 Finished Downloading File");
+    EXPECT_EQ(read_file(path), "ok");
+}
+
+TEST_F(DownloadWorkerTest, ARetryLeavesNothingOfTheEarlierAttempt) {
+    struct Row {
+        Reply second;
+        std::string expected;
+        const char* why;
+    } rows[] = {
+        {Reply{200, "0123456789"}, "0123456789", "a shorter body"},
+        {Reply{200, ""}, "", "an empty body"},
+        {Reply{200, "0123456789", 0, false}, "0123456789", "a shorter body without a length"},
+    };
+    for (const Row& row : rows) {
+        scenario.api_replies("123", {Reply{200, k_direct}});
+        // The first attempt writes a batch and more, then the host hangs up.
+        scenario.file_replies("123",
+                              {Reply{.pattern_size = 600000, .drop_after = 400000}, row.second});
+        target = std::make_shared<Recording_target>();
+        worker = fresh_worker();
+        const auto trace = run(link("123"));
+        EXPECT_EQ(target->count(UM_RETRY_COUNT), 2) << row.why;
+        EXPECT_EQ(trace.back(), "UM_FINISHED 0 Finished Downloading File") << row.why;
+        EXPECT_TRUE(read_file(path) == row.expected) << row.why << ": " << read_file(path).size();
+        ASSERT_EQ(file.open_for_writing(path), 0) << "reopened for the next row";
+    }
+}
+
 TEST_F(DownloadWorkerTest, InvalidLinkEndsBeforeAnyRequest) {
     const auto trace = run(L"http://example.com/files/123/a.zip");
     EXPECT_TRUE(testing::same_trace(

@@ -161,6 +161,35 @@ TEST(FileHostProtocol, DirectLinkFieldsAndLastErrorTexts) {
     EXPECT_EQ(classify_api_reply("ERROR: " + long_message + k_script).host_text.size(), 1033u);
 }
 
+TEST(FileHostProtocol, TheDirectLinkServerIsAHostNameAndNothingMore) {
+    struct Row {
+        std::string server;
+        bool accepted;
+        const char* why;
+    } rows[] = {
+        {"rs42.rapidshare.com", true, "a host name"},
+        {"127.0.0.1:8080", true, "an address with a port"},
+        {"[::1]:8080", true, "a bracketed IPv6 literal with a port"},
+        {"[::1]", true, "a bracketed IPv6 literal"},
+        {"evil.test/path?q=", false, "a path would replace the request's own"},
+        {"evil.test#", false, "a fragment would cut the request off"},
+        {"evil.test?x", false, "a query"},
+        {"user@evil.test", false, "user information changes the host"},
+        {std::string("a\0b", 3), false, "a NUL"},
+        {"host:", false, "a colon without a port"},
+        {"host:123456", false, "a port of six digits"},
+        {"host:8x", false, "a port that is not a number"},
+        {"[]", false, "empty brackets"},
+        {"[::1", false, "an unclosed bracket"},
+        {"[::g]", false, "not an IPv6 literal"},
+        {"ho st", false, "a blank"},
+    };
+    for (const Row& row : rows) {
+        const Api_reply reply = classify_api_reply("DL:" + row.server + ",AB12,0,x");
+        EXPECT_EQ(reply.outcome == Reply_outcome::direct_link, row.accepted) << row.why;
+    }
+}
+
 TEST(FileHostProtocol, SessionExpired) {
     EXPECT_TRUE(session_expired("The download session has expired"));
     EXPECT_TRUE(session_expired("<html>The download session has expired, sorry"));

@@ -75,6 +75,22 @@ TEST_F(PageFetcherTest, KeepsThePageWithATrailingNul) {
     }
 }
 
+TEST_F(PageFetcherTest, AnEndlessPageEndsWithWhatTheBufferHolds) {
+    scenario.page("/endless", Reply{.endless = true});
+    const auto trace = fetch(url("/endless"));
+    EXPECT_EQ(trace.back(), "UM_FINISHED 0 Finished Downloading File");
+    const std::string_view page = fetcher->page_data();
+    EXPECT_EQ(page.size(), 32u << 20);
+    EXPECT_TRUE(page.substr(0, 4096) == fakehost::pattern_bytes(0, 4096));
+}
+
+TEST_F(PageFetcherTest, AnEndlessAuthenticationReplyIsGivenUp) {
+    scenario.page("/secret", Reply{.status = 401, .endless = true});
+    const auto trace = fetch(url("/secret"));
+    EXPECT_EQ(trace.back(), "UM_ERROR 3 An error occurred while downloading the file, Error:0");
+    EXPECT_EQ(host.requests().size(), 2u) << "one request an attempt, no endless resends";
+}
+
 TEST_F(PageFetcherTest, TwoAttemptsThenGivesUp) {
     scenario.page("/missing", Reply{404, "no"});
     std::vector<std::string> expected = {

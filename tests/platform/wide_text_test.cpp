@@ -144,5 +144,27 @@ TEST(WideText, Utf16LeKeepsLoneSurrogatesAndIgnoresAnOddByte) {
     EXPECT_EQ(encode_utf8(std::wstring(1, static_cast<wchar_t>(0xDC00))), "\xEF\xBF\xBD");
 }
 
+TEST(WideText, NativeNamesRoundTripByteForByte) {
+    struct Row {
+        std::string bytes;
+        std::wstring text;
+        const char* why;
+    } rows[] = {
+        {"list.zrv", L"list.zrv", "ASCII"},
+        {"\xD9\x85\xD9\x84\xD9\x81.zrv", L"ملف.zrv", "valid UTF-8 stays readable"},
+        {"old\xE9.lst", L"old\xDCE9.lst", "a Latin-1 byte is escaped, not read as é"},
+        {"\xC3", L"\xDCC3", "a sequence cut at the end"},
+        {"\xED\xB2\x80", L"\xDCED\xDCB2\xDC80", "an encoded surrogate is three escaped bytes"},
+        {"\xFF\xFE", L"\xDCFF\xDCFE", "bytes that never start UTF-8"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(decode_native(row.bytes), row.text) << row.why;
+        EXPECT_EQ(encode_utf8(decode_native(row.bytes)), row.bytes) << row.why;
+    }
+    // Only the escaped range turns back into bytes; other lone surrogates
+    // cannot be written as UTF-8.
+    EXPECT_EQ(encode_utf8(std::wstring(1, static_cast<wchar_t>(0xDC7F))), "\xEF\xBF\xBD");
+}
+
 }  // namespace
 }  // namespace corvale
