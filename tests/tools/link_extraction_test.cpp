@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/wide_text.h"
+
 namespace corvale {
 namespace {
 
@@ -120,6 +122,38 @@ TEST(LinkExtraction, PasteSplittingSeparatesLinksWrittenBackToBack) {
         std::wstring text = split_pasted_links(row.in);
         EXPECT_EQ(text, row.split) << row.why;
         EXPECT_EQ(extract_links(text, k_marker).links, row.links) << row.why;
+    }
+}
+
+// The bytes of a page give the links that its decoded text gives, in the
+// same order, whatever its other bytes are.
+TEST(LinkExtraction, BytesGiveTheLinksOfTheDecodedText) {
+    struct Bytes_row {
+        std::string page;
+        const char* why;
+    } rows[] = {
+        {"<a href=\"http://rapidshare.com/files/1/\xD9\x85.zip\">x</a> rapidshare.com/files/2/b",
+         "UTF-8 inside a link"},
+        {"caf\xE9 RapidShare.com/files/3/caf\xE9.zip\xC3<a href=\"rapidshare.com/files/4/d\">",
+         "Latin-1 bytes, a cut sequence, an anchor without an end"},
+        {"http:rapidshare.com/files/5/ehttp://rapidshare.com/files/6/f", "back to back"},
+        {std::string("rapidshare.com/files/7/g\0h rapidshare.com/files/8/i", 52), "a NUL byte"},
+    };
+    const std::string marker = encode_utf8(k_marker);
+    for (const Bytes_row& row : rows) {
+        for (const bool paste : {false, true}) {
+            std::wstring text = decode_ansi(row.page);
+            if (paste) {
+                text = split_pasted_links(text);
+            }
+            const Extracted_links expected = extract_links(text, k_marker);
+            std::string bytes = paste ? split_pasted_links(std::string_view(row.page)) : row.page;
+            std::vector<std::wstring> links;
+            const bool complete =
+                extract_links(bytes, marker, [&](std::wstring link) { links.push_back(link); });
+            EXPECT_EQ(links, expected.links) << row.why << (paste ? " (pasted)" : "");
+            EXPECT_EQ(complete, expected.scan_complete) << row.why;
+        }
     }
 }
 
