@@ -9,6 +9,7 @@
 #include "engine/host_config.h"
 #include "engine/page_fetcher.h"
 #include "platform/string_table.h"
+#include "platform/url.h"
 #include "platform/wide_text.h"
 #include "tools/link_extraction.h"
 #include "tools/page_classification.h"
@@ -110,9 +111,7 @@ int grab_from_input(bool paste, Cli_streams io) {
 }
 
 int grab_from_web(std::wstring url, bool verify, Worker_timing timing, Cli_streams io) {
-    if (!url.starts_with(L"http://")) {
-        url.insert(0, L"http://");
-    }
+    url = usable_link(url);
     const Interrupt_guard interrupt;
     Fetch_result fetched = fetch_page(-1, url, timing);
     if (!fetched.page) {

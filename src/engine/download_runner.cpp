@@ -23,11 +23,8 @@ Download_runner::~Download_runner() {
 }
 
 std::wstring Download_runner::usable_url(const std::wstring& url) {
-    if (parse_url(url)) {
-        return url;
-    }
-    const std::wstring with_scheme = L"http://" + url;
-    return parse_url(with_scheme) ? with_scheme : std::wstring();
+    std::wstring usable = usable_link(url);
+    return parse_url(usable) ? usable : std::wstring();
 }
 
 std::wstring Download_runner::file_name_of(const std::wstring& url) {

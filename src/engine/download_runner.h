@@ -23,8 +23,7 @@ class Download_runner {
 
     enum class Start { started, url_unusable, declined, open_failed, resume_failed };
 
-    // Opens `path` and starts the worker on `url` ("http://" is put in front
-    // of a link that parses only with it). Messages 130 and 131 and the
+    // Opens `path` and starts the worker on the usable form of `url`. Messages 130 and 131 and the
     // resume failure are shown through the prompter.
     Start start(std::int32_t download_number, const std::wstring& url, const std::wstring& path,
                 std::shared_ptr<Notification_target> target);
@@ -58,8 +57,7 @@ class Download_runner {
     // The file name a link names: the part of its object after the last '/'
     // (or '\'); the whole object when it has neither or is under 2 characters.
     static std::wstring file_name_of(const std::wstring& url);
-    // The link with "http://" in front when it parses only that way; empty
-    // when it does not parse either way.
+    // The usable link (usable_link) when it parses; empty when it does not.
     static std::wstring usable_url(const std::wstring& url);
 
   private:

@@ -116,4 +116,15 @@ std::optional<Parsed_url> parse_url(std::wstring_view text) {
     return url;
 }
 
+std::wstring usable_link(std::wstring_view link) {
+    const auto begins_with = [link](std::wstring_view scheme) {
+        return link.size() >= scheme.size() &&
+               equals_ignoring_case_az(link.substr(0, scheme.size()), scheme);
+    };
+    if (begins_with(L"http://") || begins_with(L"https://")) {
+        return std::wstring(link);
+    }
+    return L"http://" + std::wstring(link);
+}
+
 }  // namespace corvale

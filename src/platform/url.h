@@ -33,4 +33,9 @@ struct Parsed_url {
 // port wins.
 std::optional<Parsed_url> parse_url(std::wstring_view text);
 
+// How a link that was typed, pasted or found in a page becomes one the
+// program can fetch: kept as it is when it begins with "http://" or
+// "https://" (in any case), else with "http://" put in front.
+std::wstring usable_link(std::wstring_view link);
+
 }  // namespace corvale

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/url.h"
 #include "platform/wide_text.h"
 
 namespace corvale {
@@ -20,7 +21,6 @@ struct Marks<wchar_t> {
     static constexpr std::wstring_view anchor_start = L"<a ";
     static constexpr std::wstring_view anchor_end = L"</a>";
     static constexpr std::wstring_view link_attribute = L"href=\"";
-    static constexpr std::wstring_view scheme = L"http://";
     static constexpr std::wstring_view delimiters = L"\r\n <)[\"}*#";
     static constexpr std::wstring_view paste_split = L"http:";
 };
@@ -30,7 +30,6 @@ struct Marks<char> {
     static constexpr std::string_view anchor_start = "<a ";
     static constexpr std::string_view anchor_end = "</a>";
     static constexpr std::string_view link_attribute = "href=\"";
-    static constexpr std::string_view scheme = "http://";
     static constexpr std::string_view delimiters = "\r\n <)[\"}*#";
     static constexpr std::string_view paste_split = "http:";
 };
@@ -103,11 +102,7 @@ bool extract(std::basic_string<Char>& text, std::basic_string_view<Char> marker,
         return true;
     }
     const Link_sink<Char> found = [&](std::basic_string_view<Char> link) {
-        std::wstring wide = to_wide(link);
-        if (!link.starts_with(Marks<Char>::scheme)) {
-            wide.insert(0, to_wide(Marks<Char>::scheme));
-        }
-        on_link(std::move(wide));
+        on_link(usable_link(to_wide(link)));
     };
     const bool complete = anchor_pass(text, marker, found);
     plain_text_pass(std::basic_string_view<Char>(text), marker, found);

@@ -55,5 +55,26 @@ TEST(Url, RefusesTextThatIsNotAUrl) {
     }
 }
 
+TEST(Url, TypedLinksBecomeUsable) {
+    struct Row {
+        const wchar_t* typed;
+        const wchar_t* usable;
+        const char* why;
+    } rows[] = {
+        {L"rapidshare.com/files/1/a.zip", L"http://rapidshare.com/files/1/a.zip", "no scheme"},
+        {L"http://rapidshare.com/files/1/a.zip", L"http://rapidshare.com/files/1/a.zip", "http"},
+        {L"HTTP://Host/x", L"HTTP://Host/x", "the scheme in capitals is kept as typed"},
+        {L"https://host/page", L"https://host/page", "https stays https"},
+        {L"HtTpS://host/page", L"HtTpS://host/page", "https in any case"},
+        {L"ftp://host/x", L"http://ftp://host/x", "another scheme still gets http:// in front"},
+        {L"http:/host", L"http://http:/host", "one slash is no scheme"},
+        {L"https:", L"http://https:", "too short to be https://"},
+        {L"", L"http://", "empty"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(usable_link(row.typed), row.usable) << row.why;
+    }
+}
+
 }  // namespace
 }  // namespace corvale
