@@ -142,8 +142,14 @@ bool save_list(Download_list& list, const std::wstring& path) {
             list.prompter().show_message(load_string(147));
             return false;
     }
-    if (writer.write(k_mark) != 0) {
+    // A write that fails once the file was opened (a full disk, an I/O error)
+    // says so with the system's reason; the old file is still intact.
+    const auto failed = [&list](int error) {
+        list.prompter().show_message(load_string(147) + L"\n\n" + system_error_text(error));
         return false;
+    };
+    if (const int error = writer.write(k_mark); error != 0) {
+        return failed(error);
     }
     int position = 0;
     std::wstring text;
@@ -153,12 +159,12 @@ bool save_list(Download_list& list, const std::wstring& path) {
             text += line;
             text += L"\r\n";
         }
-        if (writer.write(to_utf16le(text)) != 0) {
-            return false;
+        if (const int error = writer.write(to_utf16le(text)); error != 0) {
+            return failed(error);
         }
     }
-    if (writer.commit() != 0) {
-        return false;
+    if (const int error = writer.commit(); error != 0) {
+        return failed(error);
     }
     list.set_modified(false);
     list.set_list_path(path);

@@ -22,8 +22,8 @@ inline constexpr int k_record_lines = 16;
 // the record when read back, so it is written as a space.
 std::array<std::wstring, k_record_lines> record_lines(const Download_record& record, int position);
 
-// Writes the list; false when it was not written (messages 146 and 147 are
-// shown; a write error shows nothing). The file it replaces is kept intact
+// Writes the list; false when it was not written (message 146 or 147 is
+// shown; for a failed write, 147 with the system's reason). The file it replaces is kept intact
 // until the new one is complete. On success the list is unmodified, its path
 // is `path`, and the profile remembers it.
 bool save_list(Download_list& list, const std::wstring& path);

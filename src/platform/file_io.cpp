@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/wide_text.h"
 
@@ -108,6 +109,10 @@ Replacing_file_writer::Open_status Replacing_file_writer::open() {
     temporary_ = pattern;
     ::fchmod(fd_, exists ? (old.st_mode & 07777) : 0644);
     return Open_status::ok;
+}
+
+std::wstring system_error_text(int error) {
+    return decode_ansi(std::strerror(error));
 }
 
 int write_all(int fd, const void* data, std::size_t size) {

@@ -16,6 +16,9 @@ namespace corvale {
 std::filesystem::path to_path(std::wstring_view text);
 std::wstring from_path(const std::filesystem::path& path);
 
+// The system's text for an errno value, as the user reads it.
+std::wstring system_error_text(int error);
+
 // Writes all of `size` bytes to the descriptor; 0, or the errno of the failure.
 int write_all(int fd, const void* data, std::size_t size);
 

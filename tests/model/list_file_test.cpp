@@ -13,6 +13,7 @@
 #include "platform/string_table.h"
 #include "platform/wide_text.h"
 #include "support/scripted_prompter.h"
+#include "support/temporary_folder.h"
 
 namespace corvale {
 namespace {
@@ -317,7 +318,8 @@ TEST_F(ListFileTest, SaveFailuresKeepTheOldFileAndState) {
     setrlimit(RLIMIT_FSIZE, &old_limit);
 
     EXPECT_FALSE(saved);
-    EXPECT_TRUE(prompter.shown().empty()) << "a write error shows no message";
+    ASSERT_EQ(prompter.shown().size(), 1u) << "a write error is shown";
+    EXPECT_EQ(prompter.shown()[0].text, load_string(147) + L"\n\n" + system_error_text(EFBIG));
     EXPECT_EQ(read_bytes(dir / "keep.zrv"), old_bytes);
     EXPECT_EQ(files_in_dir(), std::vector<fs::path>{"keep.zrv"}) << "no temporary file is left";
     EXPECT_TRUE(list.modified());
@@ -337,6 +339,30 @@ TEST_F(ListFileTest, SaveFailuresKeepTheOldFileAndState) {
         EXPECT_EQ(list.list_path(), path("keep.zrv"));
         EXPECT_TRUE(list.modified());
     }
+}
+
+TEST_F(ListFileTest, SaveOnAFullDiskSaysSoAndKeepsTheOldFile) {
+    const testing::Small_tmpfs disk(dir / "small", 64 * 1024);
+    if (!disk.mounted()) {
+        GTEST_SKIP() << "this process may not mount a small tmpfs for the full-disk case";
+    }
+    const std::wstring target = path("small/l.zrv");
+    list.add_download(L"a", L"", view, L"http://h.com/a", L"/d");
+    ASSERT_TRUE(save_list(list, target));
+    const std::string old_bytes = read_bytes(dir / "small" / "l.zrv");
+    for (int i = 0; i < 200; ++i) {
+        list.add_download(L"n" + std::to_wstring(i), std::wstring(400, L'x'), view,
+                          L"http://h.com/n" + std::to_wstring(i), L"/d");
+    }
+    profile.write_string(k_settings_section, k_last_list_key, L"before");
+    EXPECT_FALSE(save_list(list, target));
+    ASSERT_EQ(prompter.shown().size(), 1u);
+    EXPECT_EQ(prompter.shown()[0].text, load_string(147) + L"\n\n" + system_error_text(ENOSPC));
+    EXPECT_EQ(read_bytes(dir / "small" / "l.zrv"), old_bytes);
+    EXPECT_EQ(fs::directory_iterator(dir / "small")->path().filename(), "l.zrv")
+        << "no temporary file is left";
+    EXPECT_TRUE(list.modified());
+    EXPECT_EQ(profile.read_string(k_settings_section, k_last_list_key, L""), L"before");
 }
 
 TEST_F(ListFileTest, SaveReplacesThroughALinkAndKeepsPermissions) {
