@@ -25,7 +25,7 @@ Language choose_language(Profile& profile, Prompter& prompter,
         prompter.show_message(L"Error loading Arabic language");
         return Language::english;
     }
-    install_string_table(std::make_shared<const String_table>(*table));
+    install_string_table(std::make_shared<const String_table>(*table), true);
     return Language::arabic;
 }
 

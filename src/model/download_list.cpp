@@ -27,7 +27,7 @@ constexpr Duplicate_messages k_merging_messages{149, 150, 151, 152};
 
 std::wstring message_prefix(const std::wstring& folder, const std::wstring& file_name,
                             const std::wstring& url) {
-    return folder + L"/" + file_name + L"\n" + url + L"\n\n";
+    return embed_data(folder + L"/" + file_name) + L"\n" + embed_data(url) + L"\n\n";
 }
 
 Download_list::Download_list(Prompter& prompter, Profile& profile, Clock clock)

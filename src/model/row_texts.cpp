@@ -56,8 +56,8 @@ std::wstring elapsed_text(std::int64_t seconds) {
     const std::wstring format = load_string(167);
     std::wstring out;
     for (std::size_t i = 0; i < format.size(); ++i) {
-        const wchar_t spec = i + 1 < format.size() ? format[i + 1] : L'\0';
-        const std::size_t field = std::wstring_view(L"DHMS").find(spec);
+        const wchar_t field_letter = i + 1 < format.size() ? format[i + 1] : L'\0';
+        const std::size_t field = std::wstring_view(L"DHMS").find(field_letter);
         if (format[i] != L'%' || field == std::wstring_view::npos) {
             out.push_back(format[i]);
             continue;

@@ -34,8 +34,25 @@ std::wstring load_string(int id) {
     return it == table->end() ? std::wstring{} : it->second;
 }
 
-void install_string_table(std::shared_ptr<const String_table> table) {
+std::atomic<bool>& right_to_left_texts() {
+    static std::atomic<bool> right_to_left{false};
+    return right_to_left;
+}
+
+void install_string_table(std::shared_ptr<const String_table> table, bool right_to_left) {
+    right_to_left_texts().store(table && right_to_left);
     active_table().store(table ? std::move(table) : builtin_table());
+}
+
+bool texts_right_to_left() {
+    return right_to_left_texts().load();
+}
+
+std::wstring embed_data(std::wstring_view data) {
+    if (!texts_right_to_left() || data.empty()) {
+        return std::wstring(data);
+    }
+    return L"\u2068" + std::wstring(data) + L"\u2069";
 }
 
 std::wstring format_string(std::wstring_view format, const std::vector<std::wstring_view>& args) {
@@ -50,7 +67,7 @@ std::wstring format_string(std::wstring_view format, const std::vector<std::wstr
         }
         const int index = digit ? next - L'1' : 9 + (next - L'A');
         if (index >= 0 && static_cast<std::size_t>(index) < args.size()) {
-            out.append(args[static_cast<std::size_t>(index)]);
+            out.append(embed_data(args[static_cast<std::size_t>(index)]));
         } else {
             out.push_back(L'?');
         }
@@ -63,15 +80,16 @@ std::wstring format_printf(std::wstring_view format, const std::vector<std::wstr
     std::wstring out;
     std::size_t next = 0;
     for (std::size_t i = 0; i < format.size(); ++i) {
-        const wchar_t spec = i + 1 < format.size() ? format[i + 1] : L'\0';
-        if (format[i] != L'%' || (spec != L'i' && spec != L'd' && spec != L's' && spec != L'%')) {
+        const wchar_t conversion = i + 1 < format.size() ? format[i + 1] : L'\0';
+        if (format[i] != L'%' || (conversion != L'i' && conversion != L'd' && conversion != L's' &&
+                                  conversion != L'%')) {
             out.push_back(format[i]);
             continue;
         }
-        if (spec == L'%') {
+        if (conversion == L'%') {
             out.push_back(L'%');
         } else if (next < args.size()) {
-            out.append(args[next++]);
+            out.append(embed_data(args[next++]));
         }
         ++i;
     }

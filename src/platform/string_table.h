@@ -26,7 +26,16 @@ std::optional<String_table> parse_string_table(std::string_view utf8, std::strin
 std::wstring load_string(int id);
 
 // Makes `table` the active one (nullptr: back to the built-in English table).
-void install_string_table(std::shared_ptr<const String_table> table);
+// `right_to_left`: its language is written right to left.
+void install_string_table(std::shared_ptr<const String_table> table, bool right_to_left = false);
+bool texts_right_to_left();
+
+// Data put into a text of the active table (a path, a link, a number): in a
+// right-to-left language it is wrapped in first-strong isolate marks (U+2068
+// ... U+2069), so that "/tmp" reads "/tmp" and not "tmp/" among Arabic
+// words; otherwise it is returned as it is. The formatting functions below
+// apply it to every argument.
+std::wstring embed_data(std::wstring_view data);
 
 // The %1..%9 substitution of the message formatting: "%1" takes args[0] and so
 // on; a placeholder without an argument (and %0, %A..%Z) gives '?'; a '%'

@@ -97,5 +97,18 @@ TEST(StringTable, InstalledTableReplacesAndRestores) {
     EXPECT_EQ(load_string(124), L"Download canceled");
 }
 
+TEST(StringTable, DataInARightToLeftTextReadsInItsOwnDirection) {
+    auto arabic = std::make_shared<String_table>(
+        String_table{{130, L"الملف '%1' موجود"}, {131, L"خطأ: \n %s \n"}});
+    install_string_table(arabic, true);
+    EXPECT_EQ(format_message(130, {L"/tmp/a.zip"}), L"الملف '\u2068/tmp/a.zip\u2069' موجود");
+    EXPECT_EQ(format_printf(load_string(131), {L"/tmp"}), L"خطأ: \n \u2068/tmp\u2069 \n");
+    EXPECT_EQ(embed_data(L""), L"") << "nothing to isolate";
+    install_string_table(nullptr);
+    EXPECT_FALSE(texts_right_to_left()) << "English again";
+    EXPECT_EQ(format_message(130, {L"/tmp/a.zip"}),
+              L"The file '/tmp/a.zip' already exists.\nDo you want to replace it?");
+}
+
 }  // namespace
 }  // namespace corvale
