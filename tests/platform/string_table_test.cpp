@@ -110,5 +110,22 @@ TEST(StringTable, DataInARightToLeftTextReadsInItsOwnDirection) {
               L"The file '/tmp/a.zip' already exists.\nDo you want to replace it?");
 }
 
+// A mnemonic "&" in front of an Arabic letter cuts it off from the rest of
+// the word when it is underlined: Arabic labels carry none.
+TEST(StringTable, ArabicLabelsCarryNoMnemonic) {
+    std::ifstream in(std::string(CORVALE_RES_DIR) + "/strings_ar.txt", std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    std::string error;
+    const auto table = parse_string_table(bytes.str(), error);
+    ASSERT_TRUE(table.has_value()) << error;
+    for (const auto& [id, text] : *table) {
+        for (std::size_t at = text.find(L'&'); at != std::wstring::npos;
+             at = text.find(L'&', at + 2)) {
+            EXPECT_EQ(text.substr(at, 2), L"&&") << "string " << id << " has a mnemonic";
+        }
+    }
+}
+
 }  // namespace
 }  // namespace corvale
