@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libcurl4-openssl-dev libcpp-httplib-dev
-          qt6-base-dev qt6-svg-dev libqt6svg6 fonts-dejavu-core)
+          qt6-base-dev qt6-svg-dev libqt6svg6 qt6-translations-l10n fonts-dejavu-core)
 # bench/download_throughput.sh also uses bc and curl; it is not part of the tests.
 
 missing=()

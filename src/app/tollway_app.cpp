@@ -1,6 +1,8 @@
 #include "app/tollway_app.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 
 #include "app/about_dlg.h"
 
@@ -9,7 +11,29 @@ namespace corvale {
 CTollwayApp::CTollwayApp(QString instance_name, Profile& profile, Prompter& prompter)
     : instance_(instance_name), profile_(profile), prompter_(prompter) {}
 
-CTollwayApp::~CTollwayApp() = default;
+CTollwayApp::~CTollwayApp() {
+    if (qt_translator_) {
+        QCoreApplication::removeTranslator(qt_translator_.get());
+    }
+}
+
+void CTollwayApp::load_qt_translations() {
+    if (qt_translator_) {
+        QCoreApplication::removeTranslator(qt_translator_.get());
+        qt_translator_.reset();
+    }
+    if (language_ != Language::arabic) {
+        return;
+    }
+    // Qt's own dialogs and buttons speak Arabic too. Without the translations
+    // installed they stay English; nothing else depends on them.
+    auto translator = std::make_unique<QTranslator>();
+    if (translator->load(QLocale(QLocale::Arabic), "qtbase", "_",
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(translator.get());
+        qt_translator_ = std::move(translator);
+    }
+}
 
 bool CTollwayApp::start(const std::filesystem::path& program_directory) {
     if (!instance_.claim()) {
@@ -18,6 +42,7 @@ bool CTollwayApp::start(const std::filesystem::path& program_directory) {
     language_ = choose_language(profile_, prompter_, program_directory);
     QApplication::setLayoutDirection(language_ == Language::arabic ? Qt::RightToLeft
                                                                    : Qt::LeftToRight);
+    load_qt_translations();
     program_directory_ = program_directory;
     list_ = std::make_unique<Download_list>(prompter_, profile_);
     window_ = std::make_unique<CTollwayDlg>(CTollwayDlg::Services{
@@ -28,8 +53,13 @@ bool CTollwayApp::start(const std::filesystem::path& program_directory) {
         window_->raise();
         window_->activateWindow();
     });
+    // The rows are there before the window shows; a failure to load them is
+    // shown over the window, not over an empty screen.
+    const std::optional<std::wstring> failure = window_->load_last_list();
     window_->show();
-    window_->load_last_list();
+    if (failure) {
+        prompter_.show_message(*failure);
+    }
     return true;
 }
 

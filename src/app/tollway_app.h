@@ -4,6 +4,7 @@
 // and its layout direction, the program directory, then the main window.
 
 #include <QString>
+#include <QTranslator>
 #include <filesystem>
 #include <memory>
 
@@ -31,7 +32,12 @@ class CTollwayApp {
     CTollwayDlg* main_window() { return window_.get(); }
     Download_list* download_list() { return list_.get(); }
 
+    // Qt's own texts (standard dialogs, buttons) in the program's language.
+    bool qt_translated() const { return qt_translator_ != nullptr; }
+
   private:
+    void load_qt_translations();
+
     Single_instance instance_;
     Profile& profile_;
     Prompter& prompter_;
@@ -39,6 +45,7 @@ class CTollwayApp {
     Language language_ = Language::english;
     std::unique_ptr<Download_list> list_;
     std::unique_ptr<CTollwayDlg> window_;
+    std::unique_ptr<QTranslator> qt_translator_;
 };
 
 }  // namespace corvale

@@ -208,19 +208,18 @@ std::size_t load_list(Download_list& list, const std::wstring& path, bool merge)
     return found;
 }
 
-bool load_last_list(Download_list& list, List_view& view) {
+Last_list load_last_list(Download_list& list, List_view& view) {
     const std::wstring path = list.profile().read_string(k_settings_section, k_last_list_key, L"");
     if (path.empty()) {
-        return false;
+        return {};
     }
     try {
         load_list(list, path, false);
     } catch (const Settings_file_error& error) {
-        list.prompter().show_message(error.message());
-        return false;
+        return {false, error.message()};
     }
     list.fill_rows(view);
-    return true;
+    return {true, std::nullopt};
 }
 
 }  // namespace corvale

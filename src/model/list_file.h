@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "model/download_list.h"
@@ -35,8 +36,12 @@ bool save_list(Download_list& list, const std::wstring& path);
 // number of complete records the file holds, appended or not.
 std::size_t load_list(Download_list& list, const std::wstring& path, bool merge);
 
-// Start-up: loads the profile's "last_list", if any, and fills the rows; a
-// failure is shown to the user. True when a list was loaded.
-bool load_last_list(Download_list& list, List_view& view);
+// Start-up: loads the profile's "last_list", if any, and fills the rows. A
+// failure's message is given back for the caller to show.
+struct Last_list {
+    bool loaded = false;
+    std::optional<std::wstring> failure;
+};
+Last_list load_last_list(Download_list& list, List_view& view);
 
 }  // namespace corvale

@@ -4,6 +4,7 @@
 // was shown, in order, for tests to compare.
 
 #include <deque>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -26,7 +27,14 @@ class Scripted_prompter : public Prompter {
 
     explicit Scripted_prompter(std::deque<bool> answers = {}) : answers_(std::move(answers)) {}
 
-    void show_message(const std::wstring& text) override { shown_.push_back({false, text}); }
+    void show_message(const std::wstring& text) override {
+        shown_.push_back({false, text});
+        if (on_message) {
+            on_message();
+        }
+    }
+    // Runs while a message is being shown: to look at the screen behind it.
+    std::function<void()> on_message;
 
     // Answers No once the script is used up, and counts that as unexpected.
     bool ask_yes_no(const std::wstring& text) override {

@@ -3,7 +3,11 @@
 
 #include <unistd.h>
 #include <QAction>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QHeaderView>
+#include <QLibraryInfo>
+#include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTableWidget>
@@ -16,6 +20,8 @@
 #include "model/list_file.h"
 #include "platform/string_table.h"
 #include "support/scripted_prompter.h"
+#include "ui/common/data_cell_delegate.h"
+#include "ui/common/file_dialogs.h"
 #include "ui/common/settings_profile.h"
 
 using corvale::CTollwayApp;
@@ -127,7 +133,10 @@ class Main_window_test : public QObject {
 
     void a_failing_last_list_is_reported_and_leaves_the_list_empty() {
         auto s = session(k_english, dir_.filePath("gone.zrv").toStdWString());
+        bool window_shown = false;
+        s->prompter.on_message = [&] { window_shown = s->window().isVisible(); };
         QVERIFY(s->start());
+        QVERIFY2(window_shown, "the failure is shown over the window");
         QCOMPARE(s->window().list_view_widget().rowCount(), 0);
         QCOMPARE(s->window().windowTitle(), QString("Corvale"));
         QCOMPARE(s->prompter.shown().size(), std::size_t(1));
@@ -190,6 +199,67 @@ class Main_window_test : public QObject {
         QVERIFY(table.horizontalHeader()->sectionsMovable());
         QVERIFY(table.showGrid());
         QCOMPARE(table.selectionMode(), QAbstractItemView::ExtendedSelection);
+    }
+
+    void data_reads_left_to_right_in_arabic_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("direction");
+        QTest::newRow("a path") << "/tmp" << int(Qt::LeftToRight);
+        QTest::newRow("a longer path") << "/home/user/Downloads" << int(Qt::LeftToRight);
+        QTest::newRow("a link") << "http://rapidshare.com/files/1/a.zip" << int(Qt::LeftToRight);
+        QTest::newRow("a size") << "12 KB" << int(Qt::LeftToRight);
+        QTest::newRow("a number alone") << "1234" << int(Qt::LeftToRight);
+        QTest::newRow("an English status") << "Finished Downloading File" << int(Qt::LeftToRight);
+        QTest::newRow("Arabic") << QString::fromUtf8("تم التحميل") << int(Qt::RightToLeft);
+        QTest::newRow("Arabic first") << QString::fromUtf8("ملف a.zip") << int(Qt::RightToLeft);
+    }
+    void data_reads_left_to_right_in_arabic() {
+        QFETCH(QString, text);
+        QFETCH(int, direction);
+        QCOMPARE(int(corvale::Data_cell_delegate::direction_of(text)), direction);
+    }
+
+    void the_arabic_window_keeps_paths_in_their_own_direction() {
+        const std::wstring list = sample_list();
+        auto s = session(1, list);
+        QVERIFY(s->start());
+        QCOMPARE(QApplication::layoutDirection(), Qt::RightToLeft);
+        QTableWidget& table = s->window().list_view_widget();
+        auto* delegate = dynamic_cast<corvale::Data_cell_delegate*>(table.itemDelegate());
+        QVERIFY2(delegate != nullptr, "every cell is laid out in its own direction");
+        QVERIFY(s->window().windowTitle().endsWith(QChar(0x2068) + QString::fromStdWString(list) +
+                                                   QChar(0x2069)));
+        // Whether a cell is elided decides its tooltip: a long text in a
+        // narrow column is, a short one in a wide column is not.
+        table.item(0, 4)->setText(QString(40, 'x'));
+        table.setColumnWidth(4, 12);
+        table.item(0, 0)->setText("1");
+        table.setColumnWidth(0, 390);
+        QVERIFY(delegate->elided(table, table.model()->index(0, 4)));
+        QVERIFY(!delegate->elided(table, table.model()->index(0, 0)));
+        QVERIFY2(table.horizontalHeader()->minimumSectionSize() <= 33,
+                 "the narrowest computed width is not overridden by the style's minimum");
+        const bool installed =
+            QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ar.qm");
+        QCOMPARE(s->app.qt_translated(), installed);
+    }
+
+    void file_dialogs_keep_paths_left_to_right_in_arabic() {
+        QApplication::setLayoutDirection(Qt::RightToLeft);
+        QFileDialog dialog(nullptr, "x", dir_.path(), QString::fromUtf8("قوائم التحميل (*.zrv)"));
+        corvale::prepare_file_dialog(dialog);
+        QVERIFY(dialog.testOption(QFileDialog::DontUseNativeDialog));
+        QCOMPARE(dialog.layoutDirection(), Qt::RightToLeft);
+        const auto edits = dialog.findChildren<QLineEdit*>();
+        const auto combos = dialog.findChildren<QComboBox*>();
+        QVERIFY(!edits.isEmpty() && !combos.isEmpty());
+        for (QWidget* data : edits) {
+            QCOMPARE(data->layoutDirection(), Qt::LeftToRight);
+        }
+        for (QWidget* data : combos) {
+            QCOMPARE(data->layoutDirection(), Qt::LeftToRight);
+        }
+        QApplication::setLayoutDirection(Qt::LeftToRight);
     }
 
     void a_second_instance_raises_the_first_and_ends() {

@@ -20,6 +20,8 @@
 #include "model/row_texts.h"
 #include "platform/profile.h"
 #include "platform/prompter.h"
+#include "ui/common/data_cell_delegate.h"
+#include "ui/common/file_dialogs.h"
 #include "ui/common/icons.h"
 #include "ui/common/ui_text.h"
 #include "ui/common/window_target.h"
@@ -168,6 +170,10 @@ void CTollwayDlg::build_list() {
     table_->horizontalHeader()->setSectionsMovable(true);
     table_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeading | Qt::AlignVCenter);
     table_->horizontalHeader()->setStretchLastSection(false);
+    // The widths below come from the header texts' lengths; the style's own
+    // minimum, which grows with the font, must not override them.
+    table_->horizontalHeader()->setMinimumSectionSize(k_pixels_per_character);
+    table_->setItemDelegate(new Data_cell_delegate(table_));
     table_->setContextMenuPolicy(Qt::CustomContextMenu);
 
     services_.list.load_column_titles();
@@ -235,16 +241,18 @@ void CTollwayDlg::wire_commands() {
     }
 }
 
-void CTollwayDlg::load_last_list() {
-    if (corvale::load_last_list(services_.list, view_)) {
+std::optional<std::wstring> CTollwayDlg::load_last_list() {
+    const Last_list loaded = corvale::load_last_list(services_.list, view_);
+    if (loaded.loaded) {
         update_title();
     }
+    return loaded.failure;
 }
 
 void CTollwayDlg::update_title() {
     QString title = text(235);
     if (!services_.list.list_path().empty()) {
-        title += "    " + qt(services_.list.list_path());
+        title += "    " + qt(embed_data(services_.list.list_path()));
     }
     setWindowTitle(title);
 }
@@ -347,10 +355,11 @@ bool CTollwayDlg::save_list_as_command() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix("zrv");
     dialog.selectFile("*.zrv");
+    prepare_file_dialog(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return false;
     }
-    if (!save_list(services_.list, dialog.selectedFiles().front().toStdWString())) {
+    if (!save_list(services_.list, from_qt_path(dialog.selectedFiles().front()))) {
         return false;
     }
     update_title();

@@ -9,7 +9,9 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
+#include <string>
 
 #include "model/download_list.h"
 #include "ui/main/command_ids.h"
@@ -37,8 +39,10 @@ class CTollwayDlg : public QMainWindow {
     explicit CTollwayDlg(Services services, QWidget* parent = nullptr);
     ~CTollwayDlg() override;
 
-    // Start-up: the last list, if any, into the list view, and the title.
-    void load_last_list();
+    // Start-up: the last list, if any, into the list view, and the title. A
+    // failure is not shown here but returned, so that it can be shown over
+    // the window once the window is up.
+    std::optional<std::wstring> load_last_list();
 
     QTableWidget& list_view_widget() { return *table_; }
     List_view& list_view() { return view_; }
