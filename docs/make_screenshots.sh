@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Renders the main window with a sample list in English and in Arabic under
-# the offscreen platform and writes docs/main_window_en.png and _ar.png.
+# the offscreen platform and writes docs/main_window_en.png and _ar.png, and
+# the Arabic Save As dialog and replace question (save_as_ar.png,
+# replace_question_ar.png).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh release >/dev/null

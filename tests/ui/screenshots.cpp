@@ -4,13 +4,17 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <iostream>
 
 #include "app/tollway_app.h"
 #include "model/list_file.h"
 #include "support/scripted_prompter.h"
+#include "ui/common/file_dialogs.h"
 #include "ui/common/settings_profile.h"
+#include "ui/common/ui_text.h"
 
 namespace {
 
@@ -52,6 +56,37 @@ std::wstring write_sample_list(const QString& dir) {
     return path;
 }
 
+bool save(QWidget& widget, const QString& dir, const char* file) {
+    widget.show();
+    QApplication::processEvents();
+    const QString path = QDir(dir).filePath(file);
+    if (!widget.grab().save(path)) {
+        std::cerr << "cannot write " << path.toStdString() << '\n';
+        return false;
+    }
+    std::cout << path.toStdString() << '\n';
+    return true;
+}
+
+// The Save As dialog and the replace question, where paths meet Arabic text.
+bool arabic_dialogs(QWidget& window, const QString& work, const QString& out) {
+    QFileDialog dialog(&window, corvale::text(179), work, corvale::text(corvale::txt_list_filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.selectFile("holiday.zrv");
+    corvale::prepare_file_dialog(dialog);
+    dialog.resize(720, 420);
+    if (!save(dialog, out, "save_as_ar.png")) {
+        return false;
+    }
+    QMessageBox question(QMessageBox::Question, corvale::text(57344),
+                         corvale::qt(corvale::format_message(
+                             130, {L"/home/user/Downloads/holiday_photos.part1.rar"})),
+                         QMessageBox::NoButton, &window);
+    question.addButton(corvale::text(corvale::txt_yes), QMessageBox::YesRole);
+    question.addButton(corvale::text(corvale::txt_no), QMessageBox::NoRole);
+    return save(question, out, "replace_question_ar.png");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -85,6 +120,9 @@ int main(int argc, char** argv) {
             return 1;
         }
         std::cout << path.toStdString() << '\n';
+        if (shot.language == 1 && !arabic_dialogs(*app.main_window(), work.path(), argv[1])) {
+            return 1;
+        }
     }
     return 0;
 }

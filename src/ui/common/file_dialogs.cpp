@@ -3,10 +3,30 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPainter>
+#include <QProxyStyle>
 
 #include "platform/wide_text.h"
 
 namespace corvale {
+
+namespace {
+
+// A combo box draws its label with the application's direction, whatever its
+// own: this style draws every control in the direction of the widget it is
+// drawn for.
+class Own_direction_style : public QProxyStyle {
+  public:
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        painter->save();
+        painter->setLayoutDirection(option->direction);
+        QProxyStyle::drawControl(element, option, painter, widget);
+        painter->restore();
+    }
+};
+
+}  // namespace
 
 void prepare_file_dialog(QFileDialog& dialog) {
     if (dialog.layoutDirection() != Qt::RightToLeft) {
@@ -17,8 +37,11 @@ void prepare_file_dialog(QFileDialog& dialog) {
     for (QWidget* data : dialog.findChildren<QLineEdit*>()) {
         data->setLayoutDirection(Qt::LeftToRight);
     }
+    auto* style = new Own_direction_style;
+    style->setParent(&dialog);
     for (QWidget* data : dialog.findChildren<QComboBox*>()) {
         data->setLayoutDirection(Qt::LeftToRight);
+        data->setStyle(style);
     }
     for (QWidget* data : dialog.findChildren<QAbstractItemView*>()) {
         data->setLayoutDirection(Qt::LeftToRight);
