@@ -172,7 +172,7 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
     // partial file only with --keep-partial, an empty one never.
     runner.cancel();
     if (end == Loop_end::interrupted) {
-        io.err << encode_utf8(load_string(124)) << '\n';
+        io.err << encode_utf8(load_string(st_download_canceled)) << '\n';
         return 1;
     }
     if (end == Loop_end::failed && !trace) {

@@ -55,7 +55,8 @@ Fetch_result fetch_page(std::int32_t identifier, const std::wstring& url, Worker
     if (end == Loop_end::finished) {
         result.page = std::string(fetcher.page_data());
     } else {
-        result.failure = end == Loop_end::interrupted ? load_string(124) : last_error;
+        result.failure =
+            end == Loop_end::interrupted ? load_string(st_download_canceled) : last_error;
     }
     return result;
 }

@@ -60,6 +60,16 @@ enum Notification_type : std::int32_t {
     NT_LINK_SYNTAX_INVALID = 17,
 };
 
+// Status texts (string-table ids) that the workers report between the steps
+// of a transfer.
+enum Status_text : int {
+    st_getting_file_information = 108,
+    st_retrieving_the_file = 116,
+    st_finished_downloading = 122,
+    st_download_canceled = 124,
+    st_downloading_from_direct_link = 134,
+};
+
 // "UM_WAIT" for UM_WAIT and so on; empty for a number that is no notification.
 std::string_view message_name(std::uint32_t message);
 

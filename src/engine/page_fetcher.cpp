@@ -68,12 +68,12 @@ Transfer_worker::Step Page_fetcher::attempt(Http_session& session, const Http_ta
     if (const Step sent = exchange(request, true); sent != Step::go_on) {
         return sent;
     }
-    report_status(108);
+    report_status(st_getting_file_information);
     const auto length = request.content_length();
     if (length) {
         post(UM_CONTENT_LENGTH, static_cast<std::int64_t>(*length));
     }
-    report_status(116);
+    report_status(st_retrieving_the_file);
     Reply_progress progress = begin_reply(length);
     page_.clear();
     page_.reserve(std::min<std::uint64_t>(length.value_or(k_unknown_size), k_page_limit) + k_slack);
@@ -105,7 +105,7 @@ Transfer_worker::Step Page_fetcher::attempt(Http_session& session, const Http_ta
         }
     }
     // std::string keeps a NUL after its bytes: the page ends with one.
-    report_status(122);
+    report_status(st_finished_downloading);
     post(UM_FINISHED, 0);
     return Step::ends;
 }

@@ -82,12 +82,6 @@ bool Download_list::confirm_addition(const std::wstring& folder, const std::wstr
     return false;
 }
 
-Duplicate_result Download_list::duplicate_check(const std::wstring& url,
-                                                const std::wstring& file_name,
-                                                const std::wstring& folder) const {
-    return duplicates_.check(url, file_name, folder);
-}
-
 void Download_list::edit_download(Download_record& record, List_view& view,
                                   const std::optional<std::wstring>& description,
                                   const std::optional<std::wstring>& folder,

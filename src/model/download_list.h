@@ -46,9 +46,6 @@ class Download_list {
     bool confirm_addition(const std::wstring& folder, const std::wstring& url,
                           const std::wstring& file_name, Add_mode mode);
 
-    Duplicate_result duplicate_check(const std::wstring& url, const std::wstring& file_name,
-                                     const std::wstring& folder) const;
-
     // Sets each given text (description, folder, file name, link), updates the
     // row, and marks the list modified even when nothing was given.
     void edit_download(Download_record& record, List_view& view,

@@ -13,6 +13,9 @@ namespace corvale {
 namespace {
 
 constexpr std::string_view k_mark = "\xFF\xFE";
+// Messages of a failed save.
+constexpr int k_save_delete_failed = 146;
+constexpr int k_save_open_failed = 147;
 
 std::wstring flag(bool value) {
     return value ? L"1" : L"0";
@@ -136,16 +139,17 @@ bool save_list(Download_list& list, const std::wstring& path) {
             break;
         case Replacing_file_writer::Open_status::folder_missing:
         case Replacing_file_writer::Open_status::target_not_replaceable:
-            list.prompter().show_message(load_string(146));
+            list.prompter().show_message(load_string(k_save_delete_failed));
             return false;
         case Replacing_file_writer::Open_status::cannot_create:
-            list.prompter().show_message(load_string(147));
+            list.prompter().show_message(load_string(k_save_open_failed));
             return false;
     }
     // A write that fails once the file was opened (a full disk, an I/O error)
     // says so with the system's reason; the old file is still intact.
     const auto failed = [&list](int error) {
-        list.prompter().show_message(load_string(147) + L"\n\n" + system_error_text(error));
+        list.prompter().show_message(load_string(k_save_open_failed) + L"\n\n" +
+                                     system_error_text(error));
         return false;
     };
     if (const int error = writer.write(k_mark); error != 0) {

@@ -22,24 +22,25 @@ void lower_az_in_place(std::wstring& text);
 std::wstring lower_az(std::wstring_view text);
 bool equals_ignoring_case_az(std::wstring_view a, std::wstring_view b);
 
-// _wtoi / atoi: leading white space, an optional sign, decimal digits up to the
-// first other character; 0 without digits; INT_MAX / INT_MIN on overflow.
+// A whole number as the list file and the host's replies write one: leading white space, an
+// optional sign, decimal digits up to the first other character; 0 without digits; INT_MAX /
+// INT_MIN on overflow.
 int parse_int(std::wstring_view text);
 int parse_int(std::string_view text);
-// The same with 64 bits (_wtoi64): byte counts.
+// The same with 64 bits: byte counts.
 std::int64_t parse_int64(std::wstring_view text);
 std::int64_t parse_int64(std::string_view text);
 
-// wcstoul widened to 64 bits for byte counts: white space, optional sign (a
+// An unsigned byte count: white space, optional sign (a
 // minus negates modulo 2^64), digits in `base`; UINT64_MAX on overflow.
 // `consumed` receives the number of characters read (0 without a number).
 std::uint64_t parse_uint64(std::wstring_view text, int base = 10, std::size_t* consumed = nullptr);
 
-// _wtof: white space, then the longest decimal floating-point prefix
+// A real number: white space, then the longest decimal floating-point prefix
 // (sign, digits, '.', exponent); 0.0 without one. Independent of the locale.
 double parse_double(std::wstring_view text);
 
-// Bytes of the "ANSI code page" (network replies, command-line input): read as
+// Bytes of a network reply, a page or typed text: read as
 // UTF-8; a byte that does not start a valid sequence stands for itself (Latin-1).
 std::wstring decode_ansi(std::string_view bytes);
 

@@ -64,8 +64,7 @@ class Recording_target : public Notification_target {
         return wait_for([](const std::vector<Entry>& entries) {
             for (const Entry& e : entries) {
                 if (e.message == UM_FINISHED ||
-                    (e.message == UM_ERROR && (e.lparam <= 3 || e.lparam == 10 || e.lparam == 11 ||
-                                               e.lparam == 14 || e.lparam == 17))) {
+                    (e.message == UM_ERROR && error_ends_worker(e.lparam))) {
                     return true;
                 }
             }

@@ -10,7 +10,7 @@ namespace corvale {
 namespace {
 
 QString caption() {
-    return text(57344);
+    return text(txt_application_title);
 }
 
 }  // namespace

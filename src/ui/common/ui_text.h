@@ -48,6 +48,7 @@ enum Ui_text : int {
     txt_cancel = 5112,
     txt_ok = 5113,
     txt_list_filter = 5120,
+    txt_application_title = 57344,
 };
 
 inline QString text(int id) {

@@ -137,7 +137,7 @@ void CTollwayDlg::build_menus() {
 }
 
 void CTollwayDlg::build_toolbar() {
-    toolbar_ = addToolBar(text(57344));
+    toolbar_ = addToolBar(text(txt_application_title));
     toolbar_->setObjectName("toolbar");
     toolbar_->setMovable(false);
     toolbar_->setFloatable(false);

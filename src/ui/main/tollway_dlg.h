@@ -55,7 +55,7 @@ class CTollwayDlg : public QMainWindow {
     // context menu while it is.
     void set_update_window_open(bool open);
 
-    // Timer 3: the next tip in the status line (186..189, round).
+    // Every ten seconds: the next tip in the status line (186..189, round).
     void show_next_tip();
     void update_title();
 
