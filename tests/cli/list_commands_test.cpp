@@ -8,6 +8,7 @@
 #include "cli/cli.h"
 #include "platform/string_table.h"
 #include "platform/wide_text.h"
+#include "support/temporary_folder.h"
 
 namespace corvale {
 namespace {
@@ -206,18 +207,7 @@ TEST_F(ListCommandsTest, Failures) {
     EXPECT_FALSE(fs::exists(list)) << "nothing was saved";
 }
 
-}  // namespace
-}  // namespace corvale
-
-namespace corvale {
-namespace {
-
-std::string file_bytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
+using testing::file_bytes;
 
 TEST_F(ListCommandsTest, NeverSavesOverAFileThatHoldsNoList) {
     const std::string utf16be(

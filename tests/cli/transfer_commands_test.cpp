@@ -66,12 +66,7 @@ class TransferCommandsTest : public ::testing::Test {
         return run(args);
     }
 
-    std::string file_bytes() const {
-        std::ifstream in(dir / "f.bin", std::ios::binary);
-        std::stringstream content;
-        content << in.rdbuf();
-        return content.str();
-    }
+    std::string file_bytes() const { return testing::file_bytes(dir / "f.bin"); }
 
     fakehost::File_host_scenario scenario;
     fakehost::Fake_host host{[this](const fakehost::Request& r) { return scenario.handle(r); }};
@@ -212,13 +207,6 @@ TEST_F(TransferCommandsTest, InterruptCancelsAndDropsThePartialFileUnlessKept) {
     }
 }
 
-std::string read_bytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 TEST_F(TransferCommandsTest, SpecialFilesAndLinksAreNeverWritten) {
     scenario.api_replies("123", {Reply{200, "DL:{server},AUTH,-5,x"}});
     scenario.file("123", Reply{200, "new"});
@@ -243,7 +231,7 @@ TEST_F(TransferCommandsTest, SpecialFilesAndLinksAreNeverWritten) {
     EXPECT_TRUE(fs::is_socket(dir / "socket"));
     EXPECT_TRUE(fs::is_symlink(dir / "dangling"));
     EXPECT_FALSE(fs::exists(outside / "created")) << "nothing made outside the folder";
-    EXPECT_EQ(read_bytes(outside / "mine"), "mine");
+    EXPECT_EQ(testing::file_bytes(outside / "mine"), "mine");
     EXPECT_TRUE(fs::is_directory(dir / "folder"));
 }
 
@@ -256,7 +244,7 @@ TEST_F(TransferCommandsTest, ASecondDownloadOfTheSameFileIsRefused) {
     const Result r = download("123", {"--yes"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.substr(0, 40), "An error occured while saving the file: ");
-    EXPECT_EQ(read_bytes(dir / "f.bin"), "theirs") << "neither cut, written nor deleted";
+    EXPECT_EQ(testing::file_bytes(dir / "f.bin"), "theirs") << "neither cut, written nor deleted";
 }
 
 TEST_F(TransferCommandsTest, HowAnEndedDownloadLeavesItsFile) {
@@ -287,7 +275,7 @@ TEST_F(TransferCommandsTest, HowAnEndedDownloadLeavesItsFile) {
         EXPECT_EQ(r.status, row.status) << row.why << ": " << r.err;
         EXPECT_EQ(fs::exists(dir / "f.bin"), row.left.has_value()) << row.why;
         if (row.left) {
-            EXPECT_TRUE(read_bytes(dir / "f.bin") == *row.left) << row.why;
+            EXPECT_TRUE(testing::file_bytes(dir / "f.bin") == *row.left) << row.why;
         }
         fs::remove(dir / "f.bin");
     }
@@ -315,7 +303,7 @@ TEST_F(TransferCommandsTest, AFullDiskFailsTheDownloadAndDropsThePartialFile) {
                              std::to_string(ENOSPC) + "\n");
         EXPECT_EQ(fs::exists(dir / "small" / "f.bin"), row.kept);
         if (row.kept) {
-            const std::string kept = read_bytes(dir / "small" / "f.bin");
+            const std::string kept = testing::file_bytes(dir / "small" / "f.bin");
             EXPECT_TRUE(kept == fakehost::pattern_bytes(0, kept.size())) << "a true prefix";
         }
         fs::remove(dir / "small" / "f.bin");

@@ -17,13 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 void write_text(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
@@ -73,7 +66,7 @@ TEST(OutputFile, OnlyAMissingNameOrARegularFileIsOpened) {
     ::close(socket_fd);
     EXPECT_FALSE(fs::exists(dir / "new")) << "removed: this download created it";
     EXPECT_FALSE(fs::exists(dir / "full")) << "removed: this download opened it";
-    EXPECT_EQ(contents(dir / "outside"), "keep me");
+    EXPECT_EQ(testing::file_bytes(dir / "outside"), "keep me");
     EXPECT_FALSE(fs::exists(dir / "nowhere"));
     EXPECT_TRUE(fs::is_symlink(dir / "link"));
     EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
@@ -89,7 +82,7 @@ TEST(OutputFile, ASecondWriterIsRefusedAndChangesNothing) {
     Output_file second;
     EXPECT_EQ(second.open_for_writing(dir / "f"), EWOULDBLOCK);
     EXPECT_FALSE(second.remove());
-    EXPECT_EQ(contents(dir / "f"), "abc") << "neither cut nor deleted";
+    EXPECT_EQ(testing::file_bytes(dir / "f"), "abc") << "neither cut nor deleted";
     first.close();
     EXPECT_EQ(second.open_for_writing(dir / "f"), 0) << "free again once closed";
 }
@@ -103,7 +96,7 @@ TEST(OutputFile, RestartLeavesNothingOfTheEarlierWriting) {
     ASSERT_EQ(file.write("short", 5), 0);
     EXPECT_EQ(file.length(), 5u);
     file.close();
-    EXPECT_EQ(contents(dir / "f"), "short");
+    EXPECT_EQ(testing::file_bytes(dir / "f"), "short");
 }
 
 TEST(OutputFile, RemovesOnlyTheFileItOpened) {
@@ -115,7 +108,7 @@ TEST(OutputFile, RemovesOnlyTheFileItOpened) {
     fs::remove(dir / "f");
     write_text(dir / "f", "theirs");
     EXPECT_FALSE(file.remove());
-    EXPECT_EQ(contents(dir / "f"), "theirs");
+    EXPECT_EQ(testing::file_bytes(dir / "f"), "theirs");
 
     Output_file never_opened;
     EXPECT_FALSE(never_opened.remove());

@@ -1,17 +1,27 @@
 #pragma once
 
-// A folder of the test's own under the system's temporary folder, removed
-// with everything in it when the test ends; and, where the test may mount
-// one, a small tmpfs in it for full-disk cases.
+// Files for tests: a folder of the test's own under the system's temporary
+// folder, removed with everything in it when the test ends; where the test
+// may mount one, a small tmpfs in it for full-disk cases; a file's bytes.
 
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 namespace corvale::testing {
+
+// All bytes of a file; empty when it cannot be read.
+inline std::string file_bytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
 
 class Temporary_folder {
   public:
