@@ -1,0 +1,395 @@
+#include "engine/download_control.h"
+
+#include <algorithm>
+
+#include "engine/notifications.h"
+#include "model/row_texts.h"
+#include "platform/prompter.h"
+#include "platform/string_table.h"
+
+namespace corvale {
+
+namespace {
+
+constexpr const wchar_t* k_auto_mark = L"@";
+
+// Messages of the control.
+constexpr int k_select_to_queue = 174;
+constexpr int k_confirm_cancel_queue = 175;
+constexpr int k_select_to_delete = 168;
+constexpr int k_confirm_delete = 169;
+constexpr int k_confirm_cancel_running = 170;
+constexpr int k_confirm_cancel_queue_too = 171;
+constexpr int k_confirm_save = 176;
+constexpr int k_confirm_stop_running = 210;
+constexpr int k_wait_countdown = 158;
+constexpr int k_retry_countdown = 159;
+constexpr int k_estimated = 160;
+
+}  // namespace
+
+Download_control::Download_control(Download_list& list, List_view& view, Control_host& host)
+    : list_(list), view_(view), host_(host) {}
+
+Download_control::~Download_control() {
+    // Windows go before the list they point into; each stops its worker.
+    for (auto& [window, owned] : windows_) {
+        if (Download_record* record = list_.find(window->download_number())) {
+            record->dlg_ptr = nullptr;
+        }
+    }
+    windows_.clear();
+}
+
+Download_window* Download_control::window_of(std::int32_t download_number) {
+    const Download_record* record = list_.find(download_number);
+    if (record == nullptr || record->dlg_ptr == nullptr) {
+        return nullptr;
+    }
+    auto* window = dynamic_cast<Download_window*>(record->dlg_ptr);
+    return windows_.count(window) != 0 ? window : nullptr;
+}
+
+int Download_control::find_row(std::int32_t download_number) const {
+    const int rows = view_.row_count();
+    if (download_number >= 0 && download_number < rows &&
+        view_.item_data(download_number) == download_number) {
+        return download_number;
+    }
+    for (int row = 0; row < rows; ++row) {
+        if (view_.item_data(row) == download_number) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+bool Download_control::is_queued(std::int32_t download_number) const {
+    return std::find(queue_.begin(), queue_.end(), download_number) != queue_.end();
+}
+
+void Download_control::set_auto_mark(std::int32_t download_number, bool queued) {
+    const int row = find_row(download_number);
+    if (row >= 0) {
+        view_.set_text(row, col_auto, queued ? k_auto_mark : L"");
+    }
+}
+
+void Download_control::start_download(std::int32_t download_number) {
+    Download_record* record = list_.find(download_number);
+    if (record == nullptr || record->dlg_ptr != nullptr) {
+        return;
+    }
+    record->running = true;
+    std::unique_ptr<Download_window> owned = host_.make_window(download_number);
+    Download_window* window = owned.get();
+    if (automatic_active_ && is_queued(download_number)) {
+        window->set_automatic(true);
+    }
+    windows_.emplace(window, std::move(owned));
+    list_.set_progress_window(download_number, window);
+    list_.update_download_dlg_info(download_number);
+    window->open();
+}
+
+void Download_control::stop_download(std::int32_t download_number) {
+    if (Download_window* window = window_of(download_number)) {
+        window->stop_quietly();
+    }
+}
+
+void Download_control::stop_all() {
+    std::vector<Download_window*> open;
+    for (const auto& [window, owned] : windows_) {
+        open.push_back(window);
+    }
+    for (Download_window* window : open) {
+        window->stop_quietly();
+    }
+}
+
+void Download_control::window_closed(Download_window* window) {
+    const auto it = windows_.find(window);
+    if (it == windows_.end()) {
+        return;  // released already
+    }
+    const std::int32_t number = window->download_number();
+    if (Download_record* record = list_.find(number)) {
+        record->dlg_ptr = nullptr;
+        record->running = false;
+    }
+    const bool automatic = window->automatic();
+    windows_.erase(it);
+    if (!automatic_active_ || !automatic) {
+        return;
+    }
+    set_auto_mark(current_auto_, false);
+    if (!queue_.empty()) {
+        queue_.pop_front();
+    }
+    if (queue_.empty()) {
+        cancel_automatic();
+        return;
+    }
+    current_auto_ = queue_.front();
+    host_.post_start(current_auto_);
+}
+
+void Download_control::queue_rows(const std::vector<int>& rows) {
+    for (const int row : rows) {
+        const std::int32_t number = number_at(row);
+        const Download_record* record = list_.find(number);
+        if (record == nullptr || record->dlg_ptr != nullptr || is_queued(number)) {
+            continue;
+        }
+        queue_.push_back(number);
+        set_auto_mark(number, true);
+    }
+    if (queue_.empty()) {
+        list_.prompter().show_message(load_string(k_select_to_queue));
+        return;
+    }
+    if (!automatic_active_ && !scheduler_waiting_) {
+        automatic_active_ = true;
+        current_auto_ = queue_.front();
+        host_.post_start(current_auto_);
+        host_.set_unqueue_enabled(true);
+    }
+}
+
+void Download_control::unqueue_rows(const std::vector<int>& rows) {
+    const auto selected_queued = std::count_if(
+        rows.begin(), rows.end(), [this](int row) { return is_queued(number_at(row)); });
+    if (static_cast<std::size_t>(selected_queued) == queue_.size()) {
+        if (queue_.empty() ||
+            list_.prompter().ask_yes_no(format_printf(load_string(k_confirm_cancel_queue),
+                                                      {std::to_wstring(queue_.size())}))) {
+            cancel_automatic();
+        }
+        return;
+    }
+    for (const int row : rows) {
+        const std::int32_t number = number_at(row);
+        const Download_record* record = list_.find(number);
+        if (!is_queued(number) || record == nullptr || record->dlg_ptr != nullptr) {
+            continue;  // a queued download that runs stays queued
+        }
+        queue_.erase(std::remove(queue_.begin(), queue_.end(), number), queue_.end());
+        set_auto_mark(number, false);
+    }
+}
+
+void Download_control::cancel_automatic() {
+    automatic_active_ = false;
+    for (const std::int32_t number : queue_) {
+        set_auto_mark(number, false);
+    }
+    queue_.clear();
+    current_auto_ = -1;
+    host_.set_unqueue_enabled(false);
+}
+
+void Download_control::enter_busy() {
+    busy_ = true;
+    host_.enter_busy();
+}
+
+void Download_control::leave_busy() {
+    host_.leave_busy();
+    busy_ = false;
+}
+
+void Download_control::delete_rows(const std::vector<int>& rows) {
+    if (busy_) {
+        return;
+    }
+    Prompter& prompter = list_.prompter();
+    enter_busy();
+    if (rows.empty()) {
+        prompter.show_message(load_string(k_select_to_delete));
+        leave_busy();
+        return;
+    }
+    if (!prompter.ask_yes_no(load_string(k_confirm_delete))) {
+        leave_busy();
+        return;
+    }
+    for (const int row : rows) {
+        const std::int32_t number = number_at(row);
+        Download_record* record = list_.find(number);
+        if (record == nullptr) {
+            continue;
+        }
+        if (Download_window* window = window_of(number)) {
+            if (record->running) {
+                if (!prompter.ask_yes_no(load_string(k_confirm_cancel_running))) {
+                    continue;  // this row stays, unmarked
+                }
+                if (is_queued(number) &&
+                    prompter.ask_yes_no(load_string(k_confirm_cancel_queue_too))) {
+                    cancel_automatic();
+                }
+            }
+            window->cancel();
+        }
+        record->marked_for_deletion = true;
+    }
+    // Every marked record's window must be gone before any record is
+    // removed, not only the last selected one's.
+    deletion_pending_ = true;
+    host_.arm_timer(Control_timer::delete_wait);
+}
+
+bool Download_control::deletion_waits() const {
+    return std::any_of(list_.records().begin(), list_.records().end(),
+                       [](const Download_record& record) {
+                           return record.marked_for_deletion && record.dlg_ptr != nullptr;
+                       });
+}
+
+void Download_control::close() {
+    if (deletion_pending_ || closing_) {
+        return;
+    }
+    Prompter& prompter = list_.prompter();
+    if (list_.modified()) {
+        switch (prompter.ask_yes_no_cancel(load_string(k_confirm_save))) {
+            case Prompter::Answer::cancel:
+                return;
+            case Prompter::Answer::yes:
+                // A list that could not be saved is not given up.
+                if (!host_.save_list()) {
+                    return;
+                }
+                break;
+            case Prompter::Answer::no:
+                break;
+        }
+    }
+    const int running = list_.count_running();
+    if (running > 0 && !prompter.ask_yes_no(format_printf(load_string(k_confirm_stop_running),
+                                                          {std::to_wstring(running)}))) {
+        return;
+    }
+    closing_ = true;
+    busy_ = true;
+    host_.enter_closing();
+    if (automatic_active_) {
+        cancel_automatic();
+    }
+    stop_all();
+    host_.arm_timer(Control_timer::close_wait);
+}
+
+void Download_control::tick(Control_timer timer) {
+    if (timer == Control_timer::delete_wait && deletion_pending_) {
+        if (deletion_waits()) {
+            host_.arm_timer(timer);
+            return;
+        }
+        host_.kill_timer(timer);
+        list_.remove_marked(view_);
+        deletion_pending_ = false;
+        leave_busy();
+    } else if (timer == Control_timer::close_wait && closing_) {
+        // Every window is gone, not only every running one: nothing may post
+        // to a window after the program has ended.
+        if (!windows_.empty() || host_.tools_open()) {
+            host_.arm_timer(timer);
+            return;
+        }
+        host_.kill_timer(timer);
+        host_.end();
+    }
+}
+
+void Download_control::show_status(Download_record& record, Download_window& window,
+                                   const std::wstring& text) {
+    view_.set_text(record.list_row, col_status, text);
+    window.slots().status = text;
+}
+
+void Download_control::progress(Download_record& record, Download_window& window) {
+    const Progress_block block = window.worker().take_progress();
+    Window_slots& slots = window.slots();
+    if (block.percent_changed) {
+        window.set_title(block.percentage);
+    }
+    if (block.speed_changed) {
+        slots.speed = speed_text(block.speed);
+        view_.set_text(record.list_row, col_speed, slots.speed);
+    }
+    if (block.time_left_changed) {
+        slots.time_left = time_left_text(block.time_left);
+        view_.set_text(record.list_row, col_time_left, slots.time_left);
+    }
+    record.downloaded = static_cast<std::int64_t>(block.downloaded);
+    slots.downloaded = size_text(block.downloaded);
+    view_.set_text(record.list_row, col_progress, slots.downloaded);
+    window.forward(UM_PROGRESS, static_cast<std::int64_t>(block.downloaded));
+}
+
+void Download_control::notify(std::uint32_t message, std::int32_t download_number,
+                              std::int64_t lparam) {
+    Download_record* record = list_.find(download_number);
+    Download_window* window = window_of(download_number);
+    if (record == nullptr || window == nullptr) {
+        return;  // released already: nothing is left to show it
+    }
+    Download_worker& worker = window->worker();
+    const auto status = [&] {
+        record->status_text = worker.status_text();
+        show_status(*record, *window, record->status_text);
+    };
+    switch (message) {
+        case UM_PROGRESS:
+            progress(*record, *window);
+            return;
+        case UM_FINISHED:
+            list_.set_modified(true);
+            record->running = false;
+            status();
+            break;
+        case UM_ERROR:
+        case UM_STATUS:
+            status();
+            break;
+        case UM_CONTENT_LENGTH:
+            break;
+        case UM_RETRY_COUNT:
+            record->retries = static_cast<std::int32_t>(lparam);
+            window->slots().retries = std::to_wstring(record->retries);
+            view_.set_text(record->list_row, col_retries, window->slots().retries);
+            break;
+        case UM_WAIT:
+            show_status(*record, *window, countdown_text(k_wait_countdown, lparam));
+            window->forward(UM_STATUS, lparam);
+            return;
+        case UM_FILE_SIZE:
+            record->file_size = static_cast<std::uint64_t>(lparam);
+            window->slots().size = size_text(record->file_size);
+            view_.set_text(record->list_row, col_size, window->slots().size);
+            return;
+        case UM_ESTIMATED_SIZE:
+            window->slots().size =
+                size_text(static_cast<std::uint64_t>(lparam)) + load_string(k_estimated);
+            view_.set_text(record->list_row, col_size, window->slots().size);
+            return;
+        case UM_RETRY_WAIT:
+            record->status_text = worker.status_text();
+            show_status(*record, *window,
+                        countdown_text(k_retry_countdown, lparam) + record->status_text);
+            window->forward(UM_STATUS, lparam);
+            return;
+        case UM_LAST_ERROR:
+            record->last_error_text = worker.last_error_text();
+            window->slots().last_error = record->last_error_text;
+            view_.set_text(record->list_row, col_status, record->last_error_text);
+            break;
+        default:
+            return;
+    }
+    window->forward(message, lparam);
+}
+
+}  // namespace corvale

@@ -1,0 +1,159 @@
+#pragma once
+
+// Where downloads are started, stopped, queued and deleted, and how the
+// program winds down: the rules of the main window without the window. The
+// main window and `corvale-cli queue` are thin hosts over it. Everything here
+// runs on the thread that owns the download list (the GUI thread, or the
+// CLI's main thread); workers reach it only through posted notifications.
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/download_worker.h"
+#include "model/download_list.h"
+#include "model/list_view.h"
+#include "model/progress_window.h"
+
+namespace corvale {
+
+// The texts a progress window shows while its download runs; the control
+// fills them and then passes the notification on, and the window redraws.
+struct Window_slots {
+    std::wstring status;
+    std::wstring last_error;
+    std::wstring downloaded;
+    std::wstring size;
+    std::wstring speed;
+    std::wstring time_left;
+    std::wstring retries;
+};
+
+// A download's progress window as the control sees it.
+class Download_window : public Progress_window {
+  public:
+    virtual std::int32_t download_number() const = 0;
+    virtual bool automatic() const = 0;
+    virtual void set_automatic(bool automatic) = 0;
+    // Shows the window; its initialisation opens the output file and starts
+    // the worker, or asks to be closed (declined, refused, not startable).
+    virtual void open() = 0;
+    // The window's own Cancel: may ask whether to keep a partial file and
+    // whether to cancel the following automatic downloads; asks to be closed.
+    virtual void cancel() = 0;
+    // Stops the worker without a question (an empty file is deleted) and
+    // asks to be closed.
+    virtual void stop_quietly() = 0;
+
+    virtual Window_slots& slots() = 0;
+    // The caption with the percentage ("%1% of %2").
+    virtual void set_title(int percentage) = 0;
+    // A notification passed on for the window to redraw.
+    virtual void forward(std::uint32_t message, std::int64_t lparam) = 0;
+    virtual Download_worker& worker() = 0;
+};
+
+// The timers the control waits with, 300 ms each, re-armed by the host's
+// tick until the wait is over.
+enum class Control_timer { close_wait = 1, delete_wait = 2 };
+
+// What the control asks of the window (or program) that hosts it.
+class Control_host {
+  public:
+    virtual ~Control_host() = default;
+
+    // A new, not yet opened progress window for the download.
+    virtual std::unique_ptr<Download_window> make_window(std::int32_t download_number) = 0;
+    // UM_START_DOWNLOAD: start_download(n) is to run later, from the event
+    // loop, never inside the handler that asked for it.
+    virtual void post_start(std::int32_t download_number) = 0;
+    virtual void arm_timer(Control_timer timer) = 0;
+    virtual void kill_timer(Control_timer timer) = 0;
+    // The busy state: the toolbar buttons' enabled states are remembered and
+    // the buttons, the list and the first three menus disabled; leaving it
+    // gives back what was remembered.
+    virtual void enter_busy() = 0;
+    virtual void leave_busy() = 0;
+    // Closing: everything disabled for good, the scheduler stopped, the
+    // links grabber and the update window asked to close.
+    virtual void enter_closing() = 0;
+    // Whether a tool window that closing waits for is still open.
+    virtual bool tools_open() const = 0;
+    // Toolbar button "Remove From Auto Download List" (32784).
+    virtual void set_unqueue_enabled(bool enabled) = 0;
+    // Saves the list into its path (Save As when it has none); false when it
+    // was not saved.
+    virtual bool save_list() = 0;
+    // The close wait is over: the program ends.
+    virtual void end() = 0;
+};
+
+class Download_control {
+  public:
+    Download_control(Download_list& list, List_view& view, Control_host& host);
+    ~Download_control();
+    Download_control(const Download_control&) = delete;
+    Download_control& operator=(const Download_control&) = delete;
+
+    // UM_START_DOWNLOAD.
+    void start_download(std::int32_t download_number);
+    // Stop quietly: the window asks to be closed once its worker has ended.
+    void stop_download(std::int32_t download_number);
+    void stop_all();
+    // UM_DOWNLOAD_WINDOW_CLOSED: releases the window (once) and advances the
+    // queue when it was automatic.
+    void window_closed(Download_window* window);
+
+    // Rows are visited in ascending order.
+    void queue_rows(const std::vector<int>& rows);
+    void unqueue_rows(const std::vector<int>& rows);
+    // Also UM_CANCEL_AUTO_DOWNLOAD.
+    void cancel_automatic();
+    void delete_rows(const std::vector<int>& rows);
+    // WM_CLOSE: asks, then stops everything and waits; host.end() follows.
+    void close();
+    void tick(Control_timer timer);
+
+    // The worker notifications WM_APP+100..110 of download `download_number`.
+    void notify(std::uint32_t message, std::int32_t download_number, std::int64_t lparam);
+
+    // While the scheduler waits for its start time, queued rows only wait.
+    void set_scheduler_waiting(bool waiting) { scheduler_waiting_ = waiting; }
+
+    bool automatic_active() const { return automatic_active_; }
+    std::int32_t current_auto_download() const { return current_auto_; }
+    const std::deque<std::int32_t>& queue() const { return queue_; }
+    bool is_queued(std::int32_t download_number) const;
+    bool busy() const { return busy_; }
+    bool closing() const { return closing_; }
+    // The window of a running or ended download; nullptr when idle.
+    Download_window* window_of(std::int32_t download_number);
+    // The row whose item data is the number, or -1.
+    int find_row(std::int32_t download_number) const;
+
+  private:
+    std::int32_t number_at(int row) const { return view_.item_data(row); }
+    void set_auto_mark(std::int32_t download_number, bool queued);
+    void enter_busy();
+    void leave_busy();
+    bool deletion_waits() const;
+    void progress(Download_record& record, Download_window& window);
+    void show_status(Download_record& record, Download_window& window, const std::wstring& text);
+
+    Download_list& list_;
+    List_view& view_;
+    Control_host& host_;
+    std::map<Download_window*, std::unique_ptr<Download_window>> windows_;
+    std::deque<std::int32_t> queue_;
+    bool automatic_active_ = false;
+    std::int32_t current_auto_ = -1;
+    bool deletion_pending_ = false;
+    bool busy_ = false;
+    bool closing_ = false;
+    bool scheduler_waiting_ = false;
+};
+
+}  // namespace corvale

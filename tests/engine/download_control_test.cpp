@@ -1,0 +1,415 @@
+#include "engine/download_control.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <set>
+#include <variant>
+
+#include "engine/notifications.h"
+#include "model/row_texts.h"
+#include "platform/profile.h"
+#include "platform/string_table.h"
+#include "support/scripted_prompter.h"
+
+namespace corvale {
+namespace {
+
+using testing::Scripted_prompter;
+
+class Control_test;
+
+// A progress window without a window: it remembers what it was asked to do,
+// and asks to be closed through the test's event queue, as a real one posts.
+class Fake_window : public Download_window {
+  public:
+    Fake_window(Control_test& test, std::int32_t number) : test_(test), number_(number) {}
+
+    std::int32_t download_number() const override { return number_; }
+    bool automatic() const override { return automatic_; }
+    void set_automatic(bool automatic) override { automatic_ = automatic; }
+    void open() override { opened = true; }
+    void cancel() override;
+    void stop_quietly() override;
+    Window_slots& slots() override { return slots_; }
+    void set_title(int percentage) override { title = percentage; }
+    void forward(std::uint32_t message, std::int64_t lparam) override {
+        forwarded.emplace_back(message, lparam);
+    }
+    Download_worker& worker() override { return worker_; }
+    void set_download_info(const std::wstring& url, const std::wstring&, const std::wstring&,
+                           const std::wstring&) override {
+        info_url = url;
+    }
+
+    bool opened = false;
+    int title = -1;
+    std::wstring info_url;
+    std::vector<std::pair<std::uint32_t, std::int64_t>> forwarded;
+
+  private:
+    Control_test& test_;
+    std::int32_t number_;
+    bool automatic_ = false;
+    Window_slots slots_;
+    Download_worker worker_;
+};
+
+// The host: a hand-driven event loop (posted starts and closes), timers that
+// tick only when the test says so, and the busy state as a flag.
+class Control_test : public ::testing::Test, public Control_host {
+  protected:
+    void SetUp() override {
+        for (int i = 0; i < 5; ++i) {
+            list.add_download(L"f" + std::to_wstring(i) + L".zip", L"", view,
+                              L"http://rapidshare.com/files/" + std::to_wstring(i) + L"/f.zip",
+                              L"/tmp");
+        }
+    }
+
+  public:
+    std::unique_ptr<Download_window> make_window(std::int32_t number) override {
+        auto window = std::make_unique<Fake_window>(*this, number);
+        windows[number] = window.get();
+        return window;
+    }
+    void post_start(std::int32_t number) override { events.emplace_back(number); }
+    void post_closed(Download_window* window) { events.emplace_back(window); }
+    void arm_timer(Control_timer timer) override { armed.insert(timer); }
+    void kill_timer(Control_timer timer) override { armed.erase(timer); }
+    void enter_busy() override { busy = true; }
+    void leave_busy() override { busy = false; }
+    void enter_closing() override { closing = true; }
+    bool tools_open() const override { return grabber_open; }
+    void set_unqueue_enabled(bool enabled) override { unqueue_enabled = enabled; }
+    bool save_list() override {
+        ++saves;
+        return save_succeeds;
+    }
+    void end() override { ended = true; }
+
+    // Handles every posted event, as the window's event loop would.
+    void pump() {
+        while (!events.empty()) {
+            const auto event = events.front();
+            events.pop_front();
+            if (std::holds_alternative<std::int32_t>(event)) {
+                control.start_download(std::get<std::int32_t>(event));
+            } else {
+                control.window_closed(std::get<Download_window*>(event));
+            }
+        }
+    }
+    // The download's window reports the end of its download and, as an
+    // automatic one does, closes itself.
+    void finish(std::int32_t number) {
+        control.notify(UM_FINISHED, number, 0);
+        if (Download_window* window = control.window_of(number); window && window->automatic()) {
+            window->stop_quietly();
+        }
+        pump();
+    }
+    std::vector<std::int32_t> open_windows() {
+        std::vector<std::int32_t> open;
+        for (const Download_record& record : list.records()) {
+            if (record.dlg_ptr != nullptr) {
+                open.push_back(record.download_number);
+            }
+        }
+        return open;
+    }
+    std::wstring auto_column() const {
+        std::wstring marks;
+        for (const auto& row : view.rows()) {
+            marks += row.texts[col_auto].empty() ? L'.' : L'@';
+        }
+        return marks;
+    }
+    std::vector<std::int32_t> queued() const {
+        return {control.queue().begin(), control.queue().end()};
+    }
+
+    Scripted_prompter prompter;
+    Memory_profile profile;
+    Download_list list{prompter, profile};
+    Memory_list_view view;
+    Download_control control{list, view, *this};
+    std::deque<std::variant<std::int32_t, Download_window*>> events;
+    std::map<std::int32_t, Fake_window*> windows;
+    std::set<Control_timer> armed;
+    bool busy = false;
+    bool closing = false;
+    bool grabber_open = false;
+    bool unqueue_enabled = false;
+    bool save_succeeds = true;
+    int saves = 0;
+    bool ended = false;
+};
+
+void Fake_window::cancel() {
+    // An automatic download cancelled by the user asks 155; Yes is sent to
+    // the main window at once.
+    if (automatic_ && test_.control.automatic_active() &&
+        test_.prompter.ask_yes_no(load_string(155))) {
+        test_.control.cancel_automatic();
+    }
+    test_.post_closed(this);
+}
+
+void Fake_window::stop_quietly() {
+    test_.post_closed(this);
+}
+
+TEST_F(Control_test, TheQueueRunsOneAtATimeInOrderThenSwitchesOff) {
+    control.queue_rows({1, 2, 4});
+    EXPECT_EQ(auto_column(), L".@@.@");
+    EXPECT_TRUE(unqueue_enabled);
+    control.queue_rows({1, 2});
+    EXPECT_EQ(queued(), (std::vector<std::int32_t>{1, 2, 4})) << "queuing twice queues once";
+    pump();
+    EXPECT_EQ(open_windows(), std::vector<std::int32_t>{1});
+    EXPECT_TRUE(windows[1]->automatic());
+    for (const std::int32_t number : {1, 2, 4}) {
+        EXPECT_EQ(open_windows(), std::vector<std::int32_t>{number});
+        EXPECT_EQ(control.current_auto_download(), number);
+        finish(number);
+    }
+    EXPECT_TRUE(open_windows().empty());
+    EXPECT_FALSE(control.automatic_active());
+    EXPECT_FALSE(unqueue_enabled);
+    EXPECT_EQ(control.current_auto_download(), -1);
+    EXPECT_EQ(auto_column(), L".....");
+    EXPECT_TRUE(list.modified()) << "a finished download changes the list";
+}
+
+TEST_F(Control_test, QueuingNothingSaysSoAndRunningRowsAreNotQueued) {
+    control.start_download(3);
+    control.queue_rows({3});
+    ASSERT_EQ(prompter.shown().size(), 1u);
+    EXPECT_EQ(prompter.shown()[0].text, load_string(174));
+    EXPECT_FALSE(control.automatic_active());
+    control.set_scheduler_waiting(true);
+    control.queue_rows({0});
+    pump();
+    EXPECT_EQ(open_windows(), std::vector<std::int32_t>{3}) << "the scheduler waits: queued only";
+    EXPECT_EQ(auto_column(), L"@....");
+}
+
+TEST_F(Control_test, UnqueueAsksOnlyWhenEveryQueuedRowIsSelected) {
+    struct Row {
+        std::vector<int> selected;
+        std::deque<bool> answers;
+        std::vector<std::int32_t> left;
+        bool asked;
+        const char* why;
+    } rows[] = {
+        {{0, 1, 2, 3}, {true}, {}, true, "all queued rows: 175, Yes cancels"},
+        {{0, 1, 2}, {false}, {0, 1, 2}, true, "all queued rows: 175, No keeps the queue"},
+        {{1, 2}, {}, {0}, false, "some rows: the idle ones go without a question"},
+        {{0, 2}, {}, {0, 1}, false, "the running front entry stays queued"},
+    };
+    for (const Row& row : rows) {
+        control.cancel_automatic();
+        control.stop_all();
+        pump();
+        prompter.clear();
+        control.queue_rows({0, 1, 2});
+        pump();
+        for (bool answer : row.answers) {
+            prompter.answer(answer);
+        }
+        control.unqueue_rows(row.selected);
+        EXPECT_EQ(queued(), row.left) << row.why;
+        EXPECT_EQ(!prompter.shown().empty(), row.asked) << row.why;
+        if (row.asked) {
+            EXPECT_EQ(prompter.shown()[0].text,
+                      L"3 files are left to download.\n Are sure you want to cancel automatic "
+                      L"downloading")
+                << row.why;
+        }
+    }
+}
+
+TEST_F(Control_test, CancellingAnAutomaticDownloadAsksAboutTheRest) {
+    struct Row {
+        bool cancel_rest;
+        std::vector<std::int32_t> next_open;
+    } rows[] = {{true, {}}, {false, {1}}};
+    for (const Row& row : rows) {
+        control.cancel_automatic();
+        control.stop_all();
+        pump();
+        control.queue_rows({0, 1});
+        pump();
+        prompter.answer(row.cancel_rest);
+        windows[0]->cancel();
+        pump();
+        EXPECT_EQ(open_windows(), row.next_open);
+        EXPECT_EQ(control.automatic_active(), !row.cancel_rest);
+    }
+}
+
+TEST_F(Control_test, AQueuedDownloadStartedByHandIsAutomaticAndAdvancesTheQueue) {
+    control.queue_rows({0, 2});
+    pump();
+    control.start_download(2);  // the Download command while the queue runs
+    EXPECT_TRUE(windows[2]->automatic());
+    finish(2);
+    // The window that closed was automatic: the front entry (0) is removed
+    // and the next one (2) is started again.
+    EXPECT_EQ(queued(), std::vector<std::int32_t>{2});
+    EXPECT_EQ(control.current_auto_download(), 2);
+    EXPECT_EQ(open_windows(), (std::vector<std::int32_t>{0, 2}));
+}
+
+TEST_F(Control_test, StopLeavesTheQueueAndIsReleasedOnce) {
+    control.queue_rows({0, 1});
+    control.start_download(3);
+    pump();
+    control.stop_download(3);
+    Download_window* stopped = control.window_of(3);
+    control.window_closed(stopped);
+    control.window_closed(stopped);  // a second close of the same window
+    pump();
+    EXPECT_EQ(open_windows(), std::vector<std::int32_t>{0});
+    EXPECT_EQ(queued(), (std::vector<std::int32_t>{0, 1}));
+}
+
+TEST_F(Control_test, DeleteAsksPerRunningRowAndWaitsForEveryWindow) {
+    control.queue_rows({1});
+    control.start_download(3);
+    pump();
+    // 169 Yes; row 1 running and queued: 170 Yes, 171 No, then its window's
+    // own 155 No; row 3 running: 170 No.
+    for (bool answer : {true, true, false, false, false}) {
+        prompter.answer(answer);
+    }
+    control.delete_rows({0, 1, 3});
+    EXPECT_TRUE(busy);
+    EXPECT_EQ(armed.count(Control_timer::delete_wait), 1u);
+    const std::vector<std::wstring> asked = {load_string(169), load_string(170), load_string(171),
+                                             load_string(155), load_string(170)};
+    ASSERT_EQ(prompter.shown().size(), asked.size());
+    for (std::size_t i = 0; i < asked.size(); ++i) {
+        EXPECT_EQ(prompter.shown()[i].text, asked[i]);
+    }
+    control.close();
+    EXPECT_FALSE(closing) << "a deletion in progress makes closing do nothing";
+    control.tick(Control_timer::delete_wait);
+    EXPECT_EQ(view.row_count(), 5) << "row 1's window is not gone yet";
+    pump();
+    control.tick(Control_timer::delete_wait);
+    EXPECT_EQ(armed.count(Control_timer::delete_wait), 0u);
+    EXPECT_FALSE(busy);
+    std::vector<std::wstring> names;
+    for (const auto& row : view.rows()) {
+        names.push_back(row.texts[col_file_name]);
+    }
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"f2.zip", L"f3.zip", L"f4.zip"}))
+        << "row 3 declined: it stays, running";
+    EXPECT_EQ(open_windows(), std::vector<std::int32_t>{3});
+}
+
+TEST_F(Control_test, DeleteWithoutSelectionOrConfirmationChangesNothing) {
+    control.delete_rows({});
+    EXPECT_EQ(prompter.shown().back().text, load_string(168));
+    prompter.answer(false);
+    control.delete_rows({0});
+    EXPECT_EQ(prompter.shown().back().text, load_string(169));
+    EXPECT_FALSE(busy);
+    EXPECT_TRUE(armed.empty());
+    EXPECT_EQ(view.row_count(), 5);
+}
+
+TEST_F(Control_test, CloseAsksThenStopsEverythingAndWaits) {
+    control.queue_rows({0});
+    control.start_download(3);
+    pump();
+    list.set_modified(true);
+    struct Step {
+        std::deque<bool> cancels;  // answers Cancel to the three-way question
+        std::deque<bool> answers;
+        bool save_ok;
+        const char* why;
+    } steps[] = {
+        {{true}, {}, true, "Cancel to 176 keeps the window"},
+        {{false}, {true}, false, "Yes to 176 with a failed save keeps the window"},
+        {{false}, {false, false}, true, "No to 176, then No to 210"},
+    };
+    for (const Step& step : steps) {
+        for (bool cancel : step.cancels) {
+            prompter.answer_cancel(cancel);
+        }
+        for (bool answer : step.answers) {
+            prompter.answer(answer);
+        }
+        save_succeeds = step.save_ok;
+        control.close();
+        EXPECT_FALSE(closing) << step.why;
+    }
+    EXPECT_EQ(saves, 1);
+    list.set_modified(false);
+    prompter.clear();
+    prompter.answer(true);
+    control.close();
+    ASSERT_EQ(prompter.shown().size(), 1u);
+    EXPECT_EQ(prompter.shown()[0].text,
+              L"2 downloads are running,\n are you sure you want to stop downloads?");
+    EXPECT_TRUE(closing);
+    EXPECT_FALSE(control.automatic_active());
+    grabber_open = true;
+    pump();
+    control.tick(Control_timer::close_wait);
+    EXPECT_FALSE(ended) << "the links grabber is still open";
+    grabber_open = false;
+    control.tick(Control_timer::close_wait);
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(open_windows().empty());
+}
+
+TEST_F(Control_test, NotificationsFillTheRowTheRecordAndTheWindow) {
+    control.start_download(2);
+    Fake_window& window = *windows[2];
+    EXPECT_TRUE(window.opened);
+    EXPECT_EQ(window.info_url, L"http://rapidshare.com/files/2/f.zip");
+    struct Row {
+        std::uint32_t message;
+        std::int64_t lparam;
+        int column;  // -1: no column
+        std::wstring text;
+        std::uint32_t forwarded;  // 0: not passed on
+        const char* why;
+    } rows[] = {
+        {UM_RETRY_COUNT, 3, col_retries, L"3", UM_RETRY_COUNT, "retries"},
+        {UM_WAIT, 75, col_status, L" 1 minutes and 15 seconds to start downloading", UM_STATUS,
+         "a wait of 75 seconds"},
+        {UM_FILE_SIZE, 1048576, col_size, L"1.00 MB", 0, "the file size"},
+        {UM_ESTIMATED_SIZE, 1024, col_size, L"1.0 KB (Estimated)", 0, "an estimate"},
+        {UM_PROGRESS, 0, col_progress, L"0 Bytes", UM_PROGRESS, "progress without a change"},
+        {UM_CONTENT_LENGTH, 99, -1, L"", UM_CONTENT_LENGTH, "only passed on"},
+    };
+    for (const Row& row : rows) {
+        window.forwarded.clear();
+        control.notify(row.message, 2, row.lparam);
+        if (row.column >= 0) {
+            EXPECT_EQ(view.rows()[2].texts[static_cast<std::size_t>(row.column)], row.text)
+                << row.why;
+        }
+        EXPECT_EQ(window.forwarded.empty(), row.forwarded == 0) << row.why;
+        if (row.forwarded != 0 && !window.forwarded.empty()) {
+            EXPECT_EQ(window.forwarded[0].first, row.forwarded) << row.why;
+        }
+    }
+    const Download_record& record = *list.find(2);
+    EXPECT_EQ(record.retries, 3);
+    EXPECT_EQ(record.file_size, 1048576u) << "the estimate leaves the record's size";
+    EXPECT_EQ(window.slots().size, L"1.0 KB (Estimated)");
+    EXPECT_EQ(window.slots().retries, L"3");
+    control.notify(UM_FINISHED, 2, 0);
+    EXPECT_FALSE(list.find(2)->running);
+    EXPECT_TRUE(list.modified());
+    control.notify(UM_PROGRESS, 4, 0);  // a download without a window: ignored
+}
+
+}  // namespace
+}  // namespace corvale
