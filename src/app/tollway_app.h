@@ -23,6 +23,9 @@ class CTollwayApp {
     CTollwayApp(QString instance_name, Profile& profile, Prompter& prompter);
     ~CTollwayApp();
 
+    // The workers' second (tests shorten it); before start().
+    void set_worker_timing(Worker_timing timing) { timing_ = std::move(timing); }
+
     // Start-up up to the shown main window. False when another instance runs
     // (it was asked to show itself) and nothing else was done.
     bool start(const std::filesystem::path& program_directory);
@@ -43,6 +46,7 @@ class CTollwayApp {
     Prompter& prompter_;
     std::filesystem::path program_directory_;
     Language language_ = Language::english;
+    Worker_timing timing_;
     std::unique_ptr<Download_list> list_;
     std::unique_ptr<CTollwayDlg> window_;
     std::unique_ptr<QTranslator> qt_translator_;

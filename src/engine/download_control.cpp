@@ -306,26 +306,26 @@ void Download_control::tick(Control_timer timer) {
 void Download_control::show_status(Download_record& record, Download_window& window,
                                    const std::wstring& text) {
     view_.set_text(record.list_row, col_status, text);
-    window.slots().status = text;
+    window.window_texts().status = text;
 }
 
 void Download_control::progress(Download_record& record, Download_window& window) {
     const Progress_block block = window.worker().take_progress();
-    Window_slots& slots = window.slots();
+    Window_texts& texts = window.window_texts();
     if (block.percent_changed) {
         window.set_title(block.percentage);
     }
     if (block.speed_changed) {
-        slots.speed = speed_text(block.speed);
-        view_.set_text(record.list_row, col_speed, slots.speed);
+        texts.speed = speed_text(block.speed);
+        view_.set_text(record.list_row, col_speed, texts.speed);
     }
     if (block.time_left_changed) {
-        slots.time_left = time_left_text(block.time_left);
-        view_.set_text(record.list_row, col_time_left, slots.time_left);
+        texts.time_left = time_left_text(block.time_left);
+        view_.set_text(record.list_row, col_time_left, texts.time_left);
     }
     record.downloaded = static_cast<std::int64_t>(block.downloaded);
-    slots.downloaded = size_text(block.downloaded);
-    view_.set_text(record.list_row, col_progress, slots.downloaded);
+    texts.downloaded = size_text(block.downloaded);
+    view_.set_text(record.list_row, col_progress, texts.downloaded);
     window.forward(UM_PROGRESS, static_cast<std::int64_t>(block.downloaded));
 }
 
@@ -346,6 +346,9 @@ void Download_control::notify(std::uint32_t message, std::int32_t download_numbe
             progress(*record, *window);
             return;
         case UM_FINISHED:
+            // The last values: the UM_PROGRESS in flight may have been handled
+            // before the worker's last reads, and no other one follows.
+            progress(*record, *window);
             list_.set_modified(true);
             record->running = false;
             status();
@@ -358,8 +361,8 @@ void Download_control::notify(std::uint32_t message, std::int32_t download_numbe
             break;
         case UM_RETRY_COUNT:
             record->retries = static_cast<std::int32_t>(lparam);
-            window->slots().retries = std::to_wstring(record->retries);
-            view_.set_text(record->list_row, col_retries, window->slots().retries);
+            window->window_texts().retries = std::to_wstring(record->retries);
+            view_.set_text(record->list_row, col_retries, window->window_texts().retries);
             break;
         case UM_WAIT:
             show_status(*record, *window, countdown_text(k_wait_countdown, lparam));
@@ -367,13 +370,13 @@ void Download_control::notify(std::uint32_t message, std::int32_t download_numbe
             return;
         case UM_FILE_SIZE:
             record->file_size = static_cast<std::uint64_t>(lparam);
-            window->slots().size = size_text(record->file_size);
-            view_.set_text(record->list_row, col_size, window->slots().size);
+            window->window_texts().size = size_text(record->file_size);
+            view_.set_text(record->list_row, col_size, window->window_texts().size);
             return;
         case UM_ESTIMATED_SIZE:
-            window->slots().size =
+            window->window_texts().size =
                 size_text(static_cast<std::uint64_t>(lparam)) + load_string(k_estimated);
-            view_.set_text(record->list_row, col_size, window->slots().size);
+            view_.set_text(record->list_row, col_size, window->window_texts().size);
             return;
         case UM_RETRY_WAIT:
             record->status_text = worker.status_text();
@@ -383,7 +386,7 @@ void Download_control::notify(std::uint32_t message, std::int32_t download_numbe
             return;
         case UM_LAST_ERROR:
             record->last_error_text = worker.last_error_text();
-            window->slots().last_error = record->last_error_text;
+            window->window_texts().last_error = record->last_error_text;
             view_.set_text(record->list_row, col_status, record->last_error_text);
             break;
         default:

@@ -22,7 +22,7 @@ namespace corvale {
 
 // The texts a progress window shows while its download runs; the control
 // fills them and then passes the notification on, and the window redraws.
-struct Window_slots {
+struct Window_texts {
     std::wstring status;
     std::wstring last_error;
     std::wstring downloaded;
@@ -48,7 +48,7 @@ class Download_window : public Progress_window {
     // asks to be closed.
     virtual void stop_quietly() = 0;
 
-    virtual Window_slots& slots() = 0;
+    virtual Window_texts& window_texts() = 0;
     // The caption with the percentage ("%1% of %2").
     virtual void set_title(int percentage) = 0;
     // A notification passed on for the window to redraw.

@@ -80,4 +80,19 @@ bool error_ends_worker(std::int64_t type) {
     }
 }
 
+bool error_ends_download(std::int64_t type) {
+    switch (type) {
+        case NT_SESSION_OPEN_FAILED:
+        case NT_STATUS_CALLBACK_FAILED:
+        case NT_ATTEMPTS_USED_UP:
+        case NT_WRITE_FAILED:
+        case NT_URL_INCORRECT:
+        case NT_RESERVED_12:
+        case NT_RESERVED_13:
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace corvale

@@ -83,4 +83,9 @@ int message_for_type(Notification_type type, Sender sender);
 // lead to its next attempt).
 bool error_ends_worker(std::int64_t type);
 
+// Whether a progress window takes an UM_ERROR of this type as the end of its
+// download (a cancel and an invalid link leave it running until the user
+// closes it).
+bool error_ends_download(std::int64_t type);
+
 }  // namespace corvale

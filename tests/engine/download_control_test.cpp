@@ -31,7 +31,7 @@ class Fake_window : public Download_window {
     void open() override { opened = true; }
     void cancel() override;
     void stop_quietly() override;
-    Window_slots& slots() override { return slots_; }
+    Window_texts& window_texts() override { return slots_; }
     void set_title(int percentage) override { title = percentage; }
     void forward(std::uint32_t message, std::int64_t lparam) override {
         forwarded.emplace_back(message, lparam);
@@ -51,7 +51,7 @@ class Fake_window : public Download_window {
     Control_test& test_;
     std::int32_t number_;
     bool automatic_ = false;
-    Window_slots slots_;
+    Window_texts slots_;
     Download_worker worker_;
 };
 
@@ -403,8 +403,8 @@ TEST_F(Control_test, NotificationsFillTheRowTheRecordAndTheWindow) {
     const Download_record& record = *list.find(2);
     EXPECT_EQ(record.retries, 3);
     EXPECT_EQ(record.file_size, 1048576u) << "the estimate leaves the record's size";
-    EXPECT_EQ(window.slots().size, L"1.0 KB (Estimated)");
-    EXPECT_EQ(window.slots().retries, L"3");
+    EXPECT_EQ(window.window_texts().size, L"1.0 KB (Estimated)");
+    EXPECT_EQ(window.window_texts().retries, L"3");
     control.notify(UM_FINISHED, 2, 0);
     EXPECT_FALSE(list.find(2)->running);
     EXPECT_TRUE(list.modified());

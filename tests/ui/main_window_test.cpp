@@ -9,6 +9,8 @@
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -17,15 +19,21 @@
 
 #include "app/about_dlg.h"
 #include "app/tollway_app.h"
+#include "fakehost/fake_host.h"
 #include "model/list_file.h"
+#include "model/row_texts.h"
 #include "platform/string_table.h"
 #include "support/scripted_prompter.h"
+#include "support/temporary_folder.h"
 #include "ui/common/data_cell_delegate.h"
 #include "ui/common/file_dialogs.h"
 #include "ui/common/settings_profile.h"
+#include "ui/common/ui_text.h"
 
 using corvale::CTollwayApp;
 using corvale::Language;
+using corvale::fakehost::Fake_host;
+using corvale::fakehost::Reply;
 using corvale::testing::Scripted_prompter;
 
 namespace {
@@ -80,6 +88,8 @@ class Main_window_test : public QObject {
   private:
     QTemporaryDir dir_;
     int instances_ = 0;
+    corvale::fakehost::File_host_scenario scenario_;
+    std::unique_ptr<Fake_host> host_;
 
     QString instance_name() {
         return QString("corvale-test-%1-%2").arg(::getpid()).arg(++instances_);
@@ -89,22 +99,65 @@ class Main_window_test : public QObject {
         return std::make_unique<Session>(profile_path(), instance_name(), language, last_list);
     }
 
-    // A list file with two downloads.
+    // A list file with two downloads into the test's folder.
     std::wstring sample_list() {
         Scripted_prompter prompter;
         corvale::Memory_profile profile;
         corvale::Download_list list(prompter, profile);
         corvale::Memory_list_view view;
         list.add_download(L"a.zip", L"first", view, L"http://rapidshare.com/files/111/a.zip",
-                          L"/tmp");
+                          folder());
         list.add_download(L"b.zip", L"second", view, L"http://rapidshare.com/files/222/b.zip",
-                          L"/tmp");
+                          folder());
         const std::wstring path = dir_.filePath("sample.zrv").toStdWString();
         corvale::save_list(list, path);
         return path;
     }
 
+    std::wstring folder() const { return dir_.path().toStdWString(); }
+    std::filesystem::path file(const char* name) const {
+        return std::filesystem::path(dir_.path().toStdString()) / name;
+    }
+
+    // A started session whose workers count seconds of 1 ms, on the sample
+    // list, with the file host's replies for both downloads.
+    std::unique_ptr<Session> download_session(Reply file_a, Reply file_b = Reply{200, "b"}) {
+        std::filesystem::remove(file("a.zip"));
+        std::filesystem::remove(file("b.zip"));
+        scenario_.api_replies("111", {Reply{200, "DL:{server},AUTH,-5,x"}});
+        scenario_.api_replies("222", {Reply{200, "DL:{server},AUTH,-5,x"}});
+        scenario_.file("111", std::move(file_a));
+        scenario_.file("222", std::move(file_b));
+        auto s = session(k_english, sample_list());
+        s->app.set_worker_timing(corvale::Worker_timing{std::chrono::milliseconds(1), {}});
+        if (!s->start()) {
+            return nullptr;
+        }
+        return s;
+    }
+    static QString cell(Session& s, int row, int column) {
+        return s.window().list_view_widget().item(row, column)->text();
+    }
+    static void run_command(Session& s, int command, std::vector<int> rows) {
+        QTableWidget& table = s.window().list_view_widget();
+        table.clearSelection();
+        for (int row : rows) {
+            table.selectionModel()->select(table.model()->index(row, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+        s.window().action(command)->trigger();
+    }
+
   private slots:
+    void initTestCase() {
+        // Every download goes to the local file host, whatever host it names.
+        corvale::fakehost::clear_proxy_environment();
+        scenario_.set_server("rs1.rapidshare.com");
+        host_ = std::make_unique<Fake_host>(
+            [this](const corvale::fakehost::Request& r) { return scenario_.handle(r); });
+        qputenv("http_proxy", QByteArray("http://127.0.0.1:") + QByteArray::number(host_->port()));
+    }
+
     void cleanup() {
         corvale::install_string_table(nullptr);
         QFile::remove(profile_path());
@@ -303,7 +356,8 @@ class Main_window_test : public QObject {
         QCOMPARE(tips.back(), QString("Start Links Grabber and Verifier"));
         QVERIFY(window.action(corvale::cmd_scheduler)->isCheckable());
         QVERIFY(!window.action(corvale::cmd_remove_from_auto)->isEnabled());
-        QVERIFY2(!window.action(corvale::cmd_download)->isEnabled(), "not built yet: disabled");
+        QVERIFY2(!window.action(corvale::cmd_edit)->isEnabled(), "not built yet: disabled");
+        QVERIFY(window.action(corvale::cmd_download)->isEnabled());
         QVERIFY(window.action(corvale::cmd_about)->isEnabled());
         QCOMPARE(window.context_menu().actions().size(), 12);
     }
@@ -315,6 +369,82 @@ class Main_window_test : public QObject {
         emit s->window().list_view_widget().cellDoubleClicked(1, 3);
         QTRY_COMPARE(started.size(), 1);
         QCOMPARE(started.front().front().toInt(), s->window().list_view().item_data(1));
+    }
+
+    void a_manual_download_runs_end_to_end() {
+        auto s = download_session(Reply{.pattern_size = 300000});
+        QVERIFY(s);
+        run_command(*s, corvale::cmd_download, {0});
+        QTRY_COMPARE_WITH_TIMEOUT(cell(*s, 0, corvale::col_status),
+                                  QString("Finished Downloading File"), 20000);
+        corvale::CDownload_dlg* window = s->window().progress_window(0);
+        QVERIFY(window != nullptr);
+        QVERIFY2(window->isVisible() && window->parent() == nullptr, "a top-level window");
+        QCOMPARE(window->cancel_button().text(), QString("Close"));
+        QCOMPARE(window->windowTitle(), QString("100% of a.zip"));
+        QCOMPARE(window->progress_bar().value(), 1000);
+        QCOMPARE(window->value_text(corvale::txt_label_status),
+                 QString("Finished Downloading File"));
+        QCOMPARE(window->value_text(corvale::txt_label_file_size), QString("293.0 KB"));
+        QCOMPARE(window->value_text(corvale::txt_label_saved_in),
+                 QString::fromStdString(file("a.zip").string()));
+        QCOMPARE(cell(*s, 0, corvale::col_size), QString("293.0 KB"));
+        QCOMPARE(cell(*s, 0, corvale::col_retries), QString("0"));
+        QVERIFY(corvale::testing::file_bytes(file("a.zip")) ==
+                corvale::fakehost::pattern_bytes(0, 300000));
+        QVERIFY(s->app.download_list()->modified());
+        // Resizing: the height is fixed, the width never below the first one.
+        QCOMPARE(window->minimumHeight(), window->maximumHeight());
+        QCOMPARE(window->minimumWidth(), window->width());
+        window->cancel_button().click();
+        QTRY_VERIFY(s->window().progress_window(0) == nullptr);
+        QVERIFY2(std::filesystem::exists(file("a.zip")), "Close keeps a finished file");
+        QVERIFY(s->prompter.shown().empty());
+    }
+
+    void cancel_asks_whether_to_keep_the_partial_file_data() {
+        QTest::addColumn<bool>("keep");
+        QTest::newRow("Yes keeps it") << true;
+        QTest::newRow("No deletes it") << false;
+    }
+    void cancel_asks_whether_to_keep_the_partial_file() {
+        QFETCH(bool, keep);
+        auto s =
+            download_session(Reply{.pattern_size = 8000000, .pace = std::chrono::milliseconds(20)});
+        QVERIFY(s);
+        run_command(*s, corvale::cmd_download, {0});
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::filesystem::exists(file("a.zip")) && std::filesystem::file_size(file("a.zip")) > 0,
+            20000);
+        corvale::CDownload_dlg* window = s->window().progress_window(0);
+        QVERIFY(window != nullptr && window->running());
+        s->prompter.answer(keep);
+        window->cancel_button().click();
+        QTRY_VERIFY(s->window().progress_window(0) == nullptr);
+        QCOMPARE(s->prompter.shown().back().text, corvale::load_string(154));
+        QCOMPARE(std::filesystem::exists(file("a.zip")), keep);
+        QVERIFY(!s->app.download_list()->find(0)->running);
+        std::filesystem::remove(file("a.zip"));
+    }
+
+    void closing_stops_running_downloads_and_waits() {
+        const Reply slow{.pattern_size = 8000000, .pace = std::chrono::milliseconds(20)};
+        auto s = download_session(slow, slow);
+        QVERIFY(s);
+        run_command(*s, corvale::cmd_download, {0, 1});
+        QTRY_VERIFY_WITH_TIMEOUT(s->app.download_list()->count_running() == 2 &&
+                                     std::filesystem::exists(file("b.zip")) &&
+                                     std::filesystem::file_size(file("b.zip")) > 0,
+                                 20000);
+        s->app.download_list()->set_modified(false);
+        s->prompter.answer(true);
+        QVERIFY2(!s->window().close(), "the window waits for the downloads");
+        QCOMPARE(QString::fromStdWString(s->prompter.shown().back().text),
+                 QString("2 downloads are running,\n are you sure you want to stop downloads?"));
+        QVERIFY(!s->window().list_view_widget().isEnabled());
+        QTRY_VERIFY(!s->window().isVisible());
+        QVERIFY(s->window().progress_window(0) == nullptr);
+        QVERIFY2(std::filesystem::exists(file("b.zip")), "a stopped download keeps its data");
     }
 
     void closing_asks_to_save_a_modified_list() {

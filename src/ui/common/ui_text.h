@@ -48,6 +48,18 @@ enum Ui_text : int {
     txt_cancel = 5112,
     txt_ok = 5113,
     txt_list_filter = 5120,
+    txt_download_caption = 5200,
+    txt_label_url = 5201,
+    txt_label_saved_in = 5202,
+    txt_label_downloaded = 5203,
+    txt_label_file_size = 5204,
+    txt_label_elapsed = 5205,
+    txt_label_speed = 5206,
+    txt_label_time_left = 5207,
+    txt_label_resume = 5208,
+    txt_label_status = 5209,
+    txt_label_last_error = 5210,
+    txt_label_retries = 5211,
     txt_application_title = 57344,
 };
 

@@ -34,6 +34,14 @@ constexpr int k_tip_period_ms = 10000;
 constexpr int k_first_tip = 186;
 constexpr int k_last_tip = 189;
 constexpr int k_pixels_per_character = 11;
+constexpr int k_control_wait_ms = 300;
+
+// The toolbar buttons whose states the busy state remembers, in its order.
+constexpr int k_busy_buttons[] = {
+    cmd_load_list,    cmd_save_list,     cmd_links_grabber,    cmd_delete,    cmd_edit,
+    cmd_add_download, cmd_add_to_auto,   cmd_remove_from_auto, cmd_scheduler, cmd_download,
+    cmd_stop,         cmd_check_updates, cmd_help_button,
+};
 
 // Columns whose width follows the length of their header text, and the fixed
 // widths of the others.
@@ -81,6 +89,17 @@ CTollwayDlg::CTollwayDlg(Services services, QWidget* parent)
         palette.setColor(QPalette::Window, QColor(249, 249, 249));
         return palette;
     }());
+    target_ = std::make_shared<Window_target>(this);
+    control_ = std::make_unique<Download_control>(services_.list, view_,
+                                                  static_cast<Control_host&>(*this));
+    for (QTimer* wait : {&close_wait_, &delete_wait_}) {
+        wait->setSingleShot(true);
+        wait->setInterval(k_control_wait_ms);
+    }
+    connect(&close_wait_, &QTimer::timeout, this,
+            [this] { control_->tick(Control_timer::close_wait); });
+    connect(&delete_wait_, &QTimer::timeout, this,
+            [this] { control_->tick(Control_timer::delete_wait); });
     build_menus();
     build_toolbar();
     build_list();
@@ -99,7 +118,108 @@ CTollwayDlg::CTollwayDlg(Services services, QWidget* parent)
     update_title();
 }
 
-CTollwayDlg::~CTollwayDlg() = default;
+CTollwayDlg::~CTollwayDlg() {
+    control_.reset();  // stops every download and its worker first
+    target_->close();
+}
+
+CDownload_dlg* CTollwayDlg::progress_window(std::int32_t download_number) {
+    return dynamic_cast<CDownload_dlg*>(control_->window_of(download_number));
+}
+
+std::unique_ptr<Download_window> CTollwayDlg::make_window(std::int32_t download_number) {
+    Progress_window_host& host = *this;
+    return std::make_unique<CDownload_dlg>(host, services_.prompter, download_number, Host_config{},
+                                           services_.timing);
+}
+
+void CTollwayDlg::post_start(std::int32_t download_number) {
+    post_message(UM_START_DOWNLOAD, download_number);
+}
+
+void CTollwayDlg::post_window_closed(Download_window* window) {
+    // The window is named by its address; the control releases only windows
+    // it still holds, so a late or second request is harmless.
+    post_message(UM_DOWNLOAD_WINDOW_CLOSED,
+                 static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(window)));
+}
+
+void CTollwayDlg::arm_timer(Control_timer timer) {
+    (timer == Control_timer::close_wait ? close_wait_ : delete_wait_).start();
+}
+
+void CTollwayDlg::kill_timer(Control_timer timer) {
+    (timer == Control_timer::close_wait ? close_wait_ : delete_wait_).stop();
+}
+
+void CTollwayDlg::set_enabled(int command, bool enabled) {
+    for (auto [it, end] = actions_.equal_range(command); it != end; ++it) {
+        it->second->setEnabled(enabled && working_.count(command) != 0);
+    }
+}
+
+void CTollwayDlg::set_controls_enabled(bool enabled) {
+    table_->setEnabled(enabled);
+    const QList<QAction*> menus = menuBar()->actions();
+    for (int i = 0; i < 3 && i < menus.size(); ++i) {
+        menus[i]->setEnabled(enabled);
+    }
+    menuBar()->update();
+}
+
+void CTollwayDlg::enter_busy() {
+    saved_toolbar_.clear();
+    for (const int command : k_busy_buttons) {
+        const QAction* button = action(command);
+        saved_toolbar_.emplace_back(command, button != nullptr && button->isEnabled());
+        set_enabled(command, false);
+    }
+    set_controls_enabled(false);
+}
+
+void CTollwayDlg::leave_busy() {
+    for (const auto& [command, enabled] : saved_toolbar_) {
+        if (enabled) {
+            set_enabled(command, true);
+        }
+    }
+    saved_toolbar_.clear();
+    set_controls_enabled(true);
+}
+
+void CTollwayDlg::enter_closing() {
+    for (const int command : k_busy_buttons) {
+        set_enabled(command, false);
+    }
+    set_controls_enabled(false);
+}
+
+void CTollwayDlg::set_unqueue_enabled(bool enabled) {
+    set_enabled(cmd_remove_from_auto, enabled);
+}
+
+void CTollwayDlg::end() {
+    ended_ = true;
+    if (!in_close_event_) {
+        QMetaObject::invokeMethod(
+            this, [this] { close(); }, Qt::QueuedConnection);
+    }
+}
+
+void CTollwayDlg::start_selected() {
+    for (const int row : selected_rows()) {
+        post_message(UM_START_DOWNLOAD, view_.item_data(row));
+    }
+}
+
+void CTollwayDlg::stop_selected() {
+    for (const int row : selected_rows()) {
+        const std::int32_t number = view_.item_data(row);
+        if (!control_->is_queued(number)) {
+            control_->stop_download(number);
+        }
+    }
+}
 
 QAction* CTollwayDlg::make_action(int command, const QString& label) {
     auto* created = new QAction(label, this);
@@ -229,6 +349,11 @@ void CTollwayDlg::wire_commands() {
         {cmd_open_link, [this] { open_first_selected(false); }},
         {cmd_arabic, [this] { set_language(1, 231); }},
         {cmd_english, [this] { set_language(2, 232); }},
+        {cmd_download, [this] { start_selected(); }},
+        {cmd_stop, [this] { stop_selected(); }},
+        {cmd_add_to_auto, [this] { control_->queue_rows(selected_rows()); }},
+        {cmd_remove_from_auto, [this] { control_->unqueue_rows(selected_rows()); }},
+        {cmd_delete, [this] { control_->delete_rows(selected_rows()); }},
     };
     // A command whose work is not built yet stays disabled, never a silent no-op.
     for (const auto& [command, item] : actions_) {
@@ -239,6 +364,7 @@ void CTollwayDlg::wire_commands() {
             working_.insert(command);
         }
     }
+    set_unqueue_enabled(false);  // only while automatic downloading is active
 }
 
 std::optional<std::wstring> CTollwayDlg::load_last_list() {
@@ -278,14 +404,23 @@ void CTollwayDlg::post_message(std::uint32_t message, std::int64_t lparam) {
 }
 
 bool CTollwayDlg::event(QEvent* event) {
-    if (event->type() == Notification_event::type) {
-        const auto* notification = static_cast<Notification_event*>(event);
-        if (notification->message == UM_START_DOWNLOAD) {
-            emit start_download_requested(static_cast<int>(notification->lparam));
-        }
-        return true;
+    if (event->type() != Notification_event::type) {
+        return QMainWindow::event(event);
     }
-    return QMainWindow::event(event);
+    const auto* notification = static_cast<Notification_event*>(event);
+    const std::uint32_t message = notification->message;
+    if (message >= UM_PROGRESS && message <= UM_LAST_ERROR) {
+        control_->notify(message, static_cast<std::int32_t>(notification->wparam),
+                         notification->lparam);
+    } else if (message == UM_START_DOWNLOAD) {
+        const auto number = static_cast<std::int32_t>(notification->lparam);
+        emit start_download_requested(number);
+        control_->start_download(number);
+    } else if (message == UM_DOWNLOAD_WINDOW_CLOSED) {
+        control_->window_closed(
+            reinterpret_cast<Download_window*>(static_cast<std::intptr_t>(notification->lparam)));
+    }
+    return true;
 }
 
 void CTollwayDlg::on_double_click(int row) {
@@ -311,29 +446,30 @@ std::vector<int> CTollwayDlg::selected_rows() const {
 }
 
 void CTollwayDlg::keyPressEvent(QKeyEvent* event) {
-    if (event->matches(QKeySequence::SelectAll)) {
+    if (!control_->busy() && event->matches(QKeySequence::SelectAll)) {
         table_->selectAll();
+    }
+    if (!control_->busy() && event->key() == Qt::Key_Delete) {
+        control_->delete_rows(selected_rows());
     }
     // Enter and Esc end nothing in the main window.
     event->accept();
 }
 
 void CTollwayDlg::closeEvent(QCloseEvent* event) {
-    if (services_.list.modified()) {
-        switch (services_.prompter.ask_yes_no_cancel(load_string(176))) {
-            case Prompter::Answer::cancel:
-                event->ignore();
-                return;
-            case Prompter::Answer::yes:
-                // A list that could not be saved is not given up.
-                if (!save_list_command()) {
-                    event->ignore();
-                    return;
-                }
-                break;
-            case Prompter::Answer::no:
-                break;
+    // The control asks, stops every download and waits for their windows;
+    // the window closes once it says the wait is over.
+    if (!ended_) {
+        in_close_event_ = true;
+        control_->close();
+        if (control_->closing()) {
+            control_->tick(Control_timer::close_wait);  // nothing to wait for: at once
         }
+        in_close_event_ = false;
+    }
+    if (!ended_) {
+        event->ignore();
+        return;
     }
     tips_.stop();
     event->accept();
@@ -343,7 +479,7 @@ bool CTollwayDlg::save_list_command() {
     if (services_.list.list_path().empty()) {
         return save_list_as_command();
     }
-    if (!save_list(services_.list, services_.list.list_path())) {
+    if (!corvale::save_list(services_.list, services_.list.list_path())) {
         return false;
     }
     update_title();
@@ -359,7 +495,7 @@ bool CTollwayDlg::save_list_as_command() {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return false;
     }
-    if (!save_list(services_.list, from_qt_path(dialog.selectedFiles().front()))) {
+    if (!corvale::save_list(services_.list, from_qt_path(dialog.selectedFiles().front()))) {
         return false;
     }
     update_title();

@@ -13,9 +13,12 @@
 #include <set>
 #include <string>
 
+#include "engine/download_control.h"
 #include "model/download_list.h"
+#include "ui/common/window_target.h"
 #include "ui/main/command_ids.h"
 #include "ui/main/qt_list_view.h"
+#include "ui/progress/download_dlg.h"
 
 class QAction;
 class QLabel;
@@ -25,7 +28,7 @@ class QToolBar;
 
 namespace corvale {
 
-class CTollwayDlg : public QMainWindow {
+class CTollwayDlg : public QMainWindow, private Control_host, private Progress_window_host {
     Q_OBJECT
 
   public:
@@ -34,6 +37,7 @@ class CTollwayDlg : public QMainWindow {
         Prompter& prompter;
         Profile& profile;
         std::function<void(QWidget*)> show_about;
+        Worker_timing timing = {};  // tests shorten the workers' second
     };
 
     explicit CTollwayDlg(Services services, QWidget* parent = nullptr);
@@ -50,6 +54,9 @@ class CTollwayDlg : public QMainWindow {
     QAction* action(int command) const;
     QMenu& context_menu() { return *context_menu_; }
     QString status_text() const;
+    Download_control& control() { return *control_; }
+    // The progress window of a download, or nullptr when it is idle.
+    CDownload_dlg* progress_window(std::int32_t download_number);
 
     // The update window is open: "Check For Program Updates" is greyed in the
     // context menu while it is.
@@ -69,6 +76,29 @@ class CTollwayDlg : public QMainWindow {
     bool event(QEvent* event) override;
 
   private:
+    // Control_host
+    std::unique_ptr<Download_window> make_window(std::int32_t download_number) override;
+    void post_start(std::int32_t download_number) override;
+    void arm_timer(Control_timer timer) override;
+    void kill_timer(Control_timer timer) override;
+    void enter_busy() override;
+    void leave_busy() override;
+    void enter_closing() override;
+    bool tools_open() const override { return false; }
+    void set_unqueue_enabled(bool enabled) override;
+    bool save_list() override { return save_list_command(); }
+    void end() override;
+    // Progress_window_host
+    void post_window_closed(Download_window* window) override;
+    void cancel_automatic_downloads() override { control_->cancel_automatic(); }
+    bool automatic_downloading_active() const override { return control_->automatic_active(); }
+    std::shared_ptr<Notification_target> worker_target() override { return target_; }
+
+    void set_enabled(int command, bool enabled);
+    void set_controls_enabled(bool enabled);
+    void start_selected();
+    void stop_selected();
+
     void build_menus();
     void build_toolbar();
     void build_list();
@@ -94,7 +124,14 @@ class CTollwayDlg : public QMainWindow {
     QTimer tips_;
     int next_tip_ = 186;
     std::multimap<int, QAction*> actions_;
-    std::set<int> working_;  // commands with a handler
+    std::set<int> working_;                            // commands with a handler
+    std::vector<std::pair<int, bool>> saved_toolbar_;  // enabled states while busy
+    QTimer close_wait_;
+    QTimer delete_wait_;
+    bool ended_ = false;
+    bool in_close_event_ = false;
+    std::shared_ptr<Window_target> target_;
+    std::unique_ptr<Download_control> control_;  // before target_ is closed
 };
 
 }  // namespace corvale

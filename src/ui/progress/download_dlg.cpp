@@ -1,0 +1,279 @@
+#include "ui/progress/download_dlg.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "engine/notifications.h"
+#include "model/row_texts.h"
+#include "platform/string_table.h"
+#include "ui/common/icons.h"
+#include "ui/common/ui_text.h"
+
+namespace corvale {
+
+namespace {
+
+constexpr int k_bar_steps = 1000;
+constexpr int k_close_caption = 156;
+constexpr int k_title = 115;
+
+}  // namespace
+
+// A value that is data (a link, a path): left to right in either language,
+// cut with an ellipsis at its end when the window is narrow, whole in its
+// tooltip.
+class Elided_label : public QLabel {
+  public:
+    using QLabel::QLabel;
+    void set_full_text(const QString& text) {
+        full_ = text;
+        setToolTip(text);
+        setAccessibleDescription(text);
+        update();
+    }
+    const QString& full_text() const { return full_; }
+    QSize minimumSizeHint() const override { return {20, QLabel::minimumSizeHint().height()}; }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setLayoutDirection(Qt::LeftToRight);
+        const QString shown = fontMetrics().elidedText(full_, Qt::ElideRight, width());
+        painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextForceLeftToRight,
+                         shown);
+    }
+
+  private:
+    QString full_;
+};
+
+CDownload_dlg::CDownload_dlg(Progress_window_host& host, Prompter& prompter,
+                             std::int32_t download_number, Host_config config, Worker_timing timing)
+    : host_(host),
+      download_number_(download_number),
+      runner_(prompter, std::move(config), std::move(timing)),
+      start_time_(std::time(nullptr)) {
+    setObjectName("download_window");
+    setWindowTitle(text(txt_download_caption));
+    setWindowIcon(program_icon("corvale"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setWindowFlag(Qt::WindowMinimizeButtonHint, true);
+    build();
+}
+
+CDownload_dlg::~CDownload_dlg() = default;
+
+void CDownload_dlg::build() {
+    auto* grid = new QGridLayout(this);
+    const auto add_value = [&](int label, int row, int column, int span = 1) {
+        auto* caption = new QLabel(text(label), this);
+        auto* value = new QLabel(this);
+        value->setAccessibleName(text(label));
+        caption->setBuddy(value);
+        grid->addWidget(caption, row, column);
+        grid->addWidget(value, row, column + 1, 1, span);
+        values_[label] = value;
+        return value;
+    };
+    const auto add_data = [&](int label, int row) {
+        auto* caption = new QLabel(text(label), this);
+        auto* value = new Elided_label(this);
+        value->setAccessibleName(text(label));
+        caption->setBuddy(value);
+        grid->addWidget(caption, row, 0);
+        grid->addWidget(value, row, 1, 1, 5);
+        values_[label] = value;
+        return value;
+    };
+    url_label_ = add_data(txt_label_url, 0);
+    path_label_ = add_data(txt_label_saved_in, 1);
+    add_value(txt_label_downloaded, 2, 0);
+    add_value(txt_label_file_size, 2, 2);
+    add_value(txt_label_elapsed, 2, 4);
+    add_value(txt_label_speed, 3, 0);
+    add_value(txt_label_time_left, 3, 2);
+    add_value(txt_label_resume, 3, 4);
+    add_value(txt_label_status, 4, 0, 5);
+    add_value(txt_label_last_error, 5, 0, 5);
+    bar_ = new QProgressBar(this);
+    bar_->setRange(0, k_bar_steps);
+    bar_->setValue(0);
+    bar_->setTextVisible(false);
+    bar_->setAccessibleName(text(txt_download_caption));
+    grid->addWidget(bar_, 6, 0, 1, 6);
+    add_value(txt_label_retries, 7, 0);
+    cancel_ = new QPushButton(text(txt_cancel), this);
+    cancel_->setAutoDefault(false);
+    cancel_->setDefault(false);
+    grid->addWidget(cancel_, 7, 5, Qt::AlignRight);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    grid->setColumnStretch(5, 1);
+    connect(cancel_, &QPushButton::clicked, this, [this] { cancel(); });
+}
+
+QString CDownload_dlg::value_text(int label) const {
+    const auto it = values_.find(label);
+    if (it == values_.end()) {
+        return {};
+    }
+    if (const auto* data = dynamic_cast<const Elided_label*>(it->second)) {
+        return data->full_text();
+    }
+    return it->second->text();
+}
+
+void CDownload_dlg::set_download_info(const std::wstring& url, const std::wstring& local_path,
+                                      const std::wstring& size, const std::wstring& resume) {
+    url_ = url;
+    path_ = local_path;
+    texts_.size = size;
+    url_label_->set_full_text(qt(url));
+    path_label_->set_full_text(qt(local_path));
+    values_[txt_label_resume]->setText(qt(resume));
+    refresh();
+}
+
+void CDownload_dlg::refresh() {
+    values_[txt_label_downloaded]->setText(qt(texts_.downloaded));
+    values_[txt_label_file_size]->setText(qt(texts_.size));
+    values_[txt_label_speed]->setText(qt(texts_.speed));
+    values_[txt_label_time_left]->setText(qt(texts_.time_left));
+    values_[txt_label_retries]->setText(qt(texts_.retries));
+}
+
+void CDownload_dlg::open() {
+    show();
+    raise();
+    activateWindow();
+    // The window keeps the size it opened with as its least width and its
+    // only height; the link, the path and the bar grow with its width.
+    adjustSize();
+    setMinimumWidth(width());
+    setFixedHeight(height());
+    const Download_runner::Start started =
+        runner_.start(download_number_, url_, path_, host_.worker_target());
+    switch (started) {
+        case Download_runner::Start::started:
+            break;
+        case Download_runner::Start::url_unusable:
+            // No file and no worker; Cancel still closes the window.
+            return;
+        case Download_runner::Start::declined:
+        case Download_runner::Start::open_failed:
+        case Download_runner::Start::resume_failed:
+            refuse();
+            return;
+    }
+    url_label_->set_full_text(qt(runner_.url()));
+    set_title(0);
+    values_[txt_label_elapsed]->setText(qt(elapsed_text(0)));
+    values_[txt_label_last_error]->clear();
+    refresh();
+}
+
+void CDownload_dlg::refuse() {
+    setEnabled(false);
+    ask_to_close();
+}
+
+void CDownload_dlg::ask_to_close() {
+    if (!close_asked_) {
+        close_asked_ = true;
+        host_.post_window_closed(this);
+    }
+}
+
+void CDownload_dlg::set_title(int percentage) {
+    setWindowTitle(qt(format_message(k_title, {std::to_wstring(percentage), runner_.file_name()})));
+}
+
+void CDownload_dlg::cancel() {
+    if (close_asked_) {
+        return;
+    }
+    cancel_->setEnabled(false);
+    const bool cancel_all = runner_.cancel(automatic_ && host_.automatic_downloading_active());
+    if (cancel_all) {
+        host_.cancel_automatic_downloads();
+    }
+    ask_to_close();
+}
+
+void CDownload_dlg::stop_quietly() {
+    if (close_asked_) {
+        return;
+    }
+    cancel_->setEnabled(false);
+    runner_.stop_quietly();
+    ask_to_close();
+}
+
+void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
+    switch (message) {
+        case UM_PROGRESS:
+            bar_->setValue(static_cast<int>(std::min<std::uint64_t>(
+                static_cast<std::uint64_t>(lparam) / divisor_, k_bar_steps)));
+            values_[txt_label_elapsed]->setText(
+                qt(elapsed_text(static_cast<std::int64_t>(std::time(nullptr) - start_time_))));
+            refresh();
+            break;
+        case UM_FINISHED:
+            values_[txt_label_status]->setText(qt(texts_.status));
+            runner_.finished(lparam == 0);
+            cancel_->setText(text(k_close_caption));
+            if (host_.automatic_downloading_active() && automatic_) {
+                stop_quietly();
+            }
+            break;
+        case UM_ERROR:
+            values_[txt_label_status]->setText(qt(texts_.status));
+            if (error_ends_download(lparam)) {
+                forward(UM_FINISHED, lparam);
+            }
+            break;
+        case UM_STATUS:
+            values_[txt_label_status]->setText(qt(texts_.status));
+            break;
+        case UM_CONTENT_LENGTH: {
+            const auto length = static_cast<std::uint64_t>(lparam);
+            divisor_ = length >= k_bar_steps ? length / k_bar_steps : 1;
+            bar_->setRange(0, k_bar_steps);
+            bar_->setValue(0);
+            break;
+        }
+        case UM_RETRY_COUNT:
+            refresh();
+            break;
+        case UM_LAST_ERROR:
+            values_[txt_label_last_error]->setText(qt(texts_.last_error));
+            break;
+        default:
+            break;
+    }
+}
+
+void CDownload_dlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();  // Enter ends nothing
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CDownload_dlg::reject() {
+    cancel();  // Esc
+}
+
+void CDownload_dlg::closeEvent(QCloseEvent* event) {
+    event->ignore();  // the host destroys the window once it has asked to be closed
+    cancel();
+}
+
+}  // namespace corvale
