@@ -8,6 +8,7 @@
 #include "cli/download_command.h"
 #include "cli/grab_command.h"
 #include "cli/list_commands.h"
+#include "cli/queue_command.h"
 #include "corvale/version.h"
 #include "platform/wide_text.h"
 
@@ -34,10 +35,15 @@ constexpr std::string_view k_usage =
     "                         add a download to a list file (created when missing)\n"
     "  merge FILE OTHER [--yes|--no]\n"
     "                         merge the list file OTHER into FILE\n"
+    "  queue FILE [--all | --rows LIST] [--yes] [--second-ms N]\n"
+    "                         download the given downloads of FILE (numbers as list\n"
+    "                         prints them, comma-separated) one after another, saving\n"
+    "                         FILE after each; --yes replaces existing files\n"
     "\n"
     "Questions are answered by --yes or --no, asked on a terminal, else answered No.\n"
-    "Exit status: 0 done, 1 nothing added (add) or the download/grab failed,\n"
-    "2 failure or bad arguments.\n"
+    "Exit status: 0 done, 1 nothing added (add) or the download/grab failed (or\n"
+    "a queued download did not finish), 2 failure or bad arguments, 130 a queue\n"
+    "stopped by Ctrl-C.\n"
     "\n"
     "options:\n"
     "  --help                 show this text\n"
@@ -64,7 +70,7 @@ int run_cli(const std::vector<std::string>& args, std::istream& in, std::ostream
     }
     static const std::map<std::string, Command> commands = {
         {"grab", run_grab}, {"download", run_download}, {"list", run_list},
-        {"add", run_add},   {"merge", run_merge},
+        {"add", run_add},   {"merge", run_merge},       {"queue", run_queue},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {

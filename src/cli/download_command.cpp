@@ -6,6 +6,7 @@
 
 #include "cli/arguments.h"
 #include "cli/interrupt.h"
+#include "cli/progress_line.h"
 #include "cli/terminal_prompter.h"
 #include "cli/transfer_loop.h"
 #include "engine/download_runner.h"
@@ -20,37 +21,6 @@ namespace {
 constexpr const char* k_usage =
     "corvale-cli download URL [--folder DIR] [--name NAME] [--yes] [--keep-partial] [--trace] "
     "[--second-ms N]";
-
-// What a progress window would show, as one line that a terminal redraws.
-class Progress_line {
-  public:
-    Progress_line(std::ostream& out, bool enabled) : out_(out), enabled_(enabled) {}
-    ~Progress_line() { end(); }
-
-    void show(const std::wstring& status, const Progress_block& block, const std::wstring& speed,
-              const std::wstring& time_left) {
-        if (!enabled_) {
-            return;
-        }
-        std::wstring line = size_text(block.downloaded) + L" / " +
-                            (block.size != 0 ? size_text(block.size) : L"???") + L"  " +
-                            std::to_wstring(block.percentage) + L"%  " + speed + L"  " + time_left +
-                            L"  " + status;
-        out_ << '\r' << encode_utf8(line) << "\x1b[K" << std::flush;
-        shown_ = true;
-    }
-    void end() {
-        if (shown_) {
-            out_ << '\n' << std::flush;
-            shown_ = false;
-        }
-    }
-
-  private:
-    std::ostream& out_;
-    bool enabled_;
-    bool shown_ = false;
-};
 
 }  // namespace
 
@@ -95,7 +65,7 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
         return 1;
     }
     Download_worker& worker = runner.worker();
-    Progress_line line(io.err, !trace && &io.err == &std::cerr && ::isatty(STDERR_FILENO) != 0);
+    Progress_line line(io.err, !trace && Progress_line::terminal(io.err));
     std::wstring status, speed, time_left;
     Progress_block block;
     // The progress block is taken at most every 100 ms: until it is taken the

@@ -18,18 +18,6 @@ namespace {
 constexpr int k_not_added = 1;
 constexpr int k_failed = 2;
 
-// A list as the program keeps one, without windows and without touching the
-// desktop program's profile.
-struct Cli_list {
-    Cli_list(Cli_streams io, Terminal_prompter::Given answer)
-        : prompter(io.in, io.err, answer, io.interactive), list(prompter, profile) {}
-
-    Terminal_prompter prompter;
-    Memory_profile profile;
-    Download_list list;
-    Memory_list_view view;
-};
-
 Terminal_prompter::Given answer_of(const Arguments& args) {
     if (args.has("--yes")) {
         return Terminal_prompter::Given::yes;

@@ -4,6 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "cli/terminal_prompter.h"
+#include "model/download_list.h"
+#include "model/list_view.h"
+#include "platform/profile.h"
+
 namespace corvale {
 
 struct Cli_streams {
@@ -11,6 +16,18 @@ struct Cli_streams {
     std::ostream& out;
     std::ostream& err;
     bool interactive;  // standard input is a terminal
+};
+
+// A list as the program keeps one, without windows and without touching the
+// desktop program's profile.
+struct Cli_list {
+    Cli_list(Cli_streams io, Terminal_prompter::Given answer)
+        : prompter(io.in, io.err, answer, io.interactive), list(prompter, profile) {}
+
+    Terminal_prompter prompter;
+    Memory_profile profile;
+    Download_list list;
+    Memory_list_view view;
 };
 
 // corvale-cli list FILE

@@ -129,6 +129,12 @@ class Download_control {
     bool is_queued(std::int32_t download_number) const;
     bool busy() const { return busy_; }
     bool closing() const { return closing_; }
+    // Whether the window is one the control holds (not yet released); the
+    // pointer is only compared, never followed.
+    bool holds(const Download_window* window) const {
+        return windows_.count(const_cast<Download_window*>(window)) != 0;
+    }
+    std::size_t open_windows() const { return windows_.size(); }
     // The window of a running or ended download; nullptr when idle.
     Download_window* window_of(std::int32_t download_number);
     // The row whose item data is the number, or -1.

@@ -88,11 +88,13 @@ Transfer_worker::Reply_progress Transfer_worker::begin_reply(
 }
 
 void Transfer_worker::update_progress(Reply_progress& reply, std::uint64_t received,
-                                      bool file_phase) {
+                                      bool file_phase, bool notify) {
     int percentage = 0;
     if (reply.size_known && reply.size > 0) {
         percentage = static_cast<int>(std::min(
             100.0, static_cast<double>(received) * 100.0 / static_cast<double>(reply.size)));
+    } else if (reply.size_known) {
+        percentage = 100;  // nothing to receive: complete
     }
     const std::uint32_t now = timing_.tick();
     const std::uint32_t elapsed = now - reply.last_sample_tick;
@@ -130,7 +132,7 @@ void Transfer_worker::update_progress(Reply_progress& reply, std::uint64_t recei
         }
     }
     // At most one unhandled UM_PROGRESS: the receiver reads the newest values.
-    if (!progress_posted_.exchange(true, std::memory_order_acq_rel)) {
+    if (notify && !progress_posted_.exchange(true, std::memory_order_acq_rel)) {
         post(UM_PROGRESS, 0);
     }
 }

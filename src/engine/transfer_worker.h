@@ -55,7 +55,10 @@ class Transfer_worker {
         std::uint64_t last_sample_bytes = 0;
     };
     Reply_progress begin_reply(std::optional<std::uint64_t> content_length) const;
-    void update_progress(Reply_progress& reply, std::uint64_t received, bool file_phase);
+    // Stores the progress of `reply` and, unless `notify` is false, posts
+    // UM_PROGRESS (at most one unhandled).
+    void update_progress(Reply_progress& reply, std::uint64_t received, bool file_phase,
+                         bool notify = true);
 
     // Posts `message` with the seconds left after each second, w-1 down to 0,
     // and waits a second after each; true when a stop ended the wait.

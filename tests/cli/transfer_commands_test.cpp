@@ -50,6 +50,7 @@ class TransferCommandsTest : public ::testing::Test {
         fs::remove_all(dir);
     }
 
+  public:
     Result run(std::vector<std::string> args) {
         std::istringstream in;
         std::ostringstream out, err;
@@ -308,6 +309,117 @@ TEST_F(TransferCommandsTest, AFullDiskFailsTheDownloadAndDropsThePartialFile) {
         }
         fs::remove(dir / "small" / "f.bin");
     }
+}
+
+// A list file of three downloads into the test's folder.
+std::string three_downloads(TransferCommandsTest& test, const fs::path& dir) {
+    const std::string list = (dir / "queue.zrv").string();
+    for (const char* id : {"301", "302", "303"}) {
+        const Result added =
+            test.run({"add", list, "--url",
+                      std::string("http://rapidshare.com/files/") + id + "/q" + id + ".bin",
+                      "--folder", dir.string(), "--name", std::string("q") + id + ".bin"});
+        EXPECT_EQ(added.status, 0) << added.err;
+    }
+    return list;
+}
+
+// The fields of each listed record: number, status (line 11), size (12),
+// downloaded (13), retries (7).
+std::vector<std::string> statuses(const std::string& listed) {
+    std::vector<std::string> rows;
+    std::istringstream in(listed);
+    for (std::string line; std::getline(in, line);) {
+        std::vector<std::string> fields;
+        std::istringstream cells(line);
+        for (std::string cell; std::getline(cells, cell, '\t');) {
+            fields.push_back(cell);
+        }
+        rows.push_back(fields[0] + " " + fields[10] + " " + fields[11] + " " + fields[12] + " " +
+                       fields[6]);
+    }
+    return rows;
+}
+
+TEST_F(TransferCommandsTest, QueueDownloadsOneAfterAnotherAndSavesTheList) {
+    const std::string list = three_downloads(*this, dir);
+    scenario.api_replies("301", {Reply{200, "DL:{server},AUTH,-5,x"}});
+    scenario.api_replies("302", {Reply{200, "ERROR: x lot of users. Retry in 1 seconds<script>"},
+                                 Reply{200, "DL:{server},AUTH,-5,x"}});
+    scenario.api_replies("303", {Reply{200, "DL:{server},AUTH,-5,x"}});
+    scenario.file("301", Reply{.pattern_size = 100000});
+    scenario.file("302", Reply{.pattern_size = 2000000});
+    scenario.file("303", Reply{200, ""});
+    const Result r = run({"queue", list, "--rows", "2,0,1", "--second-ms", "1"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "2\tq303.bin\tFinished Downloading File\n"
+              "0\tq301.bin\tFinished Downloading File\n"
+              "1\tq302.bin\tFinished Downloading File\n")
+        << "in the order given, one at a time";
+    EXPECT_TRUE(testing::file_bytes(dir / "q301.bin") == fakehost::pattern_bytes(0, 100000));
+    EXPECT_TRUE(testing::file_bytes(dir / "q302.bin") == fakehost::pattern_bytes(0, 2000000));
+    EXPECT_TRUE(fs::exists(dir / "q303.bin")) << "a finished empty file is kept";
+    const Result listed = run({"list", list});
+    EXPECT_EQ(statuses(listed.out), (std::vector<std::string>{
+                                        "0 Finished Downloading File 100000 100000 0",
+                                        "1 Finished Downloading File 2000000 2000000 1",
+                                        "2 Finished Downloading File 0 0 0",
+                                    }));
+}
+
+TEST_F(TransferCommandsTest, QueueRefusalsAndUsage) {
+    const std::string list = three_downloads(*this, dir);
+    scenario.api_replies("301", {Reply{200, "DL:{server},AUTH,-5,x"}});
+    scenario.file("301", Reply{200, "new"});
+    std::ofstream(dir / "q301.bin") << "old";
+    struct Row {
+        std::vector<std::string> args;
+        int status;
+        std::string out;
+        const char* why;
+    } rows[] = {
+        {{"queue", list, "--rows", "0"},
+         1,
+         "0\tq301.bin\t\n",
+         "an existing file is not replaced without --yes"},
+        {{"queue", list, "--rows", "0", "--yes", "--second-ms", "1"},
+         0,
+         "0\tq301.bin\tFinished Downloading File\n",
+         "--yes replaces it"},
+        {{"queue", list, "--rows", "7"}, 2, "", "no such download"},
+        {{"queue", list, "--rows", "0", "--all"}, 2, "", "--rows and --all"},
+        {{"queue", (dir / "none.zrv").string(), "--all"}, 2, "", "no list file"},
+    };
+    for (const Row& row : rows) {
+        const Result r = run(row.args);
+        EXPECT_EQ(r.status, row.status) << row.why << ": " << r.err;
+        EXPECT_EQ(r.out, row.out) << row.why;
+    }
+    EXPECT_EQ(testing::file_bytes(dir / "q301.bin"), "new");
+}
+
+TEST_F(TransferCommandsTest, InterruptStopsTheQueueKeepsThePartialFileAndSaves) {
+    const std::string list = three_downloads(*this, dir);
+    scenario.api_replies("301", {Reply{200, "DL:{server},AUTH,-5,x"}});
+    scenario.file("301", Reply{.pattern_size = 8000000, .pace = std::chrono::milliseconds(20)});
+    std::atomic<bool> done{false};
+    std::thread presser([&] {
+        std::error_code ignored;
+        while (!done && (fs::file_size(dir / "q301.bin", ignored) == 0 || ignored)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        Interrupt_guard::raise_for_test();
+    });
+    const Result r = run({"queue", list, "--all", "--second-ms", "1"});
+    done = true;
+    presser.join();
+    EXPECT_EQ(r.status, 130) << r.err;
+    EXPECT_GT(fs::file_size(dir / "q301.bin"), 0u) << "stopped quietly: the partial file stays";
+    EXPECT_FALSE(fs::exists(dir / "q302.bin")) << "nothing started after it";
+    const std::vector<std::string> saved = statuses(run({"list", list}).out);
+    ASSERT_EQ(saved.size(), 3u);
+    EXPECT_EQ(saved[0].substr(0, 28), "0 Download canceled 8000000 ") << "the stop's own status";
 }
 
 TEST_F(TransferCommandsTest, GrabFetchesThePageAndVerifiesItsLinks) {

@@ -40,6 +40,9 @@ class Recording_target : public Notification_target {
         std::optional<Progress_block> progress;
         if (message == UM_STATUS || message == UM_ERROR || message == UM_FINISHED) {
             entry.text = worker_->status_text();
+        }
+        if (message == UM_FINISHED) {
+            progress = worker_->take_progress();  // the last values, as receivers take them
         } else if (message == UM_LAST_ERROR && download_ != nullptr) {
             entry.text = download_->last_error_text();
         } else if (message == UM_PROGRESS) {

@@ -1,0 +1,302 @@
+#include "cli/queue_command.h"
+
+#include <chrono>
+#include <iostream>
+#include <set>
+
+#include "cli/arguments.h"
+#include "cli/interrupt.h"
+#include "cli/progress_line.h"
+#include "engine/download_control.h"
+#include "engine/download_runner.h"
+#include "engine/notification_queue.h"
+#include "engine/notifications.h"
+#include "model/list_file.h"
+#include "platform/wide_text.h"
+
+namespace corvale {
+
+namespace {
+
+constexpr const char* k_usage =
+    "corvale-cli queue FILE [--all | --rows LIST] [--yes] [--second-ms N]";
+constexpr int k_interrupted = 130;
+// Progress is taken at most this often: until it is taken a worker posts no
+// further UM_PROGRESS, so a fast transfer wakes this thread about ten times a
+// second instead of once per read.
+constexpr auto k_redraw = std::chrono::milliseconds(100);
+
+class Queue_host;
+
+// A download of the queue: what a progress window does, without a window.
+class Queue_window : public Download_window {
+  public:
+    Queue_window(Queue_host& host, Prompter& prompter, std::int32_t number, Worker_timing timing)
+        : host_(host), number_(number), runner_(prompter, Host_config{}, std::move(timing)) {}
+
+    std::int32_t download_number() const override { return number_; }
+    bool automatic() const override { return automatic_; }
+    void set_automatic(bool automatic) override { automatic_ = automatic; }
+    void open() override;
+    void cancel() override;
+    void stop_quietly() override;
+    Window_texts& window_texts() override { return texts_; }
+    void set_title(int) override {}
+    void forward(std::uint32_t message, std::int64_t lparam) override;
+    Download_worker& worker() override { return runner_.worker(); }
+    void set_download_info(const std::wstring& url, const std::wstring& local_path,
+                           const std::wstring&, const std::wstring&) override {
+        url_ = url;
+        path_ = local_path;
+    }
+
+    bool succeeded() const { return succeeded_; }
+
+  private:
+    void ask_to_close();
+
+    Queue_host& host_;
+    std::int32_t number_;
+    bool automatic_ = false;
+    bool succeeded_ = false;
+    bool close_asked_ = false;
+    Download_runner runner_;
+    Window_texts texts_;
+    std::wstring url_;
+    std::wstring path_;
+};
+
+// The main window's part: posts go through the notification queue that the
+// workers post to, and the command's loop handles them in order.
+class Queue_host : public Control_host {
+  public:
+    Queue_host(Cli_list& cli, Cli_streams io, std::wstring path, Worker_timing timing)
+        : cli_(cli),
+          io_(io),
+          path_(std::move(path)),
+          timing_(std::move(timing)),
+          line_(io.err, Progress_line::terminal(io.err)),
+          control_(cli.list, cli.view, *this) {}
+
+    Download_control& control() { return control_; }
+    std::shared_ptr<Notification_queue> queue() { return queue_; }
+    Progress_line& line() { return line_; }
+
+    std::unique_ptr<Download_window> make_window(std::int32_t number) override {
+        return std::make_unique<Queue_window>(*this, cli_.prompter, number, timing_);
+    }
+    void post_start(std::int32_t number) override { queue_->post(UM_START_DOWNLOAD, 0, number); }
+    void post_closed(Download_window* window) {
+        queue_->post(UM_DOWNLOAD_WINDOW_CLOSED, 0,
+                     static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(window)));
+    }
+    // The CLI never deletes or closes through the control: no waits, no
+    // busy state, no tool windows.
+    void arm_timer(Control_timer) override {}
+    void kill_timer(Control_timer) override {}
+    void enter_busy() override {}
+    void leave_busy() override {}
+    void enter_closing() override {}
+    bool tools_open() const override { return false; }
+    void set_unqueue_enabled(bool) override {}
+    bool save_list() override { return save(); }
+    void end() override {}
+
+    bool save() {
+        if (corvale::save_list(cli_.list, path_)) {
+            return true;
+        }
+        io_.err << "corvale-cli: the list was not saved to " << encode_utf8(path_) << std::endl;
+        return false;
+    }
+
+    // Runs the queue to its end; false when Ctrl-C (or SIGTERM, SIGHUP)
+    // stopped it.
+    bool run();
+    int queued = 0;
+    int finished = 0;
+
+  private:
+    void handle(const Notification& notification);
+    void take_waiting_progress();
+
+    Cli_list& cli_;
+    Cli_streams io_;
+    std::wstring path_;
+    Worker_timing timing_;
+    std::shared_ptr<Notification_queue> queue_ = std::make_shared<Notification_queue>();
+    Progress_line line_;
+    Download_control control_;
+    std::set<std::int32_t> progress_waiting_;
+    std::chrono::steady_clock::time_point last_take_{};
+};
+
+void Queue_window::open() {
+    if (runner_.start(number_, url_, path_, host_.queue()) != Download_runner::Start::started) {
+        ask_to_close();  // a failure of this download; the queue goes on
+    }
+}
+
+void Queue_window::ask_to_close() {
+    if (!close_asked_) {
+        close_asked_ = true;
+        host_.post_closed(this);
+    }
+}
+
+void Queue_window::cancel() {
+    runner_.cancel();
+    ask_to_close();
+}
+
+void Queue_window::stop_quietly() {
+    runner_.stop_quietly();
+    ask_to_close();
+}
+
+void Queue_window::forward(std::uint32_t message, std::int64_t lparam) {
+    if (message == UM_FINISHED) {
+        runner_.finished(lparam == 0);
+        succeeded_ = lparam == 0;
+        if (host_.control().automatic_active() && automatic_) {
+            stop_quietly();
+        }
+        return;
+    }
+    if (message == UM_ERROR && error_ends_download(lparam)) {
+        forward(UM_FINISHED, lparam);
+        return;
+    }
+    host_.line().show(texts_.downloaded + L" / " + (texts_.size.empty() ? L"???" : texts_.size) +
+                      L"  " + texts_.speed + L"  " + texts_.time_left + L"  " + texts_.status);
+}
+
+void Queue_host::handle(const Notification& notification) {
+    const std::uint32_t message = notification.message;
+    if (message == UM_START_DOWNLOAD) {
+        control_.start_download(static_cast<std::int32_t>(notification.lparam));
+    } else if (message == UM_DOWNLOAD_WINDOW_CLOSED) {
+        auto* window =
+            reinterpret_cast<Download_window*>(static_cast<std::intptr_t>(notification.lparam));
+        if (control_.holds(window)) {
+            const Download_record& record = *cli_.list.find(window->download_number());
+            finished += static_cast<Queue_window*>(window)->succeeded() ? 1 : 0;
+            line_.end();
+            io_.out << record.download_number << '\t' << encode_utf8(record.file_name) << '\t'
+                    << encode_utf8(record.status_text) << std::endl;
+        }
+        control_.window_closed(window);
+        save();
+    } else if (message == UM_PROGRESS) {
+        progress_waiting_.insert(static_cast<std::int32_t>(notification.wparam));
+    } else {
+        control_.notify(message, static_cast<std::int32_t>(notification.wparam),
+                        notification.lparam);
+    }
+}
+
+void Queue_host::take_waiting_progress() {
+    const auto now = std::chrono::steady_clock::now();
+    if (progress_waiting_.empty() || now - last_take_ < k_redraw) {
+        return;
+    }
+    last_take_ = now;
+    for (const std::int32_t number : progress_waiting_) {
+        control_.notify(UM_PROGRESS, number, 0);
+    }
+    progress_waiting_.clear();
+}
+
+bool Queue_host::run() {
+    bool stopping = false;
+    for (;;) {
+        if (Interrupt_guard::interrupted() && !stopping) {
+            // The running download stops quietly (its partial file stays),
+            // and nothing is started after it.
+            stopping = true;
+            control_.cancel_automatic();
+            control_.stop_all();
+        }
+        const auto next = queue_->pop(std::chrono::milliseconds(20));
+        if (next) {
+            handle(*next);
+        }
+        take_waiting_progress();
+        if (!next && !control_.automatic_active() && control_.open_windows() == 0) {
+            break;
+        }
+    }
+    line_.end();
+    return !stopping;
+}
+
+}  // namespace
+
+int run_queue(const std::vector<std::string>& raw, Cli_streams io) {
+    const Arguments args = parse_arguments(raw, {"--rows", "--second-ms"}, {"--all", "--yes"});
+    std::chrono::milliseconds second(1000);
+    std::string problem = args.error;
+    if (problem.empty() && args.positional.size() != 1) {
+        problem = "expected one list file";
+    }
+    if (problem.empty() && args.has("--all") == args.value("--rows").has_value()) {
+        problem = "give either --all or --rows";
+    }
+    if (problem.empty() && !parse_second_ms(args, second)) {
+        problem = "--second-ms takes 1 to 3600000";
+    }
+    if (!problem.empty()) {
+        io.err << "corvale-cli: " << problem << "\nusage: " << k_usage << '\n';
+        return 2;
+    }
+    Cli_list cli(io,
+                 args.has("--yes") ? Terminal_prompter::Given::yes : Terminal_prompter::Given::no);
+    const std::wstring path = decode_native(args.positional[0]);
+    try {
+        load_list(cli.list, path, false);
+    } catch (const Settings_file_error& error) {
+        io.err << encode_utf8(error.message()) << '\n';
+        return 2;
+    }
+    cli.list.fill_rows(cli.view);
+
+    Queue_host host(cli, io, path, Worker_timing{second, {}});
+    std::vector<int> rows;
+    if (args.has("--all")) {
+        for (int row = 0; row < cli.view.row_count(); ++row) {
+            rows.push_back(row);
+        }
+    } else {
+        const std::string list = *args.value("--rows");
+        std::size_t start = 0;
+        while (start <= list.size()) {
+            const std::size_t comma = std::min(list.find(',', start), list.size());
+            const std::string word = list.substr(start, comma - start);
+            std::size_t used = 0;
+            const std::uint64_t number = parse_uint64(decode_ansi(word), 10, &used);
+            const int row = used == word.size() && !word.empty() && number < 0x7fffffff
+                                ? host.control().find_row(static_cast<std::int32_t>(number))
+                                : -1;
+            if (row < 0) {
+                io.err << "corvale-cli: no download numbered '" << word
+                       << "' in the list\nusage: " << k_usage << '\n';
+                return 2;
+            }
+            rows.push_back(row);
+            start = comma + 1;
+        }
+    }
+    const Interrupt_guard interrupt;
+    host.control().queue_rows(rows);
+    host.queued = static_cast<int>(host.control().queue().size());
+    const bool completed = host.run();
+    if (!host.save()) {
+        return 2;
+    }
+    if (!completed) {
+        return k_interrupted;
+    }
+    return host.finished == host.queued ? 0 : 1;
+}
+
+}  // namespace corvale
