@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <QAction>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLibraryInfo>
@@ -369,6 +370,28 @@ class Main_window_test : public QObject {
         emit s->window().list_view_widget().cellDoubleClicked(1, 3);
         QTRY_COMPARE(started.size(), 1);
         QCOMPARE(started.front().front().toInt(), s->window().list_view().item_data(1));
+    }
+
+    void the_context_menu_opens_from_the_keyboard_at_the_current_row() {
+        auto s = session(k_english, sample_list());
+        QVERIFY(s->start());
+        QTableWidget& table = s->window().list_view_widget();
+        table.setCurrentCell(1, 2);
+        const QRect row = table.visualRect(table.model()->index(1, 2));
+        QContextMenuEvent menu_key(QContextMenuEvent::Keyboard, QPoint(0, 0),
+                                   table.viewport()->mapToGlobal(QPoint(0, 0)));
+        QApplication::sendEvent(table.viewport(), &menu_key);
+        QMenu& menu = s->window().context_menu();
+        QTRY_VERIFY(menu.isVisible());
+        QVERIFY2(table.viewport()->mapFromGlobal(menu.pos()).y() >= row.top(),
+                 "at the current row, not at the top of the list");
+        menu.hide();
+        s->window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&s->window()));
+        table.setFocus();
+        QTest::keyClick(&table, Qt::Key_F10, Qt::ShiftModifier);
+        QTRY_VERIFY(menu.isVisible());
+        menu.hide();
     }
 
     void a_manual_download_runs_end_to_end() {

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -294,7 +295,6 @@ void CTollwayDlg::build_list() {
     // minimum, which grows with the font, must not override them.
     table_->horizontalHeader()->setMinimumSectionSize(k_pixels_per_character);
     table_->setItemDelegate(new Data_cell_delegate(table_));
-    table_->setContextMenuPolicy(Qt::CustomContextMenu);
 
     services_.list.load_column_titles();
     QStringList headers;
@@ -311,7 +311,17 @@ void CTollwayDlg::build_list() {
     }
     connect(table_, &QTableWidget::cellDoubleClicked, this,
             [this](int row, int) { on_double_click(row); });
-    connect(table_, &QTableWidget::customContextMenuRequested, this, &CTollwayDlg::on_context_menu);
+    // The context menu opens where the mouse asks for it, or, from the
+    // keyboard (the Menu key, Shift+F10), at the current row.
+    table_->setContextMenuPolicy(Qt::DefaultContextMenu);
+    table_->viewport()->installEventFilter(this);
+    table_->installEventFilter(this);
+    auto* keyboard_menu = new QAction(table_);
+    keyboard_menu->setShortcuts({QKeySequence(Qt::SHIFT | Qt::Key_F10)});
+    keyboard_menu->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    table_->addAction(keyboard_menu);
+    connect(keyboard_menu, &QAction::triggered, this,
+            &CTollwayDlg::open_context_menu_at_current_row);
 }
 
 void CTollwayDlg::build_context_menu() {
@@ -434,6 +444,27 @@ void CTollwayDlg::on_double_click(int row) {
 
 void CTollwayDlg::on_context_menu(const QPoint& position) {
     context_menu_->popup(table_->viewport()->mapToGlobal(position));
+}
+
+bool CTollwayDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ContextMenu &&
+        (watched == table_ || watched == table_->viewport())) {
+        const auto* request = static_cast<QContextMenuEvent*>(event);
+        if (request->reason() == QContextMenuEvent::Mouse) {
+            context_menu_->popup(request->globalPos());
+        } else {
+            open_context_menu_at_current_row();
+        }
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CTollwayDlg::open_context_menu_at_current_row() {
+    const QModelIndex current = table_->currentIndex();
+    const QRect cell = current.isValid() ? table_->visualRect(current) : QRect();
+    on_context_menu(current.isValid() ? QPoint(cell.left() + cell.height(), cell.bottom())
+                                      : QPoint(0, 0));
 }
 
 std::vector<int> CTollwayDlg::selected_rows() const {

@@ -74,6 +74,7 @@ class CTollwayDlg : public QMainWindow, private Control_host, private Progress_w
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     // Control_host
@@ -108,6 +109,7 @@ class CTollwayDlg : public QMainWindow, private Control_host, private Progress_w
     void post_message(std::uint32_t message, std::int64_t lparam);
     void on_double_click(int row);
     void on_context_menu(const QPoint& position);
+    void open_context_menu_at_current_row();
     std::vector<int> selected_rows() const;
 
     bool save_list_command();
