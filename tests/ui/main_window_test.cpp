@@ -2,6 +2,7 @@
 // platform, with a scripted prompter and a profile of the test's own.
 
 #include <unistd.h>
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -40,6 +41,24 @@ using corvale::testing::Scripted_prompter;
 namespace {
 
 const std::filesystem::path k_bundle_dir = CORVALE_BUNDLE_DIR;
+
+// The first element below `root` (depth first) with the role and name, as a
+// screen reader finds it.
+QAccessibleInterface* find_accessible(QAccessibleInterface* root, QAccessible::Role role,
+                                      const QString& name) {
+    if (root == nullptr) {
+        return nullptr;
+    }
+    if (root->role() == role && root->text(QAccessible::Name) == name) {
+        return root;
+    }
+    for (int i = 0; i < root->childCount(); ++i) {
+        if (QAccessibleInterface* found = find_accessible(root->child(i), role, name)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
 
 QList<int> column_widths(QTableWidget& table) {
     QList<int> widths;
@@ -392,6 +411,32 @@ class Main_window_test : public QObject {
         QTest::keyClick(&table, Qt::Key_F10, Qt::ShiftModifier);
         QTRY_VERIFY(menu.isVisible());
         menu.hide();
+    }
+
+    void a_download_can_be_driven_through_accessibility_alone() {
+        auto s = download_session(Reply{200, "accessible"});
+        QVERIFY(s);
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&s->window());
+        QVERIFY(window != nullptr);
+        QAccessibleInterface* row = find_accessible(window, QAccessible::Cell, "a.zip");
+        QVERIFY2(row != nullptr, "the file name's cell");
+        QVERIFY(row->actionInterface() != nullptr);
+        row->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        QAccessibleInterface* start =
+            find_accessible(window, QAccessible::Button, "Start selected download(s)");
+        QVERIFY2(start != nullptr, "the toolbar button, named by its tooltip");
+        start->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QAccessibleTableCellInterface* cell = row->tableCellInterface();
+        QVERIFY(cell != nullptr);
+        QAccessibleInterface* status =
+            cell->table()->tableInterface()->cellAt(cell->rowIndex(), corvale::col_status);
+        QTRY_COMPARE_WITH_TIMEOUT(status->text(QAccessible::Name),
+                                  QString("Finished Downloading File"), 20000);
+        // The progress window's values are named by their labels.
+        QAccessibleInterface* progress =
+            QAccessible::queryAccessibleInterface(s->window().progress_window(0));
+        QVERIFY(find_accessible(progress, QAccessible::StaticText, "Status:") != nullptr);
+        QCOMPARE(corvale::testing::file_bytes(file("a.zip")), std::string("accessible"));
     }
 
     void a_manual_download_runs_end_to_end() {
