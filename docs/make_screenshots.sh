@@ -2,7 +2,9 @@
 # Renders the main window with a sample list in English and in Arabic under
 # the offscreen platform and writes docs/main_window_en.png and _ar.png, and
 # the Arabic Save As dialog and replace question (save_as_ar.png,
-# replace_question_ar.png).
+# replace_question_ar.png), and two downloads running from the local file host
+# with a progress window, in English and Arabic (live_rows_*.png,
+# progress_window_*.png).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh release >/dev/null

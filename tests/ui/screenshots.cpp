@@ -4,12 +4,17 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QTableWidget>
 #include <QTemporaryDir>
+#include <chrono>
 #include <iostream>
+#include <thread>
 
 #include "app/tollway_app.h"
+#include "fakehost/fake_host.h"
 #include "model/list_file.h"
 #include "support/scripted_prompter.h"
 #include "ui/common/file_dialogs.h"
@@ -87,6 +92,69 @@ bool arabic_dialogs(QWidget& window, const QString& work, const QString& out) {
     return save(question, out, "replace_question_ar.png");
 }
 
+// Lets the program run for a while: events handled, downloads going on.
+void run_for(std::chrono::milliseconds duration) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < duration.count()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+bool save_grab(QWidget& widget, const QString& dir, const QString& file) {
+    const QString path = QDir(dir).filePath(file);
+    if (!widget.grab().save(path)) {
+        std::cerr << "cannot write " << path.toStdString() << '\n';
+        return false;
+    }
+    std::cout << path.toStdString() << '\n';
+    return true;
+}
+
+// The main window with two downloads running from the local file host, and
+// the progress window of the first.
+bool live_shots(int language, const QString& work, const QString& out) {
+    const QString folder = QDir(work).filePath("Downloads");
+    QDir().mkpath(folder);
+    corvale::testing::Scripted_prompter list_prompter;
+    corvale::Memory_profile list_profile;
+    corvale::Download_list list(list_prompter, list_profile);
+    corvale::Memory_list_view view;
+    int id = 310001;
+    for (const wchar_t* name : {L"lecture_recordings.part1.rar", L"lecture_recordings.part2.rar",
+                                L"lecture_recordings.part3.rar"}) {
+        list.add_download(name, L"Lectures", view,
+                          L"http://rapidshare.com/files/" + std::to_wstring(id++) + L"/" + name,
+                          folder.toStdWString());
+    }
+    const std::wstring path = QDir(work).filePath("live.zrv").toStdWString();
+    corvale::save_list(list, path);
+    for (const QString& name : QDir(folder).entryList(QDir::Files)) {
+        QFile::remove(QDir(folder).filePath(name));
+    }
+
+    corvale::Settings_profile profile(QDir(work).filePath("live-profile.ini"));
+    profile.write_int(corvale::k_settings_section, L"language", language);
+    profile.write_string(corvale::k_settings_section, L"last_list", path);
+    corvale::testing::Scripted_prompter prompter;
+    corvale::CTollwayApp app(QString("corvale-screenshots-live-%1").arg(language), profile,
+                             prompter);
+    if (!app.start(CORVALE_BUNDLE_DIR)) {
+        return false;
+    }
+    corvale::CTollwayDlg& window = *app.main_window();
+    window.resize(1100, 360);
+    QTableWidget& table = window.list_view_widget();
+    table.setRangeSelected(QTableWidgetSelectionRange(0, 0, 1, table.columnCount() - 1), true);
+    window.action(corvale::cmd_download)->trigger();
+    run_for(std::chrono::milliseconds(2600));
+    const QString suffix = language == 1 ? "_ar.png" : "_en.png";
+    corvale::CDownload_dlg* progress = window.progress_window(0);
+    return progress != nullptr && save_grab(window, out, "live_rows" + suffix) &&
+           save_grab(*progress, out, "progress_window" + suffix);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -98,6 +166,20 @@ int main(int argc, char** argv) {
     }
     QTemporaryDir work;
     const std::wstring list = write_sample_list(work.path());
+    // Live downloads come from the local file host, reached as the proxy.
+    corvale::fakehost::File_host_scenario scenario;
+    scenario.set_server("rs1.rapidshare.com");
+    for (int id = 310001; id <= 310003; ++id) {
+        scenario.api_replies(std::to_string(id),
+                             {corvale::fakehost::Reply{200, "DL:{server},AUTH,-5,x"}});
+        scenario.file(std::to_string(id),
+                      corvale::fakehost::Reply{.pattern_size = 48u << 20,
+                                               .pace = std::chrono::milliseconds(20)});
+    }
+    corvale::fakehost::clear_proxy_environment();
+    corvale::fakehost::Fake_host host(
+        [&scenario](const corvale::fakehost::Request& r) { return scenario.handle(r); });
+    qputenv("http_proxy", QByteArray("http://127.0.0.1:") + QByteArray::number(host.port()));
     const struct {
         int language;
         const char* file;
@@ -121,6 +203,11 @@ int main(int argc, char** argv) {
         }
         std::cout << path.toStdString() << '\n';
         if (shot.language == 1 && !arabic_dialogs(*app.main_window(), work.path(), argv[1])) {
+            return 1;
+        }
+    }
+    for (const int language : {2, 1}) {
+        if (!live_shots(language, work.path(), argv[1])) {
             return 1;
         }
     }

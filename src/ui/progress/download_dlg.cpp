@@ -22,6 +22,8 @@ namespace {
 constexpr int k_bar_steps = 1000;
 constexpr int k_close_caption = 156;
 constexpr int k_title = 115;
+// The first width, in average characters: room for every caption and value.
+constexpr int k_first_width_chars = 90;
 
 }  // namespace
 
@@ -71,9 +73,17 @@ CDownload_dlg::~CDownload_dlg() = default;
 
 void CDownload_dlg::build() {
     auto* grid = new QGridLayout(this);
-    const auto add_value = [&](int label, int row, int column, int span = 1) {
+    // Captions keep their whole text; values give way when the window is
+    // narrow (the link and the path are cut with an ellipsis).
+    const auto add_caption = [&](int label) {
         auto* caption = new QLabel(text(label), this);
+        caption->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+        return caption;
+    };
+    const auto add_value = [&](int label, int row, int column, int span = 1) {
+        auto* caption = add_caption(label);
         auto* value = new QLabel(this);
+        value->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         value->setAccessibleName(text(label));
         caption->setBuddy(value);
         grid->addWidget(caption, row, column);
@@ -82,7 +92,7 @@ void CDownload_dlg::build() {
         return value;
     };
     const auto add_data = [&](int label, int row) {
-        auto* caption = new QLabel(text(label), this);
+        auto* caption = add_caption(label);
         auto* value = new Elided_label(this);
         value->setAccessibleName(text(label));
         caption->setBuddy(value);
@@ -155,6 +165,7 @@ void CDownload_dlg::open() {
     // The window keeps the size it opened with as its least width and its
     // only height; the link, the path and the bar grow with its width.
     adjustSize();
+    resize(std::max(width(), fontMetrics().averageCharWidth() * k_first_width_chars), height());
     setMinimumWidth(width());
     setFixedHeight(height());
     const Download_runner::Start started =
