@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <iostream>
-#include <set>
 
 #include "cli/arguments.h"
 #include "cli/interrupt.h"
@@ -21,10 +20,6 @@ namespace {
 constexpr const char* k_usage =
     "corvale-cli queue FILE [--all | --rows LIST] [--yes] [--second-ms N]";
 constexpr int k_interrupted = 130;
-// Progress is taken at most this often: until it is taken a worker posts no
-// further UM_PROGRESS, so a fast transfer wakes this thread about ten times a
-// second instead of once per read.
-constexpr auto k_redraw = std::chrono::milliseconds(100);
 
 class Queue_host;
 
@@ -118,7 +113,6 @@ class Queue_host : public Control_host {
 
   private:
     void handle(const Notification& notification);
-    void take_waiting_progress();
 
     Cli_list& cli_;
     Cli_streams io_;
@@ -127,8 +121,6 @@ class Queue_host : public Control_host {
     std::shared_ptr<Notification_queue> queue_ = std::make_shared<Notification_queue>();
     Progress_line line_;
     Download_control control_;
-    std::set<std::int32_t> progress_waiting_;
-    std::chrono::steady_clock::time_point last_take_{};
 };
 
 void Queue_window::open() {
@@ -187,24 +179,10 @@ void Queue_host::handle(const Notification& notification) {
         }
         control_.window_closed(window);
         save();
-    } else if (message == UM_PROGRESS) {
-        progress_waiting_.insert(static_cast<std::int32_t>(notification.wparam));
     } else {
         control_.notify(message, static_cast<std::int32_t>(notification.wparam),
                         notification.lparam);
     }
-}
-
-void Queue_host::take_waiting_progress() {
-    const auto now = std::chrono::steady_clock::now();
-    if (progress_waiting_.empty() || now - last_take_ < k_redraw) {
-        return;
-    }
-    last_take_ = now;
-    for (const std::int32_t number : progress_waiting_) {
-        control_.notify(UM_PROGRESS, number, 0);
-    }
-    progress_waiting_.clear();
 }
 
 bool Queue_host::run() {
@@ -221,7 +199,7 @@ bool Queue_host::run() {
         if (next) {
             handle(*next);
         }
-        take_waiting_progress();
+        control_.take_waiting_progress();
         if (!next && !control_.automatic_active() && control_.open_windows() == 0) {
             break;
         }

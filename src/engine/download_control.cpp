@@ -25,11 +25,17 @@ constexpr int k_confirm_stop_running = 210;
 constexpr int k_wait_countdown = 158;
 constexpr int k_retry_countdown = 159;
 constexpr int k_estimated = 160;
+constexpr auto k_progress_period = std::chrono::milliseconds(100);
 
 }  // namespace
 
-Download_control::Download_control(Download_list& list, List_view& view, Control_host& host)
-    : list_(list), view_(view), host_(host) {}
+Download_control::Download_control(Download_list& list, List_view& view, Control_host& host,
+                                   Clock clock)
+    : list_(list), view_(view), host_(host), clock_(std::move(clock)) {
+    if (!clock_) {
+        clock_ = [] { return std::chrono::steady_clock::now(); };
+    }
+}
 
 Download_control::~Download_control() {
     // Windows go before the list they point into; each stops its worker.
@@ -120,6 +126,7 @@ void Download_control::window_closed(Download_window* window) {
     }
     const bool automatic = window->automatic();
     windows_.erase(it);
+    pace_.erase(number);
     if (!automatic_active_ || !automatic) {
         return;
     }
@@ -309,7 +316,24 @@ void Download_control::show_status(Download_record& record, Download_window& win
     window.window_texts().status = text;
 }
 
+void Download_control::take_waiting_progress() {
+    const auto now = clock_();
+    for (auto& [number, pace] : pace_) {
+        if (!pace.waiting || now - pace.last_take < k_progress_period) {
+            continue;
+        }
+        Download_record* record = list_.find(number);
+        Download_window* window = window_of(number);
+        if (record != nullptr && window != nullptr) {
+            progress(*record, *window);
+        }
+    }
+}
+
 void Download_control::progress(Download_record& record, Download_window& window) {
+    Progress_pace& pace = pace_[record.download_number];
+    pace.last_take = clock_();
+    pace.waiting = false;
     const Progress_block block = window.worker().take_progress();
     Window_texts& texts = window.window_texts();
     if (block.percent_changed) {
@@ -342,9 +366,15 @@ void Download_control::notify(std::uint32_t message, std::int32_t download_numbe
         show_status(*record, *window, record->status_text);
     };
     switch (message) {
-        case UM_PROGRESS:
-            progress(*record, *window);
+        case UM_PROGRESS: {
+            Progress_pace& pace = pace_[download_number];
+            if (clock_() - pace.last_take < k_progress_period) {
+                pace.waiting = true;
+            } else {
+                progress(*record, *window);
+            }
             return;
+        }
         case UM_FINISHED:
             // The last values: the UM_PROGRESS in flight may have been handled
             // before the worker's last reads, and no other one follows.

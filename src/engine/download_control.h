@@ -6,8 +6,10 @@
 // runs on the thread that owns the download list (the GUI thread, or the
 // CLI's main thread); workers reach it only through posted notifications.
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -93,7 +95,8 @@ class Control_host {
 
 class Download_control {
   public:
-    Download_control(Download_list& list, List_view& view, Control_host& host);
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    Download_control(Download_list& list, List_view& view, Control_host& host, Clock clock = {});
     ~Download_control();
     Download_control(const Download_control&) = delete;
     Download_control& operator=(const Download_control&) = delete;
@@ -118,7 +121,14 @@ class Download_control {
     void tick(Control_timer timer);
 
     // The worker notifications WM_APP+100..110 of download `download_number`.
+    // A UM_PROGRESS is taken at most every 100 ms per download; one that
+    // comes sooner waits for take_waiting_progress(). Until it is taken the
+    // worker posts no further UM_PROGRESS, so many fast downloads wake the
+    // host about ten times a second each, not once per read.
     void notify(std::uint32_t message, std::int32_t download_number, std::int64_t lparam);
+    // Takes the progress that waits; the host calls it at least every 100 ms
+    // while downloads run.
+    void take_waiting_progress();
 
     // While the scheduler waits for its start time, queued rows only wait.
     void set_scheduler_waiting(bool waiting) { scheduler_waiting_ = waiting; }
@@ -152,7 +162,15 @@ class Download_control {
     Download_list& list_;
     List_view& view_;
     Control_host& host_;
+    Clock clock_;
     std::map<Download_window*, std::unique_ptr<Download_window>> windows_;
+    // Per download: when its progress was last taken, and whether a
+    // UM_PROGRESS waits.
+    struct Progress_pace {
+        std::chrono::steady_clock::time_point last_take{};
+        bool waiting = false;
+    };
+    std::map<std::int32_t, Progress_pace> pace_;
     std::deque<std::int32_t> queue_;
     bool automatic_active_ = false;
     std::int32_t current_auto_ = -1;

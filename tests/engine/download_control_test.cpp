@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <deque>
 #include <set>
 #include <variant>
@@ -133,7 +135,8 @@ class Control_test : public ::testing::Test, public Control_host {
     Memory_profile profile;
     Download_list list{prompter, profile};
     Memory_list_view view;
-    Download_control control{list, view, *this};
+    std::chrono::steady_clock::time_point now{};
+    Download_control control{list, view, *this, [this] { return now; }};
     std::deque<std::variant<std::int32_t, Download_window*>> events;
     std::map<std::int32_t, Fake_window*> windows;
     std::set<Control_timer> armed;
@@ -409,6 +412,29 @@ TEST_F(Control_test, NotificationsFillTheRowTheRecordAndTheWindow) {
     EXPECT_FALSE(list.find(2)->running);
     EXPECT_TRUE(list.modified());
     control.notify(UM_PROGRESS, 4, 0);  // a download without a window: ignored
+}
+
+TEST_F(Control_test, ProgressIsTakenAtMostEveryHundredMilliseconds) {
+    control.start_download(1);
+    Fake_window& window = *windows[1];
+    const auto progress_forwards = [&] {
+        return std::count_if(window.forwarded.begin(), window.forwarded.end(),
+                             [](const auto& f) { return f.first == UM_PROGRESS; });
+    };
+    now += std::chrono::seconds(1);
+    control.notify(UM_PROGRESS, 1, 0);
+    EXPECT_EQ(progress_forwards(), 1) << "the first one at once";
+    now += std::chrono::milliseconds(40);
+    control.notify(UM_PROGRESS, 1, 0);
+    control.take_waiting_progress();
+    EXPECT_EQ(progress_forwards(), 1) << "40 ms later it waits";
+    now += std::chrono::milliseconds(60);
+    control.take_waiting_progress();
+    EXPECT_EQ(progress_forwards(), 2) << "taken once its turn comes";
+    control.take_waiting_progress();
+    EXPECT_EQ(progress_forwards(), 2) << "and only once";
+    control.notify(UM_FINISHED, 1, 0);
+    EXPECT_EQ(progress_forwards(), 3) << "the end takes the last values at once";
 }
 
 }  // namespace

@@ -36,6 +36,7 @@ constexpr int k_first_tip = 186;
 constexpr int k_last_tip = 189;
 constexpr int k_pixels_per_character = 11;
 constexpr int k_control_wait_ms = 300;
+constexpr int k_progress_pace_ms = 100;
 
 // The toolbar buttons whose states the busy state remembers, in its order.
 constexpr int k_busy_buttons[] = {
@@ -101,6 +102,14 @@ CTollwayDlg::CTollwayDlg(Services services, QWidget* parent)
             [this] { control_->tick(Control_timer::close_wait); });
     connect(&delete_wait_, &QTimer::timeout, this,
             [this] { control_->tick(Control_timer::delete_wait); });
+    // While downloads run: progress that waited for its turn is taken.
+    progress_pace_.setInterval(k_progress_pace_ms);
+    connect(&progress_pace_, &QTimer::timeout, this, [this] {
+        control_->take_waiting_progress();
+        if (control_->open_windows() == 0) {
+            progress_pace_.stop();
+        }
+    });
     build_menus();
     build_toolbar();
     build_list();
@@ -129,6 +138,7 @@ CDownload_dlg* CTollwayDlg::progress_window(std::int32_t download_number) {
 }
 
 std::unique_ptr<Download_window> CTollwayDlg::make_window(std::int32_t download_number) {
+    progress_pace_.start();
     Progress_window_host& host = *this;
     return std::make_unique<CDownload_dlg>(host, services_.prompter, download_number, Host_config{},
                                            services_.timing);

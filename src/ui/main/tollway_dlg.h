@@ -130,6 +130,7 @@ class CTollwayDlg : public QMainWindow, private Control_host, private Progress_w
     std::vector<std::pair<int, bool>> saved_toolbar_;  // enabled states while busy
     QTimer close_wait_;
     QTimer delete_wait_;
+    QTimer progress_pace_;
     bool ended_ = false;
     bool in_close_event_ = false;
     std::shared_ptr<Window_target> target_;

@@ -1,0 +1,125 @@
+// Many downloads started by hand at once in the real main window (under the
+// offscreen platform), from the local file host that bench/gui_downloads.sh
+// starts and names through http_proxy. Measures how late a 10 ms repeating
+// timer of the GUI thread fires while they run (p50, p99, max), the
+// process's CPU time and the aggregate throughput.
+//   bench_gui_downloads OUT_DIR COUNT BYTES FIRST_ID
+
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTableWidget>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <iostream>
+#include <vector>
+
+#include "app/tollway_app.h"
+#include "model/list_file.h"
+#include "model/row_texts.h"
+#include "platform/prompter.h"
+#include "ui/common/settings_profile.h"
+
+namespace {
+
+// Answers every question No and shows nothing: nothing is asked in this run.
+class Silent_prompter : public corvale::Prompter {
+  public:
+    void show_message(const std::wstring&) override {}
+    bool ask_yes_no(const std::wstring&) override { return false; }
+    Answer ask_yes_no_cancel(const std::wstring&) override { return Answer::no; }
+};
+
+double cpu_seconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double percentile(std::vector<double> values, double share) {
+    if (values.empty()) {
+        return 0.0;
+    }
+    std::sort(values.begin(), values.end());
+    const auto at = static_cast<std::size_t>(share * static_cast<double>(values.size() - 1));
+    return values[at];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    if (argc != 5) {
+        std::cerr << "usage: bench_gui_downloads OUT_DIR COUNT BYTES FIRST_ID\n";
+        return 2;
+    }
+    const QString out = argv[1];
+    const int count = std::atoi(argv[2]);
+    const double bytes = std::atof(argv[3]);
+    const int first_id = std::atoi(argv[4]);
+
+    Silent_prompter prompter;
+    corvale::Memory_profile list_profile;
+    corvale::Download_list list(prompter, list_profile);
+    corvale::Memory_list_view view;
+    for (int i = 0; i < count; ++i) {
+        const std::wstring name = L"gui" + std::to_wstring(i) + L".bin";
+        list.add_download(
+            name, L"", view,
+            L"http://rapidshare.com/files/" + std::to_wstring(first_id + i) + L"/" + name,
+            out.toStdWString());
+    }
+    const std::wstring list_path = (out + "/bench.zrv").toStdWString();
+    corvale::save_list(list, list_path);
+
+    corvale::Settings_profile profile(out + "/profile.ini");
+    profile.write_int(corvale::k_settings_section, L"language", 2);
+    profile.write_string(corvale::k_settings_section, L"last_list", list_path);
+    corvale::CTollwayApp app("corvale-bench-gui", profile, prompter);
+    if (!app.start(".")) {
+        return 1;
+    }
+    corvale::CTollwayDlg& window = *app.main_window();
+    QTableWidget& table = window.list_view_widget();
+
+    std::vector<double> lateness_ms;
+    QElapsedTimer clock;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.setInterval(10);
+    qint64 last = 0;
+    const auto finished = [&] {
+        int done = 0;
+        for (int row = 0; row < table.rowCount(); ++row) {
+            done += table.item(row, corvale::col_status)->text() == "Finished Downloading File";
+        }
+        return done;
+    };
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        lateness_ms.push_back(std::max(0.0, static_cast<double>(now - last) / 1e6 - 10.0));
+        last = now;
+        if (finished() == count) {
+            application.quit();
+        }
+    });
+    table.selectAll();
+    const double cpu_before = cpu_seconds();
+    clock.start();
+    tick.start();
+    window.action(corvale::cmd_download)->trigger();
+    application.exec();
+    const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    const double cpu = cpu_seconds() - cpu_before;
+    std::cout << "downloads " << count << " x " << bytes / 1048576.0 << " MiB\n"
+              << "wall_s " << seconds << "\n"
+              << "cpu_s " << cpu << "\n"
+              << "throughput_MBps " << bytes * count / seconds / 1e6 << "\n"
+              << "lateness_ms p50 " << percentile(lateness_ms, 0.5) << " p99 "
+              << percentile(lateness_ms, 0.99) << " max " << percentile(lateness_ms, 1.0) << "\n";
+    return 0;
+}
