@@ -319,7 +319,7 @@ void Download_control::show_status(Download_record& record, Download_window& win
 void Download_control::take_waiting_progress() {
     const auto now = clock_();
     for (auto& [number, pace] : pace_) {
-        if (!pace.waiting || now - pace.last_take < k_progress_period) {
+        if (!pace.waiting || (pace.last_take && now - *pace.last_take < k_progress_period)) {
             continue;
         }
         Download_record* record = list_.find(number);
@@ -368,7 +368,7 @@ void Download_control::notify(std::uint32_t message, std::int32_t download_numbe
     switch (message) {
         case UM_PROGRESS: {
             Progress_pace& pace = pace_[download_number];
-            if (clock_() - pace.last_take < k_progress_period) {
+            if (pace.last_take && clock_() - *pace.last_take < k_progress_period) {
                 pace.waiting = true;
             } else {
                 progress(*record, *window);

@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -167,7 +168,7 @@ class Download_control {
     // Per download: when its progress was last taken, and whether a
     // UM_PROGRESS waits.
     struct Progress_pace {
-        std::chrono::steady_clock::time_point last_take{};
+        std::optional<std::chrono::steady_clock::time_point> last_take;
         bool waiting = false;
     };
     std::map<std::int32_t, Progress_pace> pace_;
