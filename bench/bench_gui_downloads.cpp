@@ -19,18 +19,10 @@
 #include "app/tollway_app.h"
 #include "model/list_file.h"
 #include "model/row_texts.h"
-#include "platform/prompter.h"
+#include "support/scripted_prompter.h"
 #include "ui/common/settings_profile.h"
 
 namespace {
-
-// Answers every question No and shows nothing: nothing is asked in this run.
-class Silent_prompter : public corvale::Prompter {
-  public:
-    void show_message(const std::wstring&) override {}
-    bool ask_yes_no(const std::wstring&) override { return false; }
-    Answer ask_yes_no_cancel(const std::wstring&) override { return Answer::no; }
-};
 
 double cpu_seconds() {
     rusage usage{};
@@ -62,7 +54,7 @@ int main(int argc, char** argv) {
     const double bytes = std::atof(argv[3]);
     const int first_id = std::atoi(argv[4]);
 
-    Silent_prompter prompter;
+    corvale::testing::Scripted_prompter prompter;  // nothing is asked in this run
     corvale::Memory_profile list_profile;
     corvale::Download_list list(prompter, list_profile);
     corvale::Memory_list_view view;

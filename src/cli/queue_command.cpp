@@ -7,9 +7,9 @@
 #include "cli/interrupt.h"
 #include "cli/progress_line.h"
 #include "engine/download_control.h"
-#include "engine/download_runner.h"
 #include "engine/notification_queue.h"
 #include "engine/notifications.h"
+#include "engine/runner_window.h"
 #include "model/list_file.h"
 #include "platform/wide_text.h"
 
@@ -23,47 +23,23 @@ constexpr int k_interrupted = 130;
 
 class Queue_host;
 
-// A download of the queue: what a progress window does, without a window.
-class Queue_window : public Download_window {
+// A download of the queue: what a progress window does, without a window;
+// its progress is the terminal's progress line.
+class Queue_window : public Runner_window {
   public:
-    Queue_window(Queue_host& host, Prompter& prompter, std::int32_t number, Worker_timing timing)
-        : host_(host), number_(number), runner_(prompter, Host_config{}, std::move(timing)) {}
+    Queue_window(Queue_host& host, Prompter& prompter, std::int32_t number, Worker_timing timing);
 
-    std::int32_t download_number() const override { return number_; }
-    bool automatic() const override { return automatic_; }
-    void set_automatic(bool automatic) override { automatic_ = automatic; }
-    void open() override;
-    void cancel() override;
-    void stop_quietly() override;
-    Window_texts& window_texts() override { return texts_; }
+    void open() override { start(); }
     void set_title(int) override {}
     void forward(std::uint32_t message, std::int64_t lparam) override;
-    Download_worker& worker() override { return runner_.worker(); }
-    void set_download_info(const std::wstring& url, const std::wstring& local_path,
-                           const std::wstring&, const std::wstring&) override {
-        url_ = url;
-        path_ = local_path;
-    }
-
-    bool succeeded() const { return succeeded_; }
 
   private:
-    void ask_to_close();
-
     Queue_host& host_;
-    std::int32_t number_;
-    bool automatic_ = false;
-    bool succeeded_ = false;
-    bool close_asked_ = false;
-    Download_runner runner_;
-    Window_texts texts_;
-    std::wstring url_;
-    std::wstring path_;
 };
 
 // The main window's part: posts go through the notification queue that the
 // workers post to, and the command's loop handles them in order.
-class Queue_host : public Control_host {
+class Queue_host : public Control_host, public Progress_window_host {
   public:
     Queue_host(Cli_list& cli, Cli_streams io, std::wstring path, Worker_timing timing)
         : cli_(cli),
@@ -81,10 +57,14 @@ class Queue_host : public Control_host {
         return std::make_unique<Queue_window>(*this, cli_.prompter, number, timing_);
     }
     void post_start(std::int32_t number) override { queue_->post(UM_START_DOWNLOAD, 0, number); }
-    void post_closed(Download_window* window) {
+    // Progress_window_host
+    void post_window_closed(Download_window* window) override {
         queue_->post(UM_DOWNLOAD_WINDOW_CLOSED, 0,
                      static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(window)));
     }
+    void cancel_automatic_downloads() override { control_.cancel_automatic(); }
+    bool automatic_downloading_active() const override { return control_.automatic_active(); }
+    std::shared_ptr<Notification_target> worker_target() override { return queue_; }
     // The CLI never deletes or closes through the control: no waits, no
     // busy state, no tool windows.
     void arm_timer(Control_timer) override {}
@@ -123,44 +103,17 @@ class Queue_host : public Control_host {
     Download_control control_;
 };
 
-void Queue_window::open() {
-    if (runner_.start(number_, url_, path_, host_.queue()) != Download_runner::Start::started) {
-        ask_to_close();  // a failure of this download; the queue goes on
-    }
-}
-
-void Queue_window::ask_to_close() {
-    if (!close_asked_) {
-        close_asked_ = true;
-        host_.post_closed(this);
-    }
-}
-
-void Queue_window::cancel() {
-    runner_.cancel();
-    ask_to_close();
-}
-
-void Queue_window::stop_quietly() {
-    runner_.stop_quietly();
-    ask_to_close();
-}
+Queue_window::Queue_window(Queue_host& host, Prompter& prompter, std::int32_t number,
+                           Worker_timing timing)
+    : Runner_window(host, prompter, number, Host_config{}, std::move(timing)), host_(host) {}
 
 void Queue_window::forward(std::uint32_t message, std::int64_t lparam) {
-    if (message == UM_FINISHED) {
-        runner_.finished(lparam == 0);
-        succeeded_ = lparam == 0;
-        if (host_.control().automatic_active() && automatic_) {
-            stop_quietly();
-        }
+    if (handle_end(message, lparam)) {
         return;
     }
-    if (message == UM_ERROR && error_ends_download(lparam)) {
-        forward(UM_FINISHED, lparam);
-        return;
-    }
-    host_.line().show(texts_.downloaded + L" / " + (texts_.size.empty() ? L"???" : texts_.size) +
-                      L"  " + texts_.speed + L"  " + texts_.time_left + L"  " + texts_.status);
+    const Window_texts& texts = window_texts();
+    host_.line().show(texts.downloaded + L" / " + (texts.size.empty() ? L"???" : texts.size) +
+                      L"  " + texts.speed + L"  " + texts.time_left + L"  " + texts.status);
 }
 
 void Queue_host::handle(const Notification& notification) {

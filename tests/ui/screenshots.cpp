@@ -61,9 +61,7 @@ std::wstring write_sample_list(const QString& dir) {
     return path;
 }
 
-bool save(QWidget& widget, const QString& dir, const char* file) {
-    widget.show();
-    QApplication::processEvents();
+bool save_grab(QWidget& widget, const QString& dir, const QString& file) {
     const QString path = QDir(dir).filePath(file);
     if (!widget.grab().save(path)) {
         std::cerr << "cannot write " << path.toStdString() << '\n';
@@ -71,6 +69,13 @@ bool save(QWidget& widget, const QString& dir, const char* file) {
     }
     std::cout << path.toStdString() << '\n';
     return true;
+}
+
+// Shows the widget, lets it lay out, and saves its picture.
+bool save(QWidget& widget, const QString& dir, const char* file) {
+    widget.show();
+    QApplication::processEvents();
+    return save_grab(widget, dir, file);
 }
 
 // The Save As dialog and the replace question, where paths meet Arabic text.
@@ -100,16 +105,6 @@ void run_for(std::chrono::milliseconds duration) {
         QApplication::processEvents(QEventLoop::AllEvents, 20);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-}
-
-bool save_grab(QWidget& widget, const QString& dir, const QString& file) {
-    const QString path = QDir(dir).filePath(file);
-    if (!widget.grab().save(path)) {
-        std::cerr << "cannot write " << path.toStdString() << '\n';
-        return false;
-    }
-    std::cout << path.toStdString() << '\n';
-    return true;
 }
 
 // The main window with two downloads running from the local file host, and

@@ -57,9 +57,7 @@ class Elided_label : public QLabel {
 
 CDownload_dlg::CDownload_dlg(Progress_window_host& host, Prompter& prompter,
                              std::int32_t download_number, Host_config config, Worker_timing timing)
-    : host_(host),
-      download_number_(download_number),
-      runner_(prompter, std::move(config), std::move(timing)),
+    : Runner_window(host, prompter, download_number, std::move(config), std::move(timing)),
       start_time_(std::time(nullptr)) {
     setObjectName("download_window");
     setWindowTitle(text(txt_download_caption));
@@ -139,23 +137,19 @@ QString CDownload_dlg::value_text(int label) const {
     return it->second->text();
 }
 
-void CDownload_dlg::set_download_info(const std::wstring& url, const std::wstring& local_path,
-                                      const std::wstring& size, const std::wstring& resume) {
-    url_ = url;
-    path_ = local_path;
-    texts_.size = size;
-    url_label_->set_full_text(qt(url));
-    path_label_->set_full_text(qt(local_path));
+void CDownload_dlg::show_download_info(const std::wstring&, const std::wstring& resume) {
+    url_label_->set_full_text(qt(url()));
+    path_label_->set_full_text(qt(path()));
     values_[txt_label_resume]->setText(qt(resume));
     refresh();
 }
 
 void CDownload_dlg::refresh() {
-    values_[txt_label_downloaded]->setText(qt(texts_.downloaded));
-    values_[txt_label_file_size]->setText(qt(texts_.size));
-    values_[txt_label_speed]->setText(qt(texts_.speed));
-    values_[txt_label_time_left]->setText(qt(texts_.time_left));
-    values_[txt_label_retries]->setText(qt(texts_.retries));
+    values_[txt_label_downloaded]->setText(qt(window_texts().downloaded));
+    values_[txt_label_file_size]->setText(qt(window_texts().size));
+    values_[txt_label_speed]->setText(qt(window_texts().speed));
+    values_[txt_label_time_left]->setText(qt(window_texts().time_left));
+    values_[txt_label_retries]->setText(qt(window_texts().retries));
 }
 
 void CDownload_dlg::open() {
@@ -168,62 +162,36 @@ void CDownload_dlg::open() {
     resize(std::max(width(), fontMetrics().averageCharWidth() * k_first_width_chars), height());
     setMinimumWidth(width());
     setFixedHeight(height());
-    const Download_runner::Start started =
-        runner_.start(download_number_, url_, path_, host_.worker_target());
-    switch (started) {
+    switch (start()) {
         case Download_runner::Start::started:
             break;
         case Download_runner::Start::url_unusable:
-            // No file and no worker; Cancel still closes the window.
-            return;
+            return;  // no file and no worker; Cancel still closes the window
         case Download_runner::Start::declined:
         case Download_runner::Start::open_failed:
         case Download_runner::Start::resume_failed:
-            refuse();
+            setEnabled(false);  // it has asked to be closed
             return;
     }
-    url_label_->set_full_text(qt(runner_.url()));
+    url_label_->set_full_text(qt(runner().url()));
     set_title(0);
     values_[txt_label_elapsed]->setText(qt(elapsed_text(0)));
     values_[txt_label_last_error]->clear();
     refresh();
 }
 
-void CDownload_dlg::refuse() {
-    setEnabled(false);
-    ask_to_close();
-}
-
-void CDownload_dlg::ask_to_close() {
-    if (!close_asked_) {
-        close_asked_ = true;
-        host_.post_window_closed(this);
-    }
-}
-
 void CDownload_dlg::set_title(int percentage) {
-    setWindowTitle(qt(format_message(k_title, {std::to_wstring(percentage), runner_.file_name()})));
+    setWindowTitle(
+        qt(format_message(k_title, {std::to_wstring(percentage), runner().file_name()})));
 }
 
-void CDownload_dlg::cancel() {
-    if (close_asked_) {
-        return;
-    }
+void CDownload_dlg::disable_cancel() {
     cancel_->setEnabled(false);
-    const bool cancel_all = runner_.cancel(automatic_ && host_.automatic_downloading_active());
-    if (cancel_all) {
-        host_.cancel_automatic_downloads();
-    }
-    ask_to_close();
 }
 
-void CDownload_dlg::stop_quietly() {
-    if (close_asked_) {
-        return;
-    }
-    cancel_->setEnabled(false);
-    runner_.stop_quietly();
-    ask_to_close();
+void CDownload_dlg::show_ended() {
+    values_[txt_label_status]->setText(qt(window_texts().status));
+    cancel_->setText(text(k_close_caption));
 }
 
 void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
@@ -236,21 +204,12 @@ void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
             refresh();
             break;
         case UM_FINISHED:
-            values_[txt_label_status]->setText(qt(texts_.status));
-            runner_.finished(lparam == 0);
-            cancel_->setText(text(k_close_caption));
-            if (host_.automatic_downloading_active() && automatic_) {
-                stop_quietly();
-            }
-            break;
         case UM_ERROR:
-            values_[txt_label_status]->setText(qt(texts_.status));
-            if (error_ends_download(lparam)) {
-                forward(UM_FINISHED, lparam);
-            }
+            values_[txt_label_status]->setText(qt(window_texts().status));
+            handle_end(message, lparam);
             break;
         case UM_STATUS:
-            values_[txt_label_status]->setText(qt(texts_.status));
+            values_[txt_label_status]->setText(qt(window_texts().status));
             break;
         case UM_CONTENT_LENGTH: {
             const auto length = static_cast<std::uint64_t>(lparam);
@@ -263,7 +222,7 @@ void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
             refresh();
             break;
         case UM_LAST_ERROR:
-            values_[txt_label_last_error]->setText(qt(texts_.last_error));
+            values_[txt_label_last_error]->setText(qt(window_texts().last_error));
             break;
         default:
             break;

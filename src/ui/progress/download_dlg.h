@@ -12,8 +12,7 @@
 #include <map>
 #include <memory>
 
-#include "engine/download_control.h"
-#include "engine/download_runner.h"
+#include "engine/runner_window.h"
 #include "platform/prompter.h"
 
 class QLabel;
@@ -24,20 +23,7 @@ namespace corvale {
 
 class Elided_label;
 
-// What a progress window needs of the main window.
-class Progress_window_host {
-  public:
-    virtual ~Progress_window_host() = default;
-    // UM_DOWNLOAD_WINDOW_CLOSED, posted: the host releases the window later.
-    virtual void post_window_closed(Download_window* window) = 0;
-    // UM_CANCEL_AUTO_DOWNLOAD, sent: handled before this call returns.
-    virtual void cancel_automatic_downloads() = 0;
-    virtual bool automatic_downloading_active() const = 0;
-    // Where the worker posts its notifications: the main window.
-    virtual std::shared_ptr<Notification_target> worker_target() = 0;
-};
-
-class CDownload_dlg : public QDialog, public Download_window {
+class CDownload_dlg : public QDialog, public Runner_window {
     Q_OBJECT
 
   public:
@@ -48,21 +34,10 @@ class CDownload_dlg : public QDialog, public Download_window {
     ~CDownload_dlg() override;
 
     // Download_window
-    std::int32_t download_number() const override { return download_number_; }
-    bool automatic() const override { return automatic_; }
-    void set_automatic(bool automatic) override { automatic_ = automatic; }
     void open() override;
-    void cancel() override;
-    void stop_quietly() override;
-    Window_texts& window_texts() override { return texts_; }
     void set_title(int percentage) override;
     void forward(std::uint32_t message, std::int64_t lparam) override;
-    Download_worker& worker() override { return runner_.worker(); }
-    // Progress_window
-    void set_download_info(const std::wstring& url, const std::wstring& local_path,
-                           const std::wstring& size, const std::wstring& resume) override;
 
-    bool running() const { return runner_.running(); }
     QProgressBar& progress_bar() { return *bar_; }
     QPushButton& cancel_button() { return *cancel_; }
     // The text of a value by its label's string id (txt_label_url ...).
@@ -74,22 +49,17 @@ class CDownload_dlg : public QDialog, public Download_window {
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
 
+    // Runner_window
+    void show_download_info(const std::wstring& size, const std::wstring& resume) override;
+    void disable_cancel() override;
+    void show_ended() override;
+
   private:
     void build();
     void refresh();
-    void refuse();
-    void ask_to_close();
 
-    Progress_window_host& host_;
-    std::int32_t download_number_;
-    bool automatic_ = false;
-    Download_runner runner_;
-    Window_texts texts_;
-    std::wstring url_;
-    std::wstring path_;
     std::uint64_t divisor_ = 1;
     std::time_t start_time_;
-    bool close_asked_ = false;
 
     std::map<int, QLabel*> values_;
     Elided_label* url_label_ = nullptr;

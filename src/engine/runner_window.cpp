@@ -1,0 +1,75 @@
+#include "engine/runner_window.h"
+
+#include "engine/notifications.h"
+
+namespace corvale {
+
+Runner_window::Runner_window(Progress_window_host& host, Prompter& prompter,
+                             std::int32_t download_number, Host_config config, Worker_timing timing)
+    : host_(host),
+      download_number_(download_number),
+      runner_(prompter, std::move(config), std::move(timing)) {}
+
+void Runner_window::set_download_info(const std::wstring& url, const std::wstring& local_path,
+                                      const std::wstring& size, const std::wstring& resume) {
+    url_ = url;
+    path_ = local_path;
+    texts_.size = size;
+    show_download_info(size, resume);
+}
+
+void Runner_window::show_download_info(const std::wstring&, const std::wstring&) {}
+
+Download_runner::Start Runner_window::start() {
+    const Download_runner::Start started =
+        runner_.start(download_number_, url_, path_, host_.worker_target());
+    if (started != Download_runner::Start::started &&
+        started != Download_runner::Start::url_unusable) {
+        ask_to_close();
+    }
+    return started;
+}
+
+void Runner_window::ask_to_close() {
+    if (!close_asked_) {
+        close_asked_ = true;
+        host_.post_window_closed(this);
+    }
+}
+
+void Runner_window::cancel() {
+    if (close_asked_) {
+        return;
+    }
+    disable_cancel();
+    if (runner_.cancel(automatic_ && host_.automatic_downloading_active())) {
+        host_.cancel_automatic_downloads();
+    }
+    ask_to_close();
+}
+
+void Runner_window::stop_quietly() {
+    if (close_asked_) {
+        return;
+    }
+    disable_cancel();
+    runner_.stop_quietly();
+    ask_to_close();
+}
+
+bool Runner_window::handle_end(std::uint32_t message, std::int64_t lparam) {
+    const bool ends =
+        message == UM_FINISHED || (message == UM_ERROR && error_ends_download(lparam));
+    if (!ends) {
+        return false;
+    }
+    succeeded_ = message == UM_FINISHED && lparam == 0;
+    runner_.finished(succeeded_);
+    show_ended();
+    if (automatic_ && host_.automatic_downloading_active()) {
+        stop_quietly();
+    }
+    return true;
+}
+
+}  // namespace corvale

@@ -1,0 +1,85 @@
+#pragma once
+
+// What every progress window does with its download, whatever shows it (a
+// window of the desktop program, or nothing in corvale-cli queue): it opens
+// the file and starts the worker through a Download_runner, ends the download
+// as its notifications say, cancels or stops it, and asks its host to release
+// it, once. Lives on the thread that owns the download list.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/download_control.h"
+#include "engine/download_runner.h"
+
+namespace corvale {
+
+// What a progress window needs of the main window (or the CLI's queue).
+class Progress_window_host {
+  public:
+    virtual ~Progress_window_host() = default;
+    // UM_DOWNLOAD_WINDOW_CLOSED, posted: the host releases the window later.
+    virtual void post_window_closed(Download_window* window) = 0;
+    // UM_CANCEL_AUTO_DOWNLOAD, sent: handled before this call returns.
+    virtual void cancel_automatic_downloads() = 0;
+    virtual bool automatic_downloading_active() const = 0;
+    // Where the worker posts its notifications.
+    virtual std::shared_ptr<Notification_target> worker_target() = 0;
+};
+
+class Runner_window : public Download_window {
+  public:
+    Runner_window(Progress_window_host& host, Prompter& prompter, std::int32_t download_number,
+                  Host_config config, Worker_timing timing);
+
+    std::int32_t download_number() const override { return download_number_; }
+    bool automatic() const override { return automatic_; }
+    void set_automatic(bool automatic) override { automatic_ = automatic; }
+    // The user's Cancel: may ask about the partial file (154) and, for an
+    // automatic download, about the following ones (155).
+    void cancel() override;
+    void stop_quietly() override;
+    Window_texts& window_texts() override { return texts_; }
+    Download_worker& worker() override { return runner_.worker(); }
+    void set_download_info(const std::wstring& url, const std::wstring& local_path,
+                           const std::wstring& size, const std::wstring& resume) override;
+
+    bool running() const { return runner_.running(); }
+    // The download ended well (UM_FINISHED without an error type).
+    bool succeeded() const { return succeeded_; }
+
+  protected:
+    // Opens the output file and starts the worker. A refusal (the replace
+    // question declined, the file not opened, the thread not started) has
+    // asked to be closed already; an unusable link leaves the window waiting
+    // for its Cancel, with no file and no worker.
+    Download_runner::Start start();
+    // UM_FINISHED, or an UM_ERROR that the window takes as the end: the
+    // download has ended (an automatic one then stops quietly). True when
+    // `message` ended it.
+    bool handle_end(std::uint32_t message, std::int64_t lparam);
+    void ask_to_close();
+    const std::wstring& url() const { return url_; }
+    const std::wstring& path() const { return path_; }
+    const Download_runner& runner() const { return runner_; }
+
+    // Hooks for what a window shows: the info handed to it, the Cancel
+    // button given up before a stop, the end of the download.
+    virtual void show_download_info(const std::wstring& size, const std::wstring& resume);
+    virtual void disable_cancel() {}
+    virtual void show_ended() {}
+
+  private:
+    Progress_window_host& host_;
+    std::int32_t download_number_;
+    bool automatic_ = false;
+    bool succeeded_ = false;
+    bool close_asked_ = false;
+    Download_runner runner_;
+    Window_texts texts_;
+    std::wstring url_;
+    std::wstring path_;
+};
+
+}  // namespace corvale
