@@ -65,34 +65,44 @@ int message_for_type(Notification_type type, Sender sender) {
     return 0;
 }
 
-bool error_ends_worker(std::int64_t type) {
-    switch (type) {
-        case NT_SESSION_OPEN_FAILED:
-        case NT_STATUS_CALLBACK_FAILED:
-        case NT_ATTEMPTS_USED_UP:
-        case NT_WRITE_FAILED:
-        case NT_URL_INCORRECT:
-        case NT_CANCELLED:
-        case NT_LINK_SYNTAX_INVALID:
-            return true;
-        default:
-            return false;
+namespace {
+
+// Which error types end what: the sender's thread (the others lead to its
+// next attempt), and the download as its progress window sees it (a cancel
+// and an invalid link leave the window running until the user closes it;
+// types 12 and 13 are never posted but would end it).
+struct Type_end {
+    Notification_type type;
+    bool ends_worker;
+    bool ends_download;
+};
+constexpr Type_end k_type_ends[] = {
+    {NT_SESSION_OPEN_FAILED, true, true},  {NT_STATUS_CALLBACK_FAILED, true, true},
+    {NT_ATTEMPTS_USED_UP, true, true},     {NT_WRITE_FAILED, true, true},
+    {NT_URL_INCORRECT, true, true},        {NT_RESERVED_12, false, true},
+    {NT_RESERVED_13, false, true},         {NT_CANCELLED, true, false},
+    {NT_LINK_SYNTAX_INVALID, true, false},
+};
+
+const Type_end* end_of(std::int64_t type) {
+    for (const Type_end& end : k_type_ends) {
+        if (end.type == type) {
+            return &end;
+        }
     }
+    return nullptr;
+}
+
+}  // namespace
+
+bool error_ends_worker(std::int64_t type) {
+    const Type_end* end = end_of(type);
+    return end != nullptr && end->ends_worker;
 }
 
 bool error_ends_download(std::int64_t type) {
-    switch (type) {
-        case NT_SESSION_OPEN_FAILED:
-        case NT_STATUS_CALLBACK_FAILED:
-        case NT_ATTEMPTS_USED_UP:
-        case NT_WRITE_FAILED:
-        case NT_URL_INCORRECT:
-        case NT_RESERVED_12:
-        case NT_RESERVED_13:
-            return true;
-        default:
-            return false;
-    }
+    const Type_end* end = end_of(type);
+    return end != nullptr && end->ends_download;
 }
 
 }  // namespace corvale

@@ -63,5 +63,23 @@ TEST(Notifications, TypesNameTheirMessages) {
     }
 }
 
+TEST(Notifications, WhichErrorsEndTheWorkerAndWhichTheDownload) {
+    struct Row {
+        std::int64_t type;
+        bool ends_worker;
+        bool ends_download;
+    } rows[] = {
+        {1, true, true},   {2, true, true},   {3, true, true},    {4, false, false},
+        {5, false, false}, {6, false, false}, {7, false, false},  {8, false, false},
+        {9, false, false}, {10, true, true},  {11, true, true},   {12, false, true},
+        {13, false, true}, {14, true, false}, {15, false, false}, {16, false, false},
+        {17, true, false}, {0, false, false}, {99, false, false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(error_ends_worker(row.type), row.ends_worker) << "type " << row.type;
+        EXPECT_EQ(error_ends_download(row.type), row.ends_download) << "type " << row.type;
+    }
+}
+
 }  // namespace
 }  // namespace corvale
