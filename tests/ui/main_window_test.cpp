@@ -439,6 +439,25 @@ class Main_window_test : public QObject {
         QCOMPARE(corvale::testing::file_bytes(file("a.zip")), std::string("accessible"));
     }
 
+    void the_delete_key_deletes_the_selected_downloads() {
+        auto s = session(k_english, sample_list());
+        QVERIFY(s->start());
+        QTableWidget& table = s->window().list_view_widget();
+        table.selectionModel()->select(
+            table.model()->index(0, 0),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        s->prompter.answer(true);  // 169
+        QTest::keyClick(&table, Qt::Key_Delete);
+        QCOMPARE(s->prompter.shown().size(), std::size_t(1));
+        QCOMPARE(QString::fromStdWString(s->prompter.shown().back().text),
+                 QString::fromStdWString(corvale::load_string(169)));
+        QVERIFY2(!table.isEnabled(), "busy until the deletion's wait ends");
+        QTRY_COMPARE(table.rowCount(), 1);
+        QVERIFY(table.isEnabled());
+        QCOMPARE(table.item(0, corvale::col_file_name)->text(), QString("b.zip"));
+        QCOMPARE(table.item(0, corvale::col_number)->text(), QString("2"));  // its own number
+    }
+
     void a_manual_download_runs_end_to_end() {
         auto s = download_session(Reply{.pattern_size = 300000});
         QVERIFY(s);

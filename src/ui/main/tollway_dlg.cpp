@@ -457,6 +457,17 @@ void CTollwayDlg::on_context_menu(const QPoint& position) {
 }
 
 bool CTollwayDlg::eventFilter(QObject* watched, QEvent* event) {
+    // Ctrl+A and Delete act before the list sees the key (which it still
+    // does), and only while the window is not busy.
+    if (event->type() == QEvent::KeyPress && watched == table_ && !control_->busy()) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::SelectAll)) {
+            table_->selectAll();
+        } else if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
+            control_->delete_rows(selected_rows());
+        }
+        return false;
+    }
     if (event->type() == QEvent::ContextMenu &&
         (watched == table_ || watched == table_->viewport())) {
         const auto* request = static_cast<QContextMenuEvent*>(event);
@@ -487,12 +498,6 @@ std::vector<int> CTollwayDlg::selected_rows() const {
 }
 
 void CTollwayDlg::keyPressEvent(QKeyEvent* event) {
-    if (!control_->busy() && event->matches(QKeySequence::SelectAll)) {
-        table_->selectAll();
-    }
-    if (!control_->busy() && event->key() == Qt::Key_Delete) {
-        control_->delete_rows(selected_rows());
-    }
     // Enter and Esc end nothing in the main window.
     event->accept();
 }
