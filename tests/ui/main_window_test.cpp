@@ -458,6 +458,26 @@ class Main_window_test : public QObject {
         QCOMPARE(table.item(0, corvale::col_number)->text(), QString("2"));  // its own number
     }
 
+    void a_link_that_cannot_be_fetched_leaves_a_window_that_closes() {
+        Scripted_prompter prompter;
+        corvale::Memory_profile profile;
+        corvale::Download_list list(prompter, profile);
+        corvale::Memory_list_view view;
+        list.add_download(L"x.zip", L"", view, L"http://host:99999/x.zip", folder());
+        const std::wstring path = dir_.filePath("bad.zrv").toStdWString();
+        corvale::save_list(list, path);
+        auto s = session(k_english, path);
+        QVERIFY(s->start());
+        run_command(*s, corvale::cmd_download, {0});
+        QTRY_VERIFY(s->window().progress_window(0) != nullptr);
+        corvale::CDownload_dlg* window = s->window().progress_window(0);
+        QVERIFY2(window->isEnabled() && !window->running(), "no file, no worker, Cancel works");
+        window->cancel_button().click();
+        QTRY_VERIFY(s->window().progress_window(0) == nullptr);
+        QVERIFY2(!std::filesystem::exists(file("x.zip")), "nothing was created");
+        QVERIFY(s->prompter.shown().empty());
+    }
+
     void a_manual_download_runs_end_to_end() {
         auto s = download_session(Reply{.pattern_size = 300000});
         QVERIFY(s);
