@@ -1,0 +1,100 @@
+#include "ui/dialogs/download_fields_dlg.h"
+
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "ui/common/file_dialogs.h"
+#include "ui/common/ui_text.h"
+
+namespace corvale {
+
+namespace {
+
+constexpr int k_select_folder = 144;
+
+std::optional<std::wstring> choose_with_qt(QWidget* parent) {
+    QFileDialog dialog(parent, text(k_select_folder));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    prepare_file_dialog(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return from_qt_path(dialog.selectedFiles().front());
+}
+
+}  // namespace
+
+Download_fields_dlg::Download_fields_dlg(Prompter& prompter, int title, int name_label,
+                                         QWidget* parent)
+    : QDialog(parent), prompter_(prompter), choose_folder_(choose_with_qt) {
+    setWindowTitle(text(title));
+    grid_ = new QGridLayout(this);
+    const auto add_field = [&](int label, int row) {
+        auto* caption = new QLabel(text(label), this);
+        auto* edit = new QLineEdit(this);
+        caption->setBuddy(edit);
+        edit->setAccessibleName(text(label));
+        grid_->addWidget(caption, row, 0);
+        grid_->addWidget(edit, row, 1);
+        return edit;
+    };
+    url_ = add_field(txt_field_url, 0);
+    folder_ = add_field(txt_field_folder, 1);
+    browse_ = new QPushButton(text(txt_browse), this);
+    grid_->addWidget(browse_, 1, 2);
+    name_ = add_field(name_label, 2);
+    description_ = add_field(txt_field_description, 3);
+    // Links, folders and names are written left to right in either language.
+    for (QLineEdit* data : {url_, folder_, name_}) {
+        data->setLayoutDirection(Qt::LeftToRight);
+    }
+    auto* buttons = new QDialogButtonBox(this);
+    ok_ = buttons->addButton(text(txt_ok), QDialogButtonBox::AcceptRole);
+    buttons->addButton(text(txt_cancel), QDialogButtonBox::RejectRole);
+    ok_->setDefault(true);  // Enter presses OK
+    grid_->addWidget(buttons, 5, 0, 1, 3);
+    grid_->setColumnStretch(1, 1);
+    setMinimumWidth(fontMetrics().averageCharWidth() * 70);
+    connect(buttons, &QDialogButtonBox::accepted, this, &Download_fields_dlg::ok);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(browse_, &QPushButton::clicked, this, &Download_fields_dlg::browse);
+    setTabOrder(url_, folder_);
+    setTabOrder(folder_, browse_);
+    setTabOrder(browse_, name_);
+    setTabOrder(name_, description_);
+}
+
+Download_fields Download_fields_dlg::typed() const {
+    return {url_->text().toStdWString(), folder_->text().toStdWString(),
+            name_->text().toStdWString(), description_->text().toStdWString()};
+}
+
+void Download_fields_dlg::set_fields(const Download_fields& fields) {
+    url_->setText(qt(fields.url));
+    folder_->setText(qt(fields.folder));
+    name_->setText(qt(fields.file_name));
+    description_->setText(qt(fields.description));
+}
+
+void Download_fields_dlg::ok() {
+    const Checked_fields checked = check(typed());
+    if (checked.message != 0) {
+        prompter_.show_message(load_string(checked.message));
+        return;
+    }
+    fields_ = checked.fields;
+    accept();
+}
+
+void Download_fields_dlg::browse() {
+    if (const auto folder = choose_folder_(this)) {
+        folder_->setText(qt(*folder));
+    }
+}
+
+}  // namespace corvale

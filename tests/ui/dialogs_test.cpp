@@ -1,0 +1,170 @@
+// The Add, Edit and Load-or-merge dialogs under the offscreen platform, with
+// a scripted prompter: what OK accepts, what it refuses with which message,
+// and that everything can be reached through the accessibility interface.
+
+#include <QAccessible>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "platform/string_table.h"
+#include "support/scripted_prompter.h"
+#include "ui/dialogs/add_new_download_dlg.h"
+#include "ui/dialogs/load_or_merge_dlg.h"
+#include "ui/dialogs/modify_download_properties.h"
+
+using corvale::testing::Scripted_prompter;
+
+namespace {
+
+QAccessibleInterface* find_accessible(QAccessibleInterface* root, QAccessible::Role role,
+                                      const QString& name) {
+    if (root == nullptr) {
+        return nullptr;
+    }
+    if (root->role() == role && root->text(QAccessible::Name) == name) {
+        return root;
+    }
+    for (int i = 0; i < root->childCount(); ++i) {
+        if (QAccessibleInterface* found = find_accessible(root->child(i), role, name)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+QString shown(const Scripted_prompter& prompter) {
+    return prompter.shown().empty() ? QString()
+                                    : QString::fromStdWString(prompter.shown().back().text);
+}
+
+}  // namespace
+
+class Dialogs_test : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir dir_;
+
+  private slots:
+    void add_accepts_or_refuses_data() {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("good_folder");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("message");  // 0: accepted
+        QTest::addColumn<QString>("stored_url");
+        QTest::newRow("no scheme") << "rapidshare.com/files/1/a.zip" << true << "a.zip" << 0
+                                   << "http://rapidshare.com/files/1/a.zip";
+        QTest::newRow("empty link") << "" << true << "a.zip" << 141 << "";
+        QTest::newRow("no folder") << "host/x" << false << "a.zip" << 142 << "";
+        QTest::newRow("question mark") << "host/x" << true << "a?.zip" << 143 << "";
+    }
+    void add_accepts_or_refuses() {
+        QFETCH(QString, url);
+        QFETCH(bool, good_folder);
+        QFETCH(QString, name);
+        QFETCH(int, message);
+        QFETCH(QString, stored_url);
+        Scripted_prompter prompter;
+        corvale::Add_new_download_dlg dialog(prompter);
+        dialog.url_edit().setText(url);
+        dialog.folder_edit().setText(good_folder ? dir_.path() : dir_.filePath("none"));
+        dialog.name_edit().setText(name);
+        dialog.description_edit().setText("holiday");
+        dialog.show();
+        QTest::keyClick(&dialog.name_edit(), Qt::Key_Return);  // Enter presses OK
+        QCOMPARE(dialog.result() == QDialog::Accepted, message == 0);
+        if (message == 0) {
+            QCOMPARE(QString::fromStdWString(dialog.fields().url), stored_url);
+            QCOMPARE(QString::fromStdWString(dialog.fields().description), QString("holiday"));
+            QVERIFY(prompter.shown().empty());
+        } else {
+            QCOMPARE(shown(prompter), QString::fromStdWString(corvale::load_string(message)));
+            QVERIFY2(dialog.isVisible(), "the dialog stays open");
+            QCOMPARE(dialog.name_edit().text(), name);
+        }
+    }
+
+    void same_as_url_and_browse() {
+        Scripted_prompter prompter;
+        corvale::Add_new_download_dlg dialog(prompter);
+        dialog.name_edit().setText("kept");
+        dialog.url_edit().setText("http://host/dir/");
+        dialog.same_as_url_button().click();
+        QCOMPARE(dialog.name_edit().text(), QString("kept"));
+        QVERIFY(prompter.shown().empty());
+        dialog.url_edit().setText("no slash");
+        dialog.same_as_url_button().click();
+        QCOMPARE(shown(prompter), QString("Can't extract file name from file URL"));
+        dialog.url_edit().setText("http://host/files/1/a.zip");
+        dialog.same_as_url_button().click();
+        QCOMPARE(dialog.name_edit().text(), QString("a.zip"));
+        dialog.set_folder_chooser([](QWidget*) { return std::optional<std::wstring>(L"/tmp"); });
+        dialog.browse_button().click();
+        QCOMPARE(dialog.folder_edit().text(), QString("/tmp"));
+        dialog.set_folder_chooser([](QWidget*) { return std::optional<std::wstring>(); });
+        dialog.browse_button().click();
+        QCOMPARE(dialog.folder_edit().text(), QString("/tmp"));  // cancelled: unchanged
+    }
+
+    void edit_locks_the_link_and_name_for_several_downloads() {
+        Scripted_prompter prompter;
+        const corvale::Download_fields fields{L"http://h/a", dir_.path().toStdWString(), L"a",
+                                              L"first"};
+        corvale::Modify_download_properties several(prompter, fields, true);
+        QVERIFY(!several.url_edit().isEnabled() && !several.name_edit().isEnabled());
+        QVERIFY(several.url_edit().text().isEmpty());
+        QCOMPARE(several.description_edit().text(), QString("first"));
+        several.show();
+        several.ok_button().click();
+        QCOMPARE(several.result(), int(QDialog::Accepted));
+
+        corvale::Modify_download_properties one(prompter, fields, false);
+        QCOMPARE(one.url_edit().text(), QString("http://h/a"));
+        one.url_edit().clear();
+        one.show();
+        one.ok_button().click();
+        QCOMPARE(shown(prompter), QString("URL is empty"));
+        QVERIFY(one.isVisible());
+    }
+
+    void load_or_merge_reports_the_choice() {
+        corvale::CLoad_or_merge_dlg load;
+        load.load_button().click();
+        QCOMPARE(load.choice(), corvale::CLoad_or_merge_dlg::load);
+        corvale::CLoad_or_merge_dlg merge;
+        merge.merge_button().click();
+        QCOMPARE(merge.choice(), corvale::CLoad_or_merge_dlg::merge);
+        corvale::CLoad_or_merge_dlg closed;
+        closed.show();
+        closed.reject();  // the close box and Esc
+        QCOMPARE(closed.choice(), corvale::CLoad_or_merge_dlg::nothing);
+    }
+
+    void a_download_is_added_through_accessibility_alone() {
+        Scripted_prompter prompter;
+        corvale::Add_new_download_dlg dialog(prompter);
+        dialog.show();
+        QAccessibleInterface* root = QAccessible::queryAccessibleInterface(&dialog);
+        const std::pair<const char*, QString> typed[] = {
+            {"File Link (URL)", "http://rapidshare.com/files/1/a.zip"},
+            {"Local Folder", dir_.path()},
+            {"Local File Name:", "a.zip"},
+        };
+        for (const auto& [label, value] : typed) {
+            QAccessibleInterface* field = find_accessible(root, QAccessible::EditableText, label);
+            QVERIFY2(field != nullptr, label);
+            field->editableTextInterface()->insertText(0, value);
+        }
+        QAccessibleInterface* ok = find_accessible(root, QAccessible::Button, "OK");
+        QVERIFY(ok != nullptr);
+        ok->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QTRY_COMPARE(dialog.result(), int(QDialog::Accepted));  // a press clicks a moment later
+        QVERIFY(prompter.shown().empty());
+        QCOMPARE(QString::fromStdWString(dialog.fields().file_name), QString("a.zip"));
+    }
+};
+
+QTEST_MAIN(Dialogs_test)
+#include "dialogs_test.moc"
