@@ -17,6 +17,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 #include "app/about_dlg.h"
@@ -31,6 +32,8 @@
 #include "ui/common/file_dialogs.h"
 #include "ui/common/settings_profile.h"
 #include "ui/common/ui_text.h"
+#include "ui/dialogs/add_new_download_dlg.h"
+#include "ui/dialogs/modify_download_properties.h"
 
 using corvale::CTollwayApp;
 using corvale::Language;
@@ -74,6 +77,16 @@ QStringList headers(QTableWidget& table) {
         texts << table.horizontalHeaderItem(column)->text();
     }
     return texts;
+}
+
+// Runs `fill` on the modal dialog that the command about to run opens.
+template <typename Dialog>
+void when_dialog_opens(std::function<void(Dialog&)> fill) {
+    QTimer::singleShot(0, [fill] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog != nullptr);
+        fill(*dialog);
+    });
 }
 
 // A started program with a profile and a prompter of its own.
@@ -376,7 +389,7 @@ class Main_window_test : public QObject {
         QCOMPARE(tips.back(), QString("Start Links Grabber and Verifier"));
         QVERIFY(window.action(corvale::cmd_scheduler)->isCheckable());
         QVERIFY(!window.action(corvale::cmd_remove_from_auto)->isEnabled());
-        QVERIFY2(!window.action(corvale::cmd_edit)->isEnabled(), "not built yet: disabled");
+        QVERIFY2(!window.action(corvale::cmd_load_list)->isEnabled(), "not built yet: disabled");
         QVERIFY(window.action(corvale::cmd_download)->isEnabled());
         QVERIFY(window.action(corvale::cmd_about)->isEnabled());
         QCOMPARE(window.context_menu().actions().size(), 12);
@@ -476,6 +489,47 @@ class Main_window_test : public QObject {
         QTRY_VERIFY(s->window().progress_window(0) == nullptr);
         QVERIFY2(!std::filesystem::exists(file("x.zip")), "nothing was created");
         QVERIFY(s->prompter.shown().empty());
+    }
+
+    void add_puts_a_checked_download_into_the_list() {
+        auto s = session(k_english, sample_list());
+        QVERIFY(s->start());
+        const QString folder_text = dir_.path();
+        when_dialog_opens<corvale::Add_new_download_dlg>([&](corvale::Add_new_download_dlg& d) {
+            d.url_edit().setText("rapidshare.com/files/333/c.zip");
+            d.folder_edit().setText(folder_text);
+            d.same_as_url_button().click();
+            d.description_edit().setText("third");
+            d.ok_button().click();
+        });
+        s->window().action(corvale::cmd_add_download)->trigger();
+        QTableWidget& table = s->window().list_view_widget();
+        QCOMPARE(table.rowCount(), 3);
+        QCOMPARE(cell(*s, 2, corvale::col_file_name), QString("c.zip"));
+        QCOMPARE(cell(*s, 2, corvale::col_url), QString("http://rapidshare.com/files/333/c.zip"));
+        QVERIFY(s->app.download_list()->modified());
+    }
+
+    void edit_of_several_rows_skips_a_running_one() {
+        auto s =
+            download_session(Reply{.pattern_size = 8000000, .pace = std::chrono::milliseconds(20)});
+        QVERIFY(s);
+        run_command(*s, corvale::cmd_download, {0});
+        QTRY_VERIFY_WITH_TIMEOUT(s->window().progress_window(0) != nullptr, 20000);
+        QString first_description;
+        when_dialog_opens<corvale::Modify_download_properties>(
+            [&](corvale::Modify_download_properties& d) {
+                first_description = d.description_edit().text();
+                d.description_edit().setText("changed");
+                d.ok_button().click();
+            });
+        run_command(*s, corvale::cmd_edit, {0, 1});
+        QCOMPARE(first_description, QString("first"));
+        QCOMPARE(s->prompter.shown().size(), std::size_t(1));
+        QCOMPARE(s->prompter.shown()[0].text, corvale::load_string(166));
+        QCOMPARE(cell(*s, 0, corvale::col_description), QString("first"));
+        QCOMPARE(cell(*s, 1, corvale::col_description), QString("changed"));
+        s->window().progress_window(0)->stop_quietly();
     }
 
     void a_manual_download_runs_end_to_end() {

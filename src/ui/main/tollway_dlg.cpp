@@ -26,6 +26,8 @@
 #include "ui/common/icons.h"
 #include "ui/common/ui_text.h"
 #include "ui/common/window_target.h"
+#include "ui/dialogs/add_new_download_dlg.h"
+#include "ui/dialogs/modify_download_properties.h"
 
 namespace corvale {
 
@@ -36,6 +38,8 @@ constexpr int k_first_tip = 186;
 constexpr int k_last_tip = 189;
 constexpr int k_pixels_per_character = 11;
 constexpr int k_control_wait_ms = 300;
+constexpr int k_select_to_edit = 165;
+constexpr int k_running_not_editable = 166;
 constexpr int k_progress_pace_ms = 100;
 
 // The toolbar buttons whose states the busy state remembers, in its order.
@@ -217,6 +221,54 @@ void CTollwayDlg::end() {
     }
 }
 
+void CTollwayDlg::add_command() {
+    Add_new_download_dlg dialog(services_.prompter, this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    const Download_fields& added = dialog.fields();
+    services_.list.add_download_with_check(added.folder, added.url, added.file_name,
+                                           added.description, view_);
+}
+
+void CTollwayDlg::edit_command() {
+    const std::vector<int> rows = selected_rows();
+    if (rows.empty()) {
+        services_.prompter.show_message(load_string(k_select_to_edit));
+        return;
+    }
+    Download_record* first = services_.list.find(view_.item_data(rows.front()));
+    if (first == nullptr) {
+        return;
+    }
+    const bool several = rows.size() > 1;
+    if (!several && first->dlg_ptr != nullptr) {
+        services_.prompter.show_message(load_string(k_running_not_editable));
+        return;
+    }
+    Modify_download_properties dialog(
+        services_.prompter, {first->url, first->folder, first->file_name, first->description},
+        several, this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    const Download_fields& edited = dialog.fields();
+    for (const int row : rows) {
+        Download_record* record = services_.list.find(view_.item_data(row));
+        if (record == nullptr) {
+            continue;
+        }
+        if (several && record->dlg_ptr != nullptr) {
+            services_.prompter.show_message(load_string(k_running_not_editable));
+            continue;
+        }
+        services_.list.edit_download(
+            *record, view_, edited.description, edited.folder,
+            several ? std::nullopt : std::optional<std::wstring>(edited.file_name),
+            several ? std::nullopt : std::optional<std::wstring>(edited.url));
+    }
+}
+
 void CTollwayDlg::start_selected() {
     for (const int row : selected_rows()) {
         post_message(UM_START_DOWNLOAD, view_.item_data(row));
@@ -374,6 +426,8 @@ void CTollwayDlg::wire_commands() {
         {cmd_add_to_auto, [this] { control_->queue_rows(selected_rows()); }},
         {cmd_remove_from_auto, [this] { control_->unqueue_rows(selected_rows()); }},
         {cmd_delete, [this] { control_->delete_rows(selected_rows()); }},
+        {cmd_add_download, [this] { add_command(); }},
+        {cmd_edit, [this] { edit_command(); }},
     };
     // A command whose work is not built yet stays disabled, never a silent no-op.
     for (const auto& [command, item] : actions_) {

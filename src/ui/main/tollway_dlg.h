@@ -98,6 +98,8 @@ class CTollwayDlg : public QMainWindow, private Control_host, private Progress_w
     void set_enabled(int command, bool enabled);
     void set_controls_enabled(bool enabled);
     void start_selected();
+    void add_command();
+    void edit_command();
     void stop_selected();
 
     void build_menus();
