@@ -25,6 +25,10 @@ class CTollwayApp {
 
     // The workers' second (tests shorten it); before start().
     void set_worker_timing(Worker_timing timing) { timing_ = std::move(timing); }
+    // How list files are chosen (tests answer without a dialog); before start().
+    void set_list_file_chooser(decltype(CTollwayDlg::Services::choose_list_file) chooser) {
+        choose_list_file_ = std::move(chooser);
+    }
 
     // Start-up up to the shown main window. False when another instance runs
     // (it was asked to show itself) and nothing else was done.
@@ -47,6 +51,7 @@ class CTollwayApp {
     std::filesystem::path program_directory_;
     Language language_ = Language::english;
     Worker_timing timing_;
+    decltype(CTollwayDlg::Services::choose_list_file) choose_list_file_;
     std::unique_ptr<Download_list> list_;
     std::unique_ptr<CTollwayDlg> window_;
     std::unique_ptr<QTranslator> qt_translator_;

@@ -33,6 +33,7 @@
 #include "ui/common/settings_profile.h"
 #include "ui/common/ui_text.h"
 #include "ui/dialogs/add_new_download_dlg.h"
+#include "ui/dialogs/load_or_merge_dlg.h"
 #include "ui/dialogs/modify_download_properties.h"
 
 using corvale::CTollwayApp;
@@ -154,15 +155,25 @@ class Main_window_test : public QObject {
 
     // A started session whose workers count seconds of 1 ms, on the sample
     // list, with the file host's replies for both downloads.
-    std::unique_ptr<Session> download_session(Reply file_a, Reply file_b = Reply{200, "b"}) {
+    // The file host's replies for both sample downloads, and no old files.
+    void script_downloads(Reply file_a, Reply file_b = Reply{200, "b"}) {
         std::filesystem::remove(file("a.zip"));
         std::filesystem::remove(file("b.zip"));
         scenario_.api_replies("111", {Reply{200, "DL:{server},AUTH,-5,x"}});
         scenario_.api_replies("222", {Reply{200, "DL:{server},AUTH,-5,x"}});
         scenario_.file("111", std::move(file_a));
         scenario_.file("222", std::move(file_b));
+    }
+    // A session on the sample list whose workers count seconds of 1 ms.
+    std::unique_ptr<Session> fast_session() {
         auto s = session(k_english, sample_list());
         s->app.set_worker_timing(corvale::Worker_timing{std::chrono::milliseconds(1), {}});
+        return s;
+    }
+    // A started fast session, with the file host's replies for both downloads.
+    std::unique_ptr<Session> download_session(Reply file_a, Reply file_b = Reply{200, "b"}) {
+        script_downloads(std::move(file_a), std::move(file_b));
+        auto s = fast_session();
         if (!s->start()) {
             return nullptr;
         }
@@ -389,7 +400,7 @@ class Main_window_test : public QObject {
         QCOMPARE(tips.back(), QString("Start Links Grabber and Verifier"));
         QVERIFY(window.action(corvale::cmd_scheduler)->isCheckable());
         QVERIFY(!window.action(corvale::cmd_remove_from_auto)->isEnabled());
-        QVERIFY2(!window.action(corvale::cmd_load_list)->isEnabled(), "not built yet: disabled");
+        QVERIFY2(!window.action(corvale::cmd_scheduler)->isEnabled(), "not built yet: disabled");
         QVERIFY(window.action(corvale::cmd_download)->isEnabled());
         QVERIFY(window.action(corvale::cmd_about)->isEnabled());
         QCOMPARE(window.context_menu().actions().size(), 12);
@@ -530,6 +541,72 @@ class Main_window_test : public QObject {
         QCOMPARE(cell(*s, 0, corvale::col_description), QString("first"));
         QCOMPARE(cell(*s, 1, corvale::col_description), QString("changed"));
         s->window().progress_window(0)->stop_quietly();
+    }
+
+    // A second list file of one download, c.zip.
+    std::wstring other_list() {
+        Scripted_prompter prompter;
+        corvale::Memory_profile profile;
+        corvale::Download_list list(prompter, profile);
+        corvale::Memory_list_view view;
+        list.add_download(L"c.zip", L"third", view, L"http://rapidshare.com/files/333/c.zip",
+                          folder());
+        const std::wstring path = dir_.filePath("other.zrv").toStdWString();
+        corvale::save_list(list, path);
+        return path;
+    }
+
+    void load_merge_and_save_as_through_the_file_chooser() {
+        const std::wstring other = other_list();
+        std::optional<std::wstring> chosen;
+        std::vector<int> titles;
+        script_downloads(Reply{.pattern_size = 8000000, .pace = std::chrono::milliseconds(20)});
+        auto s = fast_session();
+        s->app.set_list_file_chooser([&](QWidget*, int title, bool) {
+            titles.push_back(title);
+            return chosen;
+        });
+        QVERIFY(s->start());
+        QTableWidget& table = s->window().list_view_widget();
+
+        // Merge: the other list's record comes after the last old one.
+        chosen = other;
+        when_dialog_opens<corvale::CLoad_or_merge_dlg>(
+            [](corvale::CLoad_or_merge_dlg& d) { d.merge_button().click(); });
+        s->window().action(corvale::cmd_load_list)->trigger();
+        QCOMPARE(table.rowCount(), 3);
+        QCOMPARE(cell(*s, 2, corvale::col_file_name), QString("c.zip"));
+        QCOMPARE(titles.back(), 178);
+
+        // Load with a modified list and a running download: 176 (No), then
+        // the download stops without 210, and the new list shows.
+        run_command(*s, corvale::cmd_download, {0});
+        QTRY_VERIFY_WITH_TIMEOUT(s->app.download_list()->count_running() == 1, 20000);
+        s->prompter.clear();
+        s->prompter.answer(false);
+        when_dialog_opens<corvale::CLoad_or_merge_dlg>(
+            [](corvale::CLoad_or_merge_dlg& d) { d.load_button().click(); });
+        s->window().action(corvale::cmd_load_list)->trigger();
+        QCOMPARE(s->prompter.shown().size(), std::size_t(1));
+        QCOMPARE(s->prompter.shown()[0].text, corvale::load_string(176));
+        QCOMPARE(table.rowCount(), 1);
+        QCOMPARE(cell(*s, 0, corvale::col_file_name), QString("c.zip"));
+        QCOMPARE(s->window().windowTitle(), "Corvale    " + QString::fromStdWString(other));
+        QTRY_VERIFY(s->window().control().open_windows() == 0);
+
+        // A cancelled Load shows the old records again and forgets the path.
+        chosen.reset();
+        when_dialog_opens<corvale::CLoad_or_merge_dlg>(
+            [](corvale::CLoad_or_merge_dlg& d) { d.load_button().click(); });
+        s->window().action(corvale::cmd_load_list)->trigger();
+        QCOMPARE(table.rowCount(), 1);
+        QCOMPARE(s->window().windowTitle(), QString("Corvale"));
+
+        // Save As into a folder that does not exist keeps the title.
+        chosen = dir_.filePath("none/x.zrv").toStdWString();
+        s->window().action(corvale::cmd_save_list_as)->trigger();
+        QCOMPARE(s->window().windowTitle(), QString("Corvale"));
+        QCOMPARE(titles.back(), 179);
     }
 
     void a_manual_download_runs_end_to_end() {

@@ -27,6 +27,7 @@
 #include "ui/common/ui_text.h"
 #include "ui/common/window_target.h"
 #include "ui/dialogs/add_new_download_dlg.h"
+#include "ui/dialogs/load_or_merge_dlg.h"
 #include "ui/dialogs/modify_download_properties.h"
 
 namespace corvale {
@@ -39,6 +40,10 @@ constexpr int k_last_tip = 189;
 constexpr int k_pixels_per_character = 11;
 constexpr int k_control_wait_ms = 300;
 constexpr int k_select_to_edit = 165;
+constexpr int k_confirm_save_list = 176;
+constexpr int k_load_title = 177;
+constexpr int k_merge_title = 178;
+constexpr int k_save_as_title = 179;
 constexpr int k_running_not_editable = 166;
 constexpr int k_progress_pace_ms = 100;
 
@@ -428,6 +433,7 @@ void CTollwayDlg::wire_commands() {
         {cmd_delete, [this] { control_->delete_rows(selected_rows()); }},
         {cmd_add_download, [this] { add_command(); }},
         {cmd_edit, [this] { edit_command(); }},
+        {cmd_load_list, [this] { load_command(); }},
     };
     // A command whose work is not built yet stays disabled, never a silent no-op.
     for (const auto& [command, item] : actions_) {
@@ -586,20 +592,88 @@ bool CTollwayDlg::save_list_command() {
     return true;
 }
 
-bool CTollwayDlg::save_list_as_command() {
-    QFileDialog dialog(this, text(179), QString(), text(txt_list_filter));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
+std::optional<std::wstring> CTollwayDlg::choose_list_file(int title, bool saving) {
+    if (services_.choose_list_file) {
+        return services_.choose_list_file(this, title, saving);
+    }
+    // One filter, "*.zrv" as the first name, "zrv" added to a name without
+    // it, and a question before an existing file is overwritten.
+    QFileDialog dialog(this, text(title), QString(), text(txt_list_filter));
+    dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix("zrv");
     dialog.selectFile("*.zrv");
     prepare_file_dialog(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return false;
+        return std::nullopt;
     }
-    if (!corvale::save_list(services_.list, from_qt_path(dialog.selectedFiles().front()))) {
+    return from_qt_path(dialog.selectedFiles().front());
+}
+
+bool CTollwayDlg::save_list_as_command() {
+    const auto path = choose_list_file(k_save_as_title, true);
+    if (!path || !corvale::save_list(services_.list, *path)) {
         return false;
     }
     update_title();
     return true;
+}
+
+void CTollwayDlg::load_command() {
+    int choice = CLoad_or_merge_dlg::load;
+    if (table_->rowCount() > 0) {
+        CLoad_or_merge_dlg dialog(this);
+        dialog.exec();
+        choice = dialog.choice();
+    }
+    Download_list& list = services_.list;
+    const auto failed = [&](const Settings_file_error& error) {
+        services_.prompter.show_message(error.message());
+    };
+    if (choice == CLoad_or_merge_dlg::merge) {
+        const auto path = choose_list_file(k_merge_title, false);
+        if (!path) {
+            list.set_list_path(L"");
+            update_title();
+            return;
+        }
+        const std::int32_t last = list.last_download_number();
+        try {
+            load_list(list, *path, true);
+        } catch (const Settings_file_error& error) {
+            failed(error);
+            return;
+        }
+        list.append_rows_after(view_, last);
+        update_title();
+        return;
+    }
+    if (choice != CLoad_or_merge_dlg::load) {
+        return;
+    }
+    if (list.modified() && services_.prompter.ask_yes_no(load_string(k_confirm_save_list))) {
+        save_list_command();
+    }
+    if (control_->automatic_active()) {
+        control_->cancel_automatic();
+    }
+    control_->stop_all();
+    table_->setRowCount(0);
+    const auto path = choose_list_file(k_load_title, false);
+    if (!path) {
+        list.set_list_path(L"");
+    } else {
+        try {
+            load_list(list, *path, false);
+        } catch (const Settings_file_error& error) {
+            failed(error);
+        }
+    }
+    // The view shows what the list holds: the new records, or the old ones
+    // when nothing was loaded.
+    table_->setRowCount(0);
+    list.fill_rows(view_);
+    update_title();
 }
 
 void CTollwayDlg::set_language(int language, int message) {

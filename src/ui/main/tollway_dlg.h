@@ -38,6 +38,10 @@ class CTollwayDlg : public QMainWindow, private Control_host, private Progress_w
         Profile& profile;
         std::function<void(QWidget*)> show_about;
         Worker_timing timing = {};  // tests shorten the workers' second
+        // Chooses a list file for opening or saving with the title's string
+        // id; no value when the user cancels. Empty: Qt's file dialog.
+        std::function<std::optional<std::wstring>(QWidget*, int title, bool saving)>
+            choose_list_file = {};
     };
 
     explicit CTollwayDlg(Services services, QWidget* parent = nullptr);
@@ -100,6 +104,8 @@ class CTollwayDlg : public QMainWindow, private Control_host, private Progress_w
     void start_selected();
     void add_command();
     void edit_command();
+    void load_command();
+    std::optional<std::wstring> choose_list_file(int title, bool saving);
     void stop_selected();
 
     void build_menus();
