@@ -175,6 +175,11 @@ Fake_host::Fake_host(Handler handler, int port)
                       : (server_->http.bind_to_port("127.0.0.1", port) ? port : -1);
     if (port_ > 0) {
         thread_ = std::thread([this] { server_->http.listen_after_bind(); });
+        // A stop before the server runs is lost and would leave the thread
+        // listening for ever: the host is ready only once it runs.
+        for (int i = 0; i < 5000 && !server_->http.is_running(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     }
 }
 
