@@ -13,4 +13,5 @@ fi
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-ctest --test-dir "build/$flavour" --output-on-failure -j "$(nproc)" "${filter[@]}"
+# A test that hangs fails after five minutes instead of holding the run.
+ctest --test-dir "build/$flavour" --output-on-failure --timeout 300 -j "$(nproc)" "${filter[@]}"
