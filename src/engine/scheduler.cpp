@@ -1,0 +1,85 @@
+#include "engine/scheduler.h"
+
+#include <algorithm>
+#include <ctime>
+
+namespace corvale {
+
+namespace {
+
+constexpr int k_start_passed = 247;
+constexpr int k_stop_not_after_start = 248;
+
+}  // namespace
+
+std::int64_t local_instant(int year, int month, int day, int hour, int minute, int second) {
+    std::tm midnight{};
+    midnight.tm_year = year - 1900;
+    midnight.tm_mon = month - 1;
+    midnight.tm_mday = day;
+    midnight.tm_isdst = -1;
+    return static_cast<std::int64_t>(std::mktime(&midnight)) + hour * 3600 + minute * 60 + second;
+}
+
+int check_schedule(std::int64_t start, std::int64_t stop, std::int64_t now) {
+    if (start < now) {
+        return k_start_passed;
+    }
+    if (stop <= start) {
+        return k_stop_not_after_start;
+    }
+    return 0;
+}
+
+void Scheduler::arm(std::int64_t start, std::int64_t stop) {
+    waiting_for_start_ = true;
+    start_ = start;
+    stop_ = stop;
+    host_.arm_start_poll();
+    host_.set_button_armed(true);
+}
+
+void Scheduler::switch_off() {
+    host_.set_button_armed(false);
+    if (waiting_for_start_) {
+        host_.kill_start_poll();
+        waiting_for_start_ = false;
+    } else {
+        host_.kill_stop();
+    }
+}
+
+void Scheduler::start_tick(std::int64_t now) {
+    if (!waiting_for_start_ || now < start_) {
+        return;
+    }
+    waiting_for_start_ = false;
+    host_.kill_start_poll();
+    host_.set_button_checked(false);
+    host_.start_queue();
+    arm_stop(now);
+}
+
+void Scheduler::arm_stop(std::int64_t now) {
+    // A stop already due (the start was seen late) stops at once.
+    const std::int64_t delay_ms = std::max<std::int64_t>(0, (stop_ - now) * 1000);
+    host_.arm_stop(std::min(delay_ms, k_longest_stop_delay_ms));
+}
+
+void Scheduler::stop_tick(std::int64_t now) {
+    if (now < stop_) {
+        arm_stop(now);  // the delay was cut to the longest one, or the stop moved
+        return;
+    }
+    host_.kill_stop();
+    host_.stop_downloads();
+    host_.tell_stopped();
+}
+
+void Scheduler::close() {
+    host_.kill_start_poll();
+    host_.kill_stop();
+    waiting_for_start_ = false;
+}
+
+}  // namespace corvale

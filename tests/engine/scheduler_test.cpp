@@ -1,0 +1,130 @@
+#include "engine/scheduler.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace corvale {
+namespace {
+
+// Records what the scheduler asks for, one line per call.
+class Recording_host : public Schedule_host {
+  public:
+    void arm_start_poll() override { calls.push_back("arm start poll"); }
+    void kill_start_poll() override { calls.push_back("kill start poll"); }
+    void arm_stop(std::int64_t delay_ms) override {
+        calls.push_back("arm stop " + std::to_string(delay_ms));
+    }
+    void kill_stop() override { calls.push_back("kill stop"); }
+    void set_button_checked(bool checked) override {
+        calls.push_back(checked ? "check" : "uncheck");
+    }
+    void set_button_armed(bool armed) override { calls.push_back(armed ? "image 13" : "image 7"); }
+    void start_queue() override { calls.push_back("start queue"); }
+    void stop_downloads() override { calls.push_back("stop downloads"); }
+    void tell_stopped() override { calls.push_back("249"); }
+
+    std::vector<std::string> take() {
+        std::vector<std::string> taken;
+        taken.swap(calls);
+        return taken;
+    }
+    std::vector<std::string> calls;
+};
+
+using Calls = std::vector<std::string>;
+
+TEST(Scheduler, TheDialogRefusesAPassedStartAndAStopNotAfterIt) {
+    struct Row {
+        std::int64_t start, stop, now;
+        int message;
+        const char* why;
+    } rows[] = {
+        {1000, 2000, 1000, 0, "a start at the current second is accepted"},
+        {999, 2000, 1000, 247, "a start that has passed"},
+        {1000, 1000, 1000, 248, "a stop equal to the start"},
+        {1000, 999, 900, 248, "a stop before the start"},
+        {999, 999, 1000, 247, "the start is checked first"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(check_schedule(row.start, row.stop, row.now), row.message) << row.why;
+    }
+}
+
+TEST(Scheduler, LocalInstantIsMidnightPlusTheTimeOfDay) {
+    // In a zone of the test's own, whatever the machine's is.
+    const char* const zone = std::getenv("TZ");
+    const std::string saved = zone != nullptr ? zone : "";
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    EXPECT_EQ(local_instant(2026, 12, 7, 0, 0, 0), 1796601600);
+    EXPECT_EQ(local_instant(2026, 12, 7, 1, 2, 3), 1796601600 + 3723);
+    EXPECT_EQ(local_instant(2038, 1, 20, 0, 0, 0), 2147558400) << "past 2^31 seconds";
+    if (zone != nullptr) {
+        ::setenv("TZ", saved.c_str(), 1);
+    } else {
+        ::unsetenv("TZ");
+    }
+    ::tzset();
+}
+
+TEST(Scheduler, StartsTheQueueAtTheStartAndStopsAtTheStop) {
+    Recording_host host;
+    Scheduler scheduler(host);
+    scheduler.arm(1000, 1600);
+    EXPECT_EQ(host.take(), (Calls{"arm start poll", "image 13"}));
+    scheduler.start_tick(990);
+    EXPECT_TRUE(host.take().empty()) << "not yet";
+    scheduler.start_tick(1005);  // seen up to ten seconds late
+    EXPECT_EQ(host.take(), (Calls{"kill start poll", "uncheck", "start queue", "arm stop 595000"}));
+    EXPECT_FALSE(scheduler.waiting_for_start());
+    scheduler.stop_tick(1600);
+    EXPECT_EQ(host.take(), (Calls{"kill stop", "stop downloads", "249"}))
+        << "the queue is cancelled before the downloads stop; 249 once";
+}
+
+TEST(Scheduler, LongStopsAreReachedThroughRepeatedArming) {
+    Recording_host host;
+    Scheduler scheduler(host);
+    const std::int64_t stop = 3'000'000;  // about 34.7 days after the start
+    scheduler.arm(0, stop);
+    scheduler.start_tick(0);
+    EXPECT_EQ(host.take().back(), "arm stop 2147483646");
+    scheduler.stop_tick(2'147'483);
+    EXPECT_EQ(host.take(), (Calls{"arm stop " + std::to_string((stop - 2'147'483) * 1000)}));
+    scheduler.stop_tick(stop);
+    EXPECT_EQ(host.take().back(), "249");
+}
+
+TEST(Scheduler, AStopAlreadyDueStopsAtOnce) {
+    Recording_host host;
+    Scheduler scheduler(host);
+    scheduler.arm(1000, 1005);
+    scheduler.start_tick(1009);
+    EXPECT_EQ(host.take().back(), "arm stop 0");
+}
+
+TEST(Scheduler, SwitchingOffCancelsAPendingStartOnly) {
+    Recording_host host;
+    Scheduler scheduler(host);
+    scheduler.arm(1000, 2000);
+    host.take();
+    scheduler.switch_off();
+    EXPECT_EQ(host.take(), (Calls{"image 7", "kill start poll"}));
+    scheduler.start_tick(1500);
+    EXPECT_TRUE(host.take().empty()) << "nothing starts after switching off";
+
+    scheduler.arm(1000, 2000);
+    scheduler.start_tick(1000);
+    host.take();
+    scheduler.switch_off();
+    EXPECT_EQ(host.take(), (Calls{"image 7", "kill stop"}));
+    scheduler.close();
+    EXPECT_EQ(host.take(), (Calls{"kill start poll", "kill stop"}));
+}
+
+}  // namespace
+}  // namespace corvale
