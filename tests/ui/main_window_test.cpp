@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDateEdit>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLibraryInfo>
@@ -35,6 +36,7 @@
 #include "ui/dialogs/add_new_download_dlg.h"
 #include "ui/dialogs/load_or_merge_dlg.h"
 #include "ui/dialogs/modify_download_properties.h"
+#include "ui/dialogs/schedule_dlg.h"
 
 using corvale::CTollwayApp;
 using corvale::Language;
@@ -400,7 +402,8 @@ class Main_window_test : public QObject {
         QCOMPARE(tips.back(), QString("Start Links Grabber and Verifier"));
         QVERIFY(window.action(corvale::cmd_scheduler)->isCheckable());
         QVERIFY(!window.action(corvale::cmd_remove_from_auto)->isEnabled());
-        QVERIFY2(!window.action(corvale::cmd_scheduler)->isEnabled(), "not built yet: disabled");
+        QVERIFY2(!window.action(corvale::cmd_links_grabber)->isEnabled(),
+                 "not built yet: disabled");
         QVERIFY(window.action(corvale::cmd_download)->isEnabled());
         QVERIFY(window.action(corvale::cmd_about)->isEnabled());
         QCOMPARE(window.context_menu().actions().size(), 12);
@@ -607,6 +610,41 @@ class Main_window_test : public QObject {
         s->window().action(corvale::cmd_save_list_as)->trigger();
         QCOMPARE(s->window().windowTitle(), QString("Corvale"));
         QCOMPARE(titles.back(), 179);
+    }
+
+    void the_scheduler_button_arms_and_cancels_a_schedule() {
+        auto s = session(k_english, sample_list());
+        QVERIFY(s->start());
+        QAction& button = *s->window().action(corvale::cmd_scheduler);
+        // A start in the past is refused (247) and the dialog stays; Cancel
+        // then unchecks the button.
+        bool stayed_open = false;
+        when_dialog_opens<corvale::CSchedule_dlg>([&](corvale::CSchedule_dlg& d) {
+            d.start_date().setDate(QDate(2001, 1, 1));
+            d.ok_button().click();
+            stayed_open = d.isVisible();
+            d.reject();
+        });
+        button.trigger();
+        QVERIFY(stayed_open);
+        QCOMPARE(s->prompter.shown().back().text, corvale::load_string(247));
+        QVERIFY(!button.isChecked());
+        // A valid schedule: the button stays checked, queued rows wait.
+        when_dialog_opens<corvale::CSchedule_dlg>([&](corvale::CSchedule_dlg& d) {
+            d.start_date().setDate(QDate::currentDate().addDays(1));
+            d.stop_date().setDate(QDate::currentDate().addDays(2));
+            d.ok_button().click();
+        });
+        button.trigger();
+        QVERIFY(button.isChecked());
+        run_command(*s, corvale::cmd_add_to_auto, {0});
+        QCOMPARE(s->window().control().queue().size(), std::size_t(1));
+        QVERIFY2(!s->window().control().automatic_active(), "queued only while the start waits");
+        button.trigger();  // switched off
+        QVERIFY(!button.isChecked());
+        run_command(*s, corvale::cmd_add_to_auto, {1});
+        QVERIFY2(s->window().control().automatic_active(), "no schedule waits any more");
+        s->window().control().cancel_automatic();
     }
 
     void a_manual_download_runs_end_to_end() {

@@ -73,6 +73,10 @@ enum Ui_text : int {
     txt_load_or_merge_text = 5310,
     txt_merge_with_current = 5311,
     txt_load_new_list = 5312,
+    txt_schedule_title = 5320,
+    txt_schedule_text = 5321,
+    txt_schedule_start = 5322,
+    txt_schedule_stop = 5323,
     txt_application_title = 57344,
 };
 

@@ -15,6 +15,7 @@
 #include <QTableWidget>
 #include <QToolBar>
 #include <QUrl>
+#include <ctime>
 
 #include "engine/notifications.h"
 #include "model/list_file.h"
@@ -29,6 +30,7 @@
 #include "ui/dialogs/add_new_download_dlg.h"
 #include "ui/dialogs/load_or_merge_dlg.h"
 #include "ui/dialogs/modify_download_properties.h"
+#include "ui/dialogs/schedule_dlg.h"
 
 namespace corvale {
 
@@ -40,6 +42,7 @@ constexpr int k_last_tip = 189;
 constexpr int k_pixels_per_character = 11;
 constexpr int k_control_wait_ms = 300;
 constexpr int k_select_to_edit = 165;
+constexpr int k_stopped_by_timer = 249;
 constexpr int k_confirm_save_list = 176;
 constexpr int k_load_title = 177;
 constexpr int k_merge_title = 178;
@@ -111,6 +114,12 @@ CTollwayDlg::CTollwayDlg(Services services, QWidget* parent)
             [this] { control_->tick(Control_timer::close_wait); });
     connect(&delete_wait_, &QTimer::timeout, this,
             [this] { control_->tick(Control_timer::delete_wait); });
+    start_poll_.setInterval(k_start_poll_ms);
+    connect(&start_poll_, &QTimer::timeout, this,
+            [this] { scheduler_.start_tick(std::time(nullptr)); });
+    stop_timer_.setSingleShot(true);
+    connect(&stop_timer_, &QTimer::timeout, this,
+            [this] { scheduler_.stop_tick(std::time(nullptr)); });
     // While downloads run: progress that waited for its turn is taken.
     progress_pace_.setInterval(k_progress_pace_ms);
     connect(&progress_pace_, &QTimer::timeout, this, [this] {
@@ -207,7 +216,56 @@ void CTollwayDlg::leave_busy() {
     set_controls_enabled(true);
 }
 
+void CTollwayDlg::arm_stop(std::int64_t delay_ms) {
+    stop_timer_.start(static_cast<int>(delay_ms));
+}
+
+void CTollwayDlg::set_button_checked(bool checked) {
+    for (auto [it, end] = actions_.equal_range(cmd_scheduler); it != end; ++it) {
+        it->second->setChecked(checked);
+    }
+}
+
+void CTollwayDlg::set_button_armed(bool armed) {
+    for (auto [it, end] = actions_.equal_range(cmd_scheduler); it != end; ++it) {
+        it->second->setIcon(program_icon(armed ? "scheduler_armed" : "scheduler"));
+    }
+}
+
+void CTollwayDlg::start_queue() {
+    control_->set_scheduler_waiting(false);
+    control_->queue_rows(selected_rows());
+}
+
+void CTollwayDlg::stop_downloads() {
+    if (control_->automatic_active()) {
+        control_->cancel_automatic();
+    }
+    control_->stop_all();
+}
+
+void CTollwayDlg::tell_stopped() {
+    services_.prompter.show_message(load_string(k_stopped_by_timer));
+}
+
+void CTollwayDlg::scheduler_command(bool checked) {
+    if (!checked) {
+        scheduler_.switch_off();
+        control_->set_scheduler_waiting(false);
+        return;
+    }
+    CSchedule_dlg dialog(services_.prompter, this);
+    if (dialog.exec() != QDialog::Accepted) {
+        set_button_checked(false);
+        return;
+    }
+    scheduler_.arm(dialog.start(), dialog.stop());
+    control_->set_scheduler_waiting(true);
+}
+
 void CTollwayDlg::enter_closing() {
+    scheduler_.close();
+    control_->set_scheduler_waiting(false);
     for (const int command : k_busy_buttons) {
         set_enabled(command, false);
     }
@@ -434,6 +492,11 @@ void CTollwayDlg::wire_commands() {
         {cmd_add_download, [this] { add_command(); }},
         {cmd_edit, [this] { edit_command(); }},
         {cmd_load_list, [this] { load_command(); }},
+        {cmd_scheduler,
+         [this] {
+             scheduler_command(action(cmd_scheduler) != nullptr &&
+                               action(cmd_scheduler)->isChecked());
+         }},
     };
     // A command whose work is not built yet stays disabled, never a silent no-op.
     for (const auto& [command, item] : actions_) {

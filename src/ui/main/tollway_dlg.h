@@ -14,6 +14,7 @@
 #include <string>
 
 #include "engine/download_control.h"
+#include "engine/scheduler.h"
 #include "model/download_list.h"
 #include "ui/common/window_target.h"
 #include "ui/main/command_ids.h"
@@ -28,7 +29,10 @@ class QToolBar;
 
 namespace corvale {
 
-class CTollwayDlg : public QMainWindow, private Control_host, private Progress_window_host {
+class CTollwayDlg : public QMainWindow,
+                    private Control_host,
+                    private Progress_window_host,
+                    private Schedule_host {
     Q_OBJECT
 
   public:
@@ -93,6 +97,17 @@ class CTollwayDlg : public QMainWindow, private Control_host, private Progress_w
     void set_unqueue_enabled(bool enabled) override;
     bool save_list() override { return save_list_command(); }
     void end() override;
+    // Schedule_host
+    void arm_start_poll() override { start_poll_.start(); }
+    void kill_start_poll() override { start_poll_.stop(); }
+    void arm_stop(std::int64_t delay_ms) override;
+    void kill_stop() override { stop_timer_.stop(); }
+    void set_button_checked(bool checked) override;
+    void set_button_armed(bool armed) override;
+    void start_queue() override;
+    void stop_downloads() override;
+    void tell_stopped() override;
+    void scheduler_command(bool checked);
     // Progress_window_host
     void post_window_closed(Download_window* window) override;
     void cancel_automatic_downloads() override { control_->cancel_automatic(); }
@@ -139,10 +154,13 @@ class CTollwayDlg : public QMainWindow, private Control_host, private Progress_w
     QTimer close_wait_;
     QTimer delete_wait_;
     QTimer progress_pace_;
+    QTimer start_poll_;  // while a schedule waits for its start
+    QTimer stop_timer_;  // until the schedule's stop
     bool ended_ = false;
     bool in_close_event_ = false;
     std::shared_ptr<Window_target> target_;
     std::unique_ptr<Download_control> control_;  // before target_ is closed
+    Scheduler scheduler_{static_cast<Schedule_host&>(*this)};
 };
 
 }  // namespace corvale
