@@ -9,30 +9,16 @@
 #include <QTest>
 
 #include "platform/string_table.h"
+#include "support/find_accessible.h"
 #include "support/scripted_prompter.h"
 #include "ui/dialogs/add_new_download_dlg.h"
 #include "ui/dialogs/load_or_merge_dlg.h"
 #include "ui/dialogs/modify_download_properties.h"
 
+using corvale::testing::find_accessible;
 using corvale::testing::Scripted_prompter;
 
 namespace {
-
-QAccessibleInterface* find_accessible(QAccessibleInterface* root, QAccessible::Role role,
-                                      const QString& name) {
-    if (root == nullptr) {
-        return nullptr;
-    }
-    if (root->role() == role && root->text(QAccessible::Name) == name) {
-        return root;
-    }
-    for (int i = 0; i < root->childCount(); ++i) {
-        if (QAccessibleInterface* found = find_accessible(root->child(i), role, name)) {
-            return found;
-        }
-    }
-    return nullptr;
-}
 
 QString shown(const Scripted_prompter& prompter) {
     return prompter.shown().empty() ? QString()

@@ -27,6 +27,7 @@
 #include "model/list_file.h"
 #include "model/row_texts.h"
 #include "platform/string_table.h"
+#include "support/find_accessible.h"
 #include "support/scripted_prompter.h"
 #include "support/temporary_folder.h"
 #include "ui/common/data_cell_delegate.h"
@@ -47,24 +48,6 @@ using corvale::testing::Scripted_prompter;
 namespace {
 
 const std::filesystem::path k_bundle_dir = CORVALE_BUNDLE_DIR;
-
-// The first element below `root` (depth first) with the role and name, as a
-// screen reader finds it.
-QAccessibleInterface* find_accessible(QAccessibleInterface* root, QAccessible::Role role,
-                                      const QString& name) {
-    if (root == nullptr) {
-        return nullptr;
-    }
-    if (root->role() == role && root->text(QAccessible::Name) == name) {
-        return root;
-    }
-    for (int i = 0; i < root->childCount(); ++i) {
-        if (QAccessibleInterface* found = find_accessible(root->child(i), role, name)) {
-            return found;
-        }
-    }
-    return nullptr;
-}
 
 QList<int> column_widths(QTableWidget& table) {
     QList<int> widths;
@@ -135,19 +118,30 @@ class Main_window_test : public QObject {
         return std::make_unique<Session>(profile_path(), instance_name(), language, last_list);
     }
 
-    // A list file with two downloads into the test's folder.
-    std::wstring sample_list() {
+    // A list file in the test's folder of downloads (name, description, link)
+    // into that folder.
+    struct Entry {
+        const wchar_t* name;
+        const wchar_t* description;
+        const wchar_t* link;
+    };
+    std::wstring write_list(const char* file_name, std::initializer_list<Entry> entries) {
         Scripted_prompter prompter;
         corvale::Memory_profile profile;
         corvale::Download_list list(prompter, profile);
         corvale::Memory_list_view view;
-        list.add_download(L"a.zip", L"first", view, L"http://rapidshare.com/files/111/a.zip",
-                          folder());
-        list.add_download(L"b.zip", L"second", view, L"http://rapidshare.com/files/222/b.zip",
-                          folder());
-        const std::wstring path = dir_.filePath("sample.zrv").toStdWString();
+        for (const Entry& entry : entries) {
+            list.add_download(entry.name, entry.description, view, entry.link, folder());
+        }
+        const std::wstring path = dir_.filePath(file_name).toStdWString();
         corvale::save_list(list, path);
         return path;
+    }
+    // Two downloads, a.zip and b.zip.
+    std::wstring sample_list() {
+        return write_list("sample.zrv",
+                          {{L"a.zip", L"first", L"http://rapidshare.com/files/111/a.zip"},
+                           {L"b.zip", L"second", L"http://rapidshare.com/files/222/b.zip"}});
     }
 
     std::wstring folder() const { return dir_.path().toStdWString(); }
@@ -445,12 +439,13 @@ class Main_window_test : public QObject {
         QVERIFY(s);
         QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&s->window());
         QVERIFY(window != nullptr);
-        QAccessibleInterface* row = find_accessible(window, QAccessible::Cell, "a.zip");
+        QAccessibleInterface* row =
+            corvale::testing::find_accessible(window, QAccessible::Cell, "a.zip");
         QVERIFY2(row != nullptr, "the file name's cell");
         QVERIFY(row->actionInterface() != nullptr);
         row->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
-        QAccessibleInterface* start =
-            find_accessible(window, QAccessible::Button, "Start selected download(s)");
+        QAccessibleInterface* start = corvale::testing::find_accessible(
+            window, QAccessible::Button, "Start selected download(s)");
         QVERIFY2(start != nullptr, "the toolbar button, named by its tooltip");
         start->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
         QAccessibleTableCellInterface* cell = row->tableCellInterface();
@@ -462,7 +457,8 @@ class Main_window_test : public QObject {
         // The progress window's values are named by their labels.
         QAccessibleInterface* progress =
             QAccessible::queryAccessibleInterface(s->window().progress_window(0));
-        QVERIFY(find_accessible(progress, QAccessible::StaticText, "Status:") != nullptr);
+        QVERIFY(corvale::testing::find_accessible(progress, QAccessible::StaticText, "Status:") !=
+                nullptr);
         QCOMPARE(corvale::testing::file_bytes(file("a.zip")), std::string("accessible"));
     }
 
@@ -486,14 +482,8 @@ class Main_window_test : public QObject {
     }
 
     void a_link_that_cannot_be_fetched_leaves_a_window_that_closes() {
-        Scripted_prompter prompter;
-        corvale::Memory_profile profile;
-        corvale::Download_list list(prompter, profile);
-        corvale::Memory_list_view view;
-        list.add_download(L"x.zip", L"", view, L"http://host:99999/x.zip", folder());
-        const std::wstring path = dir_.filePath("bad.zrv").toStdWString();
-        corvale::save_list(list, path);
-        auto s = session(k_english, path);
+        auto s = session(k_english,
+                         write_list("bad.zrv", {{L"x.zip", L"", L"http://host:99999/x.zip"}}));
         QVERIFY(s->start());
         run_command(*s, corvale::cmd_download, {0});
         QTRY_VERIFY(s->window().progress_window(0) != nullptr);
@@ -548,15 +538,8 @@ class Main_window_test : public QObject {
 
     // A second list file of one download, c.zip.
     std::wstring other_list() {
-        Scripted_prompter prompter;
-        corvale::Memory_profile profile;
-        corvale::Download_list list(prompter, profile);
-        corvale::Memory_list_view view;
-        list.add_download(L"c.zip", L"third", view, L"http://rapidshare.com/files/333/c.zip",
-                          folder());
-        const std::wstring path = dir_.filePath("other.zrv").toStdWString();
-        corvale::save_list(list, path);
-        return path;
+        return write_list("other.zrv",
+                          {{L"c.zip", L"third", L"http://rapidshare.com/files/333/c.zip"}});
     }
 
     void load_merge_and_save_as_through_the_file_chooser() {
