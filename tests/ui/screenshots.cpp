@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QTableWidget>
@@ -20,6 +21,8 @@
 #include "ui/common/file_dialogs.h"
 #include "ui/common/settings_profile.h"
 #include "ui/common/ui_text.h"
+#include "ui/dialogs/add_new_download_dlg.h"
+#include "ui/dialogs/schedule_dlg.h"
 
 namespace {
 
@@ -95,6 +98,20 @@ bool arabic_dialogs(QWidget& window, const QString& work, const QString& out) {
     question.addButton(corvale::text(corvale::txt_yes), QMessageBox::YesRole);
     question.addButton(corvale::text(corvale::txt_no), QMessageBox::NoRole);
     return save(question, out, "replace_question_ar.png");
+}
+
+// The Add dialog filled in, and the scheduler, in the current language.
+bool dialog_shots(QWidget& window, const QString& out, const QString& suffix) {
+    corvale::testing::Scripted_prompter prompter;
+    corvale::Add_new_download_dlg add(prompter, &window);
+    add.url_edit().setText("http://rapidshare.com/files/204851/holiday_photos.part1.rar");
+    add.folder_edit().setText("/home/user/Downloads");
+    add.name_edit().setText("holiday_photos.part1.rar");
+    add.description_edit().setText("Holiday photos");
+    add.url_edit().setCursorPosition(0);
+    corvale::CSchedule_dlg schedule(prompter, &window);
+    return save(add, out, ("add_download" + suffix).toUtf8().constData()) &&
+           save(schedule, out, ("scheduler" + suffix).toUtf8().constData());
 }
 
 // Lets the program run for a while: events handled, downloads going on.
@@ -198,6 +215,10 @@ int main(int argc, char** argv) {
         }
         std::cout << path.toStdString() << '\n';
         if (shot.language == 1 && !arabic_dialogs(*app.main_window(), work.path(), argv[1])) {
+            return 1;
+        }
+        if (!dialog_shots(*app.main_window(), argv[1],
+                          shot.language == 1 ? "_ar.png" : "_en.png")) {
             return 1;
         }
     }
