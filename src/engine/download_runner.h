@@ -33,6 +33,8 @@ class Download_runner {
     const std::wstring& file_name() const { return file_name_; }
 
     bool running() const { return running_; }
+    // The download ended well (finished(true)).
+    bool succeeded() const { return succeeded_; }
     // The download has ended: the worker reported UM_FINISHED (succeeded), or
     // an error after which it stops. A file that was completely downloaded is
     // kept even when it is empty.

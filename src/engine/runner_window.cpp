@@ -63,8 +63,7 @@ bool Runner_window::handle_end(std::uint32_t message, std::int64_t lparam) {
     if (!ends) {
         return false;
     }
-    succeeded_ = message == UM_FINISHED && lparam == 0;
-    runner_.finished(succeeded_);
+    runner_.finished(message == UM_FINISHED && lparam == 0);
     show_ended();
     if (automatic_ && host_.automatic_downloading_active()) {
         stop_quietly();

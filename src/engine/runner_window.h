@@ -47,7 +47,7 @@ class Runner_window : public Download_window {
 
     bool running() const { return runner_.running(); }
     // The download ended well (UM_FINISHED without an error type).
-    bool succeeded() const { return succeeded_; }
+    bool succeeded() const { return runner_.succeeded(); }
 
   protected:
     // Opens the output file and starts the worker. A refusal (the replace
@@ -74,7 +74,6 @@ class Runner_window : public Download_window {
     Progress_window_host& host_;
     std::int32_t download_number_;
     bool automatic_ = false;
-    bool succeeded_ = false;
     bool close_asked_ = false;
     Download_runner runner_;
     Window_texts texts_;

@@ -181,10 +181,15 @@ void CTollwayDlg::kill_timer(Control_timer timer) {
     (timer == Control_timer::close_wait ? close_wait_ : delete_wait_).stop();
 }
 
-void CTollwayDlg::set_enabled(int command, bool enabled) {
+void CTollwayDlg::for_each_action(int command, const std::function<void(QAction&)>& apply) {
     for (auto [it, end] = actions_.equal_range(command); it != end; ++it) {
-        it->second->setEnabled(enabled && working_.count(command) != 0);
+        apply(*it->second);
     }
+}
+
+void CTollwayDlg::set_enabled(int command, bool enabled) {
+    for_each_action(
+        command, [&](QAction& item) { item.setEnabled(enabled && working_.count(command) != 0); });
 }
 
 void CTollwayDlg::set_controls_enabled(bool enabled) {
@@ -221,15 +226,12 @@ void CTollwayDlg::arm_stop(std::int64_t delay_ms) {
 }
 
 void CTollwayDlg::set_button_checked(bool checked) {
-    for (auto [it, end] = actions_.equal_range(cmd_scheduler); it != end; ++it) {
-        it->second->setChecked(checked);
-    }
+    for_each_action(cmd_scheduler, [&](QAction& item) { item.setChecked(checked); });
 }
 
 void CTollwayDlg::set_button_armed(bool armed) {
-    for (auto [it, end] = actions_.equal_range(cmd_scheduler); it != end; ++it) {
-        it->second->setIcon(program_icon(armed ? "scheduler_armed" : "scheduler"));
-    }
+    const QIcon icon = program_icon(armed ? "scheduler_armed" : "scheduler");
+    for_each_action(cmd_scheduler, [&](QAction& item) { item.setIcon(icon); });
 }
 
 void CTollwayDlg::start_queue() {
@@ -537,9 +539,7 @@ void CTollwayDlg::show_next_tip() {
 }
 
 void CTollwayDlg::set_update_window_open(bool open) {
-    for (auto [it, end] = actions_.equal_range(cmd_check_updates_menu); it != end; ++it) {
-        it->second->setEnabled(!open && working_.count(cmd_check_updates_menu) != 0);
-    }
+    set_enabled(cmd_check_updates_menu, !open);
 }
 
 void CTollwayDlg::post_message(std::uint32_t message, std::int64_t lparam) {

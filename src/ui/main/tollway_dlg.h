@@ -114,6 +114,8 @@ class CTollwayDlg : public QMainWindow,
     bool automatic_downloading_active() const override { return control_->automatic_active(); }
     std::shared_ptr<Notification_target> worker_target() override { return target_; }
 
+    // Every action (menu, toolbar, context menu) of the command.
+    void for_each_action(int command, const std::function<void(QAction&)>& apply);
     void set_enabled(int command, bool enabled);
     void set_controls_enabled(bool enabled);
     void start_selected();

@@ -190,7 +190,6 @@ void CDownload_dlg::disable_cancel() {
 }
 
 void CDownload_dlg::show_ended() {
-    values_[txt_label_status]->setText(qt(window_texts().status));
     cancel_->setText(text(k_close_caption));
 }
 
