@@ -12,7 +12,6 @@
 namespace corvale {
 
 inline constexpr const char* k_arabic_bundle = "resource_ara.strings";
-inline constexpr int k_language_arabic = 1;
 
 enum class Language { english, arabic };
 

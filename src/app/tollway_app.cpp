@@ -47,7 +47,7 @@ bool CTollwayApp::start(const std::filesystem::path& program_directory) {
     list_ = std::make_unique<Download_list>(prompter_, profile_);
     window_ = std::make_unique<CTollwayDlg>(CTollwayDlg::Services{
         *list_, prompter_, profile_, [](QWidget* parent) { CAboutDlg(parent).exec(); }, timing_,
-        choose_list_file_});
+        choose_list_file_, program_directory, open_url_});
     QObject::connect(&instance_, &Single_instance::raise_requested, window_.get(), [this] {
         window_->show();
         window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);

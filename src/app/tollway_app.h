@@ -29,6 +29,10 @@ class CTollwayApp {
     void set_list_file_chooser(decltype(CTollwayDlg::Services::choose_list_file) chooser) {
         choose_list_file_ = std::move(chooser);
     }
+    // Tests see what would be opened with the desktop's handler.
+    void set_url_opener(decltype(CTollwayDlg::Services::open_url) opener) {
+        open_url_ = std::move(opener);
+    }
 
     // Start-up up to the shown main window. False when another instance runs
     // (it was asked to show itself) and nothing else was done.
@@ -52,6 +56,7 @@ class CTollwayApp {
     Language language_ = Language::english;
     Worker_timing timing_;
     decltype(CTollwayDlg::Services::choose_list_file) choose_list_file_;
+    decltype(CTollwayDlg::Services::open_url) open_url_;
     std::unique_ptr<Download_list> list_;
     std::unique_ptr<CTollwayDlg> window_;
     std::unique_ptr<QTranslator> qt_translator_;

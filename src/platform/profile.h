@@ -11,6 +11,10 @@
 namespace corvale {
 
 inline constexpr std::wstring_view k_settings_section = L"settings";
+// The profile's "language": 1 (and its default) is Arabic, any other value
+// English; the language command for English stores 2.
+inline constexpr int k_language_arabic = 1;
+inline constexpr int k_language_english = 2;
 
 class Profile {
   public:

@@ -20,12 +20,15 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <fstream>
 
 #include "app/about_dlg.h"
+#include "app/language.h"
 #include "app/tollway_app.h"
 #include "fakehost/fake_host.h"
 #include "model/list_file.h"
 #include "model/row_texts.h"
+#include "platform/file_io.h"
 #include "platform/string_table.h"
 #include "support/find_accessible.h"
 #include "support/scripted_prompter.h"
@@ -724,6 +727,71 @@ class Main_window_test : public QObject {
         corvale::CAboutDlg about;
         QCOMPARE(about.version_text(), QString("Corvale Version: 1.2.0.2 (BETA)"));
         QCOMPARE(about.info_text(), QString::fromStdWString(corvale::load_string(157)));
+    }
+
+    // Help opens the help file of the profile's language from the program's
+    // folder, Arabic when no language is stored; a missing file is said.
+    void help_opens_the_file_of_the_profile_language_data() {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("unset, menu") << -1 << int(corvale::cmd_help) << "help_arabic.pdf";
+        QTest::newRow("Arabic, toolbar") << 1 << int(corvale::cmd_help_button) << "help_arabic.pdf";
+        QTest::newRow("English, menu") << k_english << int(corvale::cmd_help) << "help_english.pdf";
+        QTest::newRow("other value") << 7 << int(corvale::cmd_help_button) << "help_english.pdf";
+    }
+    void help_opens_the_file_of_the_profile_language() {
+        QFETCH(int, language);
+        QFETCH(int, command);
+        QFETCH(QString, expected);
+        QTemporaryDir temporary;
+        const std::filesystem::path program = temporary.path().toStdString();
+        std::filesystem::copy_file(k_bundle_dir / corvale::k_arabic_bundle,
+                                   program / corvale::k_arabic_bundle);
+        for (const char* name : {"help_arabic.pdf", "help_english.pdf"}) {
+            std::ofstream(program / name) << "%PDF-1.4";
+        }
+        QFile(profile_path()).remove();
+        auto s = session(language);
+        QList<QUrl> opened;
+        bool can_open = true;
+        s->app.set_url_opener([&](const QUrl& url) {
+            opened << url;
+            return can_open;
+        });
+        QVERIFY(s->start(program));
+        const std::filesystem::path help = program / expected.toStdString();
+        const QString message = QString::fromStdWString(
+            corvale::format_message(corvale::txt_help_not_opened, {corvale::from_path(help)}));
+        s->window().action(command)->trigger();
+        QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(help.string()))});
+        QVERIFY(s->prompter.shown().empty());
+
+        // When nothing can open the file, or when it is missing, the user is told.
+        can_open = false;
+        s->window().action(command)->trigger();
+        QCOMPARE(opened.size(), 2);
+        std::filesystem::remove(help);
+        s->window().action(command)->trigger();
+        QCOMPARE(opened.size(), 2);
+        QCOMPARE(s->prompter.shown().size(), std::size_t{2});
+        for (const auto& shown : s->prompter.shown()) {
+            QCOMPARE(QString::fromStdWString(shown.text), message);
+        }
+    }
+
+    // The build puts both help files beside the program: PDF documents of
+    // several pages.
+    void the_built_help_files_are_documents() {
+        for (const char* name : {"help_arabic.pdf", "help_english.pdf"}) {
+            QFile help(QString::fromStdString((k_bundle_dir / name).string()));
+            QVERIFY2(help.open(QIODevice::ReadOnly), name);
+            const QByteArray bytes = help.readAll();
+            QVERIFY(bytes.startsWith("%PDF-"));
+            QVERIFY(bytes.trimmed().endsWith("%%EOF"));
+            const auto pages = bytes.count("/Type /Page") - bytes.count("/Type /Pages");
+            QVERIFY2(pages >= 2, name);
+        }
     }
 
     void language_commands_store_the_choice() {

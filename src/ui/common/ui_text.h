@@ -77,6 +77,8 @@ enum Ui_text : int {
     txt_schedule_text = 5321,
     txt_schedule_start = 5322,
     txt_schedule_stop = 5323,
+    txt_help_not_opened = 5330,
+    txt_not_opened = 5331,
     txt_application_title = 57344,
 };
 

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -20,6 +21,7 @@
 #include "engine/notifications.h"
 #include "model/list_file.h"
 #include "model/row_texts.h"
+#include "platform/file_io.h"
 #include "platform/profile.h"
 #include "platform/prompter.h"
 #include "ui/common/data_cell_delegate.h"
@@ -484,8 +486,10 @@ void CTollwayDlg::wire_commands() {
         {cmd_save_list_as, [this] { save_list_as_command(); }},
         {cmd_open_folder, [this] { open_first_selected(true); }},
         {cmd_open_link, [this] { open_first_selected(false); }},
-        {cmd_arabic, [this] { set_language(1, 231); }},
-        {cmd_english, [this] { set_language(2, 232); }},
+        {cmd_help, [this] { open_help(); }},
+        {cmd_help_button, [this] { open_help(); }},
+        {cmd_arabic, [this] { set_language(k_language_arabic, 231); }},
+        {cmd_english, [this] { set_language(k_language_english, 232); }},
         {cmd_download, [this] { start_selected(); }},
         {cmd_stop, [this] { stop_selected(); }},
         {cmd_add_to_auto, [this] { control_->queue_rows(selected_rows()); }},
@@ -754,8 +758,34 @@ void CTollwayDlg::open_first_selected(bool folder) {
     if (record == nullptr) {
         return;
     }
-    const QUrl target = folder ? QUrl::fromLocalFile(qt(record->folder)) : QUrl(qt(record->url));
-    QDesktopServices::openUrl(target);
+    if (folder) {
+        open_or_say(QUrl::fromLocalFile(qt(record->folder)), txt_not_opened, record->folder);
+    } else {
+        open_or_say(QUrl(qt(record->url)), txt_not_opened, record->url);
+    }
+}
+
+void CTollwayDlg::open_help() {
+    // The profile's language names the help file; Arabic when it is unset.
+    const int language =
+        services_.profile.read_int(k_settings_section, L"language", k_language_arabic);
+    const std::filesystem::path file =
+        services_.program_directory /
+        (language == k_language_arabic ? "help_arabic.pdf" : "help_english.pdf");
+    if (!std::filesystem::is_regular_file(file)) {
+        services_.prompter.show_message(format_message(txt_help_not_opened, {from_path(file)}));
+        return;
+    }
+    open_or_say(QUrl::fromLocalFile(QFile::decodeName(file.c_str())), txt_help_not_opened,
+                from_path(file));
+}
+
+void CTollwayDlg::open_or_say(const QUrl& target, int message, const std::wstring& what) {
+    const bool opened =
+        services_.open_url ? services_.open_url(target) : QDesktopServices::openUrl(target);
+    if (!opened) {
+        services_.prompter.show_message(format_message(message, {what}));
+    }
 }
 
 }  // namespace corvale

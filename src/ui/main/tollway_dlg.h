@@ -6,6 +6,8 @@
 
 #include <QMainWindow>
 #include <QTimer>
+#include <QUrl>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -46,6 +48,11 @@ class CTollwayDlg : public QMainWindow,
         // id; no value when the user cancels. Empty: Qt's file dialog.
         std::function<std::optional<std::wstring>(QWidget*, int title, bool saving)>
             choose_list_file = {};
+        // Where the help files are: the program's own folder.
+        std::filesystem::path program_directory = {};
+        // Opens a folder, a file or a link with the desktop's handler; false
+        // when none could. Empty: QDesktopServices.
+        std::function<bool(const QUrl&)> open_url = {};
     };
 
     explicit CTollwayDlg(Services services, QWidget* parent = nullptr);
@@ -141,6 +148,10 @@ class CTollwayDlg : public QMainWindow,
     bool save_list_as_command();
     void set_language(int language, int message);
     void open_first_selected(bool folder);
+    void open_help();
+    // Opens the target with the desktop's handler, or shows the message id
+    // with what could not be opened.
+    void open_or_say(const QUrl& target, int message, const std::wstring& what);
 
     Services services_;
     QTableWidget* table_ = nullptr;
