@@ -2,11 +2,14 @@
 // a scripted prompter: what OK accepts, what it refuses with which message,
 // and that everything can be reached through the accessibility interface.
 
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QAccessible>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 #include "platform/string_table.h"
 #include "support/find_accessible.h"
@@ -14,6 +17,7 @@
 #include "ui/dialogs/add_new_download_dlg.h"
 #include "ui/dialogs/load_or_merge_dlg.h"
 #include "ui/dialogs/modify_download_properties.h"
+#include "ui/dialogs/schedule_dlg.h"
 
 using corvale::testing::find_accessible;
 using corvale::testing::Scripted_prompter;
@@ -126,6 +130,71 @@ class Dialogs_test : public QObject {
         closed.show();
         closed.reject();  // the close box and Esc
         QCOMPARE(closed.choice(), corvale::CLoad_or_merge_dlg::nothing);
+    }
+
+    // A screen reader announces every field by its label and every button by
+    // its text, and Tab walks the fields from top to bottom.
+    void every_control_has_a_name_and_tab_follows_the_fields() {
+        Scripted_prompter prompter;
+        corvale::Add_new_download_dlg add(prompter);
+        corvale::Modify_download_properties edit_one(prompter, {}, false);
+        corvale::Modify_download_properties edit_several(prompter, {}, true);
+        corvale::CLoad_or_merge_dlg load;
+        corvale::CSchedule_dlg schedule(prompter);
+        for (QDialog* dialog :
+             std::initializer_list<QDialog*>{&add, &edit_one, &edit_several, &load, &schedule}) {
+            dialog->show();
+            QVERIFY(QTest::qWaitForWindowExposed(dialog));
+            QList<QWidget*> controls;
+            for (QWidget* child : dialog->findChildren<QWidget*>()) {
+                if (qobject_cast<QLineEdit*>(child) != nullptr &&
+                    qobject_cast<QAbstractSpinBox*>(child->parentWidget()) != nullptr) {
+                    continue;  // the text part of a date or time editor
+                }
+                if (qobject_cast<QLineEdit*>(child) || qobject_cast<QAbstractSpinBox*>(child) ||
+                    qobject_cast<QAbstractButton*>(child)) {
+                    controls << child;
+                }
+            }
+            QVERIFY(!controls.isEmpty());
+            for (QWidget* control : controls) {
+                QAccessibleInterface* element = QAccessible::queryAccessibleInterface(control);
+                QVERIFY(element != nullptr);
+                QVERIFY2(
+                    !element->text(QAccessible::Name).trimmed().isEmpty(),
+                    qPrintable(dialog->windowTitle() + ": " + control->metaObject()->className()));
+            }
+            // Tab from the first field reaches the fields in the order they
+            // stand from top to bottom.
+            QList<QWidget*> fields;
+            for (QWidget* control : controls) {
+                if (control->isEnabled() && control->focusPolicy() & Qt::TabFocus &&
+                    qobject_cast<QAbstractButton*>(control) == nullptr) {
+                    fields << control;
+                }
+            }
+            std::stable_sort(fields.begin(), fields.end(), [dialog](QWidget* a, QWidget* b) {
+                const QPoint pa = a->mapTo(dialog, QPoint(0, 0));
+                const QPoint pb = b->mapTo(dialog, QPoint(0, 0));
+                return pa.y() != pb.y() ? pa.y() < pb.y() : pa.x() < pb.x();
+            });
+            if (fields.isEmpty()) {
+                continue;
+            }
+            QWidget* at = fields.front();
+            for (QWidget* next : fields.mid(1)) {
+                at = at->nextInFocusChain();
+                while (at->focusProxy() != nullptr || !(at->focusPolicy() & Qt::TabFocus) ||
+                       !at->isEnabled() || !at->isVisible() ||
+                       (qobject_cast<QLineEdit*>(at) != nullptr &&
+                        qobject_cast<QAbstractSpinBox*>(at->parentWidget()) != nullptr) ||
+                       (qobject_cast<QAbstractButton*>(at) != nullptr)) {
+                    at = at->nextInFocusChain();
+                }
+                QVERIFY2(at == next, qPrintable(dialog->windowTitle()));
+            }
+            dialog->hide();
+        }
     }
 
     void a_download_is_added_through_accessibility_alone() {

@@ -12,6 +12,7 @@
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -598,6 +599,49 @@ class Main_window_test : public QObject {
         QCOMPARE(titles.back(), 179);
     }
 
+    // Save As through Qt's own file dialog: a name without ".zrv" gets it,
+    // and an existing file is replaced only after the dialog's question.
+    void save_as_asks_before_replacing_a_file() {
+        const std::wstring list_path = sample_list();
+        auto s = session(k_english, list_path);
+        QVERIFY(s->start());
+        const QString existing = dir_.filePath("kept.zrv");
+        QFile file(existing);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("old");
+        file.close();
+        const QString title = s->window().windowTitle();
+        for (const bool replace : {false, true}) {
+            bool asked = false;
+            when_dialog_opens<QFileDialog>([&](QFileDialog& d) {
+                QCOMPARE(d.windowTitle(), QString::fromStdWString(corvale::load_string(179)));
+                d.setDirectory(dir_.path());
+                d.findChild<QLineEdit*>("fileNameEdit")->setText("kept");
+                QTimer::singleShot(0, [&] {
+                    auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                    QVERIFY(question != nullptr);
+                    asked = true;
+                    question->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
+                });
+                static_cast<QDialog&>(d).accept();  // as the Save button does
+                if (d.isVisible()) {
+                    d.reject();
+                }
+            });
+            s->window().action(corvale::cmd_save_list_as)->trigger();
+            QVERIFY(asked);
+            QFile after(existing);
+            QVERIFY(after.open(QIODevice::ReadOnly));
+            if (replace) {
+                QVERIFY(after.readAll() != "old");
+                QCOMPARE(s->window().windowTitle(), "Corvale    " + existing);
+            } else {
+                QCOMPARE(after.readAll(), QByteArray("old"));
+                QCOMPARE(s->window().windowTitle(), title);
+            }
+        }
+    }
+
     void the_scheduler_button_arms_and_cancels_a_schedule() {
         auto s = session(k_english, sample_list());
         QVERIFY(s->start());
@@ -631,6 +675,55 @@ class Main_window_test : public QObject {
         run_command(*s, corvale::cmd_add_to_auto, {1});
         QVERIFY2(s->window().control().automatic_active(), "no schedule waits any more");
         s->window().control().cancel_automatic();
+    }
+
+    // Against the clock: the queue starts at the start instant with the rows
+    // selected then, and at the stop instant automatic downloading is
+    // cancelled and every download stops, with message 249 once.
+    void a_schedule_starts_and_stops_downloads_on_time() {
+        const Reply slow{.pattern_size = 80000000, .pace = std::chrono::milliseconds(20)};
+        auto s = download_session(slow, slow);
+        QVERIFY(s);
+        s->window().start_poll_timer().setInterval(50);
+        QAction& button = *s->window().action(corvale::cmd_scheduler);
+        const QDateTime start = QDateTime::currentDateTime().addSecs(2);
+        const QDateTime stop = start.addSecs(2);
+        when_dialog_opens<corvale::CSchedule_dlg>([&](corvale::CSchedule_dlg& d) {
+            d.start_date().setDate(start.date());
+            d.start_time().setTime(start.time());
+            d.stop_date().setDate(stop.date());
+            d.stop_time().setTime(stop.time());
+            d.ok_button().click();
+        });
+        button.trigger();
+        QVERIFY(button.isChecked());
+        QTableWidget& table = s->window().list_view_widget();
+        table.selectRow(0);
+        table.selectionModel()->select(table.model()->index(1, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QVERIFY(!s->window().control().automatic_active());
+
+        QTRY_VERIFY_WITH_TIMEOUT(s->window().control().automatic_active(), 5000);
+        QVERIFY(QDateTime::currentDateTime() >= start.addMSecs(-1000));
+        QVERIFY2(!button.isChecked(), "nothing waits for a start any more");
+        QCOMPARE(cell(*s, 0, corvale::col_auto), QString("@"));
+        QCOMPARE(cell(*s, 1, corvale::col_auto), QString("@"));
+        QTRY_VERIFY(s->window().control().open_windows() == 1);
+
+        const auto stopped = QString::fromStdWString(corvale::load_string(249));
+        const auto shown_249 = [&] {
+            return std::count_if(
+                s->prompter.shown().begin(), s->prompter.shown().end(),
+                [&](const auto& m) { return QString::fromStdWString(m.text) == stopped; });
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(shown_249(), 1, 6000);
+        QVERIFY(QDateTime::currentDateTime() >= stop.addMSecs(-1000));
+        QTRY_COMPARE(s->window().control().open_windows(), std::size_t(0));
+        QVERIFY(!s->window().control().automatic_active());
+        QCOMPARE(cell(*s, 0, corvale::col_auto), QString(""));
+        QCOMPARE(cell(*s, 1, corvale::col_auto), QString(""));
+        QTest::qWait(200);
+        QCOMPARE(shown_249(), 1);
     }
 
     void a_manual_download_runs_end_to_end() {

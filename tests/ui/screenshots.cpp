@@ -5,8 +5,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTableWidget>
 #include <QTemporaryDir>

@@ -72,6 +72,8 @@ class CTollwayDlg : public QMainWindow,
     Download_control& control() { return *control_; }
     // The progress window of a download, or nullptr when it is idle.
     CDownload_dlg* progress_window(std::int32_t download_number);
+    // The scheduler's start poll; tests poll more often than every ten seconds.
+    QTimer& start_poll_timer() { return start_poll_; }
 
     // The update window is open: "Check For Program Updates" is greyed in the
     // context menu while it is.
