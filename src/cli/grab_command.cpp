@@ -32,7 +32,7 @@ Fetch_result fetch_page(std::int32_t identifier, const std::wstring& url, Worker
     Page_fetcher fetcher(identifier, url, queue, std::move(timing));
     Fetch_result result;
     if (!fetcher.created() || !fetcher.resume()) {
-        result.failure = L"Error: Failed to resume download thread";
+        result.failure = load_string(k_text_resume_failed);
         return result;
     }
     std::wstring last_error;

@@ -11,7 +11,6 @@ namespace corvale {
 
 namespace {
 
-constexpr const wchar_t* k_resume_failed = L"Error: Failed to resume download thread";
 
 }  // namespace
 
@@ -68,13 +67,13 @@ Download_runner::Start Download_runner::start(std::int32_t download_number, cons
     }
     file_name_ = file_name_of(url_);
     if (worker_.start() != 0) {
-        prompter_.show_message(k_resume_failed);
+        prompter_.show_message(load_string(k_text_resume_failed));
         return Start::resume_failed;
     }
     worker_.set_job(download_number, &file_, url_, std::move(target));
     if (!worker_.resume()) {
         worker_.stop();
-        prompter_.show_message(k_resume_failed);
+        prompter_.show_message(load_string(k_text_resume_failed));
         return Start::resume_failed;
     }
     running_ = true;

@@ -47,6 +47,10 @@ std::wstring format_message(int id, const std::vector<std::wstring_view>& args);
 // %s takes the next argument in order; "%%" is a percent sign.
 std::wstring format_printf(std::wstring_view format, const std::vector<std::wstring_view>& args);
 
+// Texts that several parts show.
+inline constexpr int k_text_thread_running = 5340;  // "download thread is already running"
+inline constexpr int k_text_resume_failed = 5341;   // "Error: Failed to resume download thread"
+
 // The compiled-in English table, generated at build time.
 struct Builtin_string {
     int id;

@@ -21,7 +21,9 @@ struct Marks<wchar_t> {
     static constexpr std::wstring_view anchor_start = L"<a ";
     static constexpr std::wstring_view anchor_end = L"</a>";
     static constexpr std::wstring_view link_attribute = L"href=\"";
-    static constexpr std::wstring_view delimiters = L"\r\n <)[\"}*#";
+    // A link also ends at a single quote, a '>' or a tab: a link written in a
+    // single-quoted anchor stops before "'>".
+    static constexpr std::wstring_view delimiters = L"\r\n <)[\"}*#'>\t";
     static constexpr std::wstring_view paste_split = L"http:";
 };
 
@@ -30,7 +32,7 @@ struct Marks<char> {
     static constexpr std::string_view anchor_start = "<a ";
     static constexpr std::string_view anchor_end = "</a>";
     static constexpr std::string_view link_attribute = "href=\"";
-    static constexpr std::string_view delimiters = "\r\n <)[\"}*#";
+    static constexpr std::string_view delimiters = "\r\n <)[\"}*#'>\t";
     static constexpr std::string_view paste_split = "http:";
 };
 
