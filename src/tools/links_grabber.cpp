@@ -306,34 +306,35 @@ void Links_grabber::notify(std::uint32_t message, std::int32_t id, std::int64_t 
         return;  // a notice of a fetch that was stopped
     }
     switch (message) {
-    case UM_PROGRESS:
-        show_on_target(id, size_text(host_.fetch_received()));
-        break;
-    case UM_FINISHED:
-        finished(id, lparam);
-        break;
-    case UM_ERROR:
-        show_on_target(id, host_.fetch_status());
-        if (lparam == NT_SESSION_OPEN_FAILED || lparam == NT_STATUS_CALLBACK_FAILED ||
-            lparam == NT_ATTEMPTS_USED_UP || lparam == NT_URL_INCORRECT || lparam == NT_CANCELLED) {
-            host_.post_finished(id, lparam);
-        }
-        break;
-    case UM_STATUS:
-        show_on_target(id, host_.fetch_status());
-        break;
-    case UM_RETRY_COUNT:
-        if (id < 0) {
-            host_.set_retries(std::to_wstring(lparam));
-        } else if (id < view_.item_count()) {
-            view_.set_item_text(id, gcol_retries, std::to_wstring(lparam));
-        }
-        break;
-    case UM_RETRY_WAIT:
-        show_on_target(id, countdown_text(k_retry_countdown, lparam) + host_.fetch_status());
-        break;
-    default:
-        break;  // the content length and anything else: nothing to show
+        case UM_PROGRESS:
+            show_on_target(id, size_text(host_.fetch_received()));
+            break;
+        case UM_FINISHED:
+            finished(id, lparam);
+            break;
+        case UM_ERROR:
+            show_on_target(id, host_.fetch_status());
+            if (lparam == NT_SESSION_OPEN_FAILED || lparam == NT_STATUS_CALLBACK_FAILED ||
+                lparam == NT_ATTEMPTS_USED_UP || lparam == NT_URL_INCORRECT ||
+                lparam == NT_CANCELLED) {
+                host_.post_finished(id, lparam);
+            }
+            break;
+        case UM_STATUS:
+            show_on_target(id, host_.fetch_status());
+            break;
+        case UM_RETRY_COUNT:
+            if (id < 0) {
+                host_.set_retries(std::to_wstring(lparam));
+            } else if (id < view_.item_count()) {
+                view_.set_item_text(id, gcol_retries, std::to_wstring(lparam));
+            }
+            break;
+        case UM_RETRY_WAIT:
+            show_on_target(id, countdown_text(k_retry_countdown, lparam) + host_.fetch_status());
+            break;
+        default:
+            break;  // the content length and anything else: nothing to show
     }
 }
 

@@ -102,9 +102,9 @@ class Links_grabber {
     void notify(std::uint32_t message, std::int32_t id, std::int64_t lparam);
 
     // The main window's side of adding: the first cursor, then each link in
-    // turn until the cursor is 0. A file name that verification found is
+    // turn until it gives no value. A file name that verification found is
     // taken only when it is a valid file name; otherwise the name comes from
-    // the link. No value for a link whose name is not valid either.
+    // the link, as it is (the adder checks it).
     int first_cursor() const { return next_selected(0); }
     std::optional<Grabbed_link> next_link(int& cursor, const std::wstring& folder,
                                           const std::wstring& description) const;
