@@ -9,17 +9,12 @@
 #include <QVBoxLayout>
 
 #include "app/version_info.h"
+#include "corvale/version.h"
 #include "platform/string_table.h"
 #include "ui/common/icons.h"
 #include "ui/common/ui_text.h"
 
 namespace corvale {
-
-namespace {
-
-constexpr const char* k_maker_site = "https://corvale.example.org/";
-
-}  // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(text(txt_about_title));
@@ -32,7 +27,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     info_ = new QLabel(text(157), this);
     info_->setWordWrap(true);
     auto* link = new QLabel(
-        QString("<a href=\"%1\">%2</a>").arg(k_maker_site, text(txt_about_link).toHtmlEscaped()),
+        QString("<a href=\"%1\">%2</a>").arg(k_maker_website, text(txt_about_link).toHtmlEscaped()),
         this);
     link->setTextInteractionFlags(Qt::TextBrowserInteraction);
     link->setOpenExternalLinks(false);

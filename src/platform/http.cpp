@@ -120,6 +120,13 @@ Http_session::~Http_session() {
     }
 }
 
+std::wstring http_error_text(int error) {
+    if (error == k_http_stopped) {
+        return L"Stopped";
+    }
+    return decode_ansi(curl_easy_strerror(static_cast<CURLcode>(error)));
+}
+
 Http_request::Http_request(Http_session& session, const Http_target& target)
     : session_(session), host_(encode_utf8(target.server)) {
     if (!session.is_open()) {

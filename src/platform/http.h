@@ -30,6 +30,9 @@ using Http_event_handler = std::function<void(Http_event, const std::wstring& in
 // the wait.
 inline constexpr int k_http_stopped = -1;
 
+// A result code as text ("Couldn't resolve host name").
+std::wstring http_error_text(int error);
+
 class Http_session {
   public:
     Http_session(std::string user_agent, const Stop_event& stop);

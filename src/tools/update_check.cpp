@@ -1,0 +1,152 @@
+#include "tools/update_check.h"
+
+#include <climits>
+
+#include "corvale/version.h"
+#include "platform/http.h"
+#include "platform/wide_text.h"
+
+namespace corvale {
+
+namespace {
+
+constexpr const char* k_user_agent = "Corvale/1.0";
+constexpr std::size_t k_mark_size = 2;
+constexpr int k_update_available = 229;
+constexpr int k_no_update = 230;
+constexpr int k_http_init_failed = 2;  // libcurl's "Failed initialization"
+
+bool is_space(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f';
+}
+
+std::wstring_view trimmed(std::wstring_view text) {
+    while (!text.empty() && is_space(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && is_space(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+}  // namespace
+
+Update_source default_update_source() {
+    Update_source source;
+    source.server = k_update_server;
+    return source;
+}
+
+std::optional<Update_source> update_source_from_url(const std::wstring& url) {
+    const auto parsed = parse_url(url);
+    if (!parsed || parsed->server.empty() ||
+        (parsed->service != Service_type::http && parsed->service != Service_type::https)) {
+        return std::nullopt;
+    }
+    return Update_source{parsed->service, parsed->server, parsed->port, parsed->object};
+}
+
+Version_fetch fetch_version_file(const Update_source& source, const Stop_event& stop) {
+    Version_fetch fetch;
+    Http_session session(k_user_agent, stop);
+    if (!session.is_open()) {
+        fetch.error = http_error_text(k_http_init_failed);
+        return fetch;
+    }
+    Http_request request(session, {source.service, source.server, source.port, source.path});
+    if (request.open_error() != 0) {
+        fetch.error = http_error_text(request.open_error());
+        return fetch;
+    }
+    if (const int sent = request.send(); sent != 0) {
+        fetch.error = http_error_text(sent);
+        return fetch;
+    }
+    fetch.status = request.status();
+    if (fetch.status != 200) {
+        return fetch;
+    }
+    const auto length = request.content_length();
+    if (length && *length >= k_version_file_limit) {
+        return fetch;  // too large: not read
+    }
+    std::string body;
+    char piece[1024];
+    for (;;) {
+        const Http_request::Read_result read = request.read(piece, sizeof piece);
+        if (read.error != 0) {
+            fetch.error = http_error_text(read.error);
+            fetch.status = 0;
+            return fetch;
+        }
+        if (read.count == 0) {
+            break;
+        }
+        body.append(piece, read.count);
+        if (body.size() >= k_version_file_limit) {
+            return fetch;  // a reply without a length that is too large
+        }
+    }
+    if (body.size() > k_mark_size) {
+        fetch.reply = from_utf16le(std::string_view(body).substr(k_mark_size));
+    }
+    return fetch;
+}
+
+Version_file parse_version_file(std::wstring_view reply) {
+    Version_file file;
+    std::size_t start = reply.find_first_not_of(L'\r');
+    if (start == std::wstring_view::npos) {
+        return file;
+    }
+    const std::size_t first_end = reply.find(L'\r', start);
+    file.latest = std::wstring(reply.substr(start, first_end - start));
+    if (first_end == std::wstring_view::npos) {
+        return file;
+    }
+    start = first_end + 1;
+    if (start < reply.size() && reply[start] == L'\n') {
+        ++start;
+    }
+    const std::size_t second_end = reply.find(L'\r', start);
+    const std::wstring_view date = reply.substr(
+        std::min(start, reply.size()),
+        second_end == std::wstring_view::npos ? std::wstring_view::npos : second_end - start);
+    if (date.empty()) {
+        return file;
+    }
+    file.date = std::wstring(date);
+    if (second_end == std::wstring_view::npos) {
+        return file;
+    }
+    std::wstring_view information = reply.substr(second_end + 1);
+    if (!information.empty() && information.front() == L'\n') {
+        information.remove_prefix(1);
+    }
+    if (!information.empty()) {
+        file.information = std::wstring(information);
+    }
+    return file;
+}
+
+int version_number(std::wstring_view dotted) {
+    std::wstring digits;
+    digits.reserve(dotted.size());
+    for (const wchar_t c : dotted) {
+        if (c != L'.') {
+            digits.push_back(c);
+        }
+    }
+    return parse_int(digits);
+}
+
+bool update_available(std::wstring_view current, std::wstring_view latest) {
+    return version_number(trimmed(latest)) > version_number(current);
+}
+
+int update_verdict_message(bool available) {
+    return available ? k_update_available : k_no_update;
+}
+
+}  // namespace corvale
