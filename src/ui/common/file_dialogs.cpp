@@ -7,6 +7,7 @@
 #include <QProxyStyle>
 
 #include "platform/wide_text.h"
+#include "ui/common/ui_text.h"
 
 namespace corvale {
 
@@ -46,6 +47,17 @@ void prepare_file_dialog(QFileDialog& dialog) {
     for (QWidget* data : dialog.findChildren<QAbstractItemView*>()) {
         data->setLayoutDirection(Qt::LeftToRight);
     }
+}
+
+std::optional<std::wstring> choose_folder(QWidget* parent, int title) {
+    QFileDialog dialog(parent, text(title));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    prepare_file_dialog(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return from_qt_path(dialog.selectedFiles().front());
 }
 
 std::wstring from_qt_path(const QString& path) {

@@ -18,6 +18,7 @@ class Qt_prompter : public Prompter {
     Answer ask_yes_no_cancel(const std::wstring& text) override;
 
   private:
+    QWidget* owner() const;
     QPointer<QWidget> parent_;
 };
 

@@ -1,7 +1,6 @@
 #include "ui/dialogs/download_fields_dlg.h"
 
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,14 +16,7 @@ namespace {
 constexpr int k_select_folder = 144;
 
 std::optional<std::wstring> choose_with_qt(QWidget* parent) {
-    QFileDialog dialog(parent, text(k_select_folder));
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOption(QFileDialog::ShowDirsOnly);
-    prepare_file_dialog(dialog);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return std::nullopt;
-    }
-    return from_qt_path(dialog.selectedFiles().front());
+    return choose_folder(parent, k_select_folder);
 }
 
 }  // namespace

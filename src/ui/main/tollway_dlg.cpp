@@ -19,6 +19,7 @@
 #include <ctime>
 
 #include "engine/notifications.h"
+#include "model/download_fields.h"
 #include "model/list_file.h"
 #include "model/row_texts.h"
 #include "platform/file_io.h"
@@ -44,6 +45,7 @@ constexpr int k_last_tip = 189;
 constexpr int k_pixels_per_character = 11;
 constexpr int k_control_wait_ms = 300;
 constexpr int k_select_to_edit = 165;
+constexpr int k_invalid_file_name = 143;
 constexpr int k_stopped_by_timer = 249;
 constexpr int k_confirm_save_list = 176;
 constexpr int k_load_title = 177;
@@ -149,7 +151,9 @@ CTollwayDlg::CTollwayDlg(Services services, QWidget* parent)
 }
 
 CTollwayDlg::~CTollwayDlg() {
-    control_.reset();  // stops every download and its worker first
+    grabber_.reset();        // stops its page fetch
+    update_window_.reset();  // ends a check that still runs
+    control_.reset();        // stops every download and its worker first
     target_->close();
 }
 
@@ -274,6 +278,15 @@ void CTollwayDlg::enter_closing() {
         set_enabled(command, false);
     }
     set_controls_enabled(false);
+    // The tool windows are asked to close: the grabber may ask whether to
+    // cancel its verification, and closing waits for it; the update window
+    // refuses while a check runs and is destroyed with this window.
+    if (grabber_) {
+        grabber_->try_close();
+    }
+    if (update_window_) {
+        update_window_->close();
+    }
 }
 
 void CTollwayDlg::set_unqueue_enabled(bool enabled) {
@@ -486,6 +499,13 @@ void CTollwayDlg::wire_commands() {
         {cmd_save_list_as, [this] { save_list_as_command(); }},
         {cmd_open_folder, [this] { open_first_selected(true); }},
         {cmd_open_link, [this] { open_first_selected(false); }},
+        {cmd_links_grabber,
+         [this] {
+             set_enabled(cmd_links_grabber, false);
+             post_message(UM_OPEN_LINKS_GRABBER, 0);
+         }},
+        {cmd_check_updates, [this] { post_message(UM_OPEN_UPDATE_CHECK, 0); }},
+        {cmd_check_updates_menu, [this] { post_message(UM_OPEN_UPDATE_CHECK, 0); }},
         {cmd_help, [this] { open_help(); }},
         {cmd_help_button, [this] { open_help(); }},
         {cmd_arabic, [this] { set_language(k_language_arabic, 231); }},
@@ -543,7 +563,9 @@ void CTollwayDlg::show_next_tip() {
 }
 
 void CTollwayDlg::set_update_window_open(bool open) {
-    set_enabled(cmd_check_updates_menu, !open);
+    if (!control_->closing()) {
+        set_enabled(cmd_check_updates_menu, !open);
+    }
 }
 
 void CTollwayDlg::post_message(std::uint32_t message, std::int64_t lparam) {
@@ -566,8 +588,69 @@ bool CTollwayDlg::event(QEvent* event) {
     } else if (message == UM_DOWNLOAD_WINDOW_CLOSED) {
         control_->window_closed(
             reinterpret_cast<Download_window*>(static_cast<std::intptr_t>(notification->lparam)));
+    } else if (message == UM_OPEN_LINKS_GRABBER) {
+        open_links_grabber();
+    } else if (message == UM_LINKS_GRABBER_CLOSED && grabber_) {
+        grabber_.release()->deleteLater();
+        if (!control_->closing()) {
+            set_enabled(cmd_links_grabber, true);
+        }
+        raise();
+        activateWindow();
+    } else if (message == UM_OPEN_UPDATE_CHECK) {
+        open_update_window();
+    } else if (message == UM_UPDATE_CHECK_CLOSED && update_window_) {
+        update_window_.release()->deleteLater();
+        set_update_window_open(false);
     }
     return true;
+}
+
+void CTollwayDlg::open_links_grabber() {
+    if (grabber_) {
+        grabber_->raise();
+        grabber_->activateWindow();
+        return;
+    }
+    Links_parser_dlg::Callbacks callbacks;
+    callbacks.add_links = [this](Links_parser_dlg& grabber) { add_grabbed_links(grabber); };
+    callbacks.closed = [this] { post_message(UM_LINKS_GRABBER_CLOSED, 0); };
+    grabber_ = std::make_unique<Links_parser_dlg>(services_.prompter, std::move(callbacks),
+                                                  services_.timing);
+    grabber_->setLayoutDirection(layoutDirection());
+    grabber_->show();
+}
+
+// UM_ADD_GRABBED_LINKS: each selected link of the grabber through the add
+// with its duplicate questions. A link whose file name cannot be a file name
+// is refused with the Add dialog's message.
+void CTollwayDlg::add_grabbed_links(Links_parser_dlg& grabber) {
+    int cursor = grabber.first_cursor();
+    while (const auto link = grabber.next_link(cursor)) {
+        if (!valid_file_name(link->file_name)) {
+            services_.prompter.show_message(load_string(k_invalid_file_name) + L"\n" + link->link);
+            continue;
+        }
+        services_.list.add_download_with_check(link->folder, link->link, link->file_name,
+                                               link->description, view_);
+    }
+}
+
+void CTollwayDlg::open_update_window() {
+    if (update_window_) {  // one at a time: the open one comes to the front
+        update_window_->raise();
+        update_window_->activateWindow();
+        return;
+    }
+    Update_source source = services_.update_source;
+    if (source.server.empty()) {
+        source = default_update_source();
+    }
+    update_window_ = std::make_unique<Update_check_dlg>(
+        services_.prompter, std::move(source), [this] { post_message(UM_UPDATE_CHECK_CLOSED, 0); },
+        this);
+    set_update_window_open(true);
+    update_window_->show();
 }
 
 void CTollwayDlg::on_double_click(int row) {

@@ -22,6 +22,8 @@
 #include "ui/main/command_ids.h"
 #include "ui/main/qt_list_view.h"
 #include "ui/progress/download_dlg.h"
+#include "ui/tools/links_parser_dlg.h"
+#include "ui/tools/update_check_dlg.h"
 
 class QAction;
 class QLabel;
@@ -53,6 +55,9 @@ class CTollwayDlg : public QMainWindow,
         // Opens a folder, a file or a link with the desktop's handler; false
         // when none could. Empty: QDesktopServices.
         std::function<bool(const QUrl&)> open_url = {};
+        // Where the update check reads the version file. Empty server: the
+        // maker's update server.
+        Update_source update_source = {};
     };
 
     explicit CTollwayDlg(Services services, QWidget* parent = nullptr);
@@ -75,9 +80,9 @@ class CTollwayDlg : public QMainWindow,
     // The scheduler's start poll; tests poll more often than every ten seconds.
     QTimer& start_poll_timer() { return start_poll_; }
 
-    // The update window is open: "Check For Program Updates" is greyed in the
-    // context menu while it is.
-    void set_update_window_open(bool open);
+    // The open tool windows, or nullptr.
+    Links_parser_dlg* links_grabber() { return grabber_.get(); }
+    Update_check_dlg* update_window() { return update_window_.get(); }
 
     // Every ten seconds: the next tip in the status line (186..189, round).
     void show_next_tip();
@@ -102,7 +107,7 @@ class CTollwayDlg : public QMainWindow,
     void enter_busy() override;
     void leave_busy() override;
     void enter_closing() override;
-    bool tools_open() const override { return false; }
+    bool tools_open() const override { return grabber_ != nullptr; }
     void set_unqueue_enabled(bool enabled) override;
     bool save_list() override { return save_list_command(); }
     void end() override;
@@ -150,6 +155,12 @@ class CTollwayDlg : public QMainWindow,
     bool save_list_as_command();
     void set_language(int language, int message);
     void open_first_selected(bool folder);
+    void open_links_grabber();
+    void add_grabbed_links(Links_parser_dlg& grabber);
+    void open_update_window();
+    // "Check For Program Updates" is greyed in the menus while the update
+    // window is open.
+    void set_update_window_open(bool open);
     void open_help();
     // Opens the target with the desktop's handler, or shows the message id
     // with what could not be opened.
@@ -175,6 +186,8 @@ class CTollwayDlg : public QMainWindow,
     bool in_close_event_ = false;
     std::shared_ptr<Window_target> target_;
     std::unique_ptr<Download_control> control_;  // before target_ is closed
+    std::unique_ptr<Links_parser_dlg> grabber_;
+    std::unique_ptr<Update_check_dlg> update_window_;
     Scheduler scheduler_{static_cast<Schedule_host&>(*this)};
 };
 

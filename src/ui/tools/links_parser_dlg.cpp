@@ -1,0 +1,373 @@
+#include "ui/tools/links_parser_dlg.h"
+
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "engine/host_config.h"
+#include "ui/common/data_cell_delegate.h"
+#include "ui/common/file_dialogs.h"
+#include "ui/common/ui_text.h"
+#include "ui/common/window_target.h"
+
+namespace corvale {
+
+namespace {
+
+constexpr int k_select_download_folder = 218;
+constexpr int k_get_links = 220;
+constexpr int k_placeholder_fields = 5;  // "....."
+
+struct Column {
+    int title;
+    int width;
+};
+constexpr Column k_columns[gcol_count] = {
+    {191, 40}, {204, 350}, {194, 140}, {193, 190}, {212, 80}, {200, 60},
+};
+
+}  // namespace
+
+// Receives the notices of one fetch. Retired (and deleted later) when the
+// fetch is stopped, so a notice still queued for it is dropped.
+class Links_parser_dlg::Fetch_relay : public QObject {
+  public:
+    explicit Fetch_relay(Links_parser_dlg* window) : window_(window) {}
+    void retire() { window_ = nullptr; }
+    bool event(QEvent* event) override {
+        if (event->type() != Notification_event::type) {
+            return QObject::event(event);
+        }
+        if (window_ != nullptr) {
+            const auto* notice = static_cast<Notification_event*>(event);
+            window_->on_notice(notice->message, notice->wparam, notice->lparam);
+        }
+        return true;
+    }
+
+  private:
+    Links_parser_dlg* window_;
+};
+
+Links_parser_dlg::Links_parser_dlg(Prompter& prompter, Callbacks callbacks, Worker_timing timing)
+    : QDialog(nullptr),
+      prompter_(prompter),
+      callbacks_(std::move(callbacks)),
+      timing_(std::move(timing)),
+      choose_folder_(
+          [](QWidget* parent) { return choose_folder(parent, k_select_download_folder); }),
+      grabber_(*this, *this, Host_config{}.link_marker()) {
+    setObjectName("links_grabber");
+    setWindowTitle(text(txt_grabber_title));
+    setWindowFlag(Qt::WindowMinMaxButtonsHint);
+    setModal(false);
+    build();
+}
+
+Links_parser_dlg::~Links_parser_dlg() {
+    stop_fetch();
+}
+
+void Links_parser_dlg::build() {
+    auto* layout = new QVBoxLayout(this);
+    const auto labelled = [this](int label, QWidget* field) {
+        auto* caption = new QLabel(text(label), this);
+        caption->setBuddy(field);
+        field->setAccessibleName(text(label).remove(QChar('&')));
+        return caption;
+    };
+    const auto button = [this](int label) {
+        auto* made = new QPushButton(text(label), this);
+        made->setAutoDefault(false);
+        return made;
+    };
+
+    auto* page_row = new QHBoxLayout;
+    page_url_ = new QLineEdit(this);
+    page_url_->setLayoutDirection(Qt::LeftToRight);  // an address reads left to right
+    page_row->addWidget(labelled(txt_grabber_page_url, page_url_));
+    page_row->addWidget(page_url_, 1);
+    get_links_ = button(k_get_links);
+    paste_ = button(txt_paste_links);
+    page_row->addWidget(get_links_);
+    page_row->addWidget(paste_);
+    layout->addLayout(page_row);
+
+    list_ = new QTableWidget(0, gcol_count, this);
+    QStringList headers;
+    for (const Column& column : k_columns) {
+        headers << text(column.title);
+    }
+    list_->setHorizontalHeaderLabels(headers);
+    for (int column = 0; column < gcol_count; ++column) {
+        list_->setColumnWidth(column, k_columns[column].width);
+    }
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setShowGrid(true);
+    list_->verticalHeader()->setVisible(false);
+    list_->horizontalHeader()->setSectionsMovable(true);
+    list_->horizontalHeader()->setStretchLastSection(true);
+    list_->setItemDelegate(new Data_cell_delegate(list_));
+    layout->addWidget(labelled(txt_links_found, list_));
+    layout->addWidget(list_, 1);
+
+    auto* fields = new QGridLayout;
+    folder_ = new QLineEdit(this);
+    folder_->setLayoutDirection(Qt::LeftToRight);
+    browse_ = button(txt_browse);
+    description_ = new QLineEdit(this);
+    fields->addWidget(labelled(txt_destination_folder, folder_), 0, 0);
+    fields->addWidget(folder_, 0, 1);
+    fields->addWidget(browse_, 0, 2);
+    fields->addWidget(labelled(txt_grabber_description, description_), 1, 0);
+    fields->addWidget(description_, 1, 1, 1, 2);
+    layout->addLayout(fields);
+
+    auto* buttons = new QHBoxLayout;
+    verify_ = button(txt_verify_selected);
+    add_ = button(txt_add_selected);
+    close_ = button(txt_close);
+    buttons->addWidget(verify_);
+    buttons->addWidget(add_);
+    buttons->addStretch(1);
+    buttons->addWidget(close_);
+    layout->addLayout(buttons);
+
+    auto* state = new QHBoxLayout;
+    status_ = new QLabel(QString(k_placeholder_fields, QChar('.')), this);
+    status_->setWordWrap(true);
+    retries_ = new QLabel(QString(k_placeholder_fields, QChar('.')), this);
+    state->addWidget(labelled(txt_grabber_status, status_));
+    state->addWidget(status_, 1);
+    state->addWidget(labelled(txt_grabber_retries, retries_));
+    state->addWidget(retries_);
+    layout->addLayout(state);
+    resize(900, 520);
+
+    connect(get_links_, &QPushButton::clicked, this, [this] {
+        grabber_.get_links(page_url_->text().toStdWString());
+        follow_busy();
+    });
+    connect(page_url_, &QLineEdit::returnPressed, get_links_, &QPushButton::click);
+    connect(paste_, &QPushButton::clicked, this, &Links_parser_dlg::paste_from_clipboard);
+    connect(verify_, &QPushButton::clicked, this, [this] {
+        grabber_.verify();
+        follow_busy();
+    });
+    connect(add_, &QPushButton::clicked, this, [this] {
+        grabber_.add(from_qt_path(folder_->text()));
+        follow_busy();
+    });
+    connect(browse_, &QPushButton::clicked, this, &Links_parser_dlg::browse);
+    connect(close_, &QPushButton::clicked, this, &Links_parser_dlg::try_close);
+}
+
+QString Links_parser_dlg::status_text() const {
+    return status_->text();
+}
+
+QString Links_parser_dlg::retries_text() const {
+    return retries_->text();
+}
+
+void Links_parser_dlg::paste_from_clipboard() {
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard == nullptr) {
+        return;
+    }
+    grabber_.paste_links(clipboard->text().toStdWString());
+    follow_busy();
+}
+
+void Links_parser_dlg::browse() {
+    if (const auto folder = choose_folder_(this)) {
+        folder_->setText(qt(*folder));
+    }
+}
+
+void Links_parser_dlg::follow_busy() {
+    list_->setSelectionMode(grabber_.busy() ? QAbstractItemView::NoSelection
+                                            : QAbstractItemView::ExtendedSelection);
+}
+
+void Links_parser_dlg::on_notice(std::uint32_t message, std::int64_t wparam, std::int64_t lparam) {
+    grabber_.notify(message, static_cast<std::int32_t>(wparam), lparam);
+    follow_busy();
+}
+
+std::optional<Grabbed_link> Links_parser_dlg::next_link(int& cursor) const {
+    return grabber_.next_link(cursor, from_qt_path(folder_->text()),
+                              description_->text().toStdWString());
+}
+
+bool Links_parser_dlg::try_close() {
+    if (close_requested_) {
+        return true;
+    }
+    const bool closes = grabber_.close();
+    follow_busy();
+    return closes;
+}
+
+void Links_parser_dlg::reject() {
+    try_close();  // Escape: the main window destroys the window
+}
+
+void Links_parser_dlg::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    try_close();
+}
+
+// The links list.
+
+int Links_parser_dlg::item_count() const {
+    return list_->rowCount();
+}
+
+void Links_parser_dlg::append_item(const std::wstring& number, const std::wstring& link) {
+    const int row = list_->rowCount();
+    list_->insertRow(row);
+    for (int column = 0; column < gcol_count; ++column) {
+        list_->setItem(row, column, new QTableWidgetItem);
+    }
+    list_->item(row, gcol_number)->setText(qt(number));
+    list_->item(row, gcol_link)->setText(qt(link));
+}
+
+std::wstring Links_parser_dlg::item_text(int item, int column) const {
+    const QTableWidgetItem* cell = list_->item(item, column);
+    return cell == nullptr ? std::wstring() : cell->text().toStdWString();
+}
+
+void Links_parser_dlg::set_item_text(int item, int column, const std::wstring& text) {
+    if (QTableWidgetItem* cell = list_->item(item, column)) {
+        cell->setText(qt(text));
+    }
+}
+
+bool Links_parser_dlg::is_selected(int item) const {
+    return list_->selectionModel()->isRowSelected(item, QModelIndex());
+}
+
+void Links_parser_dlg::deselect(int item) {
+    list_->selectionModel()->select(list_->model()->index(item, 0),
+                                    QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+}
+
+// The fetches and the window's parts.
+
+bool Links_parser_dlg::start_fetch(std::int32_t id, const std::wstring& url) {
+    stop_fetch();
+    relay_ = std::make_unique<Fetch_relay>(this);
+    auto target = std::make_shared<Window_target>(relay_.get());
+    fetch_ = std::make_unique<Page_fetcher>(id, url, target, timing_);
+    if (!fetch_->created() || !fetch_->resume()) {
+        stop_fetch();
+        return false;
+    }
+    return true;
+}
+
+void Links_parser_dlg::stop_fetch() {
+    if (fetch_) {
+        fetch_->stop();
+        fetch_.reset();
+    }
+    if (relay_) {
+        // A notice may be running on the relay right now: it is deleted once
+        // control is back in the event loop, and drops what is still queued.
+        relay_->retire();
+        relay_.release()->deleteLater();
+    }
+}
+
+std::wstring Links_parser_dlg::fetch_status() {
+    return fetch_ ? fetch_->status_text() : std::wstring();
+}
+
+std::uint64_t Links_parser_dlg::fetch_received() {
+    return fetch_ ? fetch_->take_progress().downloaded : 0;
+}
+
+std::string Links_parser_dlg::fetch_page() {
+    return fetch_ ? std::string(fetch_->page_data()) : std::string();
+}
+
+void Links_parser_dlg::post_finished(std::int32_t id, std::int64_t outcome) {
+    if (relay_) {
+        QCoreApplication::postEvent(relay_.get(), new Notification_event(UM_FINISHED, id, outcome));
+    }
+}
+
+void Links_parser_dlg::set_enabled(Grabber_button button, bool enabled) {
+    QPushButton* target = nullptr;
+    switch (button) {
+        case Grabber_button::get_links:
+            target = get_links_;
+            break;
+        case Grabber_button::paste:
+            target = paste_;
+            break;
+        case Grabber_button::verify:
+            target = verify_;
+            break;
+        case Grabber_button::add:
+            target = add_;
+            break;
+        case Grabber_button::browse:
+            target = browse_;
+            break;
+    }
+    target->setEnabled(enabled);
+}
+
+void Links_parser_dlg::set_get_links_caption(int id) {
+    get_links_->setText(text(id));
+}
+
+void Links_parser_dlg::set_verify_caption(int id) {
+    verify_->setText(text(id));
+}
+
+void Links_parser_dlg::set_status(const std::wstring& text) {
+    status_->setText(qt(text));
+}
+
+void Links_parser_dlg::set_retries(const std::wstring& text) {
+    retries_->setText(qt(text));
+}
+
+void Links_parser_dlg::show_message(const std::wstring& text) {
+    prompter_.show_message(text);
+}
+
+bool Links_parser_dlg::ask_yes_no(const std::wstring& text) {
+    return prompter_.ask_yes_no(text);
+}
+
+void Links_parser_dlg::add_grabbed_links() {
+    if (callbacks_.add_links) {
+        callbacks_.add_links(*this);
+    }
+}
+
+void Links_parser_dlg::request_close() {
+    close_requested_ = true;
+    hide();
+    if (callbacks_.closed) {
+        callbacks_.closed();
+    }
+}
+
+}  // namespace corvale

@@ -1,0 +1,172 @@
+#include "ui/tools/update_check_dlg.h"
+
+#include <QCloseEvent>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/version_info.h"
+#include "corvale/version.h"
+#include "platform/string_table.h"
+#include "ui/common/ui_text.h"
+
+namespace corvale {
+
+namespace {
+
+constexpr int k_cancelling = 228;
+constexpr int k_check_failed = 241;
+constexpr int k_connecting = 240;
+const QString k_placeholder = "....";
+
+}  // namespace
+
+Update_check_dlg::Update_check_dlg(Prompter& prompter, Update_source source,
+                                   std::function<void()> closed, QWidget* owner)
+    : QDialog(owner), prompter_(prompter), source_(std::move(source)), closed_(std::move(closed)) {
+    setObjectName("update_check");
+    setWindowTitle(text(txt_update_title));
+    setModal(false);
+    auto* layout = new QVBoxLayout(this);
+    auto* grid = new QGridLayout;
+    int row = 0;
+    const auto field = [&](int label, QWidget* value) {
+        auto* caption = new QLabel(text(label), this);
+        caption->setBuddy(value);
+        value->setAccessibleName(text(label));
+        grid->addWidget(caption, row, 0, Qt::AlignTop);
+        grid->addWidget(value, row, 1);
+        ++row;
+    };
+    const auto value_label = [this](const QString& shown) {
+        auto* label = new QLabel(shown, this);
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        label->setFocusPolicy(Qt::TabFocus);
+        return label;
+    };
+    status_ = value_label(QString());  // emptied on opening
+    status_->setWordWrap(true);
+    current_ = value_label(qt(version_string(L"FileVersion")));
+    latest_ = value_label(k_placeholder);
+    date_ = value_label(k_placeholder);
+    information_ = new QPlainTextEdit(k_placeholder, this);
+    information_->setReadOnly(true);
+    field(txt_update_status, status_);
+    field(txt_current_version, current_);
+    field(txt_latest_version, latest_);
+    field(txt_version_date, date_);
+    field(txt_information, information_);
+    layout->addLayout(grid);
+
+    auto* link = new QLabel(QString("<a href=\"%1\">%2</a>")
+                                .arg(k_maker_website, text(txt_website_link).toHtmlEscaped()),
+                            this);
+    link->setOpenExternalLinks(true);
+    link->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    layout->addWidget(link);
+
+    auto* buttons = new QDialogButtonBox(this);
+    check_ = buttons->addButton(text(txt_check_for_updates), QDialogButtonBox::ActionRole);
+    exit_ = buttons->addButton(text(txt_update_exit), QDialogButtonBox::RejectRole);
+    check_->setDefault(true);
+    layout->addWidget(buttons);
+    connect(check_, &QPushButton::clicked, this, &Update_check_dlg::check);
+    connect(exit_, &QPushButton::clicked, this, &Update_check_dlg::try_close);
+    resize(460, 360);
+}
+
+Update_check_dlg::~Update_check_dlg() {
+    stop_.set();  // a check still running ends within moments
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+}
+
+QString Update_check_dlg::status_text() const {
+    return status_->text();
+}
+QString Update_check_dlg::current_version() const {
+    return current_->text();
+}
+QString Update_check_dlg::latest_version() const {
+    return latest_->text();
+}
+QString Update_check_dlg::version_date() const {
+    return date_->text();
+}
+QString Update_check_dlg::information() const {
+    return information_->toPlainText();
+}
+
+void Update_check_dlg::check() {
+    if (worker_.joinable()) {
+        return;
+    }
+    check_->setEnabled(false);
+    exit_->setEnabled(false);
+    status_->setText(text(k_connecting));
+    stop_.reset();
+    // The thread owns copies of what it needs; its outcome comes back as a
+    // queued call, which Qt drops if the window is gone by then.
+    worker_ = std::thread([this, source = source_] {
+        Version_fetch fetch = fetch_version_file(source, stop_);
+        QMetaObject::invokeMethod(
+            this, [this, fetch = std::move(fetch)] { show_outcome(fetch); }, Qt::QueuedConnection);
+    });
+}
+
+void Update_check_dlg::show_outcome(const Version_fetch& fetch) {
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+    if (!fetch.error.empty()) {
+        status_->setText(qt(fetch.error));
+    }
+    if (fetch.status == 200 && !fetch.reply.empty()) {
+        const Version_file file = parse_version_file(fetch.reply);
+        if (!file.latest.empty()) {
+            latest_->setText(qt(file.latest));
+        }
+        if (file.date) {
+            date_->setText(qt(*file.date));
+        }
+        if (file.information) {
+            information_->setPlainText(qt(*file.information));
+        }
+        const bool available = update_available(current_->text().toStdWString(), file.latest);
+        status_->setText(text(update_verdict_message(available)));
+    } else {
+        prompter_.show_message(load_string(k_check_failed));
+    }
+    check_->setEnabled(true);
+    exit_->setEnabled(true);
+    emit check_ended();
+}
+
+void Update_check_dlg::try_close() {
+    // While a check runs closing is refused; the main window's shutdown
+    // destroys the window, which ends the check.
+    if (!exit_->isEnabled() || close_requested_) {
+        return;
+    }
+    close_requested_ = true;
+    status_->setText(text(k_cancelling));
+    hide();
+    if (closed_) {
+        closed_();
+    }
+}
+
+void Update_check_dlg::reject() {
+    try_close();
+}
+
+void Update_check_dlg::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    try_close();
+}
+
+}  // namespace corvale
