@@ -9,6 +9,7 @@
 #include "cli/grab_command.h"
 #include "cli/list_commands.h"
 #include "cli/queue_command.h"
+#include "cli/update_command.h"
 #include "corvale/version.h"
 #include "platform/wide_text.h"
 
@@ -39,9 +40,12 @@ constexpr std::string_view k_usage =
     "                         download the given downloads of FILE (numbers as list\n"
     "                         prints them, comma-separated) one after another, saving\n"
     "                         FILE after each; --yes replaces existing files\n"
+    "  check-update [--url URL]\n"
+    "                         read the maker's version file (or the one at URL) and\n"
+    "                         tell whether a newer version is available\n"
     "\n"
     "Questions are answered by --yes or --no, asked on a terminal, else answered No.\n"
-    "Exit status: 0 done, 1 nothing added (add) or the download/grab failed (or\n"
+    "Exit status: 0 done, 1 nothing added (add) or the download/grab/check failed (or\n"
     "a queued download did not finish), 2 failure or bad arguments, 130 a queue\n"
     "stopped by Ctrl-C.\n"
     "\n"
@@ -69,8 +73,13 @@ int run_cli(const std::vector<std::string>& args, std::istream& in, std::ostream
         return 0;
     }
     static const std::map<std::string, Command> commands = {
-        {"grab", run_grab}, {"download", run_download}, {"list", run_list},
-        {"add", run_add},   {"merge", run_merge},       {"queue", run_queue},
+        {"grab", run_grab},
+        {"download", run_download},
+        {"list", run_list},
+        {"add", run_add},
+        {"merge", run_merge},
+        {"queue", run_queue},
+        {"check-update", run_check_update},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {

@@ -12,6 +12,7 @@
 #include "platform/url.h"
 #include "platform/wide_text.h"
 #include "tools/link_extraction.h"
+#include "tools/links_grabber.h"
 #include "tools/page_classification.h"
 
 namespace corvale {
@@ -128,7 +129,7 @@ int grab_from_web(std::wstring url, bool verify, Worker_timing timing, Cli_strea
         const Fetch_result page = fetch_page(row++, link, timing);
         std::wstring line = link + L"\t";
         if (page.page) {
-            std::wstring page_text = decode_ansi(*page.page);
+            std::wstring page_text = decode_page_text(*page.page);
             const Page_classification verdict = classify_page(page_text);
             line += load_string(verdict_message(verdict.verdict)) + L"\t" + verdict.file_name +
                     L"\t" + verdict.size;

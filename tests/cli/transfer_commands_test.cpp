@@ -445,5 +445,57 @@ TEST_F(TransferCommandsTest, GrabFetchesThePageAndVerifiesItsLinks) {
     EXPECT_EQ(missing.err, ". Failed to receive a valid HTTP response from the server\n");
 }
 
+TEST_F(TransferCommandsTest, CheckUpdateTellsTheVerdictOrWhyNot) {
+    const auto version_file = [](const std::string& utf8) {
+        std::string body = "\xFF\xFE";
+        for (const char c : utf8) {
+            body += c;
+            body += '\0';
+        }
+        return body;
+    };
+    struct Row {
+        Reply reply;
+        int status;
+        std::string out_end;
+        std::string err;
+        const char* why;
+    };
+    const Row rows[] = {
+        {Reply{200, version_file("1.2.0.3\r\nMay\r\nNew.")}, 0,
+         "Latest Version: 1.2.0.3\nDate: May\nInformation: New.\n"
+         "An update is available. Visit Zrv website to download it.\n",
+         "", "newer"},
+        {Reply{200, version_file("1.3")}, 0,
+         "Latest Version: 1.3\nDate: \nInformation: \nNo updates are available.\n", "",
+         "13 is not more than 1202"},
+        {Reply{404, "no"}, 1, "Current Version: 1.2.0.2\n",
+         "HTTP status 404\nCouldn't check for availability of and update due to an "
+         "error.Please try again later.\n",
+         "not found"},
+        {Reply{200, std::string(10240, 'x')}, 1, "Current Version: 1.2.0.2\n",
+         "Couldn't check for availability of and update due to an error.Please try again "
+         "later.\n",
+         "too large"},
+    };
+    for (const Row& row : rows) {
+        scenario.page("/corvale/version_a.txt", row.reply);
+        const Result r = run({"check-update"});
+        EXPECT_EQ(r.status, row.status) << row.why;
+        EXPECT_TRUE(r.out.starts_with("Current Version: 1.2.0.2\n")) << row.why << r.out;
+        EXPECT_TRUE(r.out.ends_with(row.out_end)) << row.why << r.out;
+        EXPECT_EQ(r.err, row.err) << row.why;
+    }
+    const std::string request_host = host.requests().back().host;
+    EXPECT_EQ(request_host.substr(0, request_host.find(':')), "update.corvale.example.org");
+
+    EXPECT_EQ(run({"check-update", "--url", "ftp://x/v"}).status, 2);
+    EXPECT_EQ(run({"check-update", "extra"}).status, 2);
+    scenario.page("/v.txt", Reply{200, version_file("9")});
+    const Result other = run({"check-update", "--url", "http://elsewhere.example/v.txt"});
+    EXPECT_EQ(other.status, 0);
+    EXPECT_TRUE(other.out.ends_with("No updates are available.\n")) << other.out;
+}
+
 }  // namespace
 }  // namespace corvale

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "fakehost/fake_host.h"
+#include "platform/wide_text.h"
 
 namespace {
 
@@ -45,6 +46,10 @@ Gone: rapidshare.com/files/999999/deleted.zip
 </body></html>
 )";
 
+const wchar_t* k_version_file =
+    L"1.2.1.0\r\n2026-12-01\r\nThis version file comes from the local file host's demo.\r\n"
+    L"It names a newer version, so the check has an update to report.";
+
 void add_demo(File_host_scenario& scenario) {
     const std::string direct = "DL:{server},DEMOAUTH,";
     const auto paced = std::chrono::milliseconds(10);
@@ -66,6 +71,9 @@ void add_demo(File_host_scenario& scenario) {
                                      "|" + std::to_string(file.size >> 10) + " KB\";</script>"});
     }
     scenario.page("/files/999999/deleted.zip", Reply{200, "<p>ERROR: File not found</p>"});
+    // The update check's version file: a newer version than the program's.
+    scenario.page("/corvale/version_a.txt",
+                  Reply{200, "\xFF\xFE" + corvale::to_utf16le(k_version_file)});
 }
 
 int usage() {
