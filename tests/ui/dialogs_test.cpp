@@ -1,6 +1,7 @@
-// The Add, Edit and Load-or-merge dialogs under the offscreen platform, with
-// a scripted prompter: what OK accepts, what it refuses with which message,
-// and that everything can be reached through the accessibility interface.
+// The Add, Edit, Load-or-merge and schedule dialogs and the tool windows
+// under the offscreen platform, with a scripted prompter: what OK accepts,
+// what it refuses with which message, and that everything can be reached
+// through the accessibility interface.
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
@@ -18,6 +19,8 @@
 #include "ui/dialogs/load_or_merge_dlg.h"
 #include "ui/dialogs/modify_download_properties.h"
 #include "ui/dialogs/schedule_dlg.h"
+#include "ui/tools/links_parser_dlg.h"
+#include "ui/tools/update_check_dlg.h"
 
 using corvale::testing::find_accessible;
 using corvale::testing::Scripted_prompter;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <QAccessible>
 #include <QAction>
+#include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDateEdit>
@@ -43,6 +44,8 @@
 #include "ui/dialogs/load_or_merge_dlg.h"
 #include "ui/dialogs/modify_download_properties.h"
 #include "ui/dialogs/schedule_dlg.h"
+#include "ui/tools/links_parser_dlg.h"
+#include "ui/tools/update_check_dlg.h"
 
 using corvale::CTollwayApp;
 using corvale::Language;
@@ -103,6 +106,10 @@ struct Session {
 };
 
 constexpr int k_english = 2;
+
+QString text(int id) {
+    return QString::fromStdWString(corvale::load_string(id));
+}
 
 }  // namespace
 
@@ -896,6 +903,214 @@ class Main_window_test : public QObject {
             const auto pages = bytes.count("/Type /Page") - bytes.count("/Type /Pages");
             QVERIFY2(pages >= 2, name);
         }
+    }
+
+    // A started session on an empty list whose page fetches wait 1 ms
+    // between attempts, with the links grabber open.
+    std::unique_ptr<Session> grabber_session() {
+        auto s = session(k_english);
+        s->app.set_worker_timing(corvale::Worker_timing{std::chrono::milliseconds(1), {}});
+        if (!s->start()) {
+            return nullptr;
+        }
+        s->window().action(corvale::cmd_links_grabber)->trigger();
+        return s;
+    }
+    static void select_rows(QTableWidget& table, std::initializer_list<int> rows) {
+        table.clearSelection();
+        for (int row : rows) {
+            table.selectionModel()->select(table.model()->index(row, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+    }
+    static QString grabbed(corvale::Links_parser_dlg& grabber, int row, int column) {
+        return grabber.links_list().item(row, column)->text();
+    }
+    void serve_grab_pages() {
+        scenario_.page("/grab.html",
+                       Reply{200,
+                             "<a href='http://rapidshare.com/files/1/a.zip'>a</a>\n"
+                             "<A HREF=\"http://RapidShare.com/files/2/b.zip\">b</A>\n"
+                             "rapidshare.com/files/3/c.zip rapidshare.com/files/4/d.zip"});
+        scenario_.page("/files/1/a.zip", Reply{200, "x=\"#!download|s|1|a.zip|10 MB\";"});
+        scenario_.page("/files/2/b.zip", Reply{200, "ERROR: File not found"});
+        scenario_.page("/files/3/c.zip", Reply{200, "Premium x=\"#!download|s|3|c.zip|1 KB\";"});
+        scenario_.page("/files/4/d.zip", Reply{500, "broken"});
+    }
+
+    // Grab a page, verify every link, and add the verified one: the whole
+    // round through the grabber against the local file host.
+    void the_links_grabber_grabs_verifies_and_adds() {
+        serve_grab_pages();
+        auto s = grabber_session();
+        QVERIFY(s);
+        QTRY_VERIFY(s->window().links_grabber() != nullptr);
+        corvale::Links_parser_dlg& grabber = *s->window().links_grabber();
+        QVERIFY(!s->window().action(corvale::cmd_links_grabber)->isEnabled());
+        QVERIFY(grabber.isVisible());
+        QCOMPARE(grabber.parentWidget(), nullptr);
+
+        grabber.page_url_edit().setText("somewhere.example/grab.html");
+        grabber.get_links_button().click();
+        QCOMPARE(grabber.get_links_button().text(), text(219));
+        QVERIFY(!grabber.verify_button().isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(grabber.status_text(), text(234), 20000);
+        QCOMPARE(grabber.get_links_button().text(), text(220));
+        QTableWidget& links = grabber.links_list();
+        QCOMPARE(links.rowCount(), 4);
+        // The anchors first, then the plain links (the single-quoted anchor's
+        // link among them).
+        QCOMPARE(grabbed(grabber, 0, corvale::gcol_link),
+                 QString("http://rapidshare.com/files/2/b.zip"));
+        QCOMPARE(grabbed(grabber, 1, corvale::gcol_link),
+                 QString("http://rapidshare.com/files/1/a.zip"));
+        QCOMPARE(grabbed(grabber, 3, corvale::gcol_number), QString("4"));
+
+        select_rows(links, {0, 1, 2, 3});
+        grabber.verify_button().click();
+        QCOMPARE(grabber.verify_button().text(), text(213));
+        // The list refuses selection changes while verifying.
+        links.selectRow(0);
+        QCOMPARE(links.selectionModel()->selectedRows().size(), 4);
+        QTRY_COMPARE_WITH_TIMEOUT(grabber.verify_button().text(), text(214), 20000);
+        QCOMPARE(grabbed(grabber, 1, corvale::gcol_status), text(224));
+        QCOMPARE(grabbed(grabber, 1, corvale::gcol_file_name), QString("a.zip"));
+        QCOMPARE(grabbed(grabber, 1, corvale::gcol_size), QString("10 MB"));
+        QCOMPARE(grabbed(grabber, 0, corvale::gcol_status), text(226));
+        QCOMPARE(grabbed(grabber, 2, corvale::gcol_status), text(223));
+        QVERIFY2(!grabbed(grabber, 3, corvale::gcol_status).isEmpty() &&
+                     grabbed(grabber, 3, corvale::gcol_status) != text(224),
+                 "a failed fetch keeps its failure text");
+        QCOMPARE(grabbed(grabber, 3, corvale::gcol_retries), QString("2"));
+        QCOMPARE(links.selectionModel()->selectedRows().size(), 1);
+        QVERIFY(links.selectionModel()->isRowSelected(1, QModelIndex()));
+
+        // Add: a missing folder is refused (217), then the verified link
+        // arrives with the chosen folder and description.
+        grabber.folder_edit().setText(dir_.filePath("missing"));
+        grabber.add_button().click();
+        QCOMPARE(s->prompter.shown().back().text, corvale::load_string(217));
+        QCOMPARE(s->window().list_view_widget().rowCount(), 0);
+        grabber.folder_edit().setText(dir_.path());
+        grabber.description_edit().setText("grabbed");
+        grabber.add_button().click();
+        QCOMPARE(s->window().list_view_widget().rowCount(), 1);
+        QCOMPARE(cell(*s, 0, corvale::col_file_name), QString("a.zip"));
+        QCOMPARE(cell(*s, 0, corvale::col_description), QString("grabbed"));
+        QCOMPARE(cell(*s, 0, corvale::col_url), QString("http://rapidshare.com/files/1/a.zip"));
+        QVERIFY(links.selectionModel()->selectedRows().isEmpty());
+        // The same link again: the duplicate rules answer (163), nothing added.
+        select_rows(links, {1});
+        s->prompter.clear();
+        grabber.add_button().click();
+        QCOMPARE(s->window().list_view_widget().rowCount(), 1);
+        QCOMPARE(s->prompter.shown().size(), std::size_t(1));
+
+        // Closing: the grabber goes and its button comes back.
+        grabber.close_button().click();
+        QTRY_VERIFY(s->window().links_grabber() == nullptr);
+        QVERIFY(s->window().action(corvale::cmd_links_grabber)->isEnabled());
+    }
+
+    void the_links_grabber_pastes_cancels_and_asks_before_closing() {
+        scenario_.page("/slow.html", Reply{.pace = std::chrono::milliseconds(50), .endless = true});
+        scenario_.page("/files/9/slow.zip",
+                       Reply{.pace = std::chrono::milliseconds(50), .endless = true});
+        auto s = grabber_session();
+        QVERIFY(s);
+        QTRY_VERIFY(s->window().links_grabber() != nullptr);
+        corvale::Links_parser_dlg& grabber = *s->window().links_grabber();
+
+        // Paste: two links back to back are two items.
+        QGuiApplication::clipboard()->setText(
+            "see HTTP://rapidshare.com/files/9/slow.ziphttp://rapidshare.com/files/8/x.zip");
+        grabber.paste_button().click();
+        QCOMPARE(grabber.links_list().rowCount(), 2);
+        QCOMPARE(grabbed(grabber, 1, corvale::gcol_link),
+                 QString("http://rapidshare.com/files/8/x.zip"));
+
+        // Get Links pressed again cancels the fetch.
+        grabber.page_url_edit().setText("http://somewhere.example/slow.html");
+        grabber.get_links_button().click();
+        QTRY_VERIFY(!grabber.status_text().startsWith("."));
+        grabber.get_links_button().click();
+        QCOMPARE(grabber.status_text(), text(222));
+        QCOMPARE(grabber.retries_text(), QString("0"));
+        QCOMPARE(grabber.get_links_button().text(), text(220));
+        QTest::qWait(100);
+        QCOMPARE(grabber.status_text(), text(222));
+        QCOMPARE(grabber.links_list().rowCount(), 2);
+
+        // Closing while verifying asks 211: No stays, Yes cancels and closes.
+        select_rows(grabber.links_list(), {0});
+        grabber.verify_button().click();
+        s->prompter.answer(false);
+        grabber.close_button().click();
+        QCOMPARE(s->prompter.shown().back().text, corvale::load_string(211));
+        QVERIFY(grabber.isVisible());
+        QVERIFY(s->window().links_grabber() != nullptr);
+        s->prompter.answer(true);
+        grabber.close_button().click();
+        QTRY_VERIFY(s->window().links_grabber() == nullptr);
+    }
+
+    void the_update_window_reports_each_outcome_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("verdict");
+        QTest::addColumn<QString>("latest");
+        const QByteArray mark("\xFF\xFE", 2);
+        const auto utf16 = [&](const QString& text) {
+            return mark + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+        };
+        QTest::newRow("available")
+            << utf16("1.2.0.3\r\nMay\r\nNew things") << 200 << text(229) << "1.2.0.3";
+        QTest::newRow("none") << utf16("1.2.0.2\r\nMay") << 200 << text(230) << "1.2.0.2";
+        QTest::newRow("HTTP error") << QByteArray("no") << 404 << QString() << "....";
+        QTest::newRow("too large") << QByteArray(10240, 'x') << 200 << QString() << "....";
+    }
+    void the_update_window_reports_each_outcome() {
+        QFETCH(QByteArray, body);
+        QFETCH(int, status);
+        QFETCH(QString, verdict);
+        QFETCH(QString, latest);
+        scenario_.page("/corvale/version_a.txt", Reply{.status = status,
+                                                       .body = body.toStdString(),
+                                                       .delay = std::chrono::milliseconds(300)});
+        auto s = session(k_english);
+        QVERIFY(s->start());
+        s->window().action(corvale::cmd_check_updates_menu)->trigger();
+        QTRY_VERIFY(s->window().update_window() != nullptr);
+        corvale::Update_check_dlg& update = *s->window().update_window();
+        QVERIFY(!s->window().action(corvale::cmd_check_updates_menu)->isEnabled());
+        QCOMPARE(update.current_version(), QString("1.2.0.2"));
+        QCOMPARE(update.latest_version(), QString("...."));
+
+        QSignalSpy ended(&update, &corvale::Update_check_dlg::check_ended);
+        update.check_button().click();
+        QCOMPARE(update.status_text(), text(240));
+        QVERIFY(!update.exit_button().isEnabled());
+        // Closing is refused while the check runs; the window keeps painting.
+        update.close();
+        QTest::keyClick(&update, Qt::Key_Escape);
+        QVERIFY(update.isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 20000);
+        QCOMPARE(update.latest_version(), latest);
+        if (verdict.isEmpty()) {
+            QCOMPARE(s->prompter.shown().back().text, corvale::load_string(241));
+        } else {
+            QCOMPARE(update.status_text(), verdict);
+            QVERIFY(s->prompter.shown().empty());
+        }
+        QVERIFY(update.exit_button().isEnabled());
+
+        // A second request brings the open window forward, never a second one.
+        s->window().action(corvale::cmd_check_updates)->trigger();
+        QTest::qWait(20);
+        QCOMPARE(s->window().update_window(), &update);
+        update.exit_button().click();
+        QTRY_VERIFY(s->window().update_window() == nullptr);
+        QVERIFY(s->window().action(corvale::cmd_check_updates_menu)->isEnabled());
     }
 
     void language_commands_store_the_choice() {
