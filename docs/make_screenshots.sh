@@ -4,8 +4,10 @@
 # the Arabic Save As dialog and replace question (save_as_ar.png,
 # replace_question_ar.png), and two downloads running from the local file host
 # with a progress window, in English and Arabic (live_rows_*.png,
-# progress_window_*.png), and the Add dialog and the scheduler in both
-# languages (add_download_*.png, scheduler_*.png).
+# progress_window_*.png), the Add dialog and the scheduler in both
+# languages (add_download_*.png, scheduler_*.png), and the links grabber after
+# a grab and a verification and the update window after a check, from the
+# local file host (links_grabber_*.png, update_check_*.png).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh release >/dev/null

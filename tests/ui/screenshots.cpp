@@ -8,21 +8,26 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <chrono>
+#include <functional>
 #include <iostream>
 #include <thread>
 
 #include "app/tollway_app.h"
 #include "fakehost/fake_host.h"
 #include "model/list_file.h"
+#include "platform/wide_text.h"
 #include "support/scripted_prompter.h"
 #include "ui/common/file_dialogs.h"
 #include "ui/common/settings_profile.h"
 #include "ui/common/ui_text.h"
 #include "ui/dialogs/add_new_download_dlg.h"
 #include "ui/dialogs/schedule_dlg.h"
+#include "ui/tools/links_parser_dlg.h"
+#include "ui/tools/update_check_dlg.h"
 
 namespace {
 
@@ -167,6 +172,71 @@ bool live_shots(int language, const QString& work, const QString& out) {
            save_grab(*progress, out, "progress_window" + suffix);
 }
 
+// Runs events until `done` or the time is up; false on time-out.
+bool run_until(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > limit.count()) {
+            return false;
+        }
+        run_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+// The links grabber after grabbing the demo page and verifying its links,
+// and the update window after a check, from the local file host.
+bool tool_shots(int language, const QString& work, const QString& out) {
+    corvale::Settings_profile profile(QDir(work).filePath("tools-profile.ini"));
+    profile.write_int(corvale::k_settings_section, L"language", language);
+    corvale::testing::Scripted_prompter prompter;
+    corvale::CTollwayApp app(QString("corvale-screenshots-tools-%1").arg(language), profile,
+                             prompter);
+    app.set_worker_timing(corvale::Worker_timing{std::chrono::milliseconds(1), {}});
+    if (!app.start(CORVALE_BUNDLE_DIR)) {
+        return false;
+    }
+    corvale::CTollwayDlg& window = *app.main_window();
+    const QString suffix = language == 1 ? "_ar.png" : "_en.png";
+
+    window.action(corvale::cmd_links_grabber)->trigger();
+    if (!run_until([&] { return window.links_grabber() != nullptr; }, std::chrono::seconds(5))) {
+        return false;
+    }
+    corvale::Links_parser_dlg& grabber = *window.links_grabber();
+    grabber.resize(960, 460);
+    grabber.page_url_edit().setText("http://photos.example/holiday.html");
+    grabber.get_links_button().click();
+    const QString verify_done = QString::fromStdWString(corvale::load_string(214));
+    if (!run_until([&] { return grabber.links_list().rowCount() == 5; },
+                   std::chrono::seconds(10))) {
+        return false;
+    }
+    grabber.links_list().selectAll();
+    grabber.verify_button().click();
+    if (!run_until([&] { return grabber.verify_button().text() == verify_done; },
+                   std::chrono::seconds(20))) {
+        return false;
+    }
+    grabber.folder_edit().setText("/home/user/Downloads");
+    grabber.description_edit().setText("Holiday photos");
+    if (!save_grab(grabber, out, "links_grabber" + suffix)) {
+        return false;
+    }
+
+    window.action(corvale::cmd_check_updates)->trigger();
+    if (!run_until([&] { return window.update_window() != nullptr; }, std::chrono::seconds(5))) {
+        return false;
+    }
+    corvale::Update_check_dlg& update = *window.update_window();
+    bool ended = false;
+    QObject::connect(&update, &corvale::Update_check_dlg::check_ended, [&] { ended = true; });
+    update.check_button().click();
+    return run_until([&] { return ended; }, std::chrono::seconds(20)) &&
+           save_grab(update, out, "update_check" + suffix);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -188,6 +258,30 @@ int main(int argc, char** argv) {
                       corvale::fakehost::Reply{.pattern_size = 48u << 20,
                                                .pace = std::chrono::milliseconds(20)});
     }
+    // The grabber's demo page and the link pages it verifies; the version file.
+    scenario.page(
+        "/holiday.html",
+        corvale::fakehost::Reply{
+            200,
+            "<a href=\"http://rapidshare.com/files/204851/holiday_photos.part1.rar\">1</a>"
+            "<a href=\"http://rapidshare.com/files/204852/holiday_photos.part2.rar\">2</a>"
+            "<a href=\"http://rapidshare.com/files/204853/holiday_photos.part3.rar\">3</a>"
+            " rapidshare.com/files/204854/holiday_photos.part4.rar"
+            " rapidshare.com/files/999999/deleted.zip"});
+    for (int part = 1; part <= 4; ++part) {
+        const std::string id = std::to_string(204850 + part);
+        const std::string name = "holiday_photos.part" + std::to_string(part) + ".rar";
+        scenario.page(
+            "/files/" + id + "/" + name,
+            corvale::fakehost::Reply{200, (part == 4 ? "Premium only. " : "") +
+                                              std::string("var d=\"#!download|rs42|") + id + "|" +
+                                              name + "|" + std::to_string(4096 * part) + " KB\";"});
+    }
+    scenario.page("/files/999999/deleted.zip",
+                  corvale::fakehost::Reply{200, "<p>ERROR: File not found</p>"});
+    const std::wstring version = L"1.2.1.0\r\n2026-12-01\r\nFaster verification of links.";
+    scenario.page("/corvale/version_a.txt",
+                  corvale::fakehost::Reply{200, "\xFF\xFE" + corvale::to_utf16le(version)});
     corvale::fakehost::clear_proxy_environment();
     corvale::fakehost::Fake_host host(
         [&scenario](const corvale::fakehost::Request& r) { return scenario.handle(r); });
@@ -223,7 +317,8 @@ int main(int argc, char** argv) {
         }
     }
     for (const int language : {2, 1}) {
-        if (!live_shots(language, work.path(), argv[1])) {
+        if (!live_shots(language, work.path(), argv[1]) ||
+            !tool_shots(language, work.path(), argv[1])) {
             return 1;
         }
     }

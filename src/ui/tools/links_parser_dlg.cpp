@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "engine/host_config.h"
 #include "ui/common/data_cell_delegate.h"
@@ -108,8 +109,13 @@ void Links_parser_dlg::build() {
         headers << text(column.title);
     }
     list_->setHorizontalHeaderLabels(headers);
+    // Each column as wide as the window asks, or as its header when that is
+    // wider (the Arabic headers are).
+    const QFontMetrics metrics = list_->horizontalHeader()->fontMetrics();
     for (int column = 0; column < gcol_count; ++column) {
-        list_->setColumnWidth(column, k_columns[column].width);
+        const int header =
+            metrics.horizontalAdvance(headers[column]) + 2 * metrics.averageCharWidth();
+        list_->setColumnWidth(column, std::max(k_columns[column].width, header));
     }
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);

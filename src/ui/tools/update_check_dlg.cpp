@@ -1,5 +1,6 @@
 #include "ui/tools/update_check_dlg.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -41,10 +42,15 @@ Update_check_dlg::Update_check_dlg(Prompter& prompter, Update_source source,
         grid->addWidget(value, row, 1);
         ++row;
     };
-    const auto value_label = [this](const QString& shown) {
+    // Values stand next to their captions in either direction, whatever the
+    // direction of their own text.
+    const Qt::Alignment beside_caption = QApplication::layoutDirection() == Qt::RightToLeft
+                                             ? Qt::AlignRight | Qt::AlignAbsolute
+                                             : Qt::AlignLeft | Qt::AlignAbsolute;
+    const auto value_label = [this, beside_caption](const QString& shown) {
         auto* label = new QLabel(shown, this);
-        label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-        label->setFocusPolicy(Qt::TabFocus);
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        label->setAlignment(beside_caption | Qt::AlignVCenter);
         return label;
     };
     status_ = value_label(QString());  // emptied on opening
