@@ -991,7 +991,13 @@ class Main_window_test : public QObject {
         grabber.add_button().click();
         QCOMPARE(s->prompter.shown().back().text, corvale::load_string(217));
         QCOMPARE(s->window().list_view_widget().rowCount(), 0);
-        grabber.folder_edit().setText(dir_.path());
+        // Browse puts the chosen folder in; a cancelled choice changes nothing.
+        grabber.set_folder_chooser([this](QWidget*) { return std::optional(folder()); });
+        grabber.browse_button().click();
+        QCOMPARE(grabber.folder_edit().text(), dir_.path());
+        grabber.set_folder_chooser([](QWidget*) { return std::optional<std::wstring>(); });
+        grabber.browse_button().click();
+        QCOMPARE(grabber.folder_edit().text(), dir_.path());
         grabber.description_edit().setText("grabbed");
         grabber.add_button().click();
         QCOMPARE(s->window().list_view_widget().rowCount(), 1);
@@ -1006,8 +1012,8 @@ class Main_window_test : public QObject {
         QCOMPARE(s->window().list_view_widget().rowCount(), 1);
         QCOMPARE(s->prompter.shown().size(), std::size_t(1));
 
-        // Closing: the grabber goes and its button comes back.
-        grabber.close_button().click();
+        // Closing (Escape): the grabber goes and its button comes back.
+        QTest::keyClick(&grabber, Qt::Key_Escape);
         QTRY_VERIFY(s->window().links_grabber() == nullptr);
         QVERIFY(s->window().action(corvale::cmd_links_grabber)->isEnabled());
     }
