@@ -1,9 +1,10 @@
 // corvale-helpdoc: turns a help source (HTML) into the PDF that the Help
 // command opens. Run at build time, offscreen:
 //
-//   corvale-helpdoc SOURCE.html OUTPUT.pdf IMAGE_FOLDER [--rtl] [--title T]
+//   corvale-helpdoc SOURCE.html OUTPUT.pdf IMAGE_FOLDER [--rtl] [--title T] [--style CSS]
 //
-// Images named in the source are looked up in IMAGE_FOLDER. With --rtl the
+// Images named in the source are looked up in IMAGE_FOLDER; CSS is the style
+// sheet that both languages share. With --rtl the
 // document is laid out right to left. The pages are drawn one by one from one
 // layout of the document, so a long help text costs one layout, not one per
 // page. The PDF is written to a temporary name and renamed, so a failed run
@@ -30,6 +31,7 @@ struct Options {
     QString output;
     QString images;
     QString title;
+    QString style;
     bool rtl = false;
 };
 
@@ -40,6 +42,8 @@ bool parse(const QStringList& arguments, Options& options) {
             options.rtl = true;
         } else if (arguments[i] == "--title" && i + 1 < arguments.size()) {
             options.title = arguments[++i];
+        } else if (arguments[i] == "--style" && i + 1 < arguments.size()) {
+            options.style = arguments[++i];
         } else {
             positional << arguments[i];
         }
@@ -69,7 +73,15 @@ int main(int argc, char** argv) {
     if (!parse(QCoreApplication::arguments(), options)) {
         return fail(
             "usage: corvale-helpdoc SOURCE.html OUTPUT.pdf IMAGE_FOLDER [--rtl] "
-            "[--title TITLE]");
+            "[--title TITLE] [--style CSS]");
+    }
+    QString style;
+    if (!options.style.isEmpty()) {
+        QFile sheet(options.style);
+        if (!sheet.open(QIODevice::ReadOnly)) {
+            return fail(options.style + ": " + sheet.errorString());
+        }
+        style = QString::fromUtf8(sheet.readAll());
     }
     QFile source(options.source);
     if (!source.open(QIODevice::ReadOnly)) {
@@ -96,6 +108,7 @@ int main(int argc, char** argv) {
         option.setTextDirection(Qt::RightToLeft);
         document.setDefaultTextOption(option);
     }
+    document.setDefaultStyleSheet(style);
     document.setHtml(html);
     const QRectF page = writer.pageLayout().paintRectPixels(k_resolution);
     document.setPageSize(page.size());
