@@ -5,6 +5,7 @@
 #include <QLocale>
 
 #include "app/about_dlg.h"
+#include "platform/file_io.h"
 
 namespace corvale {
 
@@ -35,8 +36,9 @@ void CTollwayApp::load_qt_translations() {
     }
 }
 
-bool CTollwayApp::start(const std::filesystem::path& program_directory) {
-    if (!instance_.claim()) {
+bool CTollwayApp::start(const std::filesystem::path& program_directory,
+                        const std::optional<std::filesystem::path>& file) {
+    if (!instance_.claim(file)) {
         return false;
     }
     language_ = choose_language(profile_, prompter_, program_directory);
@@ -54,12 +56,19 @@ bool CTollwayApp::start(const std::filesystem::path& program_directory) {
         window_->raise();
         window_->activateWindow();
     });
+    QObject::connect(&instance_, &Single_instance::open_requested, window_.get(),
+                     [this](const std::filesystem::path& requested) {
+                         window_->open_list_file(from_path(requested));
+                     });
     // The rows are there before the window shows; a failure to load them is
     // shown over the window, not over an empty screen.
     const std::optional<std::wstring> failure = window_->load_last_list();
     window_->show();
     if (failure) {
         prompter_.show_message(*failure);
+    }
+    if (file) {
+        window_->open_list_file(from_path(*file));
     }
     return true;
 }

@@ -7,6 +7,7 @@
 #include <QTranslator>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "app/language.h"
 #include "app/single_instance.h"
@@ -36,7 +37,10 @@ class CTollwayApp {
 
     // Start-up up to the shown main window. False when another instance runs
     // (it was asked to show itself) and nothing else was done.
-    bool start(const std::filesystem::path& program_directory);
+    // `file`: a list file given on the command line, loaded once the window
+    // is up, or handed to the instance that runs already.
+    bool start(const std::filesystem::path& program_directory,
+               const std::optional<std::filesystem::path>& file = std::nullopt);
 
     const std::filesystem::path& program_directory() const { return program_directory_; }
     Language language() const { return language_; }

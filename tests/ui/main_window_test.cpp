@@ -95,8 +95,9 @@ struct Session {
             profile.write_string(corvale::k_settings_section, L"last_list", last_list);
         }
     }
-    bool start(const std::filesystem::path& directory = k_bundle_dir) {
-        return app.start(directory);
+    bool start(const std::filesystem::path& directory = k_bundle_dir,
+               const std::optional<std::filesystem::path>& file = std::nullopt) {
+        return app.start(directory, file);
     }
     corvale::CTollwayDlg& window() { return *app.main_window(); }
 
@@ -376,6 +377,35 @@ class Main_window_test : public QObject {
         QVERIFY(!second.start());
         QVERIFY(second.app.main_window() == nullptr);
         QTRY_VERIFY(first.window().isVisible());
+    }
+
+    // A list file given at start is loaded as a new list; given to a second
+    // start, it goes to the running program, which asks 176 about its own
+    // modified list first and then loads it.
+    void list_files_from_the_command_line_and_a_second_start() {
+        const std::wstring sample = sample_list();
+        const QString name = instance_name();
+        Session first(profile_path(), name, k_english);
+        QVERIFY(first.start(k_bundle_dir, std::filesystem::path(corvale::to_path(sample))));
+        QCOMPARE(first.window().list_view_widget().rowCount(), 2);
+        QCOMPARE(first.window().windowTitle(), "Corvale    " + QString::fromStdWString(sample));
+        QVERIFY(first.prompter.shown().empty());
+
+        const std::wstring other = write_list(
+            "other list é.zrv", {{L"c.zip", L"third", L"http://rapidshare.com/files/333/c.zip"}});
+        first.window().list_view_widget().selectRow(0);
+        first.prompter.answer(true);  // 169: delete it; the list is modified
+        first.window().action(corvale::cmd_delete)->trigger();
+        QTRY_COMPARE(first.window().list_view_widget().rowCount(), 1);
+        first.prompter.clear();
+        first.prompter.answer(false);
+        Session second(profile_path(), name, k_english);
+        QVERIFY(!second.start(k_bundle_dir, std::filesystem::path(corvale::to_path(other))));
+        QTRY_COMPARE(first.window().windowTitle(), "Corvale    " + QString::fromStdWString(other));
+        QCOMPARE(first.window().list_view_widget().rowCount(), 1);
+        QCOMPARE(cell(first, 0, corvale::col_file_name), QString("c.zip"));
+        QCOMPARE(first.prompter.shown().size(), std::size_t(1));
+        QCOMPARE(first.prompter.shown()[0].text, corvale::load_string(176));
     }
 
     void tips_rotate_in_order() {

@@ -801,6 +801,18 @@ void CTollwayDlg::load_command() {
     if (choice != CLoad_or_merge_dlg::load) {
         return;
     }
+    replace_list([this] { return choose_list_file(k_load_title, false); });
+}
+
+void CTollwayDlg::open_list_file(const std::wstring& path) {
+    if (control_->busy() || control_->closing()) {
+        return;  // a deletion or the close sequence is under way
+    }
+    replace_list([&path] { return std::optional<std::wstring>(path); });
+}
+
+void CTollwayDlg::replace_list(const std::function<std::optional<std::wstring>()>& choose) {
+    Download_list& list = services_.list;
     if (list.modified() && services_.prompter.ask_yes_no(load_string(k_confirm_save_list))) {
         save_list_command();
     }
@@ -809,14 +821,14 @@ void CTollwayDlg::load_command() {
     }
     control_->stop_all();
     table_->setRowCount(0);
-    const auto path = choose_list_file(k_load_title, false);
+    const auto path = choose();
     if (!path) {
         list.set_list_path(L"");
     } else {
         try {
             load_list(list, *path, false);
         } catch (const Settings_file_error& error) {
-            failed(error);
+            services_.prompter.show_message(error.message());
         }
     }
     // The view shows what the list holds: the new records, or the old ones

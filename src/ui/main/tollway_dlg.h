@@ -84,6 +84,11 @@ class CTollwayDlg : public QMainWindow,
     Links_parser_dlg* links_grabber() { return grabber_.get(); }
     Update_check_dlg* update_window() { return update_window_.get(); }
 
+    // A list file opened from the desktop or the command line: loaded as a
+    // new list as Load List does (176 first when the list is modified).
+    // Ignored while a deletion or the close sequence is under way.
+    void open_list_file(const std::wstring& path);
+
     // Every ten seconds: the next tip in the status line (186..189, round).
     void show_next_tip();
     void update_title();
@@ -162,6 +167,9 @@ class CTollwayDlg : public QMainWindow,
     // window is open.
     void set_update_window_open(bool open);
     void open_help();
+    // Load List's second half: save if wanted, stop every download, then
+    // load what `choose` names (nothing: the list path is emptied).
+    void replace_list(const std::function<std::optional<std::wstring>()>& choose);
     // Opens the target with the desktop's handler, or shows the message id
     // with what could not be opened.
     void open_or_say(const QUrl& target, int message, const std::wstring& what);
