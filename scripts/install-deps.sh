@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, only when one
-# is missing. Runs apt-get as root, or through sudo when that is available.
+# is missing; packages named as arguments are wanted as well. Runs apt-get as
+# root, or through sudo when that is available.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libcurl4-openssl-dev libcpp-httplib-dev
           qt6-base-dev qt6-svg-dev libqt6svg6 qt6-translations-l10n fonts-dejavu-core)
 # bench/download_throughput.sh also uses bc and curl; it is not part of the tests.
+packages+=("$@")
 
 missing=()
 for package in "${packages[@]}"; do

@@ -41,7 +41,8 @@ bool CTollwayApp::start(const std::filesystem::path& program_directory,
     if (!instance_.claim(file)) {
         return false;
     }
-    language_ = choose_language(profile_, prompter_, program_directory);
+    const std::filesystem::path data_directory = find_data_directory(program_directory);
+    language_ = choose_language(profile_, prompter_, data_directory);
     QApplication::setLayoutDirection(language_ == Language::arabic ? Qt::RightToLeft
                                                                    : Qt::LeftToRight);
     load_qt_translations();
@@ -49,7 +50,7 @@ bool CTollwayApp::start(const std::filesystem::path& program_directory,
     list_ = std::make_unique<Download_list>(prompter_, profile_);
     window_ = std::make_unique<CTollwayDlg>(CTollwayDlg::Services{
         *list_, prompter_, profile_, [](QWidget* parent) { CAboutDlg(parent).exec(); }, timing_,
-        choose_list_file_, program_directory, open_url_});
+        choose_list_file_, data_directory, open_url_});
     QObject::connect(&instance_, &Single_instance::raise_requested, window_.get(), [this] {
         window_->show();
         window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);

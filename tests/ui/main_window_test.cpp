@@ -921,6 +921,19 @@ class Main_window_test : public QObject {
         }
     }
 
+    // The data (bundle, help files) is beside the program in the build tree,
+    // and in share/corvale beside bin when installed.
+    void the_data_folder_is_found_built_or_installed() {
+        QTemporaryDir temporary;
+        const std::filesystem::path root = temporary.path().toStdString();
+        std::filesystem::create_directories(root / "usr/bin");
+        QCOMPARE(corvale::find_data_directory(root / "usr/bin"), root / "usr/bin");
+        std::filesystem::create_directories(root / "usr/share/corvale");
+        QCOMPARE(corvale::find_data_directory(root / "usr/bin"), root / "usr/share/corvale");
+        std::ofstream(root / "usr/bin" / corvale::k_arabic_bundle) << "1\tx\n";
+        QCOMPARE(corvale::find_data_directory(root / "usr/bin"), root / "usr/bin");
+    }
+
     // The build puts both help files beside the program: PDF documents of
     // several pages.
     void the_built_help_files_are_documents() {

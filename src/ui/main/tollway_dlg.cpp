@@ -865,7 +865,7 @@ void CTollwayDlg::open_help() {
     const int language =
         services_.profile.read_int(k_settings_section, L"language", k_language_arabic);
     const std::filesystem::path file =
-        services_.program_directory /
+        services_.data_directory /
         (language == k_language_arabic ? "help_arabic.pdf" : "help_english.pdf");
     if (!std::filesystem::is_regular_file(file)) {
         services_.prompter.show_message(format_message(txt_help_not_opened, {from_path(file)}));

@@ -50,8 +50,8 @@ class CTollwayDlg : public QMainWindow,
         // id; no value when the user cancels. Empty: Qt's file dialog.
         std::function<std::optional<std::wstring>(QWidget*, int title, bool saving)>
             choose_list_file = {};
-        // Where the help files are: the program's own folder.
-        std::filesystem::path program_directory = {};
+        // Where the help files are: the program's data folder.
+        std::filesystem::path data_directory = {};
         // Opens a folder, a file or a link with the desktop's handler; false
         // when none could. Empty: QDesktopServices.
         std::function<bool(const QUrl&)> open_url = {};

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Makes the Debian package of the release build (build/release/corvale_*.deb)
+# and checks the desktop entry and the AppStream file. With --check it then
+# installs the package with apt-get, starts "corvale --version" and
+# "corvale-cli --version" from /usr/bin, and removes it again (as root).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh dpkg-dev desktop-file-utils appstream
+scripts/build.sh release
+desktop-file-validate res/desktop/org.example.Corvale.desktop
+appstreamcli validate --no-net res/desktop/org.example.Corvale.metainfo.xml
+rm -f build/release/corvale_*.deb
+(cd build/release && cpack -G DEB >/dev/null)
+deb=$(ls build/release/corvale_*.deb)
+echo "$deb"
+dpkg-deb --field "$deb" Depends
+
+if [ "${1:-}" = --check ]; then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get install -y -qq "./$deb" >/dev/null
+    trap '$sudo apt-get remove -y -qq corvale >/dev/null' EXIT
+    /usr/bin/corvale --version
+    /usr/bin/corvale-cli --version
+    test -f /usr/share/corvale/resource_ara.strings
+    test -f /usr/share/corvale/help_arabic.pdf
+    test -f /usr/share/applications/org.example.Corvale.desktop
+fi
