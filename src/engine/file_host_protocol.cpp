@@ -116,8 +116,9 @@ bool is_host_character(wchar_t c) {
            c == L'-' || c == L'.';
 }
 
-// A host name or a bracketed IPv6 literal, with an optional ":port": nothing
-// that could change the path, query or host of the file request.
+// A host name or a bracketed IPv6 literal, with an optional ":port" from 1 to
+// 65535: nothing that could change the path, query or host of the file
+// request, or keep it from being made.
 bool is_server_name(std::wstring_view server) {
     std::size_t host_end = 0;
     if (server.starts_with(L'[')) {
@@ -148,8 +149,12 @@ bool is_server_name(std::wstring_view server) {
     if (port.size() < 2 || port.size() > 6 || port[0] != L':') {
         return false;
     }
-    return std::all_of(port.begin() + 1, port.end(),
-                       [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+    if (!std::all_of(port.begin() + 1, port.end(),
+                     [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
+        return false;
+    }
+    const int number = parse_int(port.substr(1));
+    return number >= 1 && number <= 65535;  // a port the file request can name
 }
 
 Api_reply classify_direct_link_reply(std::string_view reply) {
