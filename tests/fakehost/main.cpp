@@ -81,7 +81,9 @@ int usage() {
                  "  --port N         listen on 127.0.0.1:N (default: a free port)\n"
                  "  --server NAME    the file server that direct links name\n"
                  "                   (default rs42.rapidshare.com, reached through the proxy)\n"
-                 "  --file ID:BYTES  one more file, served at once without waits\n";
+                 "  --file ID:BYTES  one more file, served at once without waits\n"
+                 "  --wait-file ID:BYTES\n"
+                 "                   one more file, refused once with a 2-second wait\n";
     return 2;
 }
 
@@ -105,6 +107,13 @@ int main(int argc, char** argv) {
         } else if (arg == "--file" && value.find(':') != std::string::npos) {
             const std::string id = value.substr(0, value.find(':'));
             scenario.api_replies(id, {Reply{200, "DL:{server},BENCH,-5,x"}});
+            scenario.file(id,
+                          Reply{.pattern_size = std::stoull(value.substr(value.find(':') + 1))});
+        } else if (arg == "--wait-file" && value.find(':') != std::string::npos) {
+            const std::string id = value.substr(0, value.find(':'));
+            scenario.api_replies(
+                id, {Reply{200, "ERROR: Too busy. You need to wait 2 seconds.<script>"},
+                     Reply{200, "DL:{server},BENCH,-5,x"}});
             scenario.file(id,
                           Reply{.pattern_size = std::stoull(value.substr(value.find(':') + 1))});
         } else {
