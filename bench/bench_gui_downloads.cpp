@@ -17,10 +17,8 @@
 #include <vector>
 
 #include "app/tollway_app.h"
-#include "model/list_file.h"
+#include "bench_window.h"
 #include "model/row_texts.h"
-#include "support/scripted_prompter.h"
-#include "ui/common/settings_profile.h"
 
 namespace {
 
@@ -55,22 +53,9 @@ int main(int argc, char** argv) {
     const int first_id = std::atoi(argv[4]);
 
     corvale::testing::Scripted_prompter prompter;  // nothing is asked in this run
-    corvale::Memory_profile list_profile;
-    corvale::Download_list list(prompter, list_profile);
-    corvale::Memory_list_view view;
-    for (int i = 0; i < count; ++i) {
-        const std::wstring name = L"gui" + std::to_wstring(i) + L".bin";
-        list.add_download(
-            name, L"", view,
-            L"http://rapidshare.com/files/" + std::to_wstring(first_id + i) + L"/" + name,
-            out.toStdWString());
-    }
-    const std::wstring list_path = (out + "/bench.zrv").toStdWString();
-    corvale::save_list(list, list_path);
-
     corvale::Settings_profile profile(out + "/profile.ini");
-    profile.write_int(corvale::k_settings_section, L"language", 2);
-    profile.write_string(corvale::k_settings_section, L"last_list", list_path);
+    corvale::bench::start_on_list(profile,
+                                  corvale::bench::write_bench_list(out, count, first_id, L"gui"));
     corvale::CTollwayApp app("corvale-bench-gui", profile, prompter);
     if (!app.start(".")) {
         return 1;

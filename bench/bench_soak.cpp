@@ -19,9 +19,8 @@
 #include <thread>
 
 #include "app/tollway_app.h"
-#include "model/list_file.h"
-#include "support/scripted_prompter.h"
-#include "ui/common/settings_profile.h"
+#include "bench_window.h"
+#include "support/event_loop.h"
 
 namespace {
 
@@ -52,20 +51,6 @@ Sample sample() {
     return taken;
 }
 
-// Runs events until `done`, at most `limit`; false on time-out.
-bool run_until(const std::function<bool()>& done, std::chrono::seconds limit) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > std::chrono::milliseconds(limit).count()) {
-            return false;
-        }
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -80,23 +65,10 @@ int main(int argc, char** argv) {
     const int rounds = std::atoi(argv[3]);
     const int first_id = std::atoi(argv[4]);
 
-    corvale::testing::Scripted_prompter prompter;  // the queue asks nothing
-    corvale::Memory_profile list_profile;
-    corvale::Download_list list(prompter, list_profile);
-    corvale::Memory_list_view view;
-    for (int i = 0; i < count; ++i) {
-        const std::wstring name = L"soak" + std::to_wstring(i) + L".bin";
-        list.add_download(
-            name, L"", view,
-            L"http://rapidshare.com/files/" + std::to_wstring(first_id + i) + L"/" + name,
-            out.toStdWString());
-    }
-    const std::wstring list_path = (out + "/soak.zrv").toStdWString();
-    corvale::save_list(list, list_path);
-
+    corvale::testing::Scripted_prompter prompter;  // nothing is asked in this run
     corvale::Settings_profile profile(out + "/profile.ini");
-    profile.write_int(corvale::k_settings_section, L"language", 2);
-    profile.write_string(corvale::k_settings_section, L"last_list", list_path);
+    corvale::bench::start_on_list(profile,
+                                  corvale::bench::write_bench_list(out, count, first_id, L"soak"));
     corvale::CTollwayApp app("corvale-bench-soak", profile, prompter);
     app.set_worker_timing(corvale::Worker_timing{std::chrono::milliseconds(10), {}});
     if (!app.start(".")) {
@@ -114,16 +86,15 @@ int main(int argc, char** argv) {
         window.action(corvale::cmd_add_to_auto)->trigger();
         QElapsedTimer timer;
         timer.start();
-        const bool ended = run_until(
+        const bool ended = corvale::testing::run_until(
             [&] {
                 return !window.control().automatic_active() && window.control().open_windows() == 0;
             },
-            std::chrono::seconds(900));
+            std::chrono::minutes(15));
         if (!ended) {
             std::cerr << "round " << round << " did not end\n";
             return 1;
         }
-        run_until([] { return false; }, std::chrono::seconds(0));  // deferred deletions
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         const Sample now = sample();
         std::cout << "round " << round << " s " << timer.elapsed() / 1000.0 << " rss_kib "

@@ -10,14 +10,13 @@ bytes=${1:-1073741824}
 rounds=${2:-3}
 bin=build/release
 out=$(mktemp -d)
-log=$(mktemp)
-trap 'kill $host_pid 2>/dev/null || true; rm -rf "$out" "$log"' EXIT
+host_pid=
+trap 'kill $host_pid 2>/dev/null || true; rm -rf "$out"' EXIT
 
-"$bin/tests/fakehost/corvale-fakehost" --file "900001:$bytes" > "$log" &
-host_pid=$!
-for _ in $(seq 50); do grep -q listening "$log" && break; sleep 0.1; done
-port=$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\).*/\1/p' "$log")
-proxy="http://127.0.0.1:$port"
+. bench/fakehost.sh
+start_fakehost --file "900001:$bytes"
+proxy=$http_proxy
+unset http_proxy
 file_url="http://rs42.rapidshare.com/cgi-bin/rsapi.cgi?sub=download_v1&editparentlocation=0&bin=1&fileid=900001&filename=bench.bin&dlauth=BENCH"
 
 # Prints "seconds user+system" of one command.

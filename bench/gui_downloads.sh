@@ -15,18 +15,15 @@ bin=build/release
 base=/dev/shm
 [ -d "$base" ] && [ -w "$base" ] || base=${TMPDIR:-/tmp}
 out=$(mktemp -d "$base/corvale-bench-XXXXXX")
-log=$(mktemp)
-trap 'kill $host_pid 2>/dev/null || true; rm -rf "$out" "$log"' EXIT
+host_pid=
+trap 'kill $host_pid 2>/dev/null || true; rm -rf "$out"' EXIT
 
 files=()
 for i in $(seq 0 $((count - 1))); do
     files+=(--file "$((910000 + i)):$bytes" --file "$((920000 + i)):$bytes")
 done
-"$bin/tests/fakehost/corvale-fakehost" "${files[@]}" > "$log" &
-host_pid=$!
-for _ in $(seq 50); do grep -q listening "$log" && break; sleep 0.1; done
-port=$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\).*/\1/p' "$log")
-export http_proxy="http://127.0.0.1:$port"
+. bench/fakehost.sh
+start_fakehost "${files[@]}"
 
 echo "== main window: $count downloads started at once"
 mkdir -p "$out/gui"

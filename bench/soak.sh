@@ -18,8 +18,8 @@ first=930000
 base=/dev/shm
 [ -d "$base" ] && [ -w "$base" ] || base=${TMPDIR:-/tmp}
 out=$(mktemp -d "$base/corvale-soak-XXXXXX")
-log=$(mktemp)
-trap 'kill $host_pid 2>/dev/null || true; rm -rf "$out" "$log"' EXIT
+host_pid=
+trap 'kill $host_pid 2>/dev/null || true; rm -rf "$out"' EXIT
 
 files=()
 for i in $(seq 0 $((count - 1))); do
@@ -29,10 +29,7 @@ for i in $(seq 0 $((count - 1))); do
         *) files+=(--file "$((first + i)):$bytes") ;;
     esac
 done
-"$bin/tests/fakehost/corvale-fakehost" "${files[@]}" > "$log" &
-host_pid=$!
-for _ in $(seq 50); do grep -q listening "$log" && break; sleep 0.1; done
-port=$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\).*/\1/p' "$log")
-export http_proxy="http://127.0.0.1:$port"
+. bench/fakehost.sh
+start_fakehost "${files[@]}"
 
 XDG_RUNTIME_DIR=$(mktemp -d) "$bin/bench/bench_soak" "$out" "$count" "$rounds" "$first"

@@ -37,6 +37,9 @@ for name in "${names[@]}"; do
     rm -rf "$corpus"
     mkdir -p "$corpus"
     cp tests/fuzz/corpus/"$name"/* "$corpus"/
+    if [ "$name" = link_extraction ]; then
+        cp res/samples/links_page.html "$corpus"/  # the demo page is a seed too
+    fi
     echo "fuzz_$name: ${seconds} s"
     if ! "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=0 \
         -artifact_prefix="build/fuzz/crashes/$name-" "$corpus" > "build/fuzz/$name.log" 2>&1; then

@@ -11,16 +11,9 @@
 #include "fuzz_support.h"
 #include "model/list_file.h"
 #include "platform/profile.h"
-#include "platform/prompter.h"
+#include "support/scripted_prompter.h"
 
 namespace {
-
-class Silent_prompter : public corvale::Prompter {
-  public:
-    void show_message(const std::wstring&) override {}
-    bool ask_yes_no(const std::wstring&) override { return false; }
-    Answer ask_yes_no_cancel(const std::wstring&) override { return Answer::no; }
-};
 
 std::filesystem::path work_file(const char* name) {
     static const std::filesystem::path folder = [] {
@@ -51,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::ofstream out(input, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
-    Silent_prompter prompter;
+    corvale::testing::Scripted_prompter prompter;  // loading asks nothing
     corvale::Memory_profile profile;
     corvale::Download_list first(prompter, profile);
     try {

@@ -20,6 +20,7 @@
 #include "fakehost/fake_host.h"
 #include "model/list_file.h"
 #include "platform/wide_text.h"
+#include "support/event_loop.h"
 #include "support/scripted_prompter.h"
 #include "ui/common/file_dialogs.h"
 #include "ui/common/settings_profile.h"
@@ -30,6 +31,9 @@
 #include "ui/tools/update_check_dlg.h"
 
 namespace {
+
+using corvale::testing::run_for;
+using corvale::testing::run_until;
 
 std::wstring write_sample_list(const QString& dir) {
     corvale::testing::Scripted_prompter prompter;
@@ -119,16 +123,6 @@ bool dialog_shots(QWidget& window, const QString& out, const QString& suffix) {
            save(schedule, out, ("scheduler" + suffix).toUtf8().constData());
 }
 
-// Lets the program run for a while: events handled, downloads going on.
-void run_for(std::chrono::milliseconds duration) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < duration.count()) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-}
-
 // The main window with two downloads running from the local file host, and
 // the progress window of the first.
 bool live_shots(int language, const QString& work, const QString& out) {
@@ -170,19 +164,6 @@ bool live_shots(int language, const QString& work, const QString& out) {
     corvale::CDownload_dlg* progress = window.progress_window(0);
     return progress != nullptr && save_grab(window, out, "live_rows" + suffix) &&
            save_grab(*progress, out, "progress_window" + suffix);
-}
-
-// Runs events until `done` or the time is up; false on time-out.
-bool run_until(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > limit.count()) {
-            return false;
-        }
-        run_for(std::chrono::milliseconds(20));
-    }
-    return true;
 }
 
 // The links grabber after grabbing the demo page and verifying its links,
