@@ -12,7 +12,6 @@
 #include "platform/url.h"
 #include "platform/wide_text.h"
 #include "tools/link_extraction.h"
-#include "tools/links_grabber.h"
 #include "tools/page_classification.h"
 
 namespace corvale {

@@ -68,7 +68,7 @@ int run_check_update(const std::vector<std::string>& raw, Cli_streams io) {
     }
     const Version_fetch fetch = fetch_interruptibly(*source);
     print_field(io.out, k_label_current, k_file_version);
-    if (fetch.status != 200 || fetch.reply.empty()) {
+    if (!fetch.has_reply()) {
         io.out << std::flush;
         if (!fetch.error.empty()) {
             io.err << encode_utf8(fetch.error) << '\n';

@@ -30,13 +30,6 @@ bool is_redirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-std::string trim(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
-    const std::size_t last = text.find_last_not_of(" \t\r\n");
-    return first == std::string_view::npos ? std::string()
-                                           : std::string(text.substr(first, last - first + 1));
-}
-
 bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size()) {
         return false;
@@ -301,8 +294,8 @@ std::size_t Http_callbacks::on_header(char* data, std::size_t size, std::size_t 
             blank == std::string_view::npos ? 0 : parse_int(line.substr(blank + 1));
         request->block_location_.clear();
     } else if (starts_with_ignoring_case(line, "location:")) {
-        request->block_location_ = trim(line.substr(9));
-    } else if (trim(line).empty()) {
+        request->block_location_ = std::string(trim_space(line.substr(9)));
+    } else if (trim_space(line).empty()) {
         const int status = request->block_status_;
         if (status >= 100 && status < 200) {
             return line.size();  // an interim response; the real one follows

@@ -48,6 +48,17 @@ Int parse_int_impl(std::basic_string_view<Char> text) {
     return static_cast<Int>(magnitude);
 }
 
+template <typename Char>
+std::basic_string_view<Char> trim_space_impl(std::basic_string_view<Char> text) {
+    while (!text.empty() && is_c_space(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && is_c_space(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
 int digit_value(wchar_t c) {
     if (c >= L'0' && c <= L'9') {
         return c - L'0';
@@ -60,6 +71,13 @@ int digit_value(wchar_t c) {
 }
 
 }  // namespace
+
+std::wstring_view trim_space(std::wstring_view text) {
+    return trim_space_impl(text);
+}
+std::string_view trim_space(std::string_view text) {
+    return trim_space_impl(text);
+}
 
 void lower_az_in_place(std::wstring& text) {
     for (wchar_t& c : text) {
@@ -166,7 +184,12 @@ namespace {
 // UTF-8 with a stand-in for every byte that does not start a valid sequence:
 // the byte's own code (Latin-1), or the low surrogate 0xDC00 + byte, which
 // encode_utf8 turns back into the byte.
-std::wstring decode_utf8(std::string_view bytes, bool escape_invalid) {
+// `all_valid`, when given, tells whether every byte was part of a valid
+// sequence.
+std::wstring decode_utf8(std::string_view bytes, bool escape_invalid, bool* all_valid = nullptr) {
+    if (all_valid != nullptr) {
+        *all_valid = true;
+    }
     std::wstring out;
     out.reserve(bytes.size());
     std::size_t i = 0;
@@ -199,6 +222,9 @@ std::wstring decode_utf8(std::string_view bytes, bool escape_invalid) {
         } else {
             out.push_back(static_cast<wchar_t>(escape_invalid ? k_escaped_byte_base + b0 : b0));
             ++i;
+            if (all_valid != nullptr) {
+                *all_valid = false;
+            }
         }
     }
     return out;
@@ -212,6 +238,19 @@ std::wstring decode_ansi(std::string_view bytes) {
 
 std::wstring decode_native(std::string_view bytes) {
     return decode_utf8(bytes, true);
+}
+
+std::wstring decode_page_text(std::string_view bytes) {
+    bool valid = false;
+    std::wstring text = decode_utf8(bytes, false, &valid);
+    if (valid) {
+        return text;
+    }
+    text.resize(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        text[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]));
+    }
+    return text;
 }
 
 std::string encode_utf8(std::wstring_view text) {

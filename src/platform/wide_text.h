@@ -22,6 +22,10 @@ void lower_az_in_place(std::wstring& text);
 std::wstring lower_az(std::wstring_view text);
 bool equals_ignoring_case_az(std::wstring_view a, std::wstring_view b);
 
+// Without the C locale's white space (space, tab, CR, LF, VT, FF) at both ends.
+std::wstring_view trim_space(std::wstring_view text);
+std::string_view trim_space(std::string_view text);
+
 // A whole number as the list file and the host's replies write one: leading white space, an
 // optional sign, decimal digits up to the first other character; 0 without digits; INT_MAX /
 // INT_MIN on overflow.
@@ -50,6 +54,10 @@ std::wstring decode_ansi(std::string_view bytes);
 // that byte: every name survives the trip through wide text unchanged.
 inline constexpr char32_t k_escaped_byte_base = 0xDC00;
 std::wstring decode_native(std::string_view bytes);
+
+// A web page's bytes as text: UTF-8 when all of it is valid UTF-8, else
+// Latin-1 (each byte its own character).
+std::wstring decode_page_text(std::string_view bytes);
 
 // UTF-8; an escaped byte of a native name (above) is written as that byte,
 // any other surrogate as U+FFFD.

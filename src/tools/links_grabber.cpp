@@ -30,59 +30,7 @@ constexpr int k_cancel_verification = 211;
 constexpr int k_verified = 224;
 constexpr int k_retry_countdown = 159;
 
-bool valid_utf8(std::string_view bytes) {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        std::size_t length = 0;
-        char32_t value = 0;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            value = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            value = lead & 0x0F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            value = lead & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > bytes.size()) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(bytes[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                return false;
-            }
-            value = (value << 6) | (next & 0x3F);
-        }
-        const bool overlong = (length == 3 && value < 0x800) || (length == 4 && value < 0x10000);
-        if (overlong || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
 }  // namespace
-
-std::wstring decode_page_text(std::string_view bytes) {
-    if (valid_utf8(bytes)) {
-        return decode_ansi(bytes);  // valid UTF-8 reads as UTF-8
-    }
-    std::wstring text(bytes.size(), L'\0');
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        text[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]));
-    }
-    return text;
-}
 
 int Links_grabber::next_selected(int from) const {
     const int count = view_.item_count();
@@ -94,9 +42,32 @@ int Links_grabber::next_selected(int from) const {
     return 0;
 }
 
-void Links_grabber::set_buttons(std::initializer_list<Grabber_button> buttons, bool enabled) {
-    for (const Grabber_button button : buttons) {
-        host_.set_enabled(button, enabled);
+// The buttons each state turns off.
+std::span<const Grabber_button> Links_grabber::buttons_off(State state) {
+    using B = Grabber_button;
+    static constexpr B getting_links[] = {B::add, B::browse, B::verify, B::paste};
+    static constexpr B verifying[] = {B::add, B::browse, B::get_links, B::paste};
+    static constexpr B adding[] = {B::add, B::browse, B::get_links, B::verify, B::paste};
+    switch (state) {
+        case State::getting_links:
+            return getting_links;
+        case State::verifying:
+            return verifying;
+        case State::adding:
+            return adding;
+        case State::idle:
+            break;
+    }
+    return {};
+}
+
+void Links_grabber::set_state(State next) {
+    for (const Grabber_button button : buttons_off(state_)) {
+        host_.set_enabled(button, true);
+    }
+    state_ = next;
+    for (const Grabber_button button : buttons_off(state_)) {
+        host_.set_enabled(button, false);
     }
 }
 
@@ -124,39 +95,32 @@ void Links_grabber::show_on_target(std::int32_t id, const std::wstring& text) {
 }
 
 void Links_grabber::get_links(const std::wstring& page_url) {
-    using B = Grabber_button;
     if (state_ == State::getting_links) {  // pressed again: cancel
         stop();
-        state_ = State::idle;
+        set_state(State::idle);
         host_.set_get_links_caption(k_get_links);
         host_.set_retries(L"0");
         host_.set_status(load_string(k_get_links_cancelled));
-        set_buttons({B::add, B::browse, B::verify, B::paste}, true);
         return;
     }
     if (state_ != State::idle) {
         return;  // the button is off in the other states
     }
-    set_buttons({B::add, B::browse, B::verify, B::paste}, false);
-    const auto give_up = [&](int message) {
-        set_buttons({B::add, B::browse, B::verify, B::paste}, true);
-        host_.show_message(load_string(message));
-    };
     if (fetch_running_) {
-        give_up(k_text_thread_running);
+        host_.show_message(load_string(k_text_thread_running));
         return;
     }
     const std::wstring typed = page_url.substr(0, std::min(page_url.size(), k_page_url_limit));
     if (typed.empty()) {
-        give_up(k_enter_page_url);
+        host_.show_message(load_string(k_enter_page_url));
         return;
     }
-    state_ = State::getting_links;
+    set_state(State::getting_links);
     host_.set_get_links_caption(k_cancel_get_links);
     if (!start(-1, usable_link(typed))) {
-        state_ = State::idle;
+        set_state(State::idle);
         host_.set_get_links_caption(k_get_links);
-        give_up(k_text_resume_failed);
+        host_.show_message(load_string(k_text_resume_failed));
     }
 }
 
@@ -180,7 +144,6 @@ void Links_grabber::extract() {
 }
 
 void Links_grabber::verify() {
-    using B = Grabber_button;
     if (state_ == State::verifying) {  // pressed again: cancel
         stop();
         end_verification();
@@ -194,9 +157,7 @@ void Links_grabber::verify() {
         host_.show_message(load_string(k_select_to_verify));
         return;
     }
-    set_buttons({B::add, B::browse, B::get_links, B::paste}, false);
-    busy_ = true;
-    state_ = State::verifying;
+    set_state(State::verifying);
     host_.set_verify_caption(k_cancel_verify);
     if (fetch_running_) {
         host_.show_message(load_string(k_text_thread_running));
@@ -220,34 +181,23 @@ void Links_grabber::verify_next() {
 }
 
 void Links_grabber::end_verification() {
-    busy_ = false;
     const std::wstring verified = load_string(k_verified);
     for (int item = 0; item < view_.item_count(); ++item) {
         if (view_.is_selected(item) && view_.item_text(item, gcol_status) != verified) {
             view_.deselect(item);
         }
     }
-    using B = Grabber_button;
-    set_buttons({B::add, B::browse, B::get_links, B::paste}, true);
-    state_ = State::idle;
+    set_state(State::idle);
     verify_cursor_ = 0;
     host_.set_verify_caption(k_verify);
 }
 
 void Links_grabber::add(const std::wstring& folder) {
-    using B = Grabber_button;
     if (state_ != State::idle) {
         return;
     }
-    const auto all = {B::add, B::browse, B::get_links, B::verify, B::paste};
-    set_buttons(all, false);
-    busy_ = true;
-    state_ = State::adding;
-    const auto done = [&] {
-        busy_ = false;
-        state_ = State::idle;
-        set_buttons(all, true);
-    };
+    set_state(State::adding);
+    const auto done = [&] { set_state(State::idle); };
     if (first_cursor() == 0) {
         host_.show_message(load_string(k_select_to_add));
         done();
@@ -346,14 +296,12 @@ void Links_grabber::finished(std::int32_t id, std::int64_t outcome) {
     }
     stop();
     if (id < 0) {
-        using B = Grabber_button;
-        state_ = State::idle;
+        set_state(State::idle);
         host_.set_get_links_caption(k_get_links);
         host_.set_status(status);
         if (success) {
             extract();
         }
-        set_buttons({B::add, B::browse, B::verify, B::paste}, true);
         return;
     }
     if (state_ != State::verifying) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -52,7 +53,7 @@ class Grabber_host {
     // after success the page it received.
     virtual std::wstring fetch_status() = 0;
     virtual std::uint64_t fetch_received() = 0;
-    virtual std::string fetch_page() = 0;
+    virtual std::string_view fetch_page() = 0;
     // Posts UM_FINISHED with this id and outcome to the window itself.
     virtual void post_finished(std::int32_t id, std::int64_t outcome) = 0;
 
@@ -77,9 +78,6 @@ struct Grabbed_link {
     std::wstring file_name;
     std::wstring description;
 };
-
-// The page as text: UTF-8 when it is valid UTF-8, else Latin-1.
-std::wstring decode_page_text(std::string_view bytes);
 
 class Links_grabber {
   public:
@@ -110,15 +108,17 @@ class Links_grabber {
                                           const std::wstring& description) const;
 
     State state() const { return state_; }
-    // While set, the list refuses selection changes.
-    bool busy() const { return busy_; }
+    // While verifying or adding, the list refuses selection changes.
+    bool busy() const { return state_ == State::verifying || state_ == State::adding; }
     bool fetch_running() const { return fetch_running_; }
 
   private:
     // 1 + the index of the first selected item at or after `from`; 0 when
     // there is none.
     int next_selected(int from) const;
-    void set_buttons(std::initializer_list<Grabber_button> buttons, bool enabled);
+    static std::span<const Grabber_button> buttons_off(State state);
+    // Turns back on what the old state turned off, and off what the new one does.
+    void set_state(State next);
     void finished(std::int32_t id, std::int64_t outcome);
     void extract();
     void verify_next();
@@ -133,7 +133,6 @@ class Links_grabber {
     State state_ = State::idle;
     std::wstring page_text_;
     int verify_cursor_ = 0;
-    bool busy_ = false;
     bool fetch_running_ = false;
 };
 

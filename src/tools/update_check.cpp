@@ -14,21 +14,6 @@ constexpr const char* k_user_agent = "Corvale/1.0";
 constexpr std::size_t k_mark_size = 2;
 constexpr int k_update_available = 229;
 constexpr int k_no_update = 230;
-constexpr int k_http_init_failed = 2;  // libcurl's "Failed initialization"
-
-bool is_space(wchar_t c) {
-    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f';
-}
-
-std::wstring_view trimmed(std::wstring_view text) {
-    while (!text.empty() && is_space(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && is_space(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 }  // namespace
 
@@ -50,10 +35,6 @@ std::optional<Update_source> update_source_from_url(const std::wstring& url) {
 Version_fetch fetch_version_file(const Update_source& source, const Stop_event& stop) {
     Version_fetch fetch;
     Http_session session(k_user_agent, stop);
-    if (!session.is_open()) {
-        fetch.error = http_error_text(k_http_init_failed);
-        return fetch;
-    }
     Http_request request(session, {source.service, source.server, source.port, source.path});
     if (request.open_error() != 0) {
         fetch.error = http_error_text(request.open_error());
@@ -142,7 +123,7 @@ int version_number(std::wstring_view dotted) {
 }
 
 bool update_available(std::wstring_view current, std::wstring_view latest) {
-    return version_number(trimmed(latest)) > version_number(current);
+    return version_number(trim_space(latest)) > version_number(current);
 }
 
 int update_verdict_message(bool available) {

@@ -36,6 +36,9 @@ struct Version_fetch {
     int status = 0;      // the HTTP status; 0 when no reply came
     std::wstring reply;  // the reply text (after the mark); empty when not read
     std::wstring error;  // what went wrong when no reply came
+
+    // A version file came: the check can tell its outcome.
+    bool has_reply() const { return status == 200 && !reply.empty(); }
 };
 // GET of the version file with "Accept: */*" and "User-Agent: Corvale/1.0"; a
 // reply body is read only with status 200 and when it is shorter than the

@@ -6,7 +6,6 @@
 
 #include "fuzz_support.h"
 #include "platform/wide_text.h"
-#include "tools/links_grabber.h"
 #include "tools/page_classification.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -166,5 +166,14 @@ TEST(WideText, NativeNamesRoundTripByteForByte) {
     EXPECT_EQ(encode_utf8(std::wstring(1, static_cast<wchar_t>(0xDC7F))), "\xEF\xBF\xBD");
 }
 
+TEST(PageText, DecodesUtf8OrElseLatin1) {
+    EXPECT_EQ(decode_page_text("caf\xc3\xa9"), L"caf\u00e9");
+    EXPECT_EQ(decode_page_text("caf\xe9 \xc3\xa9"), L"caf\u00e9 \u00c3\u00a9")
+        << "one invalid byte: the whole page is Latin-1";
+    EXPECT_EQ(decode_page_text("\xed\xa0\x80"), L"\u00ed\u00a0\u0080")
+        << "a surrogate is not UTF-8";
+    EXPECT_EQ(decode_page_text(""), L"");
+}
+
 }  // namespace
 }  // namespace corvale

@@ -77,7 +77,7 @@ class Recording_host : public Grabber_host {
     }
     std::wstring fetch_status() override { return status; }
     std::uint64_t fetch_received() override { return received; }
-    std::string fetch_page() override { return page; }
+    std::string_view fetch_page() override { return page; }
     void post_finished(std::int32_t id, std::int64_t outcome) override {
         posted.emplace_back(id, outcome);
     }
@@ -466,15 +466,6 @@ TEST_F(GrabberTest, NextLinkWalksTheSelectionWithSafeNames) {
         EXPECT_EQ(cursor, e.cursor_after) << e.why;
     }
     EXPECT_FALSE(grabber.next_link(cursor, L"/dl", L"note"));
-}
-
-TEST(PageText, DecodesUtf8OrElseLatin1) {
-    EXPECT_EQ(decode_page_text("caf\xc3\xa9"), L"caf\u00e9");
-    EXPECT_EQ(decode_page_text("caf\xe9 \xc3\xa9"), L"caf\u00e9 \u00c3\u00a9")
-        << "one invalid byte: the whole page is Latin-1";
-    EXPECT_EQ(decode_page_text("\xed\xa0\x80"), L"\u00ed\u00a0\u0080")
-        << "a surrogate is not UTF-8";
-    EXPECT_EQ(decode_page_text(""), L"");
 }
 
 }  // namespace

@@ -191,13 +191,15 @@ class Main_window_test : public QObject {
     static QString cell(Session& s, int row, int column) {
         return s.window().list_view_widget().item(row, column)->text();
     }
-    static void run_command(Session& s, int command, std::vector<int> rows) {
-        QTableWidget& table = s.window().list_view_widget();
+    static void select_rows(QTableWidget& table, std::initializer_list<int> rows) {
         table.clearSelection();
         for (int row : rows) {
             table.selectionModel()->select(table.model()->index(row, 0),
                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
         }
+    }
+    static void run_command(Session& s, int command, std::initializer_list<int> rows) {
+        select_rows(s.window().list_view_widget(), rows);
         s.window().action(command)->trigger();
     }
 
@@ -745,10 +747,7 @@ class Main_window_test : public QObject {
         });
         button.trigger();
         QVERIFY(button.isChecked());
-        QTableWidget& table = s->window().list_view_widget();
-        table.selectRow(0);
-        table.selectionModel()->select(table.model()->index(1, 0),
-                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        select_rows(s->window().list_view_widget(), {0, 1});
         QVERIFY(!s->window().control().automatic_active());
 
         QTRY_VERIFY_WITH_TIMEOUT(s->window().control().automatic_active(), 5000);
@@ -958,13 +957,6 @@ class Main_window_test : public QObject {
         }
         s->window().action(corvale::cmd_links_grabber)->trigger();
         return s;
-    }
-    static void select_rows(QTableWidget& table, std::initializer_list<int> rows) {
-        table.clearSelection();
-        for (int row : rows) {
-            table.selectionModel()->select(table.model()->index(row, 0),
-                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        }
     }
     static QString grabbed(corvale::Links_parser_dlg& grabber, int row, int column) {
         return grabber.links_list().item(row, column)->text();

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "ui/common/field_caption.h"
 #include "ui/common/file_dialogs.h"
 #include "ui/common/ui_text.h"
 
@@ -27,11 +28,8 @@ Download_fields_dlg::Download_fields_dlg(Prompter& prompter, int title, int name
     setWindowTitle(text(title));
     grid_ = new QGridLayout(this);
     const auto add_field = [&](int label, int row) {
-        auto* caption = new QLabel(text(label), this);
         auto* edit = new QLineEdit(this);
-        caption->setBuddy(edit);
-        edit->setAccessibleName(text(label));
-        grid_->addWidget(caption, row, 0);
+        grid_->addWidget(field_caption(label, edit, this), row, 0);
         grid_->addWidget(edit, row, 1);
         return edit;
     };

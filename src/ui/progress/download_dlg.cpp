@@ -12,6 +12,7 @@
 #include "engine/notifications.h"
 #include "model/row_texts.h"
 #include "platform/string_table.h"
+#include "ui/common/field_caption.h"
 #include "ui/common/icons.h"
 #include "ui/common/ui_text.h"
 
@@ -73,27 +74,23 @@ void CDownload_dlg::build() {
     auto* grid = new QGridLayout(this);
     // Captions keep their whole text; values give way when the window is
     // narrow (the link and the path are cut with an ellipsis).
-    const auto add_caption = [&](int label) {
-        auto* caption = new QLabel(text(label), this);
+    const auto add_caption = [&](int label, QWidget* value) {
+        QLabel* caption = field_caption(label, value, this);
         caption->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
         return caption;
     };
     const auto add_value = [&](int label, int row, int column, int span = 1) {
-        auto* caption = add_caption(label);
         auto* value = new QLabel(this);
         value->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-        value->setAccessibleName(text(label));
-        caption->setBuddy(value);
+        QLabel* caption = add_caption(label, value);
         grid->addWidget(caption, row, column);
         grid->addWidget(value, row, column + 1, 1, span);
         values_[label] = value;
         return value;
     };
     const auto add_data = [&](int label, int row) {
-        auto* caption = add_caption(label);
         auto* value = new Elided_label(this);
-        value->setAccessibleName(text(label));
-        caption->setBuddy(value);
+        QLabel* caption = add_caption(label, value);
         grid->addWidget(caption, row, 0);
         grid->addWidget(value, row, 1, 1, 5);
         values_[label] = value;

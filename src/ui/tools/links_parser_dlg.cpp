@@ -16,6 +16,7 @@
 
 #include "engine/host_config.h"
 #include "ui/common/data_cell_delegate.h"
+#include "ui/common/field_caption.h"
 #include "ui/common/file_dialogs.h"
 #include "ui/common/ui_text.h"
 #include "ui/common/window_target.h"
@@ -80,12 +81,6 @@ Links_parser_dlg::~Links_parser_dlg() {
 
 void Links_parser_dlg::build() {
     auto* layout = new QVBoxLayout(this);
-    const auto labelled = [this](int label, QWidget* field) {
-        auto* caption = new QLabel(text(label), this);
-        caption->setBuddy(field);
-        field->setAccessibleName(text(label).remove(QChar('&')));
-        return caption;
-    };
     const auto button = [this](int label) {
         auto* made = new QPushButton(text(label), this);
         made->setAutoDefault(false);
@@ -95,7 +90,7 @@ void Links_parser_dlg::build() {
     auto* page_row = new QHBoxLayout;
     page_url_ = new QLineEdit(this);
     page_url_->setLayoutDirection(Qt::LeftToRight);  // an address reads left to right
-    page_row->addWidget(labelled(txt_grabber_page_url, page_url_));
+    page_row->addWidget(field_caption(txt_grabber_page_url, page_url_, this));
     page_row->addWidget(page_url_, 1);
     get_links_ = button(k_get_links);
     paste_ = button(txt_paste_links);
@@ -125,7 +120,7 @@ void Links_parser_dlg::build() {
     list_->horizontalHeader()->setSectionsMovable(true);
     list_->horizontalHeader()->setStretchLastSection(true);
     list_->setItemDelegate(new Data_cell_delegate(list_));
-    layout->addWidget(labelled(txt_links_found, list_));
+    layout->addWidget(field_caption(txt_links_found, list_, this));
     layout->addWidget(list_, 1);
 
     auto* fields = new QGridLayout;
@@ -133,10 +128,10 @@ void Links_parser_dlg::build() {
     folder_->setLayoutDirection(Qt::LeftToRight);
     browse_ = button(txt_browse);
     description_ = new QLineEdit(this);
-    fields->addWidget(labelled(txt_destination_folder, folder_), 0, 0);
+    fields->addWidget(field_caption(txt_destination_folder, folder_, this), 0, 0);
     fields->addWidget(folder_, 0, 1);
     fields->addWidget(browse_, 0, 2);
-    fields->addWidget(labelled(txt_grabber_description, description_), 1, 0);
+    fields->addWidget(field_caption(txt_grabber_description, description_, this), 1, 0);
     fields->addWidget(description_, 1, 1, 1, 2);
     layout->addLayout(fields);
 
@@ -154,9 +149,9 @@ void Links_parser_dlg::build() {
     status_ = new QLabel(QString(k_placeholder_fields, QChar('.')), this);
     status_->setWordWrap(true);
     retries_ = new QLabel(QString(k_placeholder_fields, QChar('.')), this);
-    state->addWidget(labelled(txt_grabber_status, status_));
+    state->addWidget(field_caption(txt_grabber_status, status_, this));
     state->addWidget(status_, 1);
-    state->addWidget(labelled(txt_grabber_retries, retries_));
+    state->addWidget(field_caption(txt_grabber_retries, retries_, this));
     state->addWidget(retries_);
     layout->addLayout(state);
     resize(900, 520);
@@ -306,8 +301,8 @@ std::uint64_t Links_parser_dlg::fetch_received() {
     return fetch_ ? fetch_->take_progress().downloaded : 0;
 }
 
-std::string Links_parser_dlg::fetch_page() {
-    return fetch_ ? std::string(fetch_->page_data()) : std::string();
+std::string_view Links_parser_dlg::fetch_page() {
+    return fetch_ ? fetch_->page_data() : std::string_view();
 }
 
 void Links_parser_dlg::post_finished(std::int32_t id, std::int64_t outcome) {

@@ -89,7 +89,7 @@ class Links_parser_dlg : public QDialog, private Grabber_view, private Grabber_h
     void stop_fetch() override;
     std::wstring fetch_status() override;
     std::uint64_t fetch_received() override;
-    std::string fetch_page() override;
+    std::string_view fetch_page() override;
     void post_finished(std::int32_t id, std::int64_t outcome) override;
     void set_enabled(Grabber_button button, bool enabled) override;
     void set_get_links_caption(int id) override;

@@ -12,6 +12,7 @@
 #include "app/version_info.h"
 #include "corvale/version.h"
 #include "platform/string_table.h"
+#include "ui/common/field_caption.h"
 #include "ui/common/ui_text.h"
 
 namespace corvale {
@@ -35,10 +36,7 @@ Update_check_dlg::Update_check_dlg(Prompter& prompter, Update_source source,
     auto* grid = new QGridLayout;
     int row = 0;
     const auto field = [&](int label, QWidget* value) {
-        auto* caption = new QLabel(text(label), this);
-        caption->setBuddy(value);
-        value->setAccessibleName(text(label));
-        grid->addWidget(caption, row, 0, Qt::AlignTop);
+        grid->addWidget(field_caption(label, value, this), row, 0, Qt::AlignTop);
         grid->addWidget(value, row, 1);
         ++row;
     };
@@ -131,7 +129,7 @@ void Update_check_dlg::show_outcome(const Version_fetch& fetch) {
     if (!fetch.error.empty()) {
         status_->setText(qt(fetch.error));
     }
-    if (fetch.status == 200 && !fetch.reply.empty()) {
+    if (fetch.has_reply()) {
         const Version_file file = parse_version_file(fetch.reply);
         if (!file.latest.empty()) {
             latest_->setText(qt(file.latest));
