@@ -20,11 +20,17 @@ Single_instance::Single_instance(const QString& name)
         while (QLocalSocket* peer = server_.nextPendingConnection()) {
             connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
             connect(peer, &QLocalSocket::readyRead, this, [this, peer] {
+                // Every whole line is read before any is acted on: acting may
+                // ask a question, and the peer may be gone when it returns.
+                QList<QByteArray> lines;
                 while (peer->canReadLine()) {
-                    handle_line(peer->readLine(k_line_limit).trimmed());
+                    lines << peer->readLine(k_line_limit).trimmed();
                 }
                 if (peer->bytesAvailable() > k_line_limit) {
                     peer->abort();
+                }
+                for (const QByteArray& line : lines) {
+                    handle_line(line);
                 }
             });
         }

@@ -13,6 +13,7 @@
 #include "app/single_instance.h"
 #include "model/download_list.h"
 #include "ui/common/qt_prompter.h"
+#include "ui/common/question_tracker.h"
 #include "ui/main/tollway_dlg.h"
 
 namespace corvale {
@@ -55,7 +56,9 @@ class CTollwayApp {
 
     Single_instance instance_;
     Profile& profile_;
-    Prompter& prompter_;
+    // Every question of the program goes through it (and on to the prompter
+    // given), so that the windows know when one is open.
+    Question_tracker prompter_;
     std::filesystem::path program_directory_;
     Language language_ = Language::english;
     Worker_timing timing_;

@@ -57,6 +57,9 @@ class Queue_host : public Control_host, public Progress_window_host {
         return std::make_unique<Queue_window>(*this, cli_.prompter, number, timing_);
     }
     void post_start(std::int32_t number) override { queue_->post(UM_START_DOWNLOAD, 0, number); }
+    // Windows are let go of in the command's loop, never inside a question:
+    // they can be freed at once.
+    void release_window(std::unique_ptr<Download_window>) override {}
     // Progress_window_host
     void post_window_closed(Download_window* window) override {
         queue_->post(UM_DOWNLOAD_WINDOW_CLOSED, 0,
@@ -72,6 +75,7 @@ class Queue_host : public Control_host, public Progress_window_host {
     void enter_busy() override {}
     void leave_busy() override {}
     void enter_closing() override {}
+    void close_tools() override {}
     bool tools_open() const override { return false; }
     void set_unqueue_enabled(bool) override {}
     bool save_list() override { return save(); }
@@ -119,7 +123,9 @@ void Queue_window::forward(std::uint32_t message, std::int64_t lparam) {
 void Queue_host::handle(const Notification& notification) {
     const std::uint32_t message = notification.message;
     if (message == UM_START_DOWNLOAD) {
-        control_.start_download(static_cast<std::int32_t>(notification.lparam));
+        // Every start is a step of the queue: one posted before Ctrl-C
+        // cancelled the queue is dropped.
+        control_.start_queued(static_cast<std::int32_t>(notification.lparam));
     } else if (message == UM_DOWNLOAD_WINDOW_CLOSED) {
         auto* window =
             reinterpret_cast<Download_window*>(static_cast<std::intptr_t>(notification.lparam));

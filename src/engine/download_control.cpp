@@ -83,10 +83,18 @@ void Download_control::set_auto_mark(std::int32_t download_number, bool queued) 
 
 void Download_control::start_download(std::int32_t download_number) {
     Download_record* record = list_.find(download_number);
-    if (record == nullptr || record->dlg_ptr != nullptr) {
+    if (record == nullptr || record->dlg_ptr != nullptr || record->marked_for_deletion ||
+        closing_) {
         return;
     }
     record->running = true;
+    // A new run writes the file from its start: nothing of the last run's
+    // progress, speed, time left or retries is shown any more.
+    record->downloaded = 0;
+    view_.set_text(record->list_row, col_progress, row_texts(*record)[col_progress]);
+    for (const int column : {col_time_left, col_speed, col_retries}) {
+        view_.set_text(record->list_row, column, L"");
+    }
     std::unique_ptr<Download_window> owned = host_.make_window(download_number);
     Download_window* window = owned.get();
     if (automatic_active_ && is_queued(download_number)) {
@@ -96,6 +104,28 @@ void Download_control::start_download(std::int32_t download_number) {
     list_.set_progress_window(download_number, window);
     list_.update_download_dlg_info(download_number);
     window->open();
+}
+
+void Download_control::start_queued(std::int32_t download_number) {
+    if (!automatic_active_ || download_number != current_auto_) {
+        return;  // the queue was cancelled, or moved on, since the step was posted
+    }
+    const Download_record* record = list_.find(download_number);
+    if (record == nullptr || record->marked_for_deletion || !is_queued(download_number)) {
+        advance_queue();
+        return;
+    }
+    if (Download_window* window = window_of(download_number)) {
+        // Started by hand before its turn: its closing moves the queue on,
+        // or, when it has ended already, its turn is over.
+        if (record->running) {
+            window->set_automatic(true);
+        } else {
+            advance_queue();
+        }
+        return;
+    }
+    start_download(download_number);
 }
 
 void Download_control::stop_download(std::int32_t download_number) {
@@ -125,14 +155,22 @@ void Download_control::window_closed(Download_window* window) {
         record->running = false;
     }
     const bool automatic = window->automatic();
+    std::unique_ptr<Download_window> owned = std::move(it->second);
     windows_.erase(it);
     pace_.erase(number);
-    if (!automatic_active_ || !automatic) {
-        return;
+    host_.release_window(std::move(owned));
+    if (automatic_active_ && automatic) {
+        advance_queue();
     }
+}
+
+void Download_control::advance_queue() {
+    // The entry of the download that ran leaves the queue; one taken off
+    // while it ran (deleted) is gone already, and no other entry goes for it.
     set_auto_mark(current_auto_, false);
-    if (!queue_.empty()) {
-        queue_.pop_front();
+    const auto done = std::find(queue_.begin(), queue_.end(), current_auto_);
+    if (done != queue_.end()) {
+        queue_.erase(done);
     }
     if (queue_.empty()) {
         cancel_automatic();
@@ -140,6 +178,16 @@ void Download_control::window_closed(Download_window* window) {
     }
     current_auto_ = queue_.front();
     host_.post_start(current_auto_);
+}
+
+void Download_control::drop_from_queue(std::int32_t download_number) {
+    if (!is_queued(download_number)) {
+        return;
+    }
+    queue_.erase(std::remove(queue_.begin(), queue_.end(), download_number), queue_.end());
+    set_auto_mark(download_number, false);
+    // The current download's closing (or its posted start) moves the queue
+    // on; any other entry just goes.
 }
 
 void Download_control::queue_rows(const std::vector<int>& rows) {
@@ -217,29 +265,37 @@ void Download_control::delete_rows(const std::vector<int>& rows) {
         leave_busy();
         return;
     }
+    // Rows are named by download number from here on: while a question is
+    // open, downloads end and their windows go.
+    std::vector<std::int32_t> numbers;
+    for (const int row : rows) {
+        numbers.push_back(number_at(row));
+    }
     if (!prompter.ask_yes_no(load_string(k_confirm_delete))) {
         leave_busy();
         return;
     }
-    for (const int row : rows) {
-        const std::int32_t number = number_at(row);
-        Download_record* record = list_.find(number);
-        if (record == nullptr) {
+    for (const std::int32_t number : numbers) {
+        if (list_.find(number) == nullptr) {
             continue;
         }
-        if (Download_window* window = window_of(number)) {
-            if (record->running) {
-                if (!prompter.ask_yes_no(load_string(k_confirm_cancel_running))) {
-                    continue;  // this row stays, unmarked
-                }
-                if (is_queued(number) &&
-                    prompter.ask_yes_no(load_string(k_confirm_cancel_queue_too))) {
-                    cancel_automatic();
-                }
+        if (window_of(number) != nullptr && list_.find(number)->running) {
+            if (!prompter.ask_yes_no(load_string(k_confirm_cancel_running))) {
+                continue;  // this row stays, unmarked
             }
+            if (is_queued(number) && prompter.ask_yes_no(load_string(k_confirm_cancel_queue_too))) {
+                cancel_automatic();
+            }
+        }
+        // Looked up again: the download may have ended, and its window gone,
+        // while a question was open.
+        if (Download_window* window = window_of(number)) {
             window->cancel();
         }
-        record->marked_for_deletion = true;
+        if (Download_record* record = list_.find(number)) {
+            record->marked_for_deletion = true;
+            drop_from_queue(number);
+        }
     }
     // Every marked record's window must be gone before any record is
     // removed, not only the last selected one's.
@@ -281,10 +337,13 @@ void Download_control::close() {
     closing_ = true;
     busy_ = true;
     host_.enter_closing();
+    // The queue goes before the downloads stop, so nothing starts after
+    // them; the tool windows, which may ask a question, come last.
     if (automatic_active_) {
         cancel_automatic();
     }
     stop_all();
+    host_.close_tools();
     host_.arm_timer(Control_timer::close_wait);
 }
 
@@ -328,6 +387,17 @@ void Download_control::take_waiting_progress() {
             progress(*record, *window);
         }
     }
+}
+
+void Download_control::finished_whole(Download_record& record, Download_window& window) {
+    // A file sent without a length is as long as what was received; the
+    // title no longer counts from 0 %.
+    if (record.file_size == 0 && record.downloaded > 0) {
+        record.file_size = static_cast<std::uint64_t>(record.downloaded);
+        window.window_texts().size = size_text(record.file_size);
+        view_.set_text(record.list_row, col_size, window.window_texts().size);
+    }
+    window.set_title(100);
 }
 
 void Download_control::progress(Download_record& record, Download_window& window) {
@@ -379,6 +449,9 @@ void Download_control::notify(std::uint32_t message, std::int32_t download_numbe
             // The last values: the UM_PROGRESS in flight may have been handled
             // before the worker's last reads, and no other one follows.
             progress(*record, *window);
+            if (lparam == 0) {
+                finished_whole(*record, *window);
+            }
             list_.set_modified(true);
             record->running = false;
             status();

@@ -70,9 +70,12 @@ class Control_host {
 
     // A new, not yet opened progress window for the download.
     virtual std::unique_ptr<Download_window> make_window(std::int32_t download_number) = 0;
-    // UM_START_DOWNLOAD: start_download(n) is to run later, from the event
-    // loop, never inside the handler that asked for it.
+    // A step of the automatic queue: start_queued(n) is to run later, from
+    // the event loop, never inside the handler that asked for it.
     virtual void post_start(std::int32_t download_number) = 0;
+    // A window the control has let go of: the host frees it later, from the
+    // top of its event loop, never inside a question that may be open now.
+    virtual void release_window(std::unique_ptr<Download_window> window) = 0;
     virtual void arm_timer(Control_timer timer) = 0;
     virtual void kill_timer(Control_timer timer) = 0;
     // The busy state: the toolbar buttons' enabled states are remembered and
@@ -80,9 +83,11 @@ class Control_host {
     // gives back what was remembered.
     virtual void enter_busy() = 0;
     virtual void leave_busy() = 0;
-    // Closing: everything disabled for good, the scheduler stopped, the
-    // links grabber and the update window asked to close.
+    // Closing: everything disabled for good, the scheduler stopped.
     virtual void enter_closing() = 0;
+    // Closing, once every download was told to stop: the links grabber and
+    // the update window are asked to close.
+    virtual void close_tools() = 0;
     // Whether a tool window that closing waits for is still open.
     virtual bool tools_open() const = 0;
     // Toolbar button "Remove From Auto Download List" (32784).
@@ -102,13 +107,17 @@ class Download_control {
     Download_control(const Download_control&) = delete;
     Download_control& operator=(const Download_control&) = delete;
 
-    // UM_START_DOWNLOAD.
+    // UM_START_DOWNLOAD: a download started by hand (also a queued one).
     void start_download(std::int32_t download_number);
+    // A step of the queue posted earlier: dropped when the queue was
+    // cancelled or has moved on since; a download that can no longer start
+    // (deleted, taken off the queue) moves the queue on.
+    void start_queued(std::int32_t download_number);
     // Stop quietly: the window asks to be closed once its worker has ended.
     void stop_download(std::int32_t download_number);
     void stop_all();
-    // UM_DOWNLOAD_WINDOW_CLOSED: releases the window (once) and advances the
-    // queue when it was automatic.
+    // UM_DOWNLOAD_WINDOW_CLOSED: lets go of the window (once; the host frees
+    // it later) and advances the queue when it was automatic.
     void window_closed(Download_window* window);
 
     // Rows are visited in ascending order.
@@ -154,10 +163,15 @@ class Download_control {
   private:
     std::int32_t number_at(int row) const { return view_.item_data(row); }
     void set_auto_mark(std::int32_t download_number, bool queued);
+    // The current automatic download is done: the next queued one starts.
+    void advance_queue();
+    // A download that will not run any more leaves the queue.
+    void drop_from_queue(std::int32_t download_number);
     void enter_busy();
     void leave_busy();
     bool deletion_waits() const;
     void progress(Download_record& record, Download_window& window);
+    void finished_whole(Download_record& record, Download_window& window);
     void show_status(Download_record& record, Download_window& window, const std::wstring& text);
 
     Download_list& list_;

@@ -1,8 +1,15 @@
 #include "engine/runner_window.h"
 
 #include "engine/notifications.h"
+#include "platform/string_table.h"
 
 namespace corvale {
+
+namespace {
+
+constexpr int k_invalid_url = 141;
+
+}  // namespace
 
 Runner_window::Runner_window(Progress_window_host& host, Prompter& prompter,
                              std::int32_t download_number, Host_config config, Worker_timing timing)
@@ -21,11 +28,23 @@ void Runner_window::set_download_info(const std::wstring& url, const std::wstrin
 void Runner_window::show_download_info(const std::wstring&, const std::wstring&) {}
 
 Download_runner::Start Runner_window::start() {
+    asking_ = true;  // the replace question, or why the file was not opened
     const Download_runner::Start started =
         runner_.start(download_number_, url_, path_, host_.worker_target());
-    if (started != Download_runner::Start::started &&
-        started != Download_runner::Start::url_unusable) {
+    asking_ = false;
+    if (started == Download_runner::Start::url_unusable) {
+        // A link that no request can be made of (another scheme, no server)
+        // is refused as the Add dialog refuses it; the window ends there.
+        texts_.status = load_string(k_invalid_url);
+        show_refused();
+        if (automatic_ && host_.automatic_downloading_active()) {
+            ask_to_close();
+        }
+    } else if (started != Download_runner::Start::started) {
         ask_to_close();
+    }
+    if (stop_waiting_) {
+        stop_quietly();
     }
     return started;
 }
@@ -38,11 +57,14 @@ void Runner_window::ask_to_close() {
 }
 
 void Runner_window::cancel() {
-    if (close_asked_) {
+    if (close_asked_ || asking_) {
         return;
     }
     disable_cancel();
-    if (runner_.cancel(automatic_ && host_.automatic_downloading_active())) {
+    asking_ = true;  // keep the partial file? cancel the following ones?
+    const bool cancel_all = runner_.cancel(automatic_ && host_.automatic_downloading_active());
+    asking_ = false;
+    if (cancel_all) {
         host_.cancel_automatic_downloads();
     }
     ask_to_close();
@@ -50,6 +72,10 @@ void Runner_window::cancel() {
 
 void Runner_window::stop_quietly() {
     if (close_asked_) {
+        return;
+    }
+    if (asking_) {
+        stop_waiting_ = true;
         return;
     }
     disable_cancel();

@@ -39,6 +39,8 @@ class Runner_window : public Download_window {
     // The user's Cancel: may ask about the partial file (154) and, for an
     // automatic download, about the following ones (155).
     void cancel() override;
+    // While the window asks its own question the stop waits for the answer:
+    // the window is not released under its question.
     void stop_quietly() override;
     Window_texts& window_texts() override { return texts_; }
     Download_worker& worker() override { return runner_.worker(); }
@@ -52,8 +54,8 @@ class Runner_window : public Download_window {
   protected:
     // Opens the output file and starts the worker. A refusal (the replace
     // question declined, the file not opened, the thread not started) has
-    // asked to be closed already; an unusable link leaves the window waiting
-    // for its Cancel, with no file and no worker.
+    // asked to be closed already; an unusable link is refused in the window
+    // (an automatic one then closes), with no file and no worker.
     Download_runner::Start start();
     // UM_FINISHED, or an UM_ERROR that the window takes as the end: the
     // download has ended (an automatic one then stops quietly). True when
@@ -69,12 +71,16 @@ class Runner_window : public Download_window {
     virtual void show_download_info(const std::wstring& size, const std::wstring& resume);
     virtual void disable_cancel() {}
     virtual void show_ended() {}
+    // The link cannot be used: the status text says so; nothing was opened.
+    virtual void show_refused() {}
 
   private:
     Progress_window_host& host_;
     std::int32_t download_number_;
     bool automatic_ = false;
     bool close_asked_ = false;
+    bool asking_ = false;        // a question of this window's own is open
+    bool stop_waiting_ = false;  // a stop came while it was
     Download_runner runner_;
     Window_texts texts_;
     std::wstring url_;

@@ -17,7 +17,11 @@
 #include "cli/cli.h"
 #include "cli/interrupt.h"
 #include "fakehost/fake_host.h"
+#include "model/list_file.h"
 #include "platform/output_file.h"
+#include "platform/profile.h"
+#include "platform/wide_text.h"
+#include "support/scripted_prompter.h"
 #include "support/temporary_folder.h"
 
 namespace corvale {
@@ -420,6 +424,55 @@ TEST_F(TransferCommandsTest, InterruptStopsTheQueueKeepsThePartialFileAndSaves) 
     const std::vector<std::string> saved = statuses(run({"list", list}).out);
     ASSERT_EQ(saved.size(), 3u);
     EXPECT_EQ(saved[0].substr(0, 28), "0 Download canceled 8000000 ") << "the stop's own status";
+}
+
+// Ctrl-C at many instants of a queue of small downloads: a step of the queue
+// posted just before it starts nothing, so the command ends (it used to wait
+// for a download started after the interrupt) and saves the list.
+TEST_F(TransferCommandsTest, InterruptAtAnyInstantEndsTheQueueAndSaves) {
+    const std::string list = (dir / "forty.zrv").string();
+    {
+        testing::Scripted_prompter prompter;
+        Memory_profile profile;
+        Download_list records(prompter, profile);
+        Memory_list_view view;
+        for (int i = 0; i < 40; ++i) {
+            const std::string id = std::to_string(400 + i);
+            records.add_download(L"m" + decode_ansi(id), L"", view,
+                                 L"http://rapidshare.com/files/" + decode_ansi(id) + L"/m.bin",
+                                 decode_native(dir.string()));
+            scenario.api_replies(id, {Reply{200, "DL:{server},AUTH,-5,x"}});
+            scenario.file(id, Reply{200, "x"});
+        }
+        ASSERT_TRUE(save_list(records, decode_native(list)));
+    }
+    const auto downloaded = [&] {
+        int count = 0;
+        for (const auto& entry : fs::directory_iterator(dir)) {
+            count += entry.path().filename().string().rfind('m', 0) == 0 ? 1 : 0;
+        }
+        return count;
+    };
+    for (const int after : {1, 3, 7, 12}) {
+        for (const auto& entry : fs::directory_iterator(dir)) {
+            if (entry.path().filename().string().rfind('m', 0) == 0) {
+                fs::remove(entry.path());
+            }
+        }
+        std::atomic<bool> done{false};
+        std::thread presser([&] {
+            while (!done && downloaded() < after) {
+                std::this_thread::yield();
+            }
+            Interrupt_guard::raise_for_test();
+        });
+        const Result r = run({"queue", list, "--all", "--second-ms", "1"});
+        done = true;
+        presser.join();
+        EXPECT_EQ(r.status, 130) << "after " << after << ": " << r.err;
+        EXPECT_LE(downloaded(), after + 2) << "nothing starts after the interrupt";
+        EXPECT_EQ(statuses(run({"list", list}).out).size(), 40u) << "the list was saved whole";
+    }
 }
 
 TEST_F(TransferCommandsTest, GrabFetchesThePageAndVerifiesItsLinks) {

@@ -82,6 +82,15 @@ class Control_test : public ::testing::Test, public Control_host {
     void enter_busy() override { busy = true; }
     void leave_busy() override { busy = false; }
     void enter_closing() override { closing = true; }
+    void close_tools() override {
+        tools_closed = closing;
+        if (close_tools_hook) {
+            close_tools_hook();
+        }
+    }
+    void release_window(std::unique_ptr<Download_window> window) override {
+        released.push_back(std::move(window));
+    }
     bool tools_open() const override { return grabber_open; }
     void set_unqueue_enabled(bool enabled) override { unqueue_enabled = enabled; }
     bool save_list() override {
@@ -96,11 +105,12 @@ class Control_test : public ::testing::Test, public Control_host {
             const auto event = events.front();
             events.pop_front();
             if (std::holds_alternative<std::int32_t>(event)) {
-                control.start_download(std::get<std::int32_t>(event));
+                control.start_queued(std::get<std::int32_t>(event));
             } else {
                 control.window_closed(std::get<Download_window*>(event));
             }
         }
+        released.clear();  // the top of the loop
     }
     // The download's window reports the end of its download and, as an
     // automatic one does, closes itself.
@@ -142,6 +152,9 @@ class Control_test : public ::testing::Test, public Control_host {
     std::set<Control_timer> armed;
     bool busy = false;
     bool closing = false;
+    bool tools_closed = false;
+    std::function<void()> close_tools_hook;
+    std::vector<std::unique_ptr<Download_window>> released;
     bool grabber_open = false;
     bool unqueue_enabled = false;
     bool save_succeeds = true;
@@ -311,6 +324,95 @@ TEST_F(Control_test, DeleteAsksPerRunningRowAndWaitsForEveryWindow) {
     EXPECT_EQ(names, (std::vector<std::wstring>{L"f2.zip", L"f3.zip", L"f4.zip"}))
         << "row 3 declined: it stays, running";
     EXPECT_EQ(open_windows(), std::vector<std::int32_t>{3});
+}
+
+// While 170 is open the automatic download ends and its window is freed
+// (the questions's own loop runs); the deletion goes on by download number.
+TEST_F(Control_test, DeleteGoesOnWhenTheDownloadEndsUnderItsQuestion) {
+    control.queue_rows({1});
+    pump();
+    prompter.while_open = [this](const std::wstring& text) {
+        if (text == load_string(170)) {
+            finish(1);
+        }
+    };
+    prompter.answer(true);  // 169
+    prompter.answer(true);  // 170
+    control.delete_rows({1});
+    EXPECT_EQ(prompter.unscripted_questions(), 0) << "the idle download asks nothing more";
+    control.tick(Control_timer::delete_wait);
+    EXPECT_EQ(view.row_count(), 4);
+    EXPECT_EQ(list.find(1), nullptr);
+    EXPECT_FALSE(control.automatic_active());
+}
+
+// A queued row deleted before its turn leaves the queue; the queue goes on
+// with the others and switches off after the last.
+TEST_F(Control_test, AQueuedRowDeletedBeforeItsTurnLeavesTheQueue) {
+    control.queue_rows({0, 1, 2});
+    pump();
+    prompter.answer(true);  // 169
+    control.delete_rows({1});
+    control.tick(Control_timer::delete_wait);
+    EXPECT_EQ(queued(), (std::vector<std::int32_t>{0, 2}));
+    finish(0);
+    EXPECT_EQ(open_windows(), std::vector<std::int32_t>{2});
+    finish(2);
+    EXPECT_TRUE(open_windows().empty());
+    EXPECT_FALSE(control.automatic_active()) << "the queue does not wait for a deleted row";
+}
+
+// Steps of the queue that were posted before the queue was cancelled (Ctrl-C
+// in corvale-cli queue, the scheduler's stop) start nothing.
+TEST_F(Control_test, AStepPostedBeforeTheQueueWasCancelledIsDropped) {
+    control.queue_rows({0, 1});
+    pump();
+    control.notify(UM_FINISHED, 0, 0);
+    windows[0]->stop_quietly();
+    control.window_closed(windows[0]);  // posts the start of 1
+    control.cancel_automatic();
+    control.stop_all();
+    pump();
+    EXPECT_TRUE(open_windows().empty());
+    EXPECT_TRUE(control.queue().empty());
+}
+
+// A download started again shows nothing of its last run until new values
+// come; one that was sent without a length ends at its received size.
+TEST_F(Control_test, ARestartClearsTheRowAndAnEndWithoutALengthShowsTheBytes) {
+    control.start_download(2);
+    windows[2]->stop_quietly();
+    pump();
+    for (const int column : {col_progress, col_time_left, col_speed, col_retries}) {
+        view.set_text(2, column, L"old");
+    }
+    list.find(2)->downloaded = 5000;
+    control.start_download(2);
+    const Row_texts& row = view.rows()[2].texts;
+    EXPECT_EQ(row[col_progress], L"???");
+    EXPECT_EQ(row[col_time_left], L"");
+    EXPECT_EQ(row[col_speed], L"");
+    EXPECT_EQ(row[col_retries], L"");
+    list.find(2)->downloaded = 1048576;  // what the last progress said
+    list.find(2)->file_size = 0;
+    control.notify(UM_FINISHED, 2, 0);
+    EXPECT_EQ(windows[2]->title, 100);
+    EXPECT_EQ(list.find(2)->file_size, 0u + static_cast<std::uint64_t>(list.find(2)->downloaded));
+}
+
+// Closing cancels the queue and stops every download before the tool
+// windows are asked to close (the grabber may ask a question).
+TEST_F(Control_test, CloseAsksTheToolsLast) {
+    control.queue_rows({0, 1});
+    pump();
+    close_tools_hook = [this] {
+        EXPECT_FALSE(control.automatic_active());
+        EXPECT_EQ(events.size(), 1u) << "the running window was told to stop";
+    };
+    list.set_modified(false);
+    prompter.answer(true);  // 210
+    control.close();
+    EXPECT_TRUE(tools_closed);
 }
 
 TEST_F(Control_test, DeleteWithoutSelectionOrConfirmationChangesNothing) {

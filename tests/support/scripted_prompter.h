@@ -29,16 +29,18 @@ class Scripted_prompter : public Prompter {
 
     void show_message(const std::wstring& text) override {
         shown_.push_back({false, text});
-        if (on_message) {
-            on_message();
-        }
+        keep_open(text);
     }
-    // Runs while a message is being shown: to look at the screen behind it.
-    std::function<void()> on_message;
+
+    // Runs while a message or question is "open", before it is answered,
+    // with its text: to look at the screen behind it, or to run the events
+    // that arrive meanwhile (downloads that end, timers, a second start).
+    std::function<void(const std::wstring& text)> while_open;
 
     // Answers No once the script is used up, and counts that as unexpected.
     bool ask_yes_no(const std::wstring& text) override {
         shown_.push_back({true, text});
+        keep_open(text);
         if (answers_.empty()) {
             ++unscripted_questions_;
             return false;
@@ -54,6 +56,7 @@ class Scripted_prompter : public Prompter {
         if (!cancels_.empty() && cancels_.front()) {
             cancels_.pop_front();
             shown_.push_back({true, text});
+            keep_open(text);
             return Answer::cancel;
         }
         if (!cancels_.empty()) {
@@ -70,6 +73,13 @@ class Scripted_prompter : public Prompter {
     void clear() { shown_.clear(); }
 
   private:
+    void keep_open(const std::wstring& text) {
+        if (while_open) {
+            const auto hook = while_open;  // the hook may replace itself
+            hook(text);
+        }
+    }
+
     std::deque<bool> answers_;
     std::deque<bool> cancels_;
     std::vector<Shown> shown_;

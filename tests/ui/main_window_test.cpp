@@ -46,16 +46,21 @@
 #include "ui/dialogs/schedule_dlg.h"
 #include "ui/tools/links_parser_dlg.h"
 #include "ui/tools/update_check_dlg.h"
+#include "ui/window_fixture.h"
 
 using corvale::CTollwayApp;
 using corvale::Language;
 using corvale::fakehost::Fake_host;
 using corvale::fakehost::Reply;
+using corvale::testing::k_bundle_dir;
+using corvale::testing::k_english;
+using corvale::testing::press;
 using corvale::testing::Scripted_prompter;
+using corvale::testing::Session;
+using corvale::testing::settle;
+using corvale::testing::when_dialog_opens;
 
 namespace {
-
-const std::filesystem::path k_bundle_dir = CORVALE_BUNDLE_DIR;
 
 QList<int> column_widths(QTableWidget& table) {
     QList<int> widths;
@@ -73,145 +78,17 @@ QStringList headers(QTableWidget& table) {
     return texts;
 }
 
-// Runs `fill` on the modal dialog that the command about to run opens.
-template <typename Dialog>
-void when_dialog_opens(std::function<void(Dialog&)> fill) {
-    QTimer::singleShot(0, [fill] {
-        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
-        QVERIFY(dialog != nullptr);
-        fill(*dialog);
-    });
-}
-
-// A started program with a profile and a prompter of its own.
-struct Session {
-    Session(const QString& profile_path, const QString& instance, int language,
-            const std::wstring& last_list = {})
-        : profile(profile_path), app(instance, profile, prompter) {
-        if (language >= 0) {
-            profile.write_int(corvale::k_settings_section, L"language", language);
-        }
-        if (!last_list.empty()) {
-            profile.write_string(corvale::k_settings_section, L"last_list", last_list);
-        }
-    }
-    bool start(const std::filesystem::path& directory = k_bundle_dir,
-               const std::optional<std::filesystem::path>& file = std::nullopt) {
-        return app.start(directory, file);
-    }
-    corvale::CTollwayDlg& window() { return *app.main_window(); }
-
-    corvale::Settings_profile profile;
-    Scripted_prompter prompter;
-    CTollwayApp app;
-};
-
-constexpr int k_english = 2;
-
 QString text(int id) {
     return QString::fromStdWString(corvale::load_string(id));
 }
 
 }  // namespace
 
-class Main_window_test : public QObject {
+class Main_window_test : public QObject, private corvale::testing::Window_fixture {
     Q_OBJECT
 
-  private:
-    QTemporaryDir dir_;
-    int instances_ = 0;
-    corvale::fakehost::File_host_scenario scenario_;
-    std::unique_ptr<Fake_host> host_;
-
-    QString instance_name() {
-        return QString("corvale-test-%1-%2").arg(::getpid()).arg(++instances_);
-    }
-    QString profile_path() const { return dir_.filePath("profile.ini"); }
-    std::unique_ptr<Session> session(int language, const std::wstring& last_list = {}) {
-        return std::make_unique<Session>(profile_path(), instance_name(), language, last_list);
-    }
-
-    // A list file in the test's folder of downloads (name, description, link)
-    // into that folder.
-    struct Entry {
-        const wchar_t* name;
-        const wchar_t* description;
-        const wchar_t* link;
-    };
-    std::wstring write_list(const char* file_name, std::initializer_list<Entry> entries) {
-        Scripted_prompter prompter;
-        corvale::Memory_profile profile;
-        corvale::Download_list list(prompter, profile);
-        corvale::Memory_list_view view;
-        for (const Entry& entry : entries) {
-            list.add_download(entry.name, entry.description, view, entry.link, folder());
-        }
-        const std::wstring path = dir_.filePath(file_name).toStdWString();
-        corvale::save_list(list, path);
-        return path;
-    }
-    // Two downloads, a.zip and b.zip.
-    std::wstring sample_list() {
-        return write_list("sample.zrv",
-                          {{L"a.zip", L"first", L"http://rapidshare.com/files/111/a.zip"},
-                           {L"b.zip", L"second", L"http://rapidshare.com/files/222/b.zip"}});
-    }
-
-    std::wstring folder() const { return dir_.path().toStdWString(); }
-    std::filesystem::path file(const char* name) const {
-        return std::filesystem::path(dir_.path().toStdString()) / name;
-    }
-
-    // A started session whose workers count seconds of 1 ms, on the sample
-    // list, with the file host's replies for both downloads.
-    // The file host's replies for both sample downloads, and no old files.
-    void script_downloads(Reply file_a, Reply file_b = Reply{200, "b"}) {
-        std::filesystem::remove(file("a.zip"));
-        std::filesystem::remove(file("b.zip"));
-        scenario_.api_replies("111", {Reply{200, "DL:{server},AUTH,-5,x"}});
-        scenario_.api_replies("222", {Reply{200, "DL:{server},AUTH,-5,x"}});
-        scenario_.file("111", std::move(file_a));
-        scenario_.file("222", std::move(file_b));
-    }
-    // A session on the sample list whose workers count seconds of 1 ms.
-    std::unique_ptr<Session> fast_session() {
-        auto s = session(k_english, sample_list());
-        s->app.set_worker_timing(corvale::Worker_timing{std::chrono::milliseconds(1), {}});
-        return s;
-    }
-    // A started fast session, with the file host's replies for both downloads.
-    std::unique_ptr<Session> download_session(Reply file_a, Reply file_b = Reply{200, "b"}) {
-        script_downloads(std::move(file_a), std::move(file_b));
-        auto s = fast_session();
-        if (!s->start()) {
-            return nullptr;
-        }
-        return s;
-    }
-    static QString cell(Session& s, int row, int column) {
-        return s.window().list_view_widget().item(row, column)->text();
-    }
-    static void select_rows(QTableWidget& table, std::initializer_list<int> rows) {
-        table.clearSelection();
-        for (int row : rows) {
-            table.selectionModel()->select(table.model()->index(row, 0),
-                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        }
-    }
-    static void run_command(Session& s, int command, std::initializer_list<int> rows) {
-        select_rows(s.window().list_view_widget(), rows);
-        s.window().action(command)->trigger();
-    }
-
   private slots:
-    void initTestCase() {
-        // Every download goes to the local file host, whatever host it names.
-        corvale::fakehost::clear_proxy_environment();
-        scenario_.set_server("rs1.rapidshare.com");
-        host_ = std::make_unique<Fake_host>(
-            [this](const corvale::fakehost::Request& r) { return scenario_.handle(r); });
-        qputenv("http_proxy", QByteArray("http://127.0.0.1:") + QByteArray::number(host_->port()));
-    }
+    void initTestCase() { start_file_host(); }
 
     void cleanup() {
         corvale::install_string_table(nullptr);
@@ -242,7 +119,9 @@ class Main_window_test : public QObject {
     void a_failing_last_list_is_reported_and_leaves_the_list_empty() {
         auto s = session(k_english, dir_.filePath("gone.zrv").toStdWString());
         bool window_shown = false;
-        s->prompter.on_message = [&] { window_shown = s->window().isVisible(); };
+        s->prompter.while_open = [&](const std::wstring&) {
+            window_shown = s->window().isVisible();
+        };
         QVERIFY(s->start());
         QVERIFY2(window_shown, "the failure is shown over the window");
         QCOMPARE(s->window().list_view_widget().rowCount(), 0);
@@ -389,6 +268,7 @@ class Main_window_test : public QObject {
         const QString name = instance_name();
         Session first(profile_path(), name, k_english);
         QVERIFY(first.start(k_bundle_dir, std::filesystem::path(corvale::to_path(sample))));
+        settle(first.window());
         QCOMPARE(first.window().list_view_widget().rowCount(), 2);
         QCOMPARE(first.window().windowTitle(), "Corvale    " + QString::fromStdWString(sample));
         QVERIFY(first.prompter.shown().empty());
@@ -397,7 +277,7 @@ class Main_window_test : public QObject {
             "other list é.zrv", {{L"c.zip", L"third", L"http://rapidshare.com/files/333/c.zip"}});
         first.window().list_view_widget().selectRow(0);
         first.prompter.answer(true);  // 169: delete it; the list is modified
-        first.window().action(corvale::cmd_delete)->trigger();
+        press(first.window(), corvale::cmd_delete);
         QTRY_COMPARE(first.window().list_view_widget().rowCount(), 1);
         first.prompter.clear();
         first.prompter.answer(false);
@@ -440,16 +320,19 @@ class Main_window_test : public QObject {
         QCOMPARE(tips.back(), QString("Start Links Grabber and Verifier"));
         QVERIFY(window.action(corvale::cmd_scheduler)->isCheckable());
         QVERIFY(!window.action(corvale::cmd_remove_from_auto)->isEnabled());
-        // Every command works; only Remove From Auto Download List waits for
-        // automatic downloading.
-        QList<QAction*> commands = window.toolbar().actions() + window.context_menu().actions();
+        // Every command works; only the toolbar's Remove From Auto Download
+        // List waits for automatic downloading (the context menu's item also
+        // takes rows off a queue that waits for the scheduler).
+        QList<QAction*> commands = window.context_menu().actions();
         for (QMenu* menu : window.menuBar()->findChildren<QMenu*>()) {
             commands += menu->actions();
         }
+        for (QAction* action : window.toolbar().actions()) {
+            QCOMPARE(action->isEnabled(), action->data().toInt() != corvale::cmd_remove_from_auto);
+        }
         for (QAction* action : commands) {
             if (!action->isSeparator() && action->menu() == nullptr) {
-                QCOMPARE(action->isEnabled(),
-                         action->data().toInt() != corvale::cmd_remove_from_auto);
+                QVERIFY(action->isEnabled());
             }
         }
         QVERIFY(window.action(corvale::cmd_download)->isEnabled());
@@ -525,6 +408,7 @@ class Main_window_test : public QObject {
             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         s->prompter.answer(true);  // 169
         QTest::keyClick(&table, Qt::Key_Delete);
+        QTRY_COMPARE(s->prompter.shown().size(), std::size_t(1));
         QCOMPARE(s->prompter.shown().size(), std::size_t(1));
         QCOMPARE(QString::fromStdWString(s->prompter.shown().back().text),
                  QString::fromStdWString(corvale::load_string(169)));
@@ -560,7 +444,7 @@ class Main_window_test : public QObject {
             d.description_edit().setText("third");
             d.ok_button().click();
         });
-        s->window().action(corvale::cmd_add_download)->trigger();
+        press(s->window(), corvale::cmd_add_download);
         QTableWidget& table = s->window().list_view_widget();
         QCOMPARE(table.rowCount(), 3);
         QCOMPARE(cell(*s, 2, corvale::col_file_name), QString("c.zip"));
@@ -613,7 +497,7 @@ class Main_window_test : public QObject {
         chosen = other;
         when_dialog_opens<corvale::CLoad_or_merge_dlg>(
             [](corvale::CLoad_or_merge_dlg& d) { d.merge_button().click(); });
-        s->window().action(corvale::cmd_load_list)->trigger();
+        press(s->window(), corvale::cmd_load_list);
         QCOMPARE(table.rowCount(), 3);
         QCOMPARE(cell(*s, 2, corvale::col_file_name), QString("c.zip"));
         QCOMPARE(titles.back(), 178);
@@ -626,7 +510,7 @@ class Main_window_test : public QObject {
         s->prompter.answer(false);
         when_dialog_opens<corvale::CLoad_or_merge_dlg>(
             [](corvale::CLoad_or_merge_dlg& d) { d.load_button().click(); });
-        s->window().action(corvale::cmd_load_list)->trigger();
+        press(s->window(), corvale::cmd_load_list);
         QCOMPARE(s->prompter.shown().size(), std::size_t(1));
         QCOMPARE(s->prompter.shown()[0].text, corvale::load_string(176));
         QCOMPARE(table.rowCount(), 1);
@@ -634,18 +518,22 @@ class Main_window_test : public QObject {
         QCOMPARE(s->window().windowTitle(), "Corvale    " + QString::fromStdWString(other));
         QTRY_VERIFY(s->window().control().open_windows() == 0);
 
-        // A cancelled Load shows the old records again and forgets the path.
+        // A cancelled Load or Merge leaves the list, its path and its title.
         chosen.reset();
-        when_dialog_opens<corvale::CLoad_or_merge_dlg>(
-            [](corvale::CLoad_or_merge_dlg& d) { d.load_button().click(); });
-        s->window().action(corvale::cmd_load_list)->trigger();
-        QCOMPARE(table.rowCount(), 1);
-        QCOMPARE(s->window().windowTitle(), QString("Corvale"));
+        for (const bool merge : {false, true}) {
+            when_dialog_opens<corvale::CLoad_or_merge_dlg>([merge](corvale::CLoad_or_merge_dlg& d) {
+                (merge ? d.merge_button() : d.load_button()).click();
+            });
+            press(s->window(), corvale::cmd_load_list);
+            QCOMPARE(table.rowCount(), 1);
+            QCOMPARE(s->window().windowTitle(), "Corvale    " + QString::fromStdWString(other));
+            QCOMPARE(s->app.download_list()->list_path(), other);
+        }
 
         // Save As into a folder that does not exist keeps the title.
         chosen = dir_.filePath("none/x.zrv").toStdWString();
-        s->window().action(corvale::cmd_save_list_as)->trigger();
-        QCOMPARE(s->window().windowTitle(), QString("Corvale"));
+        press(s->window(), corvale::cmd_save_list_as);
+        QCOMPARE(s->window().windowTitle(), "Corvale    " + QString::fromStdWString(other));
         QCOMPARE(titles.back(), 179);
     }
 
@@ -678,7 +566,7 @@ class Main_window_test : public QObject {
                     d.reject();
                 }
             });
-            s->window().action(corvale::cmd_save_list_as)->trigger();
+            press(s->window(), corvale::cmd_save_list_as);
             QVERIFY(asked);
             QFile after(existing);
             QVERIFY(after.open(QIODevice::ReadOnly));
@@ -706,6 +594,7 @@ class Main_window_test : public QObject {
             d.reject();
         });
         button.trigger();
+        settle(s->window());
         QVERIFY(stayed_open);
         QCOMPARE(s->prompter.shown().back().text, corvale::load_string(247));
         QVERIFY(!button.isChecked());
@@ -716,11 +605,13 @@ class Main_window_test : public QObject {
             d.ok_button().click();
         });
         button.trigger();
+        settle(s->window());
         QVERIFY(button.isChecked());
         run_command(*s, corvale::cmd_add_to_auto, {0});
         QCOMPARE(s->window().control().queue().size(), std::size_t(1));
         QVERIFY2(!s->window().control().automatic_active(), "queued only while the start waits");
-        button.trigger();  // switched off
+        button.trigger();
+        settle(s->window());  // switched off
         QVERIFY(!button.isChecked());
         run_command(*s, corvale::cmd_add_to_auto, {1});
         QVERIFY2(s->window().control().automatic_active(), "no schedule waits any more");
@@ -746,6 +637,7 @@ class Main_window_test : public QObject {
             d.ok_button().click();
         });
         button.trigger();
+        settle(s->window());
         QVERIFY(button.isChecked());
         select_rows(s->window().list_view_widget(), {0, 1});
         QVERIFY(!s->window().control().automatic_active());
@@ -903,16 +795,16 @@ class Main_window_test : public QObject {
         const std::filesystem::path help = program / expected.toStdString();
         const QString message = QString::fromStdWString(
             corvale::format_message(corvale::txt_help_not_opened, {corvale::from_path(help)}));
-        s->window().action(command)->trigger();
+        press(s->window(), command);
         QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(help.string()))});
         QVERIFY(s->prompter.shown().empty());
 
         // When nothing can open the file, or when it is missing, the user is told.
         can_open = false;
-        s->window().action(command)->trigger();
+        press(s->window(), command);
         QCOMPARE(opened.size(), 2);
         std::filesystem::remove(help);
-        s->window().action(command)->trigger();
+        press(s->window(), command);
         QCOMPARE(opened.size(), 2);
         QCOMPARE(s->prompter.shown().size(), std::size_t{2});
         for (const auto& shown : s->prompter.shown()) {
@@ -955,7 +847,7 @@ class Main_window_test : public QObject {
         if (!s->start()) {
             return nullptr;
         }
-        s->window().action(corvale::cmd_links_grabber)->trigger();
+        press(s->window(), corvale::cmd_links_grabber);
         return s;
     }
     static QString grabbed(corvale::Links_parser_dlg& grabber, int row, int column) {
@@ -1120,7 +1012,7 @@ class Main_window_test : public QObject {
                                                        .delay = std::chrono::milliseconds(300)});
         auto s = session(k_english);
         QVERIFY(s->start());
-        s->window().action(corvale::cmd_check_updates_menu)->trigger();
+        press(s->window(), corvale::cmd_check_updates_menu);
         QTRY_VERIFY(s->window().update_window() != nullptr);
         corvale::Update_check_dlg& update = *s->window().update_window();
         QVERIFY(!s->window().action(corvale::cmd_check_updates_menu)->isEnabled());
@@ -1146,7 +1038,7 @@ class Main_window_test : public QObject {
         QVERIFY(update.exit_button().isEnabled());
 
         // A second request brings the open window forward, never a second one.
-        s->window().action(corvale::cmd_check_updates)->trigger();
+        press(s->window(), corvale::cmd_check_updates);
         QTest::qWait(20);
         QCOMPARE(s->window().update_window(), &update);
         update.exit_button().click();
@@ -1157,10 +1049,10 @@ class Main_window_test : public QObject {
     void language_commands_store_the_choice() {
         auto s = session(k_english);
         QVERIFY(s->start());
-        s->window().action(corvale::cmd_arabic)->trigger();
+        press(s->window(), corvale::cmd_arabic);
         QCOMPARE(s->profile.read_int(corvale::k_settings_section, L"language", 0), 1);
         QCOMPARE(s->prompter.shown().back().text, corvale::load_string(231));
-        s->window().action(corvale::cmd_english)->trigger();
+        press(s->window(), corvale::cmd_english);
         QCOMPARE(s->profile.read_int(corvale::k_settings_section, L"language", 0), 2);
         // The language takes effect at the next start.
         QCOMPARE(QApplication::layoutDirection(), Qt::LeftToRight);

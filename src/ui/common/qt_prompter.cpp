@@ -16,34 +16,42 @@ QString caption() {
 
 }  // namespace
 
-// A message stands over the window the user works in (the links grabber, the
-// update window, a progress window), else over the main window.
-QWidget* Qt_prompter::owner() const {
+// A message belongs to the main window, never to a window that may be
+// released while the message is open (a progress window that ends under it
+// would take the message with it). It is shown over the window the user
+// works in (the links grabber, the update window, a progress window).
+void Qt_prompter::run(QMessageBox& box) const {
     QWidget* active = QApplication::activeWindow();
-    return active != nullptr ? active : parent_.data();
+    if (active != nullptr && active != box.parentWidget() && active->isVisible()) {
+        box.adjustSize();
+        box.move(active->frameGeometry().center() - box.rect().center());
+    }
+    box.exec();
 }
 
 void Qt_prompter::show_message(const std::wstring& message) {
     QMessageBox box(QMessageBox::Information, caption(), qt(message), QMessageBox::NoButton,
-                    owner());
+                    parent_.data());
     box.addButton(text(txt_ok), QMessageBox::AcceptRole);
-    box.exec();
+    run(box);
 }
 
 bool Qt_prompter::ask_yes_no(const std::wstring& message) {
-    QMessageBox box(QMessageBox::Question, caption(), qt(message), QMessageBox::NoButton, owner());
+    QMessageBox box(QMessageBox::Question, caption(), qt(message), QMessageBox::NoButton,
+                    parent_.data());
     QPushButton* yes = box.addButton(text(txt_yes), QMessageBox::YesRole);
     box.setDefaultButton(box.addButton(text(txt_no), QMessageBox::NoRole));
-    box.exec();
+    run(box);
     return box.clickedButton() == yes;
 }
 
 Prompter::Answer Qt_prompter::ask_yes_no_cancel(const std::wstring& message) {
-    QMessageBox box(QMessageBox::Question, caption(), qt(message), QMessageBox::NoButton, owner());
+    QMessageBox box(QMessageBox::Question, caption(), qt(message), QMessageBox::NoButton,
+                    parent_.data());
     QPushButton* yes = box.addButton(text(txt_yes), QMessageBox::YesRole);
     QPushButton* no = box.addButton(text(txt_no), QMessageBox::NoRole);
     box.setEscapeButton(box.addButton(text(txt_cancel), QMessageBox::RejectRole));
-    box.exec();
+    run(box);
     if (box.clickedButton() == yes) {
         return Answer::yes;
     }

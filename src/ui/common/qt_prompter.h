@@ -5,9 +5,12 @@
 
 #include "platform/prompter.h"
 
+class QMessageBox;
+
 namespace corvale {
 
-// Message boxes over a parent window, with the buttons in the current language.
+// Message boxes owned by the main window, with the buttons in the current
+// language.
 class Qt_prompter : public Prompter {
   public:
     explicit Qt_prompter(QWidget* parent = nullptr) : parent_(parent) {}
@@ -18,7 +21,7 @@ class Qt_prompter : public Prompter {
     Answer ask_yes_no_cancel(const std::wstring& text) override;
 
   private:
-    QWidget* owner() const;
+    void run(QMessageBox& box) const;
     QPointer<QWidget> parent_;
 };
 

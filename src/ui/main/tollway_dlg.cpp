@@ -114,16 +114,20 @@ CTollwayDlg::CTollwayDlg(Services services, QWidget* parent)
         wait->setSingleShot(true);
         wait->setInterval(k_control_wait_ms);
     }
+    // A timer that fires while a question is open acts once it has closed.
+    const auto when_free = [this](std::function<void()> action) {
+        return [this, action = std::move(action)] { services_.prompter.when_free(action); };
+    };
     connect(&close_wait_, &QTimer::timeout, this,
-            [this] { control_->tick(Control_timer::close_wait); });
+            when_free([this] { control_->tick(Control_timer::close_wait); }));
     connect(&delete_wait_, &QTimer::timeout, this,
-            [this] { control_->tick(Control_timer::delete_wait); });
+            when_free([this] { control_->tick(Control_timer::delete_wait); }));
     start_poll_.setInterval(k_start_poll_ms);
     connect(&start_poll_, &QTimer::timeout, this,
-            [this] { scheduler_.start_tick(std::time(nullptr)); });
+            when_free([this] { scheduler_.start_tick(std::time(nullptr)); }));
     stop_timer_.setSingleShot(true);
     connect(&stop_timer_, &QTimer::timeout, this,
-            [this] { scheduler_.stop_tick(std::time(nullptr)); });
+            when_free([this] { scheduler_.stop_tick(std::time(nullptr)); }));
     // While downloads run: progress that waited for its turn is taken.
     progress_pace_.setInterval(k_progress_pace_ms);
     connect(&progress_pace_, &QTimer::timeout, this, [this] {
@@ -164,12 +168,44 @@ CDownload_dlg* CTollwayDlg::progress_window(std::int32_t download_number) {
 std::unique_ptr<Download_window> CTollwayDlg::make_window(std::int32_t download_number) {
     progress_pace_.start();
     Progress_window_host& host = *this;
-    return std::make_unique<CDownload_dlg>(host, services_.prompter, download_number, Host_config{},
-                                           services_.timing);
+    auto window = std::make_unique<CDownload_dlg>(host, services_.prompter, download_number,
+                                                  Host_config{}, services_.timing);
+    window->move(cascade_position());
+    return window;
+}
+
+QPoint CTollwayDlg::cascade_position() {
+    constexpr int k_steps = 10;
+    constexpr QPoint k_step(28, 28);
+    const QRect screen = this->screen()->availableGeometry();
+    QPoint position = frameGeometry().topLeft() + QPoint(40, 40) + k_step * cascade_step_;
+    // A window that would start off the screen's lower right part starts the
+    // cascade again.
+    if (!screen.contains(position + QPoint(200, 120))) {
+        cascade_step_ = 0;
+        position = frameGeometry().topLeft() + QPoint(40, 40);
+    }
+    cascade_step_ = (cascade_step_ + 1) % k_steps;
+    return position;
 }
 
 void CTollwayDlg::post_start(std::int32_t download_number) {
-    post_message(UM_START_DOWNLOAD, download_number);
+    // wParam 1: a step of the queue, dropped if the queue has moved on.
+    QCoreApplication::postEvent(this,
+                                new Notification_event(UM_START_DOWNLOAD, 1, download_number));
+}
+
+void CTollwayDlg::release_window(std::unique_ptr<Download_window> window) {
+    release_later(std::move(window));
+}
+
+template <typename Window>
+void CTollwayDlg::release_later(std::unique_ptr<Window> window) {
+    if (auto* shown = dynamic_cast<QWidget*>(window.get())) {
+        shown->hide();
+    }
+    released_.emplace_back(std::move(window));
+    services_.prompter.when_free([this] { released_.clear(); });
 }
 
 void CTollwayDlg::post_window_closed(Download_window* window) {
@@ -195,7 +231,7 @@ void CTollwayDlg::for_each_action(int command, const std::function<void(QAction&
 
 void CTollwayDlg::set_enabled(int command, bool enabled) {
     for_each_action(
-        command, [&](QAction& item) { item.setEnabled(enabled && working_.count(command) != 0); });
+        command, [&](QAction& item) { item.setEnabled(enabled && handlers_.count(command) != 0); });
 }
 
 void CTollwayDlg::set_controls_enabled(bool enabled) {
@@ -208,20 +244,21 @@ void CTollwayDlg::set_controls_enabled(bool enabled) {
 }
 
 void CTollwayDlg::enter_busy() {
+    // Each place of a command (toolbar, menu, context menu) keeps its own
+    // state: "Remove From Auto Download List" is off on the toolbar only.
     saved_toolbar_.clear();
     for (const int command : k_busy_buttons) {
-        const QAction* button = action(command);
-        saved_toolbar_.emplace_back(command, button != nullptr && button->isEnabled());
-        set_enabled(command, false);
+        for_each_action(command, [&](QAction& item) {
+            saved_toolbar_.emplace_back(&item, item.isEnabled());
+            item.setEnabled(false);
+        });
     }
     set_controls_enabled(false);
 }
 
 void CTollwayDlg::leave_busy() {
-    for (const auto& [command, enabled] : saved_toolbar_) {
-        if (enabled) {
-            set_enabled(command, true);
-        }
+    for (const auto& [item, enabled] : saved_toolbar_) {
+        item->setEnabled(enabled);
     }
     saved_toolbar_.clear();
     set_controls_enabled(true);
@@ -263,7 +300,7 @@ void CTollwayDlg::scheduler_command(bool checked) {
         return;
     }
     CSchedule_dlg dialog(services_.prompter, this);
-    if (dialog.exec() != QDialog::Accepted) {
+    if (services_.prompter.exec(dialog) != QDialog::Accepted) {
         set_button_checked(false);
         return;
     }
@@ -278,6 +315,9 @@ void CTollwayDlg::enter_closing() {
         set_enabled(command, false);
     }
     set_controls_enabled(false);
+}
+
+void CTollwayDlg::close_tools() {
     // The tool windows are asked to close: the grabber may ask whether to
     // cancel its verification, and closing waits for it; the update window
     // refuses while a check runs and is destroyed with this window.
@@ -290,7 +330,13 @@ void CTollwayDlg::enter_closing() {
 }
 
 void CTollwayDlg::set_unqueue_enabled(bool enabled) {
-    set_enabled(cmd_remove_from_auto, enabled);
+    // The toolbar button only: the context menu's item also takes rows off a
+    // queue that waits for the scheduler.
+    for (QAction* item : toolbar_->actions()) {
+        if (item->data().toInt() == cmd_remove_from_auto) {
+            item->setEnabled(enabled && !control_->busy());
+        }
+    }
 }
 
 void CTollwayDlg::end() {
@@ -303,7 +349,7 @@ void CTollwayDlg::end() {
 
 void CTollwayDlg::add_command() {
     Add_new_download_dlg dialog(services_.prompter, this);
-    if (dialog.exec() != QDialog::Accepted) {
+    if (services_.prompter.exec(dialog) != QDialog::Accepted) {
         return;
     }
     const Download_fields& added = dialog.fields();
@@ -312,38 +358,48 @@ void CTollwayDlg::add_command() {
 }
 
 void CTollwayDlg::edit_command() {
-    const std::vector<int> rows = selected_rows();
-    if (rows.empty()) {
+    std::vector<std::int32_t> numbers;
+    for (const int row : selected_rows()) {
+        numbers.push_back(view_.item_data(row));
+    }
+    if (numbers.empty()) {
         services_.prompter.show_message(load_string(k_select_to_edit));
         return;
     }
-    Download_record* first = services_.list.find(view_.item_data(rows.front()));
+    const Download_record* first = services_.list.find(numbers.front());
     if (first == nullptr) {
         return;
     }
-    const bool several = rows.size() > 1;
+    const bool several = numbers.size() > 1;
     if (!several && first->dlg_ptr != nullptr) {
         services_.prompter.show_message(load_string(k_running_not_editable));
         return;
     }
-    Modify_download_properties dialog(
-        services_.prompter, {first->url, first->folder, first->file_name, first->description},
-        several, this);
-    if (dialog.exec() != QDialog::Accepted) {
+    const Download_fields shown{first->url, first->folder, first->file_name, first->description};
+    Modify_download_properties dialog(services_.prompter, shown, several, this);
+    if (services_.prompter.exec(dialog) != QDialog::Accepted) {
         return;
     }
     const Download_fields& edited = dialog.fields();
-    for (const int row : rows) {
-        Download_record* record = services_.list.find(view_.item_data(row));
+    // Several rows take the first one's folder and description as a start;
+    // only a field the user changed is given to every row.
+    const auto changed = [several](const std::wstring& before, const std::wstring& after) {
+        return several && before == after ? std::nullopt : std::optional<std::wstring>(after);
+    };
+    // Records are looked up again: while the dialog was open, downloads may
+    // have started or ended, and rows may have moved.
+    for (const std::int32_t number : numbers) {
+        Download_record* record = services_.list.find(number);
         if (record == nullptr) {
             continue;
         }
-        if (several && record->dlg_ptr != nullptr) {
+        if (record->dlg_ptr != nullptr) {
             services_.prompter.show_message(load_string(k_running_not_editable));
             continue;
         }
         services_.list.edit_download(
-            *record, view_, edited.description, edited.folder,
+            *record, view_, changed(shown.description, edited.description),
+            changed(shown.folder, edited.folder),
             several ? std::nullopt : std::optional<std::wstring>(edited.file_name),
             several ? std::nullopt : std::optional<std::wstring>(edited.url));
     }
@@ -492,8 +548,12 @@ void CTollwayDlg::build_context_menu() {
 }
 
 void CTollwayDlg::wire_commands() {
-    const std::map<int, std::function<void()>> handlers = {
-        {cmd_about, [this] { services_.show_about(this); }},
+    handlers_ = {
+        {cmd_about,
+         [this] {
+             const Question_tracker::Scope open(services_.prompter);
+             services_.show_about(this);
+         }},
         {cmd_exit, [this] { close(); }},
         {cmd_save_list, [this] { save_list_command(); }},
         {cmd_save_list_as, [this] { save_list_as_command(); }},
@@ -502,10 +562,10 @@ void CTollwayDlg::wire_commands() {
         {cmd_links_grabber,
          [this] {
              set_enabled(cmd_links_grabber, false);
-             post_message(UM_OPEN_LINKS_GRABBER, 0);
+             open_links_grabber();
          }},
-        {cmd_check_updates, [this] { post_message(UM_OPEN_UPDATE_CHECK, 0); }},
-        {cmd_check_updates_menu, [this] { post_message(UM_OPEN_UPDATE_CHECK, 0); }},
+        {cmd_check_updates, [this] { open_update_window(); }},
+        {cmd_check_updates_menu, [this] { open_update_window(); }},
         {cmd_help, [this] { open_help(); }},
         {cmd_help_button, [this] { open_help(); }},
         {cmd_arabic, [this] { set_language(k_language_arabic, 231); }},
@@ -518,22 +578,44 @@ void CTollwayDlg::wire_commands() {
         {cmd_add_download, [this] { add_command(); }},
         {cmd_edit, [this] { edit_command(); }},
         {cmd_load_list, [this] { load_command(); }},
-        {cmd_scheduler,
-         [this] {
-             scheduler_command(action(cmd_scheduler) != nullptr &&
-                               action(cmd_scheduler)->isChecked());
-         }},
     };
     // A command whose work is not built yet stays disabled, never a silent no-op.
     for (const auto& [command, item] : actions_) {
-        const auto handler = handlers.find(command);
-        item->setEnabled(handler != handlers.end());
-        if (handler != handlers.end()) {
-            connect(item, &QAction::triggered, this, handler->second);
-            working_.insert(command);
+        const bool handled = handlers_.count(command) != 0 || command == cmd_scheduler;
+        item->setEnabled(handled);
+        if (command == cmd_scheduler) {
+            // The click has checked or un-checked the button already; the
+            // command acts on that state.
+            connect(item, &QAction::triggered, this, [this](bool checked) {
+                services_.prompter.when_free([this, checked] { scheduler_command(checked); });
+            });
+        } else if (handled) {
+            const int id = command;
+            connect(item, &QAction::triggered, this, [this, id] { run_command(id); });
         }
     }
+    handlers_.emplace(cmd_scheduler, [] {});
     set_unqueue_enabled(false);  // only while automatic downloading is active
+}
+
+void CTollwayDlg::run_command(int command) {
+    // Never inside the handler that received it (a screen reader's press
+    // returns at once), and never while a question is open.
+    services_.prompter.when_free([this, command] { dispatch(command); });
+}
+
+void CTollwayDlg::dispatch(int command) {
+    const auto handler = handlers_.find(command);
+    if (handler == handlers_.end() || control_->closing()) {
+        return;
+    }
+    // A command that waited may have been switched off meanwhile (the busy
+    // state of a deletion): it is refused as its button would be.
+    const QAction* item = action(command);
+    if (item != nullptr && !item->isEnabled() && command != cmd_exit) {
+        return;
+    }
+    handler->second();
 }
 
 std::optional<std::wstring> CTollwayDlg::load_last_list() {
@@ -582,25 +664,31 @@ bool CTollwayDlg::event(QEvent* event) {
         control_->notify(message, static_cast<std::int32_t>(notification->wparam),
                          notification->lparam);
     } else if (message == UM_START_DOWNLOAD) {
+        // A start waits while a question is open, as every command does.
         const auto number = static_cast<std::int32_t>(notification->lparam);
-        emit start_download_requested(number);
-        control_->start_download(number);
+        const bool queue_step = notification->wparam == 1;
+        services_.prompter.when_free([this, number, queue_step] {
+            emit start_download_requested(number);
+            if (queue_step) {
+                control_->start_queued(number);
+            } else {
+                control_->start_download(number);
+            }
+        });
     } else if (message == UM_DOWNLOAD_WINDOW_CLOSED) {
+        // The control forgets the window at once and hands it back to be
+        // freed once no question is open.
         control_->window_closed(
             reinterpret_cast<Download_window*>(static_cast<std::intptr_t>(notification->lparam)));
-    } else if (message == UM_OPEN_LINKS_GRABBER) {
-        open_links_grabber();
     } else if (message == UM_LINKS_GRABBER_CLOSED && grabber_) {
-        grabber_.release()->deleteLater();
+        release_later(std::unique_ptr<QWidget>(grabber_.release()));
         if (!control_->closing()) {
             set_enabled(cmd_links_grabber, true);
         }
         raise();
         activateWindow();
-    } else if (message == UM_OPEN_UPDATE_CHECK) {
-        open_update_window();
     } else if (message == UM_UPDATE_CHECK_CLOSED && update_window_) {
-        update_window_.release()->deleteLater();
+        release_later(std::unique_ptr<QWidget>(update_window_.release()));
         set_update_window_open(false);
     }
     return true;
@@ -659,6 +747,14 @@ void CTollwayDlg::on_double_click(int row) {
     if (record == nullptr) {
         return;
     }
+    // A download that has its window: the window comes to the top.
+    if (CDownload_dlg* window = progress_window(number)) {
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+        window->show();
+        window->raise();
+        window->activateWindow();
+        return;
+    }
     post_message(UM_START_DOWNLOAD, number);
 }
 
@@ -674,7 +770,7 @@ bool CTollwayDlg::eventFilter(QObject* watched, QEvent* event) {
         if (key->matches(QKeySequence::SelectAll)) {
             table_->selectAll();
         } else if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
-            control_->delete_rows(selected_rows());
+            run_command(cmd_delete);
         }
         return false;
     }
@@ -714,7 +810,13 @@ void CTollwayDlg::keyPressEvent(QKeyEvent* event) {
 
 void CTollwayDlg::closeEvent(QCloseEvent* event) {
     // The control asks, stops every download and waits for their windows;
-    // the window closes once it says the wait is over.
+    // the window closes once it says the wait is over. A close that comes
+    // while a question is open waits for it.
+    if (!ended_ && services_.prompter.open()) {
+        event->ignore();
+        services_.prompter.when_free([this] { close(); });
+        return;
+    }
     if (!ended_) {
         in_close_event_ = true;
         control_->close();
@@ -754,7 +856,7 @@ std::optional<std::wstring> CTollwayDlg::choose_list_file(int title, bool saving
     dialog.setDefaultSuffix("zrv");
     dialog.selectFile("*.zrv");
     prepare_file_dialog(dialog);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    if (services_.prompter.exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
     return from_qt_path(dialog.selectedFiles().front());
@@ -773,7 +875,7 @@ void CTollwayDlg::load_command() {
     int choice = CLoad_or_merge_dlg::load;
     if (table_->rowCount() > 0) {
         CLoad_or_merge_dlg dialog(this);
-        dialog.exec();
+        services_.prompter.exec(dialog);
         choice = dialog.choice();
     }
     Download_list& list = services_.list;
@@ -783,9 +885,7 @@ void CTollwayDlg::load_command() {
     if (choice == CLoad_or_merge_dlg::merge) {
         const auto path = choose_list_file(k_merge_title, false);
         if (!path) {
-            list.set_list_path(L"");
-            update_title();
-            return;
+            return;  // nothing changes: the list keeps its path and title
         }
         const std::int32_t last = list.last_download_number();
         try {
@@ -805,31 +905,36 @@ void CTollwayDlg::load_command() {
 }
 
 void CTollwayDlg::open_list_file(const std::wstring& path) {
-    if (control_->busy() || control_->closing()) {
-        return;  // a deletion or the close sequence is under way
-    }
-    replace_list([&path] { return std::optional<std::wstring>(path); });
+    services_.prompter.when_free([this, path] {
+        if (control_->busy() || control_->closing()) {
+            return;  // a deletion or the close sequence is under way
+        }
+        replace_list([&path] { return std::optional<std::wstring>(path); });
+    });
 }
 
 void CTollwayDlg::replace_list(const std::function<std::optional<std::wstring>()>& choose) {
     Download_list& list = services_.list;
     if (list.modified() && services_.prompter.ask_yes_no(load_string(k_confirm_save_list))) {
-        save_list_command();
+        if (!save_list_command()) {
+            return;  // the list was not saved, so it is not given up
+        }
+    }
+    // A cancelled choice leaves the list, its path, its title and its
+    // downloads as they were.
+    const auto path = choose();
+    if (!path) {
+        return;
     }
     if (control_->automatic_active()) {
         control_->cancel_automatic();
     }
     control_->stop_all();
     table_->setRowCount(0);
-    const auto path = choose();
-    if (!path) {
-        list.set_list_path(L"");
-    } else {
-        try {
-            load_list(list, *path, false);
-        } catch (const Settings_file_error& error) {
-            services_.prompter.show_message(error.message());
-        }
+    try {
+        load_list(list, *path, false);
+    } catch (const Settings_file_error& error) {
+        services_.prompter.show_message(error.message());
     }
     // The view shows what the list holds: the new records, or the old ones
     // when nothing was loaded.

@@ -18,6 +18,7 @@
 #include "engine/download_control.h"
 #include "engine/scheduler.h"
 #include "model/download_list.h"
+#include "ui/common/question_tracker.h"
 #include "ui/common/window_target.h"
 #include "ui/main/command_ids.h"
 #include "ui/main/qt_list_view.h"
@@ -42,7 +43,9 @@ class CTollwayDlg : public QMainWindow,
   public:
     struct Services {
         Download_list& list;
-        Prompter& prompter;
+        // Every question goes through it, so that what must not run while
+        // one is open waits for it to close.
+        Question_tracker& prompter;
         Profile& profile;
         std::function<void(QWidget*)> show_about;
         Worker_timing timing = {};  // tests shorten the workers' second
@@ -75,6 +78,7 @@ class CTollwayDlg : public QMainWindow,
     QMenu& context_menu() { return *context_menu_; }
     QString status_text() const;
     Download_control& control() { return *control_; }
+    Question_tracker& questions() { return services_.prompter; }
     // The progress window of a download, or nullptr when it is idle.
     CDownload_dlg* progress_window(std::int32_t download_number);
     // The scheduler's start poll; tests poll more often than every ten seconds.
@@ -85,9 +89,13 @@ class CTollwayDlg : public QMainWindow,
     Update_check_dlg* update_window() { return update_window_.get(); }
 
     // A list file opened from the desktop or the command line: loaded as a
-    // new list as Load List does (176 first when the list is modified).
-    // Ignored while a deletion or the close sequence is under way.
+    // new list as Load List does (176 first when the list is modified), from
+    // a queued call once no question is open. Ignored while a deletion or the
+    // close sequence is under way.
     void open_list_file(const std::wstring& path);
+    // Runs a command as the menu, toolbar and keys do: from a queued call,
+    // once no question is open.
+    void run_command(int command);
 
     // Every ten seconds: the next tip in the status line (186..189, round).
     void show_next_tip();
@@ -107,11 +115,16 @@ class CTollwayDlg : public QMainWindow,
     // Control_host
     std::unique_ptr<Download_window> make_window(std::int32_t download_number) override;
     void post_start(std::int32_t download_number) override;
+    void release_window(std::unique_ptr<Download_window> window) override;
+    // Hides the window now and frees it once no question is open.
+    template <typename Window>
+    void release_later(std::unique_ptr<Window> window);
     void arm_timer(Control_timer timer) override;
     void kill_timer(Control_timer timer) override;
     void enter_busy() override;
     void leave_busy() override;
     void enter_closing() override;
+    void close_tools() override;
     bool tools_open() const override { return grabber_ != nullptr; }
     void set_unqueue_enabled(bool enabled) override;
     bool save_list() override { return save_list_command(); }
@@ -137,6 +150,11 @@ class CTollwayDlg : public QMainWindow,
     void for_each_action(int command, const std::function<void(QAction&)>& apply);
     void set_enabled(int command, bool enabled);
     void set_controls_enabled(bool enabled);
+    // The command's handler, run at once.
+    void dispatch(int command);
+    // Where the next progress window opens: each a step below and right of
+    // the last, so that none hides another.
+    QPoint cascade_position();
     void start_selected();
     void add_command();
     void edit_command();
@@ -183,8 +201,11 @@ class CTollwayDlg : public QMainWindow,
     QTimer tips_;
     int next_tip_ = 186;
     std::multimap<int, QAction*> actions_;
-    std::set<int> working_;                            // commands with a handler
-    std::vector<std::pair<int, bool>> saved_toolbar_;  // enabled states while busy
+    std::map<int, std::function<void()>> handlers_;         // commands with a handler
+    std::vector<std::pair<QAction*, bool>> saved_toolbar_;  // enabled states while busy
+    // Windows let go of, freed from the top of the event loop.
+    std::vector<std::shared_ptr<void>> released_;
+    int cascade_step_ = 0;
     QTimer close_wait_;
     QTimer delete_wait_;
     QTimer progress_pace_;

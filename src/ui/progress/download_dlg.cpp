@@ -163,7 +163,7 @@ void CDownload_dlg::open() {
         case Download_runner::Start::started:
             break;
         case Download_runner::Start::url_unusable:
-            return;  // no file and no worker; Cancel still closes the window
+            return;  // refused in the window: no file and no worker
         case Download_runner::Start::declined:
         case Download_runner::Start::open_failed:
         case Download_runner::Start::resume_failed:
@@ -190,6 +190,11 @@ void CDownload_dlg::show_ended() {
     cancel_->setText(text(k_close_caption));
 }
 
+void CDownload_dlg::show_refused() {
+    values_[txt_label_status]->setText(qt(window_texts().status));
+    show_ended();
+}
+
 void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
     switch (message) {
         case UM_PROGRESS:
@@ -202,6 +207,9 @@ void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
         case UM_FINISHED:
         case UM_ERROR:
             values_[txt_label_status]->setText(qt(window_texts().status));
+            if (message == UM_FINISHED && lparam == 0) {
+                bar_->setValue(bar_->maximum());  // also when no length was sent
+            }
             handle_end(message, lparam);
             break;
         case UM_STATUS:

@@ -53,6 +53,7 @@ class CDownload_dlg : public QDialog, public Runner_window {
     void show_download_info(const std::wstring& size, const std::wstring& resume) override;
     void disable_cancel() override;
     void show_ended() override;
+    void show_refused() override;
 
   private:
     void build();
