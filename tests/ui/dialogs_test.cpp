@@ -6,12 +6,15 @@
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QAccessible>
+#include <QDateEdit>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeEdit>
 #include <algorithm>
 
+#include "engine/scheduler.h"
 #include "platform/string_table.h"
 #include "support/find_accessible.h"
 #include "support/scripted_prompter.h"
@@ -99,6 +102,31 @@ class Dialogs_test : public QObject {
         dialog.set_folder_chooser([](QWidget*) { return std::optional<std::wstring>(); });
         dialog.browse_button().click();
         QCOMPARE(dialog.folder_edit().text(), QString("/tmp"));  // cancelled: unchanged
+    }
+
+    // The editors open a whole minute ahead, so OK takes them as they stand;
+    // OK asks the same clock whether the start has passed.
+    void the_schedule_opens_on_the_next_minute() {
+        std::int64_t now = corvale::local_instant(2025, 12, 31, 23, 59, 30);
+        Scripted_prompter prompter;
+        corvale::CSchedule_dlg dialog(prompter, nullptr, [&] { return now; });
+        QCOMPARE(dialog.start_date().date(), QDate(2026, 1, 1));
+        QCOMPARE(dialog.start_time().time(), QTime(0, 0, 0));
+        QCOMPARE(dialog.stop_date().date(), QDate(2026, 1, 1));
+        QCOMPARE(dialog.stop_time().time(), QTime(1, 0, 0));
+        dialog.show();
+        dialog.ok_button().click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(prompter.shown().empty());
+        QCOMPARE(dialog.start(), now + 30);
+        QCOMPARE(dialog.stop(), now + 30 + 3600);
+
+        corvale::CSchedule_dlg late(prompter, nullptr, [&] { return now; });
+        now += 31;  // the start went by while the dialog was open
+        late.show();
+        late.ok_button().click();
+        QCOMPARE(shown(prompter), QString::fromStdWString(corvale::load_string(247)));
+        QVERIFY(late.isVisible());
     }
 
     void edit_locks_the_link_and_name_for_several_downloads() {
