@@ -12,13 +12,36 @@ constexpr int k_stop_not_after_start = 248;
 
 }  // namespace
 
+// Midnight plus the seconds of the day would be an hour off on the days the
+// clocks change: the wall-clock time is what the user chose.
 std::int64_t local_instant(int year, int month, int day, int hour, int minute, int second) {
-    std::tm midnight{};
-    midnight.tm_year = year - 1900;
-    midnight.tm_mon = month - 1;
-    midnight.tm_mday = day;
-    midnight.tm_isdst = -1;
-    return static_cast<std::int64_t>(std::mktime(&midnight)) + hour * 3600 + minute * 60 + second;
+    std::tm local{};
+    local.tm_year = year - 1900;
+    local.tm_mon = month - 1;
+    local.tm_mday = day;
+    local.tm_hour = hour;
+    local.tm_min = minute;
+    local.tm_sec = second;
+    local.tm_isdst = -1;
+    return static_cast<std::int64_t>(std::mktime(&local));
+}
+
+Local_time local_time(std::int64_t instant) {
+    const auto seconds = static_cast<std::time_t>(instant);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+            local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
+Schedule_times first_schedule(std::int64_t now) {
+    const std::int64_t start = now - local_time(now).second + 60;
+    // An hour later on the wall clock (mktime carries it into the next day,
+    // month or year): an hour of seconds could show the same time when the
+    // clocks go back.
+    const Local_time at = local_time(start);
+    const std::int64_t stop = local_instant(at.year, at.month, at.day, at.hour + 1, at.minute, 0);
+    return {at, local_time(stop)};
 }
 
 int check_schedule(std::int64_t start, std::int64_t stop, std::int64_t now) {

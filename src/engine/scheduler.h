@@ -15,10 +15,25 @@ inline constexpr std::int64_t k_longest_stop_delay_ms = 2147483646;
 // How often the start instant is polled for.
 inline constexpr int k_start_poll_ms = 10000;
 
-// Seconds since 1970 of a local date and time of day: midnight of the date
-// as the system's local time has it (daylight saving left to the system),
-// plus the time of day.
+// Seconds since 1970 of a local date and time of day, as a clock on the wall
+// shows it (daylight saving left to the system).
 std::int64_t local_instant(int year, int month, int day, int hour, int minute, int second);
+
+// A date and time of day in local time, as the dialog's editors show it.
+struct Local_time {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    bool operator==(const Local_time&) const = default;
+};
+
+Local_time local_time(std::int64_t instant);
+
+// What the dialog offers first: a start at the next whole minute after
+// `now` and a stop an hour after it, so that OK is accepted as it stands.
+struct Schedule_times {
+    Local_time start;
+    Local_time stop;
+};
+Schedule_times first_schedule(std::int64_t now);
 
 // The dialog's OK: 0 when the schedule can be armed, else the message: 247
 // (the start has passed; the current second is still accepted) or 248 (the

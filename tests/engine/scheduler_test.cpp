@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,21 +55,106 @@ TEST(Scheduler, TheDialogRefusesAPassedStartAndAStopNotAfterIt) {
     }
 }
 
-TEST(Scheduler, LocalInstantIsMidnightPlusTheTimeOfDay) {
-    // In a zone of the test's own, whatever the machine's is.
-    const char* const zone = std::getenv("TZ");
-    const std::string saved = zone != nullptr ? zone : "";
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
-    EXPECT_EQ(local_instant(2026, 12, 7, 0, 0, 0), 1796601600);
-    EXPECT_EQ(local_instant(2026, 12, 7, 1, 2, 3), 1796601600 + 3723);
-    EXPECT_EQ(local_instant(2038, 1, 20, 0, 0, 0), 2147558400) << "past 2^31 seconds";
-    if (zone != nullptr) {
-        ::setenv("TZ", saved.c_str(), 1);
-    } else {
-        ::unsetenv("TZ");
+// A time zone of the test's own, whatever the machine's is, while it lives.
+class Zone {
+  public:
+    explicit Zone(const char* zone) {
+        const char* const saved = std::getenv("TZ");
+        if (saved != nullptr) {
+            saved_ = saved;
+        }
+        ::setenv("TZ", zone, 1);
+        ::tzset();
     }
-    ::tzset();
+    ~Zone() {
+        if (saved_) {
+            ::setenv("TZ", saved_->c_str(), 1);
+        } else {
+            ::unsetenv("TZ");
+        }
+        ::tzset();
+    }
+    Zone(const Zone&) = delete;
+    Zone& operator=(const Zone&) = delete;
+
+  private:
+    std::optional<std::string> saved_;
+};
+
+// Central European time: the clocks go forward at 02:00 on 29 March 2026 and
+// back at 03:00 on 25 October 2026.
+constexpr const char* k_central_europe = "CET-1CEST,M3.5.0,M10.5.0/3";
+
+TEST(Scheduler, LocalInstantIsTheWallClockTime) {
+    {
+        const Zone utc("UTC");
+        EXPECT_EQ(local_instant(2026, 12, 7, 0, 0, 0), 1796601600);
+        EXPECT_EQ(local_instant(2026, 12, 7, 1, 2, 3), 1796601600 + 3723);
+        EXPECT_EQ(local_instant(2038, 1, 20, 0, 0, 0), 2147558400) << "past 2^31 seconds";
+    }
+    const Zone zone(k_central_europe);
+    // Midnight plus ten hours would be 11:00 on the wall.
+    EXPECT_EQ(local_instant(2026, 3, 29, 10, 0, 0), 1774771200) << "08:00 UTC";
+    EXPECT_EQ(local_time(1774771200), (Local_time{2026, 3, 29, 10, 0, 0}));
+}
+
+// The dialog opens with a start at the next whole minute and a stop an hour
+// later on the wall clock, and OK takes them as they stand.
+TEST(Scheduler, TheFirstScheduleIsTheNextMinuteAndAnHourLater) {
+    const Zone zone(k_central_europe);
+    // `dst`: which of two equal wall-clock times, where the clocks go back.
+    const auto at = [](int year, int month, int day, int hour, int minute, int second,
+                       int dst = -1) {
+        std::tm local{};
+        local.tm_year = year - 1900;
+        local.tm_mon = month - 1;
+        local.tm_mday = day;
+        local.tm_hour = hour;
+        local.tm_min = minute;
+        local.tm_sec = second;
+        local.tm_isdst = dst;
+        return static_cast<std::int64_t>(std::mktime(&local));
+    };
+    struct Row {
+        std::int64_t now;
+        Local_time start, stop;
+        const char* why;
+    } rows[] = {
+        {at(2025, 12, 31, 23, 59, 30),
+         {2026, 1, 1, 0, 0, 0},
+         {2026, 1, 1, 1, 0, 0},
+         "the year rolls over"},
+        {at(2026, 3, 31, 23, 10, 0),
+         {2026, 3, 31, 23, 11, 0},
+         {2026, 4, 1, 0, 11, 0},
+         "the stop is on the next day of the next month"},
+        {at(2024, 2, 28, 23, 59, 59), {2024, 2, 29, 0, 0, 0}, {2024, 2, 29, 1, 0, 0}, "leap day"},
+        {at(2026, 6, 1, 12, 0, 0),
+         {2026, 6, 1, 12, 1, 0},
+         {2026, 6, 1, 13, 1, 0},
+         "on a whole minute: the next one, or OK would come too late"},
+        {at(2026, 3, 29, 1, 30, 0),
+         {2026, 3, 29, 1, 31, 0},
+         {2026, 3, 29, 3, 31, 0},
+         "the hour from 02:00 does not exist"},
+        {at(2026, 10, 25, 2, 30, 0, 1),
+         {2026, 10, 25, 2, 31, 0},
+         {2026, 10, 25, 3, 31, 0},
+         "the hour from 02:00 comes twice: its first time"},
+        {at(2026, 10, 25, 2, 30, 0, 0),
+         {2026, 10, 25, 2, 31, 0},
+         {2026, 10, 25, 3, 31, 0},
+         "the hour from 02:00 comes twice: its second time"},
+    };
+    for (const Row& row : rows) {
+        const Schedule_times first = first_schedule(row.now);
+        EXPECT_EQ(first.start, row.start) << row.why;
+        EXPECT_EQ(first.stop, row.stop) << row.why;
+        const auto instant = [](const Local_time& t) {
+            return local_instant(t.year, t.month, t.day, t.hour, t.minute, t.second);
+        };
+        EXPECT_EQ(check_schedule(instant(first.start), instant(first.stop), row.now), 0) << row.why;
+    }
 }
 
 TEST(Scheduler, StartsTheQueueAtTheStartAndStopsAtTheStop) {

@@ -1,20 +1,31 @@
 // The Add, Edit, Load-or-merge and schedule dialogs and the tool windows
 // under the offscreen platform, with a scripted prompter: what OK accepts,
-// what it refuses with which message, and that everything can be reached
-// through the accessibility interface.
+// what it refuses with which message, where the choosers open, and that
+// everything can be reached through the accessibility interface.
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QAccessible>
+#include <QClipboard>
+#include <QDateEdit>
+#include <QDir>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeEdit>
 #include <algorithm>
 
+#include "engine/scheduler.h"
+#include "engine/start_folder.h"
+#include "model/list_file.h"
+#include "platform/profile.h"
 #include "platform/string_table.h"
 #include "support/find_accessible.h"
 #include "support/scripted_prompter.h"
+#include "ui/common/file_dialogs.h"
 #include "ui/dialogs/add_new_download_dlg.h"
 #include "ui/dialogs/load_or_merge_dlg.h"
 #include "ui/dialogs/modify_download_properties.h"
@@ -22,6 +33,7 @@
 #include "ui/tools/links_parser_dlg.h"
 #include "ui/tools/update_check_dlg.h"
 
+using corvale::Memory_profile;
 using corvale::testing::find_accessible;
 using corvale::testing::Scripted_prompter;
 
@@ -32,6 +44,11 @@ QString shown(const Scripted_prompter& prompter) {
                                     : QString::fromStdWString(prompter.shown().back().text);
 }
 
+QString last_folder(const corvale::Profile& profile) {
+    return QString::fromStdWString(
+        profile.read_string(corvale::k_settings_section, corvale::k_last_folder_key, L""));
+}
+
 }  // namespace
 
 class Dialogs_test : public QObject {
@@ -39,8 +56,55 @@ class Dialogs_test : public QObject {
 
   private:
     QTemporaryDir dir_;
+    QByteArray saved_home_ = qgetenv("HOME");
+    QByteArray saved_config_ = qgetenv("XDG_CONFIG_HOME");
+
+    // A folder under the test's folder, made when `exists`; "" stays empty.
+    QString folder(const QString& name, bool exists = true) const {
+        if (name.isEmpty()) {
+            return {};
+        }
+        if (exists) {
+            QDir().mkpath(dir_.filePath(name));
+        } else {
+            QDir(dir_.filePath(name)).removeRecursively();
+        }
+        return dir_.filePath(name);
+    }
+
+    // Browse opens in the folder of the field when it names one, else where
+    // downloads start; the folder chosen is where they start next time.
+    template <class Window>
+    void check_browse(Window& window, corvale::Profile& profile) {
+        profile.write_string(corvale::k_settings_section, corvale::k_last_folder_key,
+                             folder("last").toStdWString());
+        window.folder_edit().setText(folder("field"));
+        QCOMPARE(QString::fromStdWString(window.browse_start()), folder("field"));
+        window.folder_edit().setText(folder("missing", false));
+        QCOMPARE(QString::fromStdWString(window.browse_start()), folder("last"));
+        const std::wstring chosen = folder("chosen").toStdWString();
+        window.set_folder_chooser([&](QWidget*) { return std::optional(chosen); });
+        window.browse_button().click();
+        QCOMPARE(window.folder_edit().text(), folder("chosen"));
+        QCOMPARE(last_folder(profile), folder("chosen"));
+    }
 
   private slots:
+    // The user's standard folders are under a home of the test's own.
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        qputenv("HOME", folder("home").toUtf8());
+        qputenv("XDG_CONFIG_HOME", folder("config").toUtf8());
+    }
+    void cleanupTestCase() {
+        qputenv("HOME", saved_home_);
+        if (saved_config_.isNull()) {
+            qunsetenv("XDG_CONFIG_HOME");
+        } else {
+            qputenv("XDG_CONFIG_HOME", saved_config_);
+        }
+    }
+
     void add_accepts_or_refuses_data() {
         QTest::addColumn<QString>("url");
         QTest::addColumn<bool>("good_folder");
@@ -60,7 +124,8 @@ class Dialogs_test : public QObject {
         QFETCH(int, message);
         QFETCH(QString, stored_url);
         Scripted_prompter prompter;
-        corvale::Add_new_download_dlg dialog(prompter);
+        Memory_profile profile;
+        corvale::Add_new_download_dlg dialog(prompter, profile);
         dialog.url_edit().setText(url);
         dialog.folder_edit().setText(good_folder ? dir_.path() : dir_.filePath("none"));
         dialog.name_edit().setText(name);
@@ -81,7 +146,8 @@ class Dialogs_test : public QObject {
 
     void same_as_url_and_browse() {
         Scripted_prompter prompter;
-        corvale::Add_new_download_dlg dialog(prompter);
+        Memory_profile profile;
+        corvale::Add_new_download_dlg dialog(prompter, profile);
         dialog.name_edit().setText("kept");
         dialog.url_edit().setText("http://host/dir/");
         dialog.same_as_url_button().click();
@@ -101,11 +167,109 @@ class Dialogs_test : public QObject {
         QCOMPARE(dialog.folder_edit().text(), QString("/tmp"));  // cancelled: unchanged
     }
 
+    // The Add dialog's folder starts where the last download went, else in
+    // Downloads, else at home; the list-file dialogs in the folder of the last
+    // list, else in Documents, else at home.
+    void choosers_start_where_the_user_was_data() {
+        QTest::addColumn<bool>("lists");
+        QTest::addColumn<QString>("remembered");  // the profile's last folder or list
+        QTest::addColumn<bool>("standard");       // whether Downloads or Documents exists
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("last download folder") << false << "last" << true << "last";
+        QTest::newRow("Downloads") << false << "gone" << true << "home/Downloads";
+        QTest::newRow("home") << false << "" << false << "home";
+        QTest::newRow("last list's folder") << true << "lists/a.zrv" << true << "lists";
+        QTest::newRow("Documents") << true << "" << true << "home/Documents";
+    }
+    void choosers_start_where_the_user_was() {
+        QFETCH(bool, lists);
+        QFETCH(QString, remembered);
+        QFETCH(bool, standard);
+        QFETCH(QString, expected);
+        folder("last");
+        folder("lists");
+        folder("gone", false);
+        folder(lists ? "home/Documents" : "home/Downloads", standard);
+        Memory_profile profile;
+        profile.write_string(corvale::k_settings_section,
+                             lists ? corvale::k_last_list_key : corvale::k_last_folder_key,
+                             remembered.isEmpty() ? L"" : dir_.filePath(remembered).toStdWString());
+        if (lists) {
+            QCOMPARE(
+                corvale::to_qt_path(corvale::user_start_folder(corvale::Start_for::lists, profile)),
+                dir_.filePath(expected));
+        } else {
+            Scripted_prompter prompter;
+            corvale::Add_new_download_dlg dialog(prompter, profile);
+            QCOMPARE(dialog.folder_edit().text(), dir_.filePath(expected));
+        }
+    }
+
+    void browse_opens_in_the_field_or_where_downloads_start() {
+        Scripted_prompter prompter;
+        Memory_profile profile;
+        corvale::Add_new_download_dlg add(prompter, profile);
+        check_browse(add, profile);
+        corvale::Modify_download_properties edit(prompter, profile, {}, false);
+        check_browse(edit, profile);
+        corvale::Links_parser_dlg grabber(prompter, profile, {});
+        check_browse(grabber, profile);
+    }
+
+    // The folder the grabber adds links to is where downloads start next
+    // time; a refused one (217) is not.
+    void the_grabber_remembers_the_folder_it_adds_to() {
+        Scripted_prompter prompter;
+        Memory_profile profile;
+        int adds = 0;
+        corvale::Links_parser_dlg grabber(prompter, profile,
+                                          {[&](corvale::Links_parser_dlg&) { ++adds; }, {}});
+        QGuiApplication::clipboard()->setText("rapidshare.com/files/1/a.zip");
+        grabber.paste_button().click();
+        QCOMPARE(grabber.links_list().rowCount(), 1);
+        grabber.links_list().selectRow(0);
+        grabber.folder_edit().setText(folder("missing", false));
+        grabber.add_button().click();
+        QCOMPARE(shown(prompter), QString::fromStdWString(corvale::load_string(217)));
+        QCOMPARE(adds, 0);
+        QVERIFY(last_folder(profile).isEmpty());
+        grabber.folder_edit().setText(folder("grabbed"));
+        grabber.add_button().click();
+        QCOMPARE(adds, 1);
+        QCOMPARE(last_folder(profile), folder("grabbed"));
+    }
+
+    // The editors open a whole minute ahead, so OK takes them as they stand;
+    // OK asks the same clock whether the start has passed.
+    void the_schedule_opens_on_the_next_minute() {
+        std::int64_t now = corvale::local_instant(2025, 12, 31, 23, 59, 30);
+        Scripted_prompter prompter;
+        corvale::CSchedule_dlg dialog(prompter, nullptr, [&] { return now; });
+        QCOMPARE(dialog.start_date().date(), QDate(2026, 1, 1));
+        QCOMPARE(dialog.start_time().time(), QTime(0, 0, 0));
+        QCOMPARE(dialog.stop_date().date(), QDate(2026, 1, 1));
+        QCOMPARE(dialog.stop_time().time(), QTime(1, 0, 0));
+        dialog.show();
+        dialog.ok_button().click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(prompter.shown().empty());
+        QCOMPARE(dialog.start(), now + 30);
+        QCOMPARE(dialog.stop(), now + 30 + 3600);
+
+        corvale::CSchedule_dlg late(prompter, nullptr, [&] { return now; });
+        now += 31;  // the start went by while the dialog was open
+        late.show();
+        late.ok_button().click();
+        QCOMPARE(shown(prompter), QString::fromStdWString(corvale::load_string(247)));
+        QVERIFY(late.isVisible());
+    }
+
     void edit_locks_the_link_and_name_for_several_downloads() {
         Scripted_prompter prompter;
         const corvale::Download_fields fields{L"http://h/a", dir_.path().toStdWString(), L"a",
                                               L"first"};
-        corvale::Modify_download_properties several(prompter, fields, true);
+        Memory_profile profile;
+        corvale::Modify_download_properties several(prompter, profile, fields, true);
         QVERIFY(!several.url_edit().isEnabled() && !several.name_edit().isEnabled());
         QVERIFY(several.url_edit().text().isEmpty());
         QCOMPARE(several.description_edit().text(), QString("first"));
@@ -113,7 +277,7 @@ class Dialogs_test : public QObject {
         several.ok_button().click();
         QCOMPARE(several.result(), int(QDialog::Accepted));
 
-        corvale::Modify_download_properties one(prompter, fields, false);
+        corvale::Modify_download_properties one(prompter, profile, fields, false);
         QCOMPARE(one.url_edit().text(), QString("http://h/a"));
         one.url_edit().clear();
         one.show();
@@ -139,9 +303,10 @@ class Dialogs_test : public QObject {
     // its text, and Tab walks the fields from top to bottom.
     void every_control_has_a_name_and_tab_follows_the_fields() {
         Scripted_prompter prompter;
-        corvale::Add_new_download_dlg add(prompter);
-        corvale::Modify_download_properties edit_one(prompter, {}, false);
-        corvale::Modify_download_properties edit_several(prompter, {}, true);
+        Memory_profile profile;
+        corvale::Add_new_download_dlg add(prompter, profile);
+        corvale::Modify_download_properties edit_one(prompter, profile, {}, false);
+        corvale::Modify_download_properties edit_several(prompter, profile, {}, true);
         corvale::CLoad_or_merge_dlg load;
         corvale::CSchedule_dlg schedule(prompter);
         for (QDialog* dialog :
@@ -202,7 +367,8 @@ class Dialogs_test : public QObject {
 
     void a_download_is_added_through_accessibility_alone() {
         Scripted_prompter prompter;
-        corvale::Add_new_download_dlg dialog(prompter);
+        Memory_profile profile;
+        corvale::Add_new_download_dlg dialog(prompter, profile);
         dialog.show();
         QAccessibleInterface* root = QAccessible::queryAccessibleInterface(&dialog);
         const std::pair<const char*, QString> typed[] = {
@@ -213,7 +379,9 @@ class Dialogs_test : public QObject {
         for (const auto& [label, value] : typed) {
             QAccessibleInterface* field = find_accessible(root, QAccessible::EditableText, label);
             QVERIFY2(field != nullptr, label);
-            field->editableTextInterface()->insertText(0, value);
+            // The folder starts filled in: what is typed replaces it.
+            field->editableTextInterface()->replaceText(0, field->textInterface()->characterCount(),
+                                                        value);
         }
         QAccessibleInterface* ok = find_accessible(root, QAccessible::Button, "OK");
         QVERIFY(ok != nullptr);

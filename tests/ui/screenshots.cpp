@@ -112,7 +112,8 @@ bool arabic_dialogs(QWidget& window, const QString& work, const QString& out) {
 // The Add dialog filled in, and the scheduler, in the current language.
 bool dialog_shots(QWidget& window, const QString& out, const QString& suffix) {
     corvale::testing::Scripted_prompter prompter;
-    corvale::Add_new_download_dlg add(prompter, &window);
+    corvale::Memory_profile profile;
+    corvale::Add_new_download_dlg add(prompter, profile, &window);
     add.url_edit().setText("http://rapidshare.com/files/204851/holiday_photos.part1.rar");
     add.folder_edit().setText("/home/user/Downloads");
     add.name_edit().setText("holiday_photos.part1.rar");

@@ -2,10 +2,13 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPainter>
 #include <QProxyStyle>
+#include <QStandardPaths>
 
+#include "platform/file_io.h"
 #include "platform/wide_text.h"
 #include "ui/common/ui_text.h"
 
@@ -49,8 +52,8 @@ void prepare_file_dialog(QFileDialog& dialog) {
     }
 }
 
-std::optional<std::wstring> choose_folder(QWidget* parent, int title) {
-    QFileDialog dialog(parent, text(title));
+std::optional<std::wstring> choose_folder(QWidget* parent, int title, const std::wstring& start) {
+    QFileDialog dialog(parent, text(title), to_qt_path(start));
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     prepare_file_dialog(dialog);
@@ -62,6 +65,20 @@ std::optional<std::wstring> choose_folder(QWidget* parent, int title) {
 
 std::wstring from_qt_path(const QString& path) {
     return decode_native(QFile::encodeName(path).toStdString());
+}
+
+QString to_qt_path(const std::wstring& path) {
+    return QFile::decodeName(to_path(path).c_str());
+}
+
+Standard_folders standard_folders() {
+    return {from_qt_path(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)),
+            from_qt_path(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)),
+            from_qt_path(QDir::homePath())};
+}
+
+std::wstring user_start_folder(Start_for what, const Profile& profile, std::wstring_view field) {
+    return start_folder(what, profile, standard_folders(), field);
 }
 
 }  // namespace corvale

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "ui/common/file_dialogs.h"
 #include "ui/common/ui_text.h"
 
 namespace corvale {
@@ -14,9 +15,10 @@ constexpr int k_no_name_in_link = 190;
 
 }  // namespace
 
-Add_new_download_dlg::Add_new_download_dlg(Prompter& prompter, QWidget* parent)
-    : Download_fields_dlg(prompter, txt_add_title, txt_field_file_name, parent) {
+Add_new_download_dlg::Add_new_download_dlg(Prompter& prompter, Profile& profile, QWidget* parent)
+    : Download_fields_dlg(prompter, profile, txt_add_title, txt_field_file_name, parent) {
     setObjectName("add_new_download");
+    folder_edit().setText(qt(user_start_folder(Start_for::downloads, profile)));
     same_as_url_ = new QPushButton(text(txt_same_as_url), this);
     same_as_url_->setAutoDefault(false);
     grid().addWidget(same_as_url_, 2, 2);

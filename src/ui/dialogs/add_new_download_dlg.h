@@ -1,7 +1,9 @@
 #pragma once
 
 // Asks for a new download: link, local folder, local file name and
-// description, with "Same As URL" to take the name from the link.
+// description, with "Same As URL" to take the name from the link. The folder
+// starts as where downloads start (the last one used, else Downloads, else
+// home).
 
 #include "ui/dialogs/download_fields_dlg.h"
 
@@ -11,7 +13,7 @@ class Add_new_download_dlg : public Download_fields_dlg {
     Q_OBJECT
 
   public:
-    explicit Add_new_download_dlg(Prompter& prompter, QWidget* parent = nullptr);
+    Add_new_download_dlg(Prompter& prompter, Profile& profile, QWidget* parent = nullptr);
     QPushButton& same_as_url_button() { return *same_as_url_; }
 
   protected:

@@ -16,15 +16,16 @@ namespace {
 
 constexpr int k_select_folder = 144;
 
-std::optional<std::wstring> choose_with_qt(QWidget* parent) {
-    return choose_folder(parent, k_select_folder);
-}
-
 }  // namespace
 
-Download_fields_dlg::Download_fields_dlg(Prompter& prompter, int title, int name_label,
-                                         QWidget* parent)
-    : QDialog(parent), prompter_(prompter), choose_folder_(choose_with_qt) {
+Download_fields_dlg::Download_fields_dlg(Prompter& prompter, Profile& profile, int title,
+                                         int name_label, QWidget* parent)
+    : QDialog(parent),
+      prompter_(prompter),
+      profile_(profile),
+      choose_folder_([this](QWidget* owner) {
+          return choose_folder(owner, k_select_folder, browse_start());
+      }) {
     setWindowTitle(text(title));
     grid_ = new QGridLayout(this);
     const auto add_field = [&](int label, int row) {
@@ -81,9 +82,14 @@ void Download_fields_dlg::ok() {
     accept();
 }
 
+std::wstring Download_fields_dlg::browse_start() const {
+    return user_start_folder(Start_for::downloads, profile_, folder_->text().toStdWString());
+}
+
 void Download_fields_dlg::browse() {
     if (const auto folder = choose_folder_(this)) {
         folder_->setText(qt(*folder));
+        remember_download_folder(profile_, *folder);
     }
 }
 

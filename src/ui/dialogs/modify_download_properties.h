@@ -13,8 +13,8 @@ class Modify_download_properties : public Download_fields_dlg {
 
   public:
     // `several`: the several-downloads mode.
-    Modify_download_properties(Prompter& prompter, const Download_fields& fields, bool several,
-                               QWidget* parent = nullptr);
+    Modify_download_properties(Prompter& prompter, Profile& profile, const Download_fields& fields,
+                               bool several, QWidget* parent = nullptr);
 
   protected:
     Checked_fields check(const Download_fields& typed) const override;

@@ -1,7 +1,6 @@
 #include "ui/dialogs/schedule_dlg.h"
 
 #include <QDateEdit>
-#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -25,21 +24,26 @@ std::int64_t instant(const QDateEdit& date, const QTimeEdit& time) {
                          clock.second());
 }
 
+std::int64_t system_now() {
+    return std::time(nullptr);
+}
+
 }  // namespace
 
-CSchedule_dlg::CSchedule_dlg(Prompter& prompter, QWidget* parent)
-    : QDialog(parent), prompter_(prompter) {
+CSchedule_dlg::CSchedule_dlg(Prompter& prompter, QWidget* parent, Clock clock)
+    : QDialog(parent), prompter_(prompter), clock_(clock ? std::move(clock) : system_now) {
     setObjectName("schedule");
     setWindowTitle(text(txt_schedule_title));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(text(txt_schedule_text), this));
-    const QDateTime now = QDateTime::currentDateTime();
-    const auto add_group = [&](int title, QDateEdit*& date, QTimeEdit*& time) {
+    const Schedule_times first = first_schedule(clock_());
+    const auto add_group = [&](int title, const Local_time& at, QDateEdit*& date,
+                               QTimeEdit*& time) {
         auto* group = new QGroupBox(text(title), this);
         auto* row = new QHBoxLayout(group);
-        time = new QTimeEdit(now.time(), group);
+        time = new QTimeEdit(QTime(at.hour, at.minute, at.second), group);
         time->setDisplayFormat("HH:mm:ss");
-        date = new QDateEdit(now.date(), group);
+        date = new QDateEdit(QDate(at.year, at.month, at.day), group);
         date->setDateRange(QDate(1970, 1, 2), QDate(3000, 12, 31));
         date->setCalendarPopup(true);
         for (QWidget* editor : {static_cast<QWidget*>(time), static_cast<QWidget*>(date)}) {
@@ -49,8 +53,8 @@ CSchedule_dlg::CSchedule_dlg(Prompter& prompter, QWidget* parent)
         }
         layout->addWidget(group);
     };
-    add_group(txt_schedule_start, start_date_, start_time_);
-    add_group(txt_schedule_stop, stop_date_, stop_time_);
+    add_group(txt_schedule_start, first.start, start_date_, start_time_);
+    add_group(txt_schedule_stop, first.stop, stop_date_, stop_time_);
     auto* buttons = new QDialogButtonBox(this);
     ok_ = buttons->addButton(text(txt_ok), QDialogButtonBox::AcceptRole);
     buttons->addButton(text(txt_cancel), QDialogButtonBox::RejectRole);
@@ -63,7 +67,7 @@ CSchedule_dlg::CSchedule_dlg(Prompter& prompter, QWidget* parent)
 void CSchedule_dlg::ok() {
     start_ = instant(*start_date_, *start_time_);
     stop_ = instant(*stop_date_, *stop_time_);
-    const int message = check_schedule(start_, stop_, std::time(nullptr));
+    const int message = check_schedule(start_, stop_, clock_());
     if (message != 0) {
         prompter_.show_message(load_string(message));
         return;

@@ -1,11 +1,13 @@
 #pragma once
 
 // Asks for the instants at which downloading starts and stops. The editors
-// open with the current date and time and are limited to the years 1970 to
-// 3000, so every choice is an instant the program can use.
+// open with a start at the next whole minute and a stop an hour later, and
+// are limited to the years 1970 to 3000, so every choice is an instant the
+// program can use.
 
 #include <QDialog>
 #include <cstdint>
+#include <functional>
 
 #include "platform/prompter.h"
 
@@ -19,7 +21,11 @@ class CSchedule_dlg : public QDialog {
     Q_OBJECT
 
   public:
-    explicit CSchedule_dlg(Prompter& prompter, QWidget* parent = nullptr);
+    // Seconds since 1970 now; tests give their own time.
+    using Clock = std::function<std::int64_t()>;
+
+    // Without a clock: the system's.
+    explicit CSchedule_dlg(Prompter& prompter, QWidget* parent = nullptr, Clock clock = {});
 
     // Seconds since 1970, valid after OK.
     std::int64_t start() const { return start_; }
@@ -34,6 +40,7 @@ class CSchedule_dlg : public QDialog {
     void ok();
 
     Prompter& prompter_;
+    Clock clock_;
     std::int64_t start_ = 0;
     std::int64_t stop_ = 0;
     QDateEdit* start_date_ = nullptr;

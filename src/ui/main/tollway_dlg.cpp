@@ -348,13 +348,15 @@ void CTollwayDlg::end() {
 }
 
 void CTollwayDlg::add_command() {
-    Add_new_download_dlg dialog(services_.prompter, this);
+    Add_new_download_dlg dialog(services_.prompter, services_.profile, this);
     if (services_.prompter.exec(dialog) != QDialog::Accepted) {
         return;
     }
     const Download_fields& added = dialog.fields();
-    services_.list.add_download_with_check(added.folder, added.url, added.file_name,
-                                           added.description, view_);
+    if (services_.list.add_download_with_check(added.folder, added.url, added.file_name,
+                                               added.description, view_)) {
+        remember_download_folder(services_.profile, added.folder);
+    }
 }
 
 void CTollwayDlg::edit_command() {
@@ -376,7 +378,7 @@ void CTollwayDlg::edit_command() {
         return;
     }
     const Download_fields shown{first->url, first->folder, first->file_name, first->description};
-    Modify_download_properties dialog(services_.prompter, shown, several, this);
+    Modify_download_properties dialog(services_.prompter, services_.profile, shown, several, this);
     if (services_.prompter.exec(dialog) != QDialog::Accepted) {
         return;
     }
@@ -703,8 +705,8 @@ void CTollwayDlg::open_links_grabber() {
     Links_parser_dlg::Callbacks callbacks;
     callbacks.add_links = [this](Links_parser_dlg& grabber) { add_grabbed_links(grabber); };
     callbacks.closed = [this] { post_message(UM_LINKS_GRABBER_CLOSED, 0); };
-    grabber_ = std::make_unique<Links_parser_dlg>(services_.prompter, std::move(callbacks),
-                                                  services_.timing);
+    grabber_ = std::make_unique<Links_parser_dlg>(services_.prompter, services_.profile,
+                                                  std::move(callbacks), services_.timing);
     grabber_->setLayoutDirection(layoutDirection());
     grabber_->show();
 }
@@ -850,7 +852,9 @@ std::optional<std::wstring> CTollwayDlg::choose_list_file(int title, bool saving
     }
     // One filter, "*.zrv" as the first name, "zrv" added to a name without
     // it, and a question before an existing file is overwritten.
-    QFileDialog dialog(this, text(title), QString(), text(txt_list_filter));
+    QFileDialog dialog(this, text(title),
+                       to_qt_path(user_start_folder(Start_for::lists, services_.profile)),
+                       text(txt_list_filter));
     dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix("zrv");

@@ -60,13 +60,16 @@ class Links_parser_dlg::Fetch_relay : public QObject {
     Links_parser_dlg* window_;
 };
 
-Links_parser_dlg::Links_parser_dlg(Prompter& prompter, Callbacks callbacks, Worker_timing timing)
+Links_parser_dlg::Links_parser_dlg(Prompter& prompter, Profile& profile, Callbacks callbacks,
+                                   Worker_timing timing)
     : QDialog(nullptr),
       prompter_(prompter),
+      profile_(profile),
       callbacks_(std::move(callbacks)),
       timing_(std::move(timing)),
-      choose_folder_(
-          [](QWidget* parent) { return choose_folder(parent, k_select_download_folder); }),
+      choose_folder_([this](QWidget* owner) {
+          return choose_folder(owner, k_select_download_folder, browse_start());
+      }),
       grabber_(*this, *this, Host_config{}.link_marker()) {
     setObjectName("links_grabber");
     setWindowTitle(text(txt_grabber_title));
@@ -191,9 +194,14 @@ void Links_parser_dlg::paste_from_clipboard() {
     follow_busy();
 }
 
+std::wstring Links_parser_dlg::browse_start() const {
+    return user_start_folder(Start_for::downloads, profile_, from_qt_path(folder_->text()));
+}
+
 void Links_parser_dlg::browse() {
     if (const auto folder = choose_folder_(this)) {
         folder_->setText(qt(*folder));
+        remember_download_folder(profile_, *folder);
     }
 }
 
@@ -357,7 +365,9 @@ bool Links_parser_dlg::ask_yes_no(const std::wstring& text) {
     return prompter_.ask_yes_no(text);
 }
 
+// The folder has been checked to exist by now.
 void Links_parser_dlg::add_grabbed_links() {
+    remember_download_folder(profile_, from_qt_path(folder_->text()));
     if (callbacks_.add_links) {
         callbacks_.add_links(*this);
     }

@@ -3,7 +3,9 @@
 // The links grabber and verifier: a top-level window in which the user
 // fetches a page (or pastes text), collects the file host's links, verifies
 // them one page fetch at a time, and hands the selected ones to the download
-// list. The rules are the core's Links_grabber; this window shows them.
+// list. The rules are the core's Links_grabber; this window shows them. The
+// folder links are added to, or chosen with Browse, is remembered in the
+// profile as where downloads start next time.
 
 #include <QDialog>
 #include <functional>
@@ -13,6 +15,7 @@
 
 #include "engine/page_fetcher.h"
 #include "engine/worker_timing.h"
+#include "platform/profile.h"
 #include "platform/prompter.h"
 #include "tools/links_grabber.h"
 
@@ -36,7 +39,8 @@ class Links_parser_dlg : public QDialog, private Grabber_view, private Grabber_h
     };
     using Folder_chooser = std::function<std::optional<std::wstring>(QWidget* parent)>;
 
-    Links_parser_dlg(Prompter& prompter, Callbacks callbacks, Worker_timing timing = {});
+    Links_parser_dlg(Prompter& prompter, Profile& profile, Callbacks callbacks,
+                     Worker_timing timing = {});
     ~Links_parser_dlg() override;
 
     // The main window's side of adding.
@@ -61,6 +65,9 @@ class Links_parser_dlg : public QDialog, private Grabber_view, private Grabber_h
     QString retries_text() const;
     const Links_grabber& grabber() const { return grabber_; }
     void set_folder_chooser(Folder_chooser chooser) { choose_folder_ = std::move(chooser); }
+    // Where Browse opens: the folder in the field when it exists, else where
+    // downloads start.
+    std::wstring browse_start() const;
 
   protected:
     void reject() override;
@@ -102,6 +109,7 @@ class Links_parser_dlg : public QDialog, private Grabber_view, private Grabber_h
     void request_close() override;
 
     Prompter& prompter_;
+    Profile& profile_;
     Callbacks callbacks_;
     Worker_timing timing_;
     Folder_chooser choose_folder_;
