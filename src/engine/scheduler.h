@@ -74,6 +74,7 @@ class Scheduler {
     void close();
 
     bool waiting_for_start() const { return waiting_for_start_; }
+    std::int64_t start_instant() const { return start_; }
 
   private:
     void arm_stop(std::int64_t now);

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDateEdit>
+#include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLibraryInfo>
@@ -419,17 +420,26 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         QCOMPARE(table.item(0, corvale::col_number)->text(), QString("2"));  // its own number
     }
 
-    void a_link_that_cannot_be_fetched_leaves_a_window_that_closes() {
-        auto s = session(k_english,
-                         write_list("bad.zrv", {{L"x.zip", L"", L"http://host:99999/x.zip"}}));
+    // A link of a loaded list that no request can be made of (another
+    // scheme, a bad port) is refused in its window as the Add dialog refuses
+    // it; the window then closes with nothing created.
+    void a_link_that_cannot_be_fetched_is_refused_in_its_window() {
+        auto s =
+            session(k_english, write_list("bad.zrv", {{L"x.zip", L"", L"http://host:99999/x.zip"},
+                                                      {L"y.zip", L"", L"ftp://host/y.zip"}}));
         QVERIFY(s->start());
-        run_command(*s, corvale::cmd_download, {0});
-        QTRY_VERIFY(s->window().progress_window(0) != nullptr);
-        corvale::CDownload_dlg* window = s->window().progress_window(0);
-        QVERIFY2(window->isEnabled() && !window->running(), "no file, no worker, Cancel works");
-        window->cancel_button().click();
-        QTRY_VERIFY(s->window().progress_window(0) == nullptr);
-        QVERIFY2(!std::filesystem::exists(file("x.zip")), "nothing was created");
+        run_command(*s, corvale::cmd_download, {0, 1});
+        for (const std::int32_t number : {0, 1}) {
+            QTRY_VERIFY(s->window().progress_window(number) != nullptr);
+            corvale::CDownload_dlg* window = s->window().progress_window(number);
+            QVERIFY2(window->isEnabled() && !window->running(), "no file, no worker");
+            QCOMPARE(window->value_text(corvale::txt_label_status), text(141));
+            QCOMPARE(window->cancel_button().text(), text(156));
+            window->cancel_button().click();
+            QTRY_VERIFY(s->window().progress_window(number) == nullptr);
+        }
+        QVERIFY2(!std::filesystem::exists(file("x.zip")) && !std::filesystem::exists(file("y.zip")),
+                 "nothing was created");
         QVERIFY(s->prompter.shown().empty());
     }
 
@@ -472,6 +482,72 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         QCOMPARE(cell(*s, 0, corvale::col_description), QString("first"));
         QCOMPARE(cell(*s, 1, corvale::col_description), QString("changed"));
         s->window().progress_window(0)->stop_quietly();
+    }
+
+    // Several rows: the fields start with the first row's folder and
+    // description, and only a field the user changed goes to every row.
+    void edit_of_several_rows_applies_only_changed_fields() {
+        auto s = session(k_english, sample_list());
+        QVERIFY(s->start());
+        const QString other_folder = dir_.filePath("sub");
+        QVERIFY(QDir().mkpath(other_folder));
+        when_dialog_opens<corvale::Modify_download_properties>(
+            [](corvale::Modify_download_properties& d) { d.ok_button().click(); });
+        run_command(*s, corvale::cmd_edit, {0, 1});
+        QCOMPARE(cell(*s, 0, corvale::col_description), QString("first"));
+        QCOMPARE(cell(*s, 1, corvale::col_description), QString("second"));
+        when_dialog_opens<corvale::Modify_download_properties>(
+            [&](corvale::Modify_download_properties& d) {
+                d.folder_edit().setText(other_folder);
+                d.ok_button().click();
+            });
+        run_command(*s, corvale::cmd_edit, {0, 1});
+        QCOMPARE(cell(*s, 0, corvale::col_save_in), other_folder);
+        QCOMPARE(cell(*s, 1, corvale::col_save_in), other_folder);
+        QCOMPARE(cell(*s, 1, corvale::col_description), QString("second"));
+    }
+
+    // Progress windows open in a cascade; a double-click on a row whose
+    // download has its window brings that window up instead of starting.
+    void progress_windows_cascade_and_come_up_on_a_double_click() {
+        const Reply slow{.pattern_size = 8000000, .pace = std::chrono::milliseconds(20)};
+        auto s = download_session(slow, slow);
+        QVERIFY(s);
+        run_command(*s, corvale::cmd_download, {0, 1});
+        QTRY_VERIFY_WITH_TIMEOUT(s->window().control().open_windows() == 2, 20000);
+        corvale::CDownload_dlg* first = s->window().progress_window(0);
+        corvale::CDownload_dlg* second = s->window().progress_window(1);
+        QVERIFY(first->pos() != second->pos());
+        first->showMinimized();
+        QSignalSpy started(&s->window(), &corvale::CTollwayDlg::start_download_requested);
+        emit s->window().list_view_widget().cellDoubleClicked(0, 2);
+        settle(s->window());
+        QVERIFY(!(first->windowState() & Qt::WindowMinimized));
+        QVERIFY(first->isVisible());
+        QCOMPARE(started.size(), 0);
+        s->window().control().stop_all();
+        QTRY_COMPARE(s->window().control().open_windows(), std::size_t(0));
+    }
+
+    // Load List answered Yes to 176 goes on only when the list was saved:
+    // a cancelled Save As keeps the list and asks for no file to load.
+    void load_stops_when_the_list_was_not_saved() {
+        std::vector<int> titles;
+        auto s = session(k_english, sample_list());
+        s->app.set_list_file_chooser([&](QWidget*, int title, bool) {
+            titles.push_back(title);
+            return std::optional<std::wstring>();
+        });
+        QVERIFY(s->start());
+        s->app.download_list()->set_list_path(L"");
+        s->app.download_list()->set_modified(true);
+        s->prompter.answer(true);  // 176: save it
+        when_dialog_opens<corvale::CLoad_or_merge_dlg>(
+            [](corvale::CLoad_or_merge_dlg& d) { d.load_button().click(); });
+        press(s->window(), corvale::cmd_load_list);
+        QCOMPARE(titles, std::vector<int>{179});
+        QCOMPARE(s->window().list_view_widget().rowCount(), 2);
+        QVERIFY(s->app.download_list()->modified());
     }
 
     // A second list file of one download, c.zip.
@@ -607,12 +683,19 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         button.trigger();
         settle(s->window());
         QVERIFY(button.isChecked());
+        // The pending start is said in the button's tooltip and the status line.
+        QVERIFY(s->window().status_text().startsWith("Downloads start at "));
+        QVERIFY(button.toolTip().endsWith(s->window().status_text()));
+        s->window().show_next_tip();
+        QVERIFY2(s->window().status_text().startsWith("Downloads start at "), "no tip over it");
         run_command(*s, corvale::cmd_add_to_auto, {0});
         QCOMPARE(s->window().control().queue().size(), std::size_t(1));
         QVERIFY2(!s->window().control().automatic_active(), "queued only while the start waits");
         button.trigger();
         settle(s->window());  // switched off
         QVERIFY(!button.isChecked());
+        QCOMPARE(button.toolTip(), text(250));
+        QVERIFY(!s->window().status_text().startsWith("Downloads start at "));
         run_command(*s, corvale::cmd_add_to_auto, {1});
         QVERIFY2(s->window().control().automatic_active(), "no schedule waits any more");
         s->window().control().cancel_automatic();

@@ -79,6 +79,7 @@ enum Ui_text : int {
     txt_schedule_stop = 5323,
     txt_help_not_opened = 5330,
     txt_not_opened = 5331,
+    txt_schedule_pending = 5332,
     txt_grabber_title = 5400,
     txt_grabber_page_url = 5401,
     txt_paste_links = 5402,

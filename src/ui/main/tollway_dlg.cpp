@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
@@ -278,6 +279,7 @@ void CTollwayDlg::set_button_armed(bool armed) {
 }
 
 void CTollwayDlg::start_queue() {
+    show_schedule();
     control_->set_scheduler_waiting(false);
     control_->queue_rows(selected_rows());
 }
@@ -297,6 +299,7 @@ void CTollwayDlg::scheduler_command(bool checked) {
     if (!checked) {
         scheduler_.switch_off();
         control_->set_scheduler_waiting(false);
+        show_schedule();
         return;
     }
     CSchedule_dlg dialog(services_.prompter, this);
@@ -306,10 +309,27 @@ void CTollwayDlg::scheduler_command(bool checked) {
     }
     scheduler_.arm(dialog.start(), dialog.stop());
     control_->set_scheduler_waiting(true);
+    show_schedule();
+}
+
+void CTollwayDlg::show_schedule() {
+    QString tip = text(250);
+    if (scheduler_.waiting_for_start()) {
+        const QString when = QDateTime::fromSecsSinceEpoch(scheduler_.start_instant())
+                                 .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        const QString line =
+            qt(format_message(txt_schedule_pending, {embed_data(when.toStdWString())}));
+        tip += '\n' + line;
+        status_->setText(line);
+    } else {
+        status_->setText(text(shown_tip_));
+    }
+    for_each_action(cmd_scheduler, [&](QAction& item) { item.setToolTip(tip); });
 }
 
 void CTollwayDlg::enter_closing() {
     scheduler_.close();
+    show_schedule();
     control_->set_scheduler_waiting(false);
     for (const int command : k_busy_buttons) {
         set_enabled(command, false);
@@ -641,7 +661,12 @@ QString CTollwayDlg::status_text() const {
 }
 
 void CTollwayDlg::show_next_tip() {
-    status_->setText(text(next_tip_));
+    if (scheduler_.waiting_for_start()) {
+        tips_.start();  // the pending start stays in the status line
+        return;
+    }
+    shown_tip_ = next_tip_;
+    status_->setText(text(shown_tip_));
     next_tip_ = next_tip_ >= k_last_tip ? k_first_tip : next_tip_ + 1;
     tips_.start();  // a full period from now
 }

@@ -140,6 +140,9 @@ class CTollwayDlg : public QMainWindow,
     void stop_downloads() override;
     void tell_stopped() override;
     void scheduler_command(bool checked);
+    // While a start is pending, the toolbar button's tooltip and the status
+    // line say when it comes.
+    void show_schedule();
     // Progress_window_host
     void post_window_closed(Download_window* window) override;
     void cancel_automatic_downloads() override { control_->cancel_automatic(); }
@@ -200,6 +203,7 @@ class CTollwayDlg : public QMainWindow,
     QLabel* status_ = nullptr;
     QTimer tips_;
     int next_tip_ = 186;
+    int shown_tip_ = 185;
     std::multimap<int, QAction*> actions_;
     std::map<int, std::function<void()>> handlers_;         // commands with a handler
     std::vector<std::pair<QAction*, bool>> saved_toolbar_;  // enabled states while busy
