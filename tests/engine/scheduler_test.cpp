@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <ctime>
 #include <string>
 #include <vector>
+
+#include "support/time_zone.h"
 
 namespace corvale {
 namespace {
@@ -55,20 +56,10 @@ TEST(Scheduler, TheDialogRefusesAPassedStartAndAStopNotAfterIt) {
 }
 
 TEST(Scheduler, LocalInstantIsMidnightPlusTheTimeOfDay) {
-    // In a zone of the test's own, whatever the machine's is.
-    const char* const zone = std::getenv("TZ");
-    const std::string saved = zone != nullptr ? zone : "";
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
+    const testing::Scoped_time_zone zone("UTC");
     EXPECT_EQ(local_instant(2026, 12, 7, 0, 0, 0), 1796601600);
     EXPECT_EQ(local_instant(2026, 12, 7, 1, 2, 3), 1796601600 + 3723);
     EXPECT_EQ(local_instant(2038, 1, 20, 0, 0, 0), 2147558400) << "past 2^31 seconds";
-    if (zone != nullptr) {
-        ::setenv("TZ", saved.c_str(), 1);
-    } else {
-        ::unsetenv("TZ");
-    }
-    ::tzset();
 }
 
 TEST(Scheduler, StartsTheQueueAtTheStartAndStopsAtTheStop) {
