@@ -23,6 +23,15 @@ struct Duplicate_messages {
 constexpr Duplicate_messages k_adding_messages{161, 162, 163, 164};
 constexpr Duplicate_messages k_merging_messages{149, 150, 151, 152};
 
+// The largest stored display number a loaded record keeps: what the list
+// file's number line has always held. It also bounds how far a list file can
+// make the lookup by number grow.
+constexpr std::int64_t k_largest_kept_display = 65535;
+
+std::uint32_t display_number_of(std::int32_t download_number) {
+    return static_cast<std::uint32_t>(download_number) + 1;
+}
+
 }  // namespace
 
 std::wstring message_prefix(const std::wstring& folder, const std::wstring& file_name,
@@ -45,8 +54,8 @@ void Download_list::add_download(const std::wstring& file_name, const std::wstri
     record.file_name = file_name;
     record.description = description;
     record.folder = folder;
-    record.display_number = static_cast<std::uint16_t>(view.row_count());
     record.download_number = take_next_number();
+    record.display_number = display_number_of(record.download_number);
     record.added_at = time_stamp(clock_());
     Download_record& added = append(std::move(record));
     fill_row(added, view, view.row_count());
@@ -211,8 +220,16 @@ void Download_list::clear() {
     duplicates_.clear();
 }
 
+std::int32_t Download_list::take_loaded_number(std::int64_t stored_display) {
+    if (stored_display <= k_largest_kept_display && stored_display - 1 > last_download_number_) {
+        last_download_number_ = static_cast<std::int32_t>(stored_display - 1);
+        return last_download_number_;
+    }
+    return take_next_number();
+}
+
 Download_record& Download_list::append_loaded(Download_record record) {
-    record.display_number = static_cast<std::uint16_t>(record.download_number + 1);
+    record.display_number = display_number_of(record.download_number);
     record.dlg_ptr = nullptr;
     record.running = false;
     record.marked_for_deletion = false;

@@ -71,9 +71,15 @@ class Download_list {
     void clear();
 
     // Appends a record read from a list file, whose download number the reader
-    // took with take_next_number(); its display number becomes that plus 1.
+    // took with take_loaded_number(); its display number becomes that plus 1.
     Download_record& append_loaded(Download_record record);
     std::int32_t take_next_number() { return ++last_download_number_; }
+    // The download number of a record read from a list file whose line holds
+    // `stored_display`: the number that display number stands for, when that
+    // is above every number given out so far, so that a record keeps its
+    // number across runs; otherwise the next number. Either way numbers stay
+    // unique and increasing.
+    std::int32_t take_loaded_number(std::int64_t stored_display);
     std::int32_t last_download_number() const { return last_download_number_; }
 
     const std::list<Download_record>& records() const { return records_; }

@@ -38,8 +38,8 @@ TEST_F(DownloadListTest, NumbersRowsAndDisplayNumbers) {
     ASSERT_TRUE(add(L"/dl", L"http://rapidshare.com/files/1/a", L"a"));
     ASSERT_TRUE(add(L"/dl", L"http://rapidshare.com/files/2/b", L"b"));
     ASSERT_EQ(view.row_count(), 2);
-    EXPECT_EQ(view.rows()[0].texts[col_number], L"0");
-    EXPECT_EQ(view.rows()[1].texts[col_number], L"1");
+    EXPECT_EQ(view.rows()[0].texts[col_number], L"1") << "the download number plus 1";
+    EXPECT_EQ(view.rows()[1].texts[col_number], L"2");
     EXPECT_EQ(view.rows()[1].item_data, 1);
     EXPECT_EQ(list.find(1)->list_row, 1);
     EXPECT_EQ(list.find(1)->file_name, L"b");
