@@ -1,5 +1,7 @@
 #include "model/download_list.h"
 
+#include <unordered_map>
+
 #include "model/progress_window.h"
 #include "model/row_texts.h"
 #include "platform/prompter.h"
@@ -159,16 +161,26 @@ void Download_list::fill_rows(List_view& view) {
     }
 }
 
-void Download_list::append_rows_after(List_view& view, std::int32_t download_number) {
-    auto it = records_.begin();
-    while (it != records_.end() && it->download_number != download_number) {
-        ++it;
+void Download_list::fill_missing_rows(List_view& view) {
+    // The rows the view holds now, by download number: a record's list_row
+    // alone could be stale.
+    std::unordered_map<std::int32_t, int> row_of;
+    for (int row = 0; row < view.row_count(); ++row) {
+        row_of.emplace(view.item_data(row), row);
     }
-    if (it == records_.end()) {
-        return;
+    int next = 0;      // where the next missing row goes
+    int inserted = 0;  // rows inserted so far, each moving the rows after it
+    for (Download_record& record : records_) {
+        const auto shown = row_of.find(record.download_number);
+        if (shown != row_of.end()) {
+            next = shown->second + inserted + 1;
+        } else {
+            fill_row(record, view, next++);
+            ++inserted;
+        }
     }
-    for (++it; it != records_.end(); ++it) {
-        fill_row(*it, view, view.row_count());
+    if (inserted > 0) {
+        renumber_rows(view);
     }
 }
 

@@ -62,7 +62,11 @@ class Download_list {
     const Download_record* find(std::int32_t download_number) const;
 
     void fill_rows(List_view& view);
-    void append_rows_after(List_view& view, std::int32_t download_number);
+    // Gives every record that has no row in `view` one, at its place in list
+    // order: after a merge, the merged records' rows at the end. However the
+    // merge went (its last record skipped, the list's last record deleted
+    // before), the view then shows every record.
+    void fill_missing_rows(List_view& view);
     void fill_row(Download_record& record, List_view& view, int row);
 
     // Removes the records marked for deletion and their rows, then renumbers.

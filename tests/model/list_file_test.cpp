@@ -293,11 +293,56 @@ TEST_F(ListFileTest, MergeAsksOrSkipsDuplicatesWithTheirPrefix) {
     EXPECT_EQ(list.list_path(), L"") << "merging leaves the list path alone";
 
     prompter.clear();
-    list.append_rows_after(view, 0);
+    list.fill_missing_rows(view);
     EXPECT_EQ(view.row_count(), 2);
     load_list(list, path("m.zrv"), true);  // No again for the question
     EXPECT_EQ(names(), (std::vector<std::wstring>{L"a", L"c"}))
         << "merging the same file twice skips what the first merge appended";
+}
+
+TEST_F(ListFileTest, MergedRecordsAlwaysGetRows) {
+    struct Row {
+        std::vector<std::wstring> before;  // names added; a leading '-' is deleted again
+        std::vector<std::vector<std::wstring>> merges;  // the names of each merged file
+        std::wstring shown;
+        const char* why;
+    } rows[] = {
+        {{L"a", L"b"}, {{L"x", L"y"}}, L"abxy", "an ordinary merge"},
+        {{L"a", L"b", L"-c"}, {{L"x", L"y"}}, L"abxy", "the list's last record was deleted"},
+        {{L"a"}, {{L"y", L"a"}, {L"x"}}, L"ayx", "the merge before skipped its last record"},
+        {{L"a", L"-b"}, {{L"x", L"b", L"a"}, {L"z"}}, L"axbz", "both"},
+        {{}, {{L"x"}}, L"x", "an empty list"},
+        {{L"a"}, {{L"a"}}, L"a", "everything skipped"},
+    };
+    for (const Row& row : rows) {
+        Scripted_prompter script;
+        Download_list fresh(script, profile);
+        Memory_list_view rows_view;
+        for (const std::wstring& name : row.before) {
+            const std::wstring bare = name.substr(name.starts_with(L"-") ? 1 : 0);
+            fresh.add_download(bare, L"", rows_view, L"http://h.com/" + bare, L"/d");
+            fresh.records().back().marked_for_deletion = name.starts_with(L"-");
+        }
+        fresh.remove_marked(rows_view);
+        for (const std::vector<std::wstring>& merge : row.merges) {
+            std::wstring text;
+            for (const std::wstring& name : merge) {
+                text += record_text(L"h", L"/d", name, L"http://h.com/" + name);
+            }
+            write_bytes(dir / "m.zrv", utf16_file(text));
+            load_list(fresh, path("m.zrv"), true);
+            fresh.fill_missing_rows(rows_view);
+        }
+
+        std::wstring shown;
+        for (const auto& shown_row : rows_view.rows()) {
+            shown += shown_row.texts[col_file_name];
+        }
+        EXPECT_EQ(shown, row.shown) << row.why;
+        for (const Download_record& record : fresh.records()) {
+            EXPECT_EQ(rows_view.item_data(record.list_row), record.download_number) << row.why;
+        }
+    }
 }
 
 TEST_F(ListFileTest, RowNumbersAreTheRecordsOwnAcrossDeleteSaveAndLoad) {
