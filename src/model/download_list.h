@@ -69,7 +69,9 @@ class Download_list {
     void fill_missing_rows(List_view& view);
     void fill_row(Download_record& record, List_view& view, int row);
 
-    // Removes the records marked for deletion and their rows, then renumbers.
+    // Removes the records marked for deletion and their rows, then gives the
+    // records left their new row indices; the numbers the rows show stay
+    // each record's own.
     void remove_marked(List_view& view);
     int count_running() const;
     void clear();
