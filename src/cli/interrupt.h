@@ -15,7 +15,7 @@ class Interrupt_guard {
     Interrupt_guard& operator=(const Interrupt_guard&) = delete;
 
     static bool interrupted();
-    // For tests: behave as if Ctrl-C had been pressed.
+    // For tests: behave as if Ctrl-C had been pressed. Any thread.
     static void raise_for_test();
 };
 

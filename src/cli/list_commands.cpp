@@ -158,6 +158,7 @@ int run_merge(const std::vector<std::string>& raw, Cli_streams io) {
         report(error, io.err);
         return k_failed;
     }
+    cli.list.fill_missing_rows(cli.view);
     return save(cli.list, path, io.err) ? 0 : k_failed;
 }
 

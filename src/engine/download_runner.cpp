@@ -9,11 +9,6 @@
 
 namespace corvale {
 
-namespace {
-
-
-}  // namespace
-
 Download_runner::Download_runner(Prompter& prompter, Host_config host, Worker_timing timing)
     : prompter_(prompter), worker_(std::move(host), std::move(timing)) {}
 
@@ -86,15 +81,19 @@ void Download_runner::finished(bool succeeded) {
 }
 
 std::uint64_t Download_runner::stop_and_drop_empty() {
+    // The length counts only once the thread has ended: until then it may
+    // still write. The worker's stop closes the file, so the thread is ended
+    // first with the file still open and looked at, then the worker stopped.
+    worker_.end_thread();
     const bool open = file_.is_open();
     const std::uint64_t length = file_.length();
-    worker_.stop();
     // Only the file this download opened, and only while it is still the
     // download's own: once closed it may be anybody's. A download that
     // succeeded keeps its file even when the file is empty.
     if (open && length == 0 && !succeeded_) {
         file_.remove();
     }
+    worker_.stop();
     file_.close();
     return length;
 }

@@ -63,8 +63,8 @@ class Download_runner {
     static std::wstring usable_url(const std::wstring& url);
 
   private:
-    // Stops the worker and deletes the file when it was empty; the length the
-    // file had before.
+    // Stops the worker and deletes the file when it was empty once the
+    // worker's thread had ended; that length.
     std::uint64_t stop_and_drop_empty();
 
     Prompter& prompter_;

@@ -187,12 +187,11 @@ Transfer_worker::Step Download_worker::fetch_file(Http_session& session, const L
         return Step::ends;
     }
     Reply_progress progress = begin_reply(length);
-    if (length) {
-        // The block now speaks of the file, not of the API reply before it,
-        // also when the file is empty and no read follows. Nothing is posted:
-        // the receiver reads it with the next UM_PROGRESS, or at the end.
-        update_progress(progress, 0, true, false);
-    }
+    // The block now speaks of the file, not of the API reply before it, with
+    // or without a length, also when the file is empty and no read follows.
+    // Nothing is posted: the receiver reads it with the next UM_PROGRESS, or
+    // at the end.
+    update_progress(progress, 0, true, false);
     const std::size_t read_size = length && *length >= k_large_reply ? k_large_read : k_small_read;
     std::uint64_t downloaded = 0;
     std::size_t buffered = 0;

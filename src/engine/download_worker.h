@@ -28,6 +28,10 @@ class Download_worker : public Transfer_worker {
     // Signals the stop, lets the thread end and joins it (well under a second),
     // closes the output file. Idempotent. Always 0: no thread is ever killed.
     int stop();
+    // The same, but the output file stays open: until the thread has ended it
+    // may still write (the last bytes of a reply that had ended), so its owner
+    // looks at the file only after this. Idempotent.
+    void end_thread() { stop_thread(); }
 
     // A copy of the file host's last refusal text. Any thread.
     std::wstring last_error_text() const;

@@ -116,10 +116,13 @@ void Transfer_worker::update_progress(Reply_progress& reply, std::uint64_t recei
     }
     {
         const std::lock_guard lock(lock_);
+        // The count is the reply's own whether or not a length was sent: a
+        // reply without one must not leave the count of the reply before it.
+        // Size 0 and percentage 0 then say that the end is unknown.
+        progress_.downloaded = received;
+        progress_.size = reply.size;
+        progress_.percentage = percentage;
         if (reply.size_known) {
-            progress_.downloaded = received;
-            progress_.size = reply.size;
-            progress_.percentage = percentage;
             progress_.percent_changed = progress_.percent_changed || file_phase;
         }
         if (sample) {

@@ -28,6 +28,9 @@ class Transfer_worker {
 
     // Opens the gate of a started thread; false when there is none.
     bool resume() { return thread_.resume(); }
+    // Whether a stop has been signalled that the thread has not yet ended on.
+    // Any thread.
+    bool stop_requested() const { return stop_.is_set(); }
 
     // A copy of the status text, taken under the lock. Any thread.
     std::wstring status_text() const;

@@ -1,5 +1,7 @@
 #include "model/download_list.h"
 
+#include <unordered_map>
+
 #include "model/progress_window.h"
 #include "model/row_texts.h"
 #include "platform/prompter.h"
@@ -23,6 +25,15 @@ struct Duplicate_messages {
 constexpr Duplicate_messages k_adding_messages{161, 162, 163, 164};
 constexpr Duplicate_messages k_merging_messages{149, 150, 151, 152};
 
+// The largest stored display number a loaded record keeps: what the list
+// file's number line has always held. It also bounds how far a list file can
+// make the lookup by number grow.
+constexpr std::int64_t k_largest_kept_display = 65535;
+
+std::uint32_t display_number_of(std::int32_t download_number) {
+    return static_cast<std::uint32_t>(download_number) + 1;
+}
+
 }  // namespace
 
 std::wstring message_prefix(const std::wstring& folder, const std::wstring& file_name,
@@ -45,8 +56,8 @@ void Download_list::add_download(const std::wstring& file_name, const std::wstri
     record.file_name = file_name;
     record.description = description;
     record.folder = folder;
-    record.display_number = static_cast<std::uint16_t>(view.row_count());
     record.download_number = take_next_number();
+    record.display_number = display_number_of(record.download_number);
     record.added_at = time_stamp(clock_());
     Download_record& added = append(std::move(record));
     fill_row(added, view, view.row_count());
@@ -150,16 +161,26 @@ void Download_list::fill_rows(List_view& view) {
     }
 }
 
-void Download_list::append_rows_after(List_view& view, std::int32_t download_number) {
-    auto it = records_.begin();
-    while (it != records_.end() && it->download_number != download_number) {
-        ++it;
+void Download_list::fill_missing_rows(List_view& view) {
+    // The rows the view holds now, by download number: a record's list_row
+    // alone could be stale.
+    std::unordered_map<std::int32_t, int> row_of;
+    for (int row = 0; row < view.row_count(); ++row) {
+        row_of.emplace(view.item_data(row), row);
     }
-    if (it == records_.end()) {
-        return;
+    int next = 0;      // where the next missing row goes
+    int inserted = 0;  // rows inserted so far, each moving the rows after it
+    for (Download_record& record : records_) {
+        const auto shown = row_of.find(record.download_number);
+        if (shown != row_of.end()) {
+            next = shown->second + inserted + 1;
+        } else {
+            fill_row(record, view, next++);
+            ++inserted;
+        }
     }
-    for (++it; it != records_.end(); ++it) {
-        fill_row(*it, view, view.row_count());
+    if (inserted > 0) {
+        renumber_rows(view);
     }
 }
 
@@ -211,8 +232,16 @@ void Download_list::clear() {
     duplicates_.clear();
 }
 
+std::int32_t Download_list::take_loaded_number(std::int64_t stored_display) {
+    if (stored_display <= k_largest_kept_display && stored_display - 1 > last_download_number_) {
+        last_download_number_ = static_cast<std::int32_t>(stored_display - 1);
+        return last_download_number_;
+    }
+    return take_next_number();
+}
+
 Download_record& Download_list::append_loaded(Download_record record) {
-    record.display_number = static_cast<std::uint16_t>(record.download_number + 1);
+    record.display_number = display_number_of(record.download_number);
     record.dlg_ptr = nullptr;
     record.running = false;
     record.marked_for_deletion = false;

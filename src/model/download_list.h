@@ -62,18 +62,30 @@ class Download_list {
     const Download_record* find(std::int32_t download_number) const;
 
     void fill_rows(List_view& view);
-    void append_rows_after(List_view& view, std::int32_t download_number);
+    // Gives every record that has no row in `view` one, at its place in list
+    // order: after a merge, the merged records' rows at the end. However the
+    // merge went (its last record skipped, the list's last record deleted
+    // before), the view then shows every record.
+    void fill_missing_rows(List_view& view);
     void fill_row(Download_record& record, List_view& view, int row);
 
-    // Removes the records marked for deletion and their rows, then renumbers.
+    // Removes the records marked for deletion and their rows, then gives the
+    // records left their new row indices; the numbers the rows show stay
+    // each record's own.
     void remove_marked(List_view& view);
     int count_running() const;
     void clear();
 
     // Appends a record read from a list file, whose download number the reader
-    // took with take_next_number(); its display number becomes that plus 1.
+    // took with take_loaded_number(); its display number becomes that plus 1.
     Download_record& append_loaded(Download_record record);
     std::int32_t take_next_number() { return ++last_download_number_; }
+    // The download number of a record read from a list file whose line holds
+    // `stored_display`: the number that display number stands for, when that
+    // is above every number given out so far, so that a record keeps its
+    // number across runs; otherwise the next number. Either way numbers stay
+    // unique and increasing.
+    std::int32_t take_loaded_number(std::int64_t stored_display);
     std::int32_t last_download_number() const { return last_download_number_; }
 
     const std::list<Download_record>& records() const { return records_; }

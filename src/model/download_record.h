@@ -24,7 +24,9 @@ struct Download_record {
     std::uint64_t file_size = 0;     // 0: unknown
     std::int64_t downloaded = 0;     // 0 or less: unknown
     float spare_real = 0.0f;         // carried through the list file unchanged
-    std::uint16_t display_number = 0;
+    // The number column "No." shows: the download number plus 1, the
+    // record's own for good (kept in the list file across runs).
+    std::uint32_t display_number = 0;
     std::wstring added_at;
 
     // Not stored in the list file:

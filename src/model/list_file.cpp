@@ -104,7 +104,7 @@ Download_record parse_record(const std::array<std::wstring_view, k_record_lines>
     record.file_size = parse_uint64(line[11]);
     record.downloaded = parse_int64(line[12]);
     record.spare_real = static_cast<float>(parse_double(line[13]));
-    record.display_number = static_cast<std::uint16_t>(parse_int(line[14]));
+    // Line 15, the display number, settles the download number: see load_list.
     record.added_at = line[15];
     return record;
 }
@@ -202,7 +202,9 @@ std::size_t load_list(Download_list& list, const std::wstring& path, bool merge)
     while (reader.next(lines)) {
         ++found;
         Download_record record = parse_record(lines);
-        record.download_number = list.take_next_number();
+        // A record keeps the number it was shown with when no record of this
+        // run has it or a higher one; a skipped record has used it up too.
+        record.download_number = list.take_loaded_number(parse_int64(lines[14]));
         if (merge && !list.confirm_addition(record.folder, record.url, record.file_name,
                                             Add_mode::merging)) {
             continue;

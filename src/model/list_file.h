@@ -31,9 +31,11 @@ bool save_list(Download_list& list, const std::wstring& path);
 
 // Loads the file as the new list (merge false: the caller emptied the view and
 // fills it with fill_rows afterwards) or merges its records into the list
-// (merge true: duplicates are asked about or skipped; the caller appends rows
-// after the last record from before). Throws Settings_file_error. Gives the
-// number of complete records the file holds, appended or not.
+// (merge true: duplicates are asked about or skipped; the caller gives the
+// merged records rows with fill_missing_rows). A record keeps the display
+// number the file holds for it while that is above every number given out so
+// far. Throws Settings_file_error. Gives the number of complete records the
+// file holds, appended or not.
 std::size_t load_list(Download_list& list, const std::wstring& path, bool merge);
 
 // Start-up: loads the profile's "last_list", if any, and fills the rows. A

@@ -83,7 +83,7 @@ std::wstring time_stamp(std::time_t when) {
         return {};
     }
     wchar_t buffer[128];
-    const std::size_t n = std::wcsftime(buffer, 128, L"%d-%m-%Y, %I:%M:%S", &local);
+    const std::size_t n = std::wcsftime(buffer, 128, L"%d-%m-%Y, %H:%M:%S", &local);
     return std::wstring(buffer, n);
 }
 

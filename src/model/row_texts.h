@@ -37,7 +37,9 @@ inline constexpr int column_title_id(int column) {
 // "512 Bytes", "1.5 KB", "3.00 MB" (in the current language).
 std::wstring size_text(std::uint64_t bytes);
 
-// Local time as "%d-%m-%Y, %I:%M:%S"; empty when it cannot be converted.
+// Local time as "%d-%m-%Y, %H:%M:%S" (a 24-hour clock: a 12-hour one without
+// AM or PM could not tell morning from evening); empty when it cannot be
+// converted. Stamps already stored keep the form they were written in.
 std::wstring time_stamp(std::time_t when);
 
 // "512 Bytes/Sec", "2.50 KB/Sec", "12 KB/Sec" for a speed in bytes per ms.

@@ -158,7 +158,8 @@ TEST_F(ListCommandsTest, MergePrintsMessagesInOrderAndSaves) {
                          text(149) + "\n");
     const auto records = listed();
     ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[1].substr(0, 9), "1\t0\t/f\tc\t");
+    EXPECT_EQ(records[1].substr(0, 9), "3\t0\t/f\tc\t")
+        << "its number comes after the two that the skipped records used up";
 
     const Result again = run({"merge", list, other, "--yes"});
     EXPECT_EQ(again.status, 0);

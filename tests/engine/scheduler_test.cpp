@@ -2,11 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "support/time_zone.h"
 
 namespace corvale {
 namespace {
@@ -55,44 +56,18 @@ TEST(Scheduler, TheDialogRefusesAPassedStartAndAStopNotAfterIt) {
     }
 }
 
-// A time zone of the test's own, whatever the machine's is, while it lives.
-class Zone {
-  public:
-    explicit Zone(const char* zone) {
-        const char* const saved = std::getenv("TZ");
-        if (saved != nullptr) {
-            saved_ = saved;
-        }
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~Zone() {
-        if (saved_) {
-            ::setenv("TZ", saved_->c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-        ::tzset();
-    }
-    Zone(const Zone&) = delete;
-    Zone& operator=(const Zone&) = delete;
-
-  private:
-    std::optional<std::string> saved_;
-};
-
 // Central European time: the clocks go forward at 02:00 on 29 March 2026 and
 // back at 03:00 on 25 October 2026.
 constexpr const char* k_central_europe = "CET-1CEST,M3.5.0,M10.5.0/3";
 
 TEST(Scheduler, LocalInstantIsTheWallClockTime) {
     {
-        const Zone utc("UTC");
+        const testing::Scoped_time_zone utc("UTC");
         EXPECT_EQ(local_instant(2026, 12, 7, 0, 0, 0), 1796601600);
         EXPECT_EQ(local_instant(2026, 12, 7, 1, 2, 3), 1796601600 + 3723);
         EXPECT_EQ(local_instant(2038, 1, 20, 0, 0, 0), 2147558400) << "past 2^31 seconds";
     }
-    const Zone zone(k_central_europe);
+    const testing::Scoped_time_zone zone(k_central_europe);
     // Midnight plus ten hours would be 11:00 on the wall.
     EXPECT_EQ(local_instant(2026, 3, 29, 10, 0, 0), 1774771200) << "08:00 UTC";
     EXPECT_EQ(local_time(1774771200), (Local_time{2026, 3, 29, 10, 0, 0}));
@@ -101,7 +76,7 @@ TEST(Scheduler, LocalInstantIsTheWallClockTime) {
 // The dialog opens with a start at the next whole minute and a stop an hour
 // later on the wall clock, and OK takes them as they stand.
 TEST(Scheduler, TheFirstScheduleIsTheNextMinuteAndAnHourLater) {
-    const Zone zone(k_central_europe);
+    const testing::Scoped_time_zone zone(k_central_europe);
     // `dst`: which of two equal wall-clock times, where the clocks go back.
     const auto at = [](int year, int month, int day, int hour, int minute, int second,
                        int dst = -1) {

@@ -38,8 +38,8 @@ TEST_F(DownloadListTest, NumbersRowsAndDisplayNumbers) {
     ASSERT_TRUE(add(L"/dl", L"http://rapidshare.com/files/1/a", L"a"));
     ASSERT_TRUE(add(L"/dl", L"http://rapidshare.com/files/2/b", L"b"));
     ASSERT_EQ(view.row_count(), 2);
-    EXPECT_EQ(view.rows()[0].texts[col_number], L"0");
-    EXPECT_EQ(view.rows()[1].texts[col_number], L"1");
+    EXPECT_EQ(view.rows()[0].texts[col_number], L"1") << "the download number plus 1";
+    EXPECT_EQ(view.rows()[1].texts[col_number], L"2");
     EXPECT_EQ(view.rows()[1].item_data, 1);
     EXPECT_EQ(list.find(1)->list_row, 1);
     EXPECT_EQ(list.find(1)->file_name, L"b");
@@ -230,16 +230,29 @@ TEST_F(DownloadListTest, RemoveMarkedDeletesTheirRowsAndRenumbers) {
     EXPECT_EQ(list.records().size(), 2u);
 }
 
-TEST_F(DownloadListTest, AppendRowsAfterANumber) {
+TEST_F(DownloadListTest, MissingRowsAreFilledInListOrder) {
     for (const wchar_t* name : {L"a", L"b", L"c"}) {
         list.add_download(name, L"", view, std::wstring(L"http://h.com/") + name, L"/dl");
     }
-    Memory_list_view other;
-    list.append_rows_after(other, 0);
-    ASSERT_EQ(other.row_count(), 2);
-    EXPECT_EQ(other.rows()[0].item_data, 1);
-    list.append_rows_after(other, 99);
-    EXPECT_EQ(other.row_count(), 2) << "an unknown number adds no row";
+    const auto shown = [](const Memory_list_view& v) {
+        std::wstring names;
+        for (const auto& row : v.rows()) {
+            names += row.texts[col_file_name];
+        }
+        return names;
+    };
+    Memory_list_view empty;  // records loaded without rows, as the command line does
+    list.fill_missing_rows(empty);
+    EXPECT_EQ(shown(empty), L"abc");
+    list.fill_missing_rows(empty);
+    EXPECT_EQ(shown(empty), L"abc") << "a record with a row gets no second one";
+
+    view.delete_row(1);  // a row lost in the middle comes back at its place
+    list.fill_missing_rows(view);
+    EXPECT_EQ(shown(view), L"abc");
+    for (const Download_record& record : list.records()) {
+        EXPECT_EQ(view.item_data(record.list_row), record.download_number);
+    }
 }
 
 TEST_F(DownloadListTest, ColumnTitles) {

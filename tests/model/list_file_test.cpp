@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "model/row_texts.h"
 #include "platform/file_io.h"
 #include "platform/profile.h"
 #include "platform/string_table.h"
@@ -126,7 +127,7 @@ TEST_F(ListFileTest, SaveWritesTheLinesAndRoundTrips) {
     const std::wstring expected_first =
         L"----- file 1-----\r\n1\r\n/home/u/تنزيل\r\nملف 😀.zip\r\nline  break\r\n"
         L"http://rapidshare.com/files/1/a\r\n-2\r\n0\r\n65535\r\n0\r\n\r\n5000000000\r\n"
-        L"4999999999\r\n1.23457e+06\r\n0\r\n01-02-2024, 03:04:05\r\n";
+        L"4999999999\r\n1.23457e+06\r\n1\r\n01-02-2024, 03:04:05\r\n";
     EXPECT_EQ(text.substr(0, expected_first.size()), expected_first);
     EXPECT_NE(text.find(L"----- file 2-----\r\n"), std::wstring::npos);
     EXPECT_NE(text.find(L"----- file 3-----\r\n"), std::wstring::npos);
@@ -218,7 +219,8 @@ TEST_F(ListFileTest, FieldsConvertLikeTheRuntimeParsers) {
     EXPECT_EQ(r.file_size, UINT64_MAX);
     EXPECT_EQ(r.downloaded, -3);
     EXPECT_EQ(r.spare_real, 0.0f);
-    EXPECT_EQ(r.display_number, r.download_number + 1) << "line 15 is replaced";
+    EXPECT_EQ(r.display_number, 7u) << "line 15 above every number given out is kept";
+    EXPECT_EQ(r.download_number, 6);
 }
 
 TEST_F(ListFileTest, SizeLimitToTheByte) {
@@ -291,11 +293,116 @@ TEST_F(ListFileTest, MergeAsksOrSkipsDuplicatesWithTheirPrefix) {
     EXPECT_EQ(list.list_path(), L"") << "merging leaves the list path alone";
 
     prompter.clear();
-    list.append_rows_after(view, 0);
+    list.fill_missing_rows(view);
     EXPECT_EQ(view.row_count(), 2);
     load_list(list, path("m.zrv"), true);  // No again for the question
     EXPECT_EQ(names(), (std::vector<std::wstring>{L"a", L"c"}))
         << "merging the same file twice skips what the first merge appended";
+}
+
+TEST_F(ListFileTest, MergedRecordsAlwaysGetRows) {
+    struct Row {
+        std::vector<std::wstring> before;  // names added; a leading '-' is deleted again
+        std::vector<std::vector<std::wstring>> merges;  // the names of each merged file
+        std::wstring shown;
+        const char* why;
+    } rows[] = {
+        {{L"a", L"b"}, {{L"x", L"y"}}, L"abxy", "an ordinary merge"},
+        {{L"a", L"b", L"-c"}, {{L"x", L"y"}}, L"abxy", "the list's last record was deleted"},
+        {{L"a"}, {{L"y", L"a"}, {L"x"}}, L"ayx", "the merge before skipped its last record"},
+        {{L"a", L"-b"}, {{L"x", L"b", L"a"}, {L"z"}}, L"axbz", "both"},
+        {{}, {{L"x"}}, L"x", "an empty list"},
+        {{L"a"}, {{L"a"}}, L"a", "everything skipped"},
+    };
+    for (const Row& row : rows) {
+        Scripted_prompter script;
+        Download_list fresh(script, profile);
+        Memory_list_view rows_view;
+        for (const std::wstring& name : row.before) {
+            const std::wstring bare = name.substr(name.starts_with(L"-") ? 1 : 0);
+            fresh.add_download(bare, L"", rows_view, L"http://h.com/" + bare, L"/d");
+            fresh.records().back().marked_for_deletion = name.starts_with(L"-");
+        }
+        fresh.remove_marked(rows_view);
+        for (const std::vector<std::wstring>& merge : row.merges) {
+            std::wstring text;
+            for (const std::wstring& name : merge) {
+                text += record_text(L"h", L"/d", name, L"http://h.com/" + name);
+            }
+            write_bytes(dir / "m.zrv", utf16_file(text));
+            load_list(fresh, path("m.zrv"), true);
+            fresh.fill_missing_rows(rows_view);
+        }
+
+        std::wstring shown;
+        for (const auto& shown_row : rows_view.rows()) {
+            shown += shown_row.texts[col_file_name];
+        }
+        EXPECT_EQ(shown, row.shown) << row.why;
+        for (const Download_record& record : fresh.records()) {
+            EXPECT_EQ(rows_view.item_data(record.list_row), record.download_number) << row.why;
+        }
+    }
+}
+
+TEST_F(ListFileTest, RowNumbersAreTheRecordsOwnAcrossDeleteSaveAndLoad) {
+    const auto numbers = [](const Memory_list_view& v) {
+        std::vector<std::wstring> shown;
+        for (const auto& row : v.rows()) {
+            shown.push_back(row.texts[col_number]);
+        }
+        return shown;
+    };
+    for (const wchar_t* name : {L"a", L"b", L"c", L"d"}) {
+        list.add_download(name, L"", view, std::wstring(L"http://h.com/") + name, L"/d");
+    }
+    list.find(1)->marked_for_deletion = true;
+    list.find(3)->marked_for_deletion = true;
+    list.remove_marked(view);
+    list.add_download(L"e", L"", view, L"http://h.com/e", L"/d");
+    list.add_download(L"f", L"", view, L"http://h.com/f", L"/d");
+    const std::vector<std::wstring> before = {L"1", L"3", L"5", L"6"};
+    ASSERT_EQ(numbers(view), before) << "no number repeats, none moves";
+    ASSERT_TRUE(save_list(list, path("own.zrv")));
+
+    Download_list restarted(prompter, profile);
+    Memory_list_view restarted_view;
+    load_list(restarted, path("own.zrv"), false);
+    restarted.fill_rows(restarted_view);
+    EXPECT_EQ(numbers(restarted_view), before) << "a restart keeps every number";
+    restarted.add_download(L"g", L"", restarted_view, L"http://h.com/g", L"/d");
+    EXPECT_EQ(numbers(restarted_view).back(), L"7") << "a new record takes the next number";
+    EXPECT_EQ(restarted.find(6)->file_name, L"g");
+}
+
+TEST_F(ListFileTest, StoredDisplayNumbersAreKeptWhileTheyRise) {
+    struct Row {
+        std::vector<std::wstring> stored;
+        std::vector<std::uint32_t> shown;
+        const char* why;
+    } rows[] = {
+        {{L"3", L"7", L"20"}, {3, 7, 20}, "rising numbers are kept, gaps and all"},
+        {{L"3", L"7", L"7", L"2", L"0", L"-4", L"x"},
+         {3, 7, 8, 9, 10, 11, 12},
+         "a repeated, lower, zero, negative or missing number takes the next"},
+        {{L"65536", L"65535", L"65536"}, {1, 65535, 65536}, "above 65535 is not kept"},
+        {{L"4294967298", L"2"}, {1, 2}, "nor is a number past 32 bits"},
+    };
+    for (const Row& row : rows) {
+        std::wstring text;
+        for (const std::wstring& number : row.stored) {
+            text += record_text(L"h", L"/d", L"n" + number, L"http://h.com/" + number, number);
+        }
+        write_bytes(dir / "n.zrv", utf16_file(text));
+        Download_list fresh(prompter, profile);
+        load_list(fresh, path("n.zrv"), false);
+        std::vector<std::uint32_t> shown;
+        for (const Download_record& record : fresh.records()) {
+            shown.push_back(record.display_number);
+            EXPECT_EQ(fresh.find(record.download_number), &record) << row.why;
+        }
+        EXPECT_EQ(shown, row.shown) << row.why;
+    }
 }
 
 TEST_F(ListFileTest, SaveFailuresKeepTheOldFileAndState) {

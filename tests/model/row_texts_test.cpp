@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/time_zone.h"
+
 namespace corvale {
 namespace {
 
@@ -50,12 +52,23 @@ TEST(RowTexts, TransferTexts) {
     }
 }
 
-TEST(RowTexts, TimeStampUsesTwelveHourClockWithoutMarker) {
-    setenv("TZ", "UTC", 1);
-    tzset();
-    EXPECT_EQ(time_stamp(0), L"01-01-1970, 12:00:00");
-    EXPECT_EQ(time_stamp(1700000000), L"14-11-2023, 10:13:20");  // 22:13:20
-    EXPECT_EQ(time_stamp(1700000000 - 12 * 3600), L"14-11-2023, 10:13:20");
+TEST(RowTexts, TimeStampUsesTheTwentyFourHourClock) {
+    struct Row {
+        const char* zone;
+        std::time_t when;
+        std::wstring text;
+        const char* why;
+    } rows[] = {
+        {"UTC", 0, L"01-01-1970, 00:00:00", "midnight is hour 00, not 12"},
+        {"UTC", 1700000000, L"14-11-2023, 22:13:20", "evening keeps its hour"},
+        {"UTC", 1700000000 - 12 * 3600, L"14-11-2023, 10:13:20", "morning differs from evening"},
+        {"UTC", 1700000000 + 3600 + 23 * 60 + 36, L"14-11-2023, 23:36:56", "23:36"},
+        {"XYZ-3", 1700000000, L"15-11-2023, 01:13:20", "local time, across midnight"},
+    };
+    for (const Row& row : rows) {
+        const testing::Scoped_time_zone zone(row.zone);
+        EXPECT_EQ(time_stamp(row.when), row.text) << row.why;
+    }
 }
 
 TEST(RowTexts, RowShowsUnknownValuesAsQuestionMarks) {

@@ -916,14 +916,13 @@ void CTollwayDlg::load_command() {
         if (!path) {
             return;  // nothing changes: the list keeps its path and title
         }
-        const std::int32_t last = list.last_download_number();
         try {
             load_list(list, *path, true);
         } catch (const Settings_file_error& error) {
             failed(error);
             return;
         }
-        list.append_rows_after(view_, last);
+        list.fill_missing_rows(view_);
         update_title();
         return;
     }
