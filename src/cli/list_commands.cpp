@@ -45,29 +45,16 @@ bool usage_error(const Arguments& args, std::size_t positional, const char* usag
     return true;
 }
 
-// Whether the bytes are a list file with no record: nothing, or the
-// byte-order mark alone.
-bool is_empty_list_file(const std::filesystem::path& path) {
-    const Read_result start = read_whole_file(path, 2);
-    return start.status == Read_status::ok && (start.bytes.empty() || start.bytes == "\xFF\xFE");
-}
-
 // Loads `path` into the list; a file that does not exist is an empty list. A
-// file in which no record can be found and that is not an empty list file is
-// something else (another encoding, another program's file): it is refused,
-// so that saving the list never writes over it.
+// file that is not a list (another program's) is refused, so that saving the
+// list never writes over it.
 bool load_existing(Download_list& list, const std::wstring& path, std::ostream& err) {
     std::error_code ignored;
-    const std::filesystem::path file = to_path(path);
-    if (!std::filesystem::exists(file, ignored)) {
+    if (!std::filesystem::exists(to_path(path), ignored)) {
         return true;
     }
     try {
-        if (load_list(list, path, false) == 0 && !is_empty_list_file(file)) {
-            err << "corvale-cli: " << encode_utf8(path)
-                << " holds no download list; it is left as it is\n";
-            return false;
-        }
+        load_list(list, path, false);
         return true;
     } catch (const Settings_file_error& error) {
         report(error, err);

@@ -174,9 +174,11 @@ Transfer_worker::Step Download_worker::fetch_file(Http_session& session, const L
     if (const Step sent = exchange(request, false); sent != Step::go_on) {
         return sent;
     }
+    // The file's own length, 0 when the server sends none: the window then
+    // no longer measures against the API reply's length.
     const auto length = request.content_length();
+    post(UM_CONTENT_LENGTH, static_cast<std::int64_t>(length.value_or(0)));
     if (length) {
-        post(UM_CONTENT_LENGTH, static_cast<std::int64_t>(*length));
         post(UM_FILE_SIZE, static_cast<std::int64_t>(*length));
     }
     report_status(st_downloading_from_direct_link);

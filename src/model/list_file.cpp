@@ -16,6 +16,7 @@ constexpr std::string_view k_mark = "\xFF\xFE";
 // Messages of a failed save.
 constexpr int k_save_delete_failed = 146;
 constexpr int k_save_open_failed = 147;
+constexpr int k_not_a_list = 5333;
 
 std::wstring flag(bool value) {
     return value ? L"1" : L"0";
@@ -184,34 +185,45 @@ std::size_t load_list(Download_list& list, const std::wstring& path, bool merge)
     if (file.status == Read_status::open_failed) {
         throw Settings_file_error(load_string(148));
     }
-    if (!merge) {
-        list.clear();
-        list.profile().write_string(k_settings_section, k_last_list_key, path);
-        list.set_list_path(path);
-    }
     if (file.status == Read_status::too_big) {
         throw Settings_file_error(load_string(238));
     }
     if (file.status == Read_status::read_failed) {
         throw Settings_file_error(load_string(153));
     }
+    // Every complete record is read before the list changes: a file that
+    // fails, or that holds no list, leaves the list, its path and the profile
+    // as they were, so that saving never writes over it.
     const std::wstring text = decode_list_text(file.bytes);
     Record_reader reader(text);
     std::array<std::wstring_view, k_record_lines> lines;
-    std::size_t found = 0;
+    std::vector<std::pair<Download_record, std::int64_t>> found;
     while (reader.next(lines)) {
-        ++found;
-        Download_record record = parse_record(lines);
+        found.emplace_back(parse_record(lines), parse_int64(lines[14]));
+    }
+    if (found.empty() && !is_empty_list_file(file.bytes)) {
+        throw Settings_file_error(format_message(k_not_a_list, {embed_data(path)}));
+    }
+    if (!merge) {
+        list.clear();
+        list.profile().write_string(k_settings_section, k_last_list_key, path);
+        list.set_list_path(path);
+    }
+    for (auto& [record, stored_display] : found) {
         // A record keeps the number it was shown with when no record of this
         // run has it or a higher one; a skipped record has used it up too.
-        record.download_number = list.take_loaded_number(parse_int64(lines[14]));
+        record.download_number = list.take_loaded_number(stored_display);
         if (merge && !list.confirm_addition(record.folder, record.url, record.file_name,
                                             Add_mode::merging)) {
             continue;
         }
         list.append_loaded(std::move(record));
     }
-    return found;
+    return found.size();
+}
+
+bool is_empty_list_file(std::string_view bytes) {
+    return bytes.empty() || bytes == k_mark;
 }
 
 Last_list load_last_list(Download_list& list, List_view& view) {

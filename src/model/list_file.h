@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "model/download_list.h"
 #include "model/settings_file_error.h"
@@ -34,9 +35,15 @@ bool save_list(Download_list& list, const std::wstring& path);
 // (merge true: duplicates are asked about or skipped; the caller gives the
 // merged records rows with fill_missing_rows). A record keeps the display
 // number the file holds for it while that is above every number given out so
-// far. Throws Settings_file_error. Gives the number of complete records the
-// file holds, appended or not.
+// far. Throws Settings_file_error, and then changes nothing but the modified
+// flag of a merge: a file that cannot be read, is too big, or holds no record
+// without being an empty list file (another program's file) is refused.
+// Gives the number of complete records the file holds, appended or not.
 std::size_t load_list(Download_list& list, const std::wstring& path, bool merge);
+
+// Whether the bytes are a list file without a record: nothing, or the
+// byte-order mark alone.
+bool is_empty_list_file(std::string_view bytes);
 
 // Start-up: loads the profile's "last_list", if any, and fills the rows. A
 // failure's message is given back for the caller to show.

@@ -239,9 +239,8 @@ TEST_F(ListCommandsTest, NeverSavesOverAFileThatHoldsNoList) {
                                  : run({"merge", list, (dir / "other.zrv").string()});
             EXPECT_EQ(r.status, row.status) << row.why << ", " << command << ": " << r.err;
             if (row.status == 2) {
-                EXPECT_EQ(r.err, "corvale-cli: " + list +
-                                     " holds no download list; it is left as "
-                                     "it is\n")
+                EXPECT_EQ(r.err,
+                          list + "\nThis file holds no download list. It is left as it is.\n")
                     << row.why;
                 EXPECT_TRUE(file_bytes(list) == row.bytes) << row.why << ", " << command;
             }

@@ -167,9 +167,9 @@ TEST_F(ListFileTest, ReadsFilesAsTheirBytesSay) {
          L"/d",
          "an incomplete trailing record is dropped"},
         {utf16_file(record_text(L"h", L"/d", L"a", L"u1")).substr(0, 20),
-         {},
-         L"",
-         "a file cut inside the first record loads nothing"},
+         {L"refused"},
+         L"/d",
+         "a file cut inside the first record holds no list"},
         {encode_utf8(L"") + "h\r\n1\r\n/d\xE9\r\na\r\n" +
              std::string("x\r\nu\r\n3\r\n1\r\n0\r\n0\r\n\r\n0\r\n0\r\n0\r\n1\r\n\r\n"),
          {L"a"},
@@ -186,11 +186,25 @@ TEST_F(ListFileTest, ReadsFilesAsTheirBytesSay) {
          "the text ends at its first NUL"},
         {"\xFF\xFE", {}, L"", "just the mark"},
         {"", {}, L"", "an empty file"},
-        {"\xFF", {}, L"", "one byte"},
+        {"\xFF", {L"refused"}, L"/d", "one byte"},
+        {"%PDF-1.4\n%\xE2\xE3\xCF\xD3\n", {L"refused"}, L"/d", "another program's file"},
     };
     for (const Row& row : rows) {
         write_bytes(dir / "in.zrv", row.bytes);
-        load_list(list, path("in.zrv"), false);
+        list.clear();
+        list.add_download(L"refused", L"", view, L"http://h.com/r", L"/d");
+        list.set_list_path(L"before.zrv");
+        try {
+            load_list(list, path("in.zrv"), false);
+        } catch (const Settings_file_error& error) {
+            // Refused: the list and its path stay, so Save cannot write over
+            // the file.
+            EXPECT_EQ(error.message(), embed_data(path("in.zrv")) +
+                                           L"\nThis file holds no download list. It is left "
+                                           L"as it is.")
+                << row.why;
+            EXPECT_EQ(list.list_path(), L"before.zrv") << row.why;
+        }
         EXPECT_EQ(names(), row.names) << row.why;
         if (!row.names.empty()) {
             EXPECT_EQ(list.records().front().folder, row.first_folder) << row.why;
@@ -237,9 +251,11 @@ TEST_F(ListFileTest, SizeLimitToTheByte) {
     } catch (const Settings_file_error& error) {
         EXPECT_EQ(error.message(), L"Error loading list file. List file size is too big.");
     }
-    EXPECT_TRUE(list.records().empty());
-    EXPECT_EQ(list.list_path(), path("over.zrv"));
-    EXPECT_EQ(profile.read_string(k_settings_section, k_last_list_key, L""), path("over.zrv"));
+    // Refused before anything changed: the list, its path and the profile
+    // still name the list that loaded, so Save cannot write over the big file.
+    EXPECT_EQ(names(), std::vector<std::wstring>{L"a"});
+    EXPECT_EQ(list.list_path(), path("limit.zrv"));
+    EXPECT_EQ(profile.read_string(k_settings_section, k_last_list_key, L""), path("limit.zrv"));
 }
 
 TEST_F(ListFileTest, LoadFailures) {

@@ -550,6 +550,27 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         QVERIFY(s->app.download_list()->modified());
     }
 
+    // A file that holds no list (given on the command line, or too big) is
+    // said to be refused, and Save then asks where instead of writing over it.
+    void a_file_that_holds_no_list_is_never_saved_over() {
+        std::vector<int> titles;
+        auto s = session(k_english);
+        s->app.set_list_file_chooser([&](QWidget*, int title, bool) {
+            titles.push_back(title);
+            return std::optional<std::wstring>();
+        });
+        const std::filesystem::path thesis = file("thesis.txt");
+        std::ofstream(thesis) << "Chapter one\n";
+        QVERIFY(s->start(k_bundle_dir, thesis));
+        settle(s->window());
+        QCOMPARE(s->prompter.shown().size(), std::size_t(1));
+        QVERIFY(s->prompter.shown()[0].text.find(L"holds no download list") != std::wstring::npos);
+        QCOMPARE(s->window().windowTitle(), QString("Corvale"));
+        press(s->window(), corvale::cmd_save_list);
+        QCOMPARE(titles, std::vector<int>{179});
+        QCOMPARE(corvale::testing::file_bytes(thesis), std::string("Chapter one\n"));
+    }
+
     // A second list file of one download, c.zip.
     std::wstring other_list() {
         return write_list("other.zrv",
@@ -777,6 +798,25 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         QTRY_VERIFY(s->window().progress_window(0) == nullptr);
         QVERIFY2(std::filesystem::exists(file("a.zip")), "Close keeps a finished file");
         QVERIFY(s->prompter.shown().empty());
+    }
+
+    // Sent without a length: the row and the window show the bytes received,
+    // and the end is 100 %, not the 0 % that no length would give.
+    void a_download_without_a_length_ends_at_its_size() {
+        auto s = download_session(Reply{.pattern_size = 300000, .content_length = false});
+        QVERIFY(s);
+        run_command(*s, corvale::cmd_download, {0});
+        QTRY_COMPARE_WITH_TIMEOUT(cell(*s, 0, corvale::col_status),
+                                  QString("Finished Downloading File"), 20000);
+        corvale::CDownload_dlg* window = s->window().progress_window(0);
+        QCOMPARE(window->windowTitle(), QString("100% of a.zip"));
+        QCOMPARE(window->progress_bar().maximum(), 1000);
+        QCOMPARE(window->progress_bar().value(), 1000);
+        QCOMPARE(window->value_text(corvale::txt_label_file_size), QString("293.0 KB"));
+        QCOMPARE(cell(*s, 0, corvale::col_progress), QString("293.0 KB"));
+        QCOMPARE(cell(*s, 0, corvale::col_size), QString("293.0 KB"));
+        window->cancel_button().click();
+        QTRY_VERIFY(s->window().progress_window(0) == nullptr);
     }
 
     void cancel_asks_whether_to_keep_the_partial_file_data() {

@@ -208,7 +208,9 @@ void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
         case UM_ERROR:
             values_[txt_label_status]->setText(qt(window_texts().status));
             if (message == UM_FINISHED && lparam == 0) {
-                bar_->setValue(bar_->maximum());  // also when no length was sent
+                bar_->setRange(0, k_bar_steps);  // also when no length was sent
+                bar_->setValue(k_bar_steps);
+                refresh();  // the size, once known from what was received
             }
             handle_end(message, lparam);
             break;
@@ -216,9 +218,11 @@ void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
             values_[txt_label_status]->setText(qt(window_texts().status));
             break;
         case UM_CONTENT_LENGTH: {
+            // Without a length the bar shows that something goes on, not how
+            // much of it is done.
             const auto length = static_cast<std::uint64_t>(lparam);
             divisor_ = length >= k_bar_steps ? length / k_bar_steps : 1;
-            bar_->setRange(0, k_bar_steps);
+            bar_->setRange(0, length == 0 ? 0 : k_bar_steps);
             bar_->setValue(0);
             break;
         }
