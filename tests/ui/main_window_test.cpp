@@ -91,10 +91,7 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
   private slots:
     void initTestCase() { start_file_host(); }
 
-    void cleanup() {
-        corvale::install_string_table(nullptr);
-        QFile::remove(profile_path());
-    }
+    void cleanup() { forget_test(); }
 
     void starts_with_an_empty_list_without_a_last_list() {
         auto s = session(k_english);

@@ -59,10 +59,7 @@ class Questions_test : public QObject, private Window_fixture {
   private slots:
     void initTestCase() { start_file_host(); }
 
-    void cleanup() {
-        corvale::install_string_table(nullptr);
-        QFile::remove(profile_path());
-    }
+    void cleanup() { forget_test(); }
 
     // An automatic download ends while 170 asks whether to cancel it: its
     // window is let go of at once but freed only after the question; the

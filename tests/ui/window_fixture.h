@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 #include <QApplication>
+#include <QFile>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,6 +19,7 @@
 #include "app/tollway_app.h"
 #include "fakehost/fake_host.h"
 #include "model/list_file.h"
+#include "platform/string_table.h"
 #include "support/scripted_prompter.h"
 #include "ui/common/settings_profile.h"
 
@@ -168,6 +170,12 @@ class Window_fixture {
     static void run_command(Session& s, int command, std::initializer_list<int> rows) {
         select_rows(s.window().list_view_widget(), rows);
         press(s.window(), command);
+    }
+
+    // After each test: the built-in texts again, and no profile left.
+    void forget_test() {
+        corvale::install_string_table(nullptr);
+        QFile::remove(profile_path());
     }
 
     void start_file_host() {
