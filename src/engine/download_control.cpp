@@ -250,8 +250,8 @@ void Download_control::enter_busy() {
 }
 
 void Download_control::leave_busy() {
-    host_.leave_busy();
     busy_ = false;
+    host_.leave_busy();
 }
 
 void Download_control::delete_rows(const std::vector<int>& rows) {
@@ -310,28 +310,35 @@ bool Download_control::deletion_waits() const {
                        });
 }
 
+bool Download_control::settle_unsaved_list() {
+    switch (list_.prompter().ask_yes_no_cancel(load_string(k_confirm_save))) {
+        case Prompter::Answer::cancel:
+            return false;
+        case Prompter::Answer::yes:
+            // A list that could not be saved is not given up.
+            return host_.save_list();
+        case Prompter::Answer::no:
+            break;
+    }
+    return true;
+}
+
 void Download_control::close() {
     if (deletion_pending_ || closing_) {
         return;
     }
-    Prompter& prompter = list_.prompter();
-    if (list_.modified()) {
-        switch (prompter.ask_yes_no_cancel(load_string(k_confirm_save))) {
-            case Prompter::Answer::cancel:
-                return;
-            case Prompter::Answer::yes:
-                // A list that could not be saved is not given up.
-                if (!host_.save_list()) {
-                    return;
-                }
-                break;
-            case Prompter::Answer::no:
-                break;
-        }
+    const bool save_asked = list_.modified();
+    if (save_asked && !settle_unsaved_list()) {
+        return;
     }
     const int running = list_.count_running();
-    if (running > 0 && !prompter.ask_yes_no(format_printf(load_string(k_confirm_stop_running),
-                                                          {std::to_wstring(running)}))) {
+    if (running > 0 && !list_.prompter().ask_yes_no(format_printf(
+                           load_string(k_confirm_stop_running), {std::to_wstring(running)}))) {
+        return;
+    }
+    // A download that ended while the question was open has changed the
+    // list: what it did is not given up without asking.
+    if (!save_asked && list_.modified() && !settle_unsaved_list()) {
         return;
     }
     closing_ = true;

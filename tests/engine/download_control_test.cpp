@@ -400,6 +400,25 @@ TEST_F(Control_test, ARestartClearsTheRowAndAnEndWithoutALengthShowsTheBytes) {
     EXPECT_EQ(list.find(2)->file_size, 0u + static_cast<std::uint64_t>(list.find(2)->downloaded));
 }
 
+// A download that ends while "downloads are running, stop them?" is open
+// changes the list: closing then asks to save it, though the list was saved
+// when closing began.
+TEST_F(Control_test, CloseAsksToSaveWhatEndedUnderTheStopQuestion) {
+    control.start_download(2);
+    list.set_modified(false);
+    prompter.while_open = [this](const std::wstring& text) {
+        if (text.find(L"downloads are running") != std::wstring::npos) {
+            control.notify(UM_FINISHED, 2, 0);
+        }
+    };
+    prompter.answer(true);         // 210: stop them
+    prompter.answer_cancel(true);  // 176 now: Cancel keeps the window
+    control.close();
+    ASSERT_EQ(prompter.shown().size(), 2u);
+    EXPECT_EQ(prompter.shown()[1].text, load_string(176));
+    EXPECT_FALSE(closing);
+}
+
 // Closing cancels the queue and stops every download before the tool
 // windows are asked to close (the grabber may ask a question).
 TEST_F(Control_test, CloseAsksTheToolsLast) {

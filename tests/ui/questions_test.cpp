@@ -90,6 +90,8 @@ class Questions_test : public QObject, private Window_fixture {
         QTRY_VERIFY(window.isNull());
         QCOMPARE(texts(s->prompter), (std::vector<std::wstring>{text_of(169), text_of(170)}));
         QVERIFY(!s->window().control().automatic_active());
+        QVERIFY2(!s->window().action(corvale::cmd_remove_from_auto)->isEnabled(),
+                 "the queue ended while the window was busy: its button is off after");
         QCOMPARE(cell(*s, 0, corvale::col_file_name), QString("b.zip"));
         QCOMPARE(s->prompter.unscripted_questions(), 0);
     }

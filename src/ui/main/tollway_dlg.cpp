@@ -230,12 +230,37 @@ void CTollwayDlg::for_each_action(int command, const std::function<void(QAction&
     }
 }
 
-void CTollwayDlg::set_enabled(int command, bool enabled) {
-    for_each_action(
-        command, [&](QAction& item) { item.setEnabled(enabled && handlers_.count(command) != 0); });
+// Each command's state follows from what is going on, so that nothing that
+// changed while the window was busy (the queue ended, the grabber closed) is
+// undone when it is no longer busy.
+bool CTollwayDlg::available(int command, const QAction& item) const {
+    if (handlers_.count(command) == 0) {
+        return false;
+    }
+    if (control_->busy() && std::find(std::begin(k_busy_buttons), std::end(k_busy_buttons),
+                                      command) != std::end(k_busy_buttons)) {
+        return false;
+    }
+    switch (command) {
+        case cmd_remove_from_auto:
+            // The toolbar button waits for automatic downloading; the context
+            // menu's item also takes rows off a queue that waits for the
+            // scheduler.
+            return !toolbar_->actions().contains(&item) || control_->automatic_active();
+        case cmd_links_grabber:
+            return grabber_ == nullptr;
+        case cmd_check_updates_menu:
+            return update_window_ == nullptr;
+        default:
+            return true;
+    }
 }
 
-void CTollwayDlg::set_controls_enabled(bool enabled) {
+void CTollwayDlg::update_commands() {
+    for (const auto& [command, item] : actions_) {
+        item->setEnabled(available(command, *item));
+    }
+    const bool enabled = !control_->busy();
     table_->setEnabled(enabled);
     const QList<QAction*> menus = menuBar()->actions();
     for (int i = 0; i < 3 && i < menus.size(); ++i) {
@@ -245,24 +270,11 @@ void CTollwayDlg::set_controls_enabled(bool enabled) {
 }
 
 void CTollwayDlg::enter_busy() {
-    // Each place of a command (toolbar, menu, context menu) keeps its own
-    // state: "Remove From Auto Download List" is off on the toolbar only.
-    saved_toolbar_.clear();
-    for (const int command : k_busy_buttons) {
-        for_each_action(command, [&](QAction& item) {
-            saved_toolbar_.emplace_back(&item, item.isEnabled());
-            item.setEnabled(false);
-        });
-    }
-    set_controls_enabled(false);
+    update_commands();
 }
 
 void CTollwayDlg::leave_busy() {
-    for (const auto& [item, enabled] : saved_toolbar_) {
-        item->setEnabled(enabled);
-    }
-    saved_toolbar_.clear();
-    set_controls_enabled(true);
+    update_commands();
 }
 
 void CTollwayDlg::arm_stop(std::int64_t delay_ms) {
@@ -331,10 +343,7 @@ void CTollwayDlg::enter_closing() {
     scheduler_.close();
     show_schedule();
     control_->set_scheduler_waiting(false);
-    for (const int command : k_busy_buttons) {
-        set_enabled(command, false);
-    }
-    set_controls_enabled(false);
+    update_commands();
 }
 
 void CTollwayDlg::close_tools() {
@@ -349,14 +358,8 @@ void CTollwayDlg::close_tools() {
     }
 }
 
-void CTollwayDlg::set_unqueue_enabled(bool enabled) {
-    // The toolbar button only: the context menu's item also takes rows off a
-    // queue that waits for the scheduler.
-    for (QAction* item : toolbar_->actions()) {
-        if (item->data().toInt() == cmd_remove_from_auto) {
-            item->setEnabled(enabled && !control_->busy());
-        }
-    }
+void CTollwayDlg::set_unqueue_enabled(bool) {
+    update_commands();
 }
 
 void CTollwayDlg::end() {
@@ -581,11 +584,7 @@ void CTollwayDlg::wire_commands() {
         {cmd_save_list_as, [this] { save_list_as_command(); }},
         {cmd_open_folder, [this] { open_first_selected(true); }},
         {cmd_open_link, [this] { open_first_selected(false); }},
-        {cmd_links_grabber,
-         [this] {
-             set_enabled(cmd_links_grabber, false);
-             open_links_grabber();
-         }},
+        {cmd_links_grabber, [this] { open_links_grabber(); }},
         {cmd_check_updates, [this] { open_update_window(); }},
         {cmd_check_updates_menu, [this] { open_update_window(); }},
         {cmd_help, [this] { open_help(); }},
@@ -601,23 +600,21 @@ void CTollwayDlg::wire_commands() {
         {cmd_edit, [this] { edit_command(); }},
         {cmd_load_list, [this] { load_command(); }},
     };
-    // A command whose work is not built yet stays disabled, never a silent no-op.
+    handlers_.emplace(cmd_scheduler, [] {});  // the toggle below carries its state
     for (const auto& [command, item] : actions_) {
-        const bool handled = handlers_.count(command) != 0 || command == cmd_scheduler;
-        item->setEnabled(handled);
         if (command == cmd_scheduler) {
             // The click has checked or un-checked the button already; the
             // command acts on that state.
             connect(item, &QAction::triggered, this, [this](bool checked) {
                 services_.prompter.when_free([this, checked] { scheduler_command(checked); });
             });
-        } else if (handled) {
+        } else {
             const int id = command;
             connect(item, &QAction::triggered, this, [this, id] { run_command(id); });
         }
     }
-    handlers_.emplace(cmd_scheduler, [] {});
-    set_unqueue_enabled(false);  // only while automatic downloading is active
+    // A command whose work is not built yet stays disabled, never a silent no-op.
+    update_commands();
 }
 
 void CTollwayDlg::run_command(int command) {
@@ -671,12 +668,6 @@ void CTollwayDlg::show_next_tip() {
     tips_.start();  // a full period from now
 }
 
-void CTollwayDlg::set_update_window_open(bool open) {
-    if (!control_->closing()) {
-        set_enabled(cmd_check_updates_menu, !open);
-    }
-}
-
 void CTollwayDlg::post_message(std::uint32_t message, std::int64_t lparam) {
     QCoreApplication::postEvent(this, new Notification_event(message, 0, lparam));
 }
@@ -709,14 +700,12 @@ bool CTollwayDlg::event(QEvent* event) {
             reinterpret_cast<Download_window*>(static_cast<std::intptr_t>(notification->lparam)));
     } else if (message == UM_LINKS_GRABBER_CLOSED && grabber_) {
         release_later(std::unique_ptr<QWidget>(grabber_.release()));
-        if (!control_->closing()) {
-            set_enabled(cmd_links_grabber, true);
-        }
+        update_commands();
         raise();
         activateWindow();
     } else if (message == UM_UPDATE_CHECK_CLOSED && update_window_) {
         release_later(std::unique_ptr<QWidget>(update_window_.release()));
-        set_update_window_open(false);
+        update_commands();
     }
     return true;
 }
@@ -733,6 +722,7 @@ void CTollwayDlg::open_links_grabber() {
     grabber_ = std::make_unique<Links_parser_dlg>(services_.prompter, services_.profile,
                                                   std::move(callbacks), services_.timing);
     grabber_->setLayoutDirection(layoutDirection());
+    update_commands();  // one grabber at a time
     grabber_->show();
 }
 
@@ -764,7 +754,7 @@ void CTollwayDlg::open_update_window() {
     update_window_ = std::make_unique<Update_check_dlg>(
         services_.prompter, std::move(source), [this] { post_message(UM_UPDATE_CHECK_CLOSED, 0); },
         this);
-    set_update_window_open(true);
+    update_commands();
     update_window_->show();
 }
 

@@ -151,8 +151,10 @@ class CTollwayDlg : public QMainWindow,
 
     // Every action (menu, toolbar, context menu) of the command.
     void for_each_action(int command, const std::function<void(QAction&)>& apply);
-    void set_enabled(int command, bool enabled);
-    void set_controls_enabled(bool enabled);
+    // Whether the command can be given from this place now.
+    bool available(int command, const QAction& item) const;
+    // Every command's enabled state, the list's and the first three menus'.
+    void update_commands();
     // The command's handler, run at once.
     void dispatch(int command);
     // Where the next progress window opens: each a step below and right of
@@ -184,9 +186,6 @@ class CTollwayDlg : public QMainWindow,
     void open_links_grabber();
     void add_grabbed_links(Links_parser_dlg& grabber);
     void open_update_window();
-    // "Check For Program Updates" is greyed in the menus while the update
-    // window is open.
-    void set_update_window_open(bool open);
     void open_help();
     // Load List's second half: save if wanted, stop every download, then
     // load what `choose` names (nothing: the list path is emptied).
@@ -205,8 +204,7 @@ class CTollwayDlg : public QMainWindow,
     int next_tip_ = 186;
     int shown_tip_ = 185;
     std::multimap<int, QAction*> actions_;
-    std::map<int, std::function<void()>> handlers_;         // commands with a handler
-    std::vector<std::pair<QAction*, bool>> saved_toolbar_;  // enabled states while busy
+    std::map<int, std::function<void()>> handlers_;  // commands with a handler
     // Windows let go of, freed from the top of the event loop.
     std::vector<std::shared_ptr<void>> released_;
     int cascade_step_ = 0;
