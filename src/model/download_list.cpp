@@ -115,6 +115,10 @@ void Download_list::edit_download(Download_record& record, List_view& view,
             view.set_text(record.list_row, edit.column, edit.field);
         }
     }
+    if (file_name) {
+        // A name that failed the file-name rule may pass now, or the other way.
+        view.set_text(record.list_row, col_status, status_column_text(record));
+    }
     duplicates_.add(record);
     modified_ = true;
 }
