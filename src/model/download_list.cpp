@@ -143,7 +143,7 @@ void Download_list::update_download_dlg_info(std::int32_t download_number) {
     }
     const std::wstring size =
         record->info_known ? std::to_wstring(record->file_size) : std::wstring(L"???");
-    record->dlg_ptr->set_download_info(record->url, full_local_path(*record), size,
+    record->dlg_ptr->set_download_info(record->url, record->folder, record->file_name, size,
                                        resume_text(*record));
 }
 
