@@ -10,6 +10,7 @@
 #include "cli/terminal_prompter.h"
 #include "cli/transfer_loop.h"
 #include "engine/download_runner.h"
+#include "model/download_fields.h"
 #include "model/row_texts.h"
 #include "platform/string_table.h"
 #include "platform/wide_text.h"
@@ -43,14 +44,11 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
     }
     const std::wstring name = args.value("--name") ? decode_native(*args.value("--name"))
                                                    : Download_runner::file_name_of(url);
-    if (name.empty() || name.find(L'/') != std::wstring::npos) {
+    if (!args.value("--name") && name.empty()) {
         io.err << encode_utf8(load_string(190)) << '\n';
         return 2;
     }
-    std::wstring folder = decode_native(args.value("--folder").value_or("."));
-    if (folder.empty() || folder.back() != L'/') {
-        folder += L'/';
-    }
+    const std::wstring folder = decode_native(args.value("--folder").value_or("."));
     const bool trace = args.has("--trace");
 
     Terminal_prompter prompter(
@@ -61,8 +59,15 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
     runner.answer_keep_partial(args.has("--keep-partial"));
     auto queue = std::make_shared<Notification_queue>();
     const Interrupt_guard interrupt;
-    if (runner.start(0, url, folder + name, queue) != Download_runner::Start::started) {
-        return 1;
+    switch (runner.start(0, url, folder, name, queue)) {
+        case Download_runner::Start::started:
+            break;
+        case Download_runner::Start::name_refused:
+            // The name given, or the one the link ends in ("a?b=c", "..").
+            io.err << encode_utf8(load_string(k_text_invalid_file_name)) << '\n';
+            return 2;
+        default:
+            return 1;
     }
     Download_worker& worker = runner.worker();
     Progress_line line(io.err, !trace && Progress_line::terminal(io.err));

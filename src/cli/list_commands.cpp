@@ -2,12 +2,16 @@
 
 #include <filesystem>
 #include <iostream>
+#include <optional>
+#include <system_error>
 
 #include "cli/arguments.h"
 #include "cli/terminal_prompter.h"
+#include "model/download_fields.h"
 #include "model/list_file.h"
 #include "platform/file_io.h"
 #include "platform/profile.h"
+#include "platform/string_table.h"
 #include "platform/wide_text.h"
 
 namespace corvale {
@@ -17,6 +21,7 @@ namespace {
 // Exit statuses: 0 done, 1 nothing added (a duplicate, or No), 2 failure.
 constexpr int k_not_added = 1;
 constexpr int k_failed = 2;
+constexpr int k_invalid_folder = 142;
 
 Terminal_prompter::Given answer_of(const Arguments& args) {
     if (args.has("--yes")) {
@@ -60,6 +65,20 @@ bool load_existing(Download_list& list, const std::wstring& path, std::ostream& 
         report(error, err);
         return false;
     }
+}
+
+// The folder a record keeps. The desktop's Browse always gives an absolute
+// folder; a relative --folder is taken against the working folder now, so
+// that the list names the same folder whichever folder it is used from
+// later. An empty one names none: no value.
+std::optional<std::wstring> absolute_folder(const std::string& folder) {
+    std::error_code error;
+    const std::filesystem::path absolute =
+        folder.empty() ? std::filesystem::path() : std::filesystem::absolute(folder, error);
+    if (absolute.empty() || error) {
+        return std::nullopt;
+    }
+    return from_path(absolute);
 }
 
 bool save(Download_list& list, const std::wstring& path, std::ostream& err) {
@@ -115,13 +134,24 @@ int run_add(const std::vector<std::string>& raw, Cli_streams io) {
         io.err << "corvale-cli: --url, --folder and --name are needed\nusage: " << usage << '\n';
         return k_failed;
     }
+    // Refused before the list is touched: nothing is saved.
+    const std::wstring file_name = decode_native(*name);
+    if (!valid_file_name(file_name)) {
+        io.err << encode_utf8(load_string(k_text_invalid_file_name)) << '\n';
+        return k_failed;
+    }
+    const auto stored_folder = absolute_folder(*folder);
+    if (!stored_folder) {
+        io.err << encode_utf8(load_string(k_invalid_folder)) << '\n';
+        return k_failed;
+    }
     Cli_list cli(io, answer_of(args));
     const std::wstring path = decode_native(args.positional[0]);
     if (!load_existing(cli.list, path, io.err)) {
         return k_failed;
     }
     const bool added = cli.list.add_download_with_check(
-        decode_native(*folder), decode_ansi(*url), decode_native(*name),
+        *stored_folder, decode_ansi(*url), file_name,
         decode_ansi(args.value("--description").value_or("")), cli.view);
     if (!added) {
         return k_not_added;

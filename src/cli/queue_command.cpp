@@ -131,10 +131,15 @@ void Queue_host::handle(const Notification& notification) {
             reinterpret_cast<Download_window*>(static_cast<std::intptr_t>(notification.lparam));
         if (control_.holds(window)) {
             const Download_record& record = *cli_.list.find(window->download_number());
-            finished += static_cast<Queue_window*>(window)->succeeded() ? 1 : 0;
+            auto* ended = static_cast<Queue_window*>(window);
+            finished += ended->succeeded() ? 1 : 0;
             line_.end();
+            // A refused download (its link, or a name that fails the
+            // file-name rule) says why; the record keeps its status text.
+            const std::wstring& status =
+                ended->refused() ? ended->window_texts().status : record.status_text;
             io_.out << record.download_number << '\t' << encode_utf8(record.file_name) << '\t'
-                    << encode_utf8(record.status_text) << std::endl;
+                    << encode_utf8(status) << std::endl;
         }
         control_.window_closed(window);
         save();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/notifications.h"
+#include "model/download_fields.h"
 #include "model/row_texts.h"
 #include "platform/prompter.h"
 #include "platform/string_table.h"
@@ -89,11 +90,15 @@ void Download_control::start_download(std::int32_t download_number) {
     }
     record->running = true;
     // A new run writes the file from its start: nothing of the last run's
-    // progress, speed, time left or retries is shown any more.
-    record->downloaded = 0;
-    view_.set_text(record->list_row, col_progress, row_texts(*record)[col_progress]);
-    for (const int column : {col_time_left, col_speed, col_retries}) {
-        view_.set_text(record->list_row, column, L"");
+    // progress, speed, time left or retries is shown any more. A name that
+    // fails the file-name rule is refused in the window before any file is
+    // opened: no run, and the record stays as the list file holds it.
+    if (valid_file_name(record->file_name)) {
+        record->downloaded = 0;
+        view_.set_text(record->list_row, col_progress, row_texts(*record)[col_progress]);
+        for (const int column : {col_time_left, col_speed, col_retries}) {
+            view_.set_text(record->list_row, column, L"");
+        }
     }
     std::unique_ptr<Download_window> owned = host_.make_window(download_number);
     Download_window* window = owned.get();

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "model/download_fields.h"
+#include "model/row_texts.h"
 #include "platform/file_io.h"
 #include "platform/string_table.h"
 #include "platform/url.h"
@@ -35,16 +37,23 @@ std::wstring Download_runner::file_name_of(const std::wstring& url) {
 }
 
 Download_runner::Start Download_runner::start(std::int32_t download_number, const std::wstring& url,
-                                              const std::wstring& path,
+                                              const std::wstring& folder,
+                                              const std::wstring& file_name,
                                               std::shared_ptr<Notification_target> target) {
     url_ = usable_url(url);
-    path_ = path;
+    path_ = full_local_path(folder, file_name);
     if (url_.empty()) {
         return Start::url_unusable;
     }
-    const auto target_path = to_path(path);
+    // The last check before a file is made: whatever the name came through
+    // (a dialog, a list file, the command line), nothing is written outside
+    // the folder.
+    if (!valid_file_name(file_name)) {
+        return Start::name_refused;
+    }
+    const auto target_path = to_path(path_);
     const auto refuse = [&] {
-        prompter_.show_message(format_printf(load_string(131), {path}));
+        prompter_.show_message(format_printf(load_string(131), {path_}));
         return Start::open_failed;
     };
     // A link, device, FIFO or socket under the name is never asked about,
@@ -52,7 +61,7 @@ Download_runner::Start Download_runner::start(std::int32_t download_number, cons
     if (Output_file::check_target(target_path) != 0 || file_.open_for_writing(target_path) != 0) {
         return refuse();
     }
-    if (file_.length() > 0 && !prompter_.ask_yes_no(format_message(130, {path}))) {
+    if (file_.length() > 0 && !prompter_.ask_yes_no(format_message(130, {path_}))) {
         file_.close();
         return Start::declined;
     }

@@ -21,12 +21,14 @@ class Download_runner {
     explicit Download_runner(Prompter& prompter, Host_config host = {}, Worker_timing timing = {});
     ~Download_runner();
 
-    enum class Start { started, url_unusable, declined, open_failed, resume_failed };
+    enum class Start { started, url_unusable, name_refused, declined, open_failed, resume_failed };
 
-    // Opens `path` and starts the worker on the usable form of `url`. Messages 130 and 131 and the
-    // resume failure are shown through the prompter.
-    Start start(std::int32_t download_number, const std::wstring& url, const std::wstring& path,
-                std::shared_ptr<Notification_target> target);
+    // Opens `file_name` in `folder` and starts the worker on the usable form of `url`. A name
+    // that fails the file-name rule is refused before anything is opened (name_refused, nothing
+    // shown: the caller says so). Messages 130 and 131 and the resume failure are shown through
+    // the prompter.
+    Start start(std::int32_t download_number, const std::wstring& url, const std::wstring& folder,
+                const std::wstring& file_name, std::shared_ptr<Notification_target> target);
 
     // The link as the worker got it, and the name the window's title shows.
     const std::wstring& url() const { return url_; }

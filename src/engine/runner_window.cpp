@@ -1,6 +1,8 @@
 #include "engine/runner_window.h"
 
 #include "engine/notifications.h"
+#include "model/download_fields.h"
+#include "model/row_texts.h"
 #include "platform/string_table.h"
 
 namespace corvale {
@@ -17,10 +19,13 @@ Runner_window::Runner_window(Progress_window_host& host, Prompter& prompter,
       download_number_(download_number),
       runner_(prompter, std::move(config), std::move(timing)) {}
 
-void Runner_window::set_download_info(const std::wstring& url, const std::wstring& local_path,
-                                      const std::wstring& size, const std::wstring& resume) {
+void Runner_window::set_download_info(const std::wstring& url, const std::wstring& folder,
+                                      const std::wstring& file_name, const std::wstring& size,
+                                      const std::wstring& resume) {
     url_ = url;
-    path_ = local_path;
+    folder_ = folder;
+    file_name_ = file_name;
+    path_ = full_local_path(folder, file_name);
     texts_.size = size;
     show_download_info(size, resume);
 }
@@ -30,12 +35,17 @@ void Runner_window::show_download_info(const std::wstring&, const std::wstring&)
 Download_runner::Start Runner_window::start() {
     asking_ = true;  // the replace question, or why the file was not opened
     const Download_runner::Start started =
-        runner_.start(download_number_, url_, path_, host_.worker_target());
+        runner_.start(download_number_, url_, folder_, file_name_, host_.worker_target());
     asking_ = false;
-    if (started == Download_runner::Start::url_unusable) {
-        // A link that no request can be made of (another scheme, no server)
-        // is refused as the Add dialog refuses it; the window ends there.
-        texts_.status = load_string(k_invalid_url);
+    if (started == Download_runner::Start::url_unusable ||
+        started == Download_runner::Start::name_refused) {
+        // A link that no request can be made of (another scheme, no server),
+        // or a name that would put the file elsewhere than in its folder, is
+        // refused as the Add dialog refuses it; the window ends there.
+        refused_ = true;
+        texts_.status =
+            load_string(started == Download_runner::Start::url_unusable ? k_invalid_url
+                                                                        : k_text_invalid_file_name);
         show_refused();
         if (automatic_ && host_.automatic_downloading_active()) {
             ask_to_close();

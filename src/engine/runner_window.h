@@ -44,18 +44,23 @@ class Runner_window : public Download_window {
     void stop_quietly() override;
     Window_texts& window_texts() override { return texts_; }
     Download_worker& worker() override { return runner_.worker(); }
-    void set_download_info(const std::wstring& url, const std::wstring& local_path,
-                           const std::wstring& size, const std::wstring& resume) override;
+    void set_download_info(const std::wstring& url, const std::wstring& folder,
+                           const std::wstring& file_name, const std::wstring& size,
+                           const std::wstring& resume) override;
 
     bool running() const { return runner_.running(); }
+    // The link or the file name was refused in the window: nothing ran, and
+    // the status text says why.
+    bool refused() const { return refused_; }
     // The download ended well (UM_FINISHED without an error type).
     bool succeeded() const { return runner_.succeeded(); }
 
   protected:
     // Opens the output file and starts the worker. A refusal (the replace
     // question declined, the file not opened, the thread not started) has
-    // asked to be closed already; an unusable link is refused in the window
-    // (an automatic one then closes), with no file and no worker.
+    // asked to be closed already; an unusable link or a file name that fails
+    // the file-name rule is refused in the window (an automatic one then
+    // closes), with no file and no worker.
     Download_runner::Start start();
     // UM_FINISHED, or an UM_ERROR that the window takes as the end: the
     // download has ended (an automatic one then stops quietly). True when
@@ -63,6 +68,7 @@ class Runner_window : public Download_window {
     bool handle_end(std::uint32_t message, std::int64_t lparam);
     void ask_to_close();
     const std::wstring& url() const { return url_; }
+    // The full local path, as the window shows it.
     const std::wstring& path() const { return path_; }
     const Download_runner& runner() const { return runner_; }
 
@@ -71,7 +77,8 @@ class Runner_window : public Download_window {
     virtual void show_download_info(const std::wstring& size, const std::wstring& resume);
     virtual void disable_cancel() {}
     virtual void show_ended() {}
-    // The link cannot be used: the status text says so; nothing was opened.
+    // The link or the file name cannot be used: the status text says so;
+    // nothing was opened.
     virtual void show_refused() {}
 
   private:
@@ -79,11 +86,14 @@ class Runner_window : public Download_window {
     std::int32_t download_number_;
     bool automatic_ = false;
     bool close_asked_ = false;
+    bool refused_ = false;
     bool asking_ = false;        // a question of this window's own is open
     bool stop_waiting_ = false;  // a stop came while it was
     Download_runner runner_;
     Window_texts texts_;
     std::wstring url_;
+    std::wstring folder_;
+    std::wstring file_name_;
     std::wstring path_;
 };
 

@@ -6,6 +6,7 @@
 
 #include "platform/file_io.h"
 #include "platform/url.h"
+#include "platform/wide_text.h"
 
 namespace corvale {
 
@@ -13,7 +14,6 @@ namespace {
 
 constexpr int k_invalid_url = 141;
 constexpr int k_invalid_folder = 142;
-constexpr int k_invalid_name = 143;
 constexpr int k_empty_url = 227;
 constexpr std::size_t k_same_as_url_limit = 2047;
 
@@ -31,12 +31,21 @@ std::wstring cut(const std::wstring& text) {
 }  // namespace
 
 bool valid_file_name(std::wstring_view name) {
-    if (name.empty() || name == L"." || name == L"..") {
+    // Judged as the file system sees it: the bytes the name is created with,
+    // read back. Escaped bytes that together spell a character are that
+    // character on disk (U+DCC2 U+DC85 is the C1 control U+0085), and the
+    // length is that of those bytes, not of any other spelling.
+    const std::string native = encode_utf8(name);
+    if (native.size() > k_file_name_bytes) {
         return false;
     }
-    return std::none_of(name.begin(), name.end(), [](wchar_t c) {
-        return c < 0x20 || c == 0x7F ||
-               k_reserved_name_characters.find(c) != std::wstring_view::npos;
+    const std::wstring seen = decode_native(native);
+    if (seen.empty() || seen == L"." || seen == L"..") {
+        return false;
+    }
+    return std::none_of(seen.begin(), seen.end(), [](wchar_t c) {
+        const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);  // C0, DEL and C1
+        return control || k_reserved_name_characters.find(c) != std::wstring_view::npos;
     });
 }
 
@@ -62,7 +71,7 @@ Checked_fields check_new_download(const Download_fields& typed) {
         return checked;
     }
     if (!valid_file_name(typed.file_name)) {
-        checked.message = k_invalid_name;
+        checked.message = k_text_invalid_file_name;
         return checked;
     }
     checked.fields.file_name = typed.file_name;
@@ -84,7 +93,7 @@ Checked_fields check_edited_download(const Download_fields& typed, bool url_lock
     }
     checked.fields.folder = typed.folder;
     if (!name_locked && !valid_file_name(typed.file_name)) {
-        checked.message = k_invalid_name;
+        checked.message = k_text_invalid_file_name;
         return checked;
     }
     checked.fields.file_name = typed.file_name;

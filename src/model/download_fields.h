@@ -4,6 +4,7 @@
 // download list, in the order they check it, and the name a link gives for
 // "Same As URL". The dialogs only show the message a check names.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,10 @@ namespace corvale {
 // Characters a file name may not hold; "." and "..", NUL and control
 // characters are refused as well.
 inline constexpr std::wstring_view k_reserved_name_characters = L"\\/:*?\"<>|";
+// The longest file name, in bytes of its native form, that file systems take.
+inline constexpr std::size_t k_file_name_bytes = 255;
+// "Invalid file name": how every refusal of a name reads.
+inline constexpr int k_text_invalid_file_name = 143;
 // Folder and description texts are cut at this many characters.
 inline constexpr std::size_t k_field_limit = 259;
 
@@ -30,6 +35,12 @@ struct Checked_fields {
     Download_fields fields;
 };
 
+// The one rule for a local file name, wherever a name comes from (the
+// dialogs, corvale-cli add, a loaded list, the links grabber, and once more
+// before a download opens its file): not empty, not "." or "..", none of the
+// reserved characters, no control character (C0, DEL, C1), and at most
+// k_file_name_bytes bytes as the file system sees it. A name that passes
+// stays inside the folder it is joined to.
 bool valid_file_name(std::wstring_view name);
 // Whether the folder names an existing directory.
 bool is_existing_folder(const std::wstring& folder);

@@ -115,6 +115,10 @@ void Download_list::edit_download(Download_record& record, List_view& view,
             view.set_text(record.list_row, edit.column, edit.field);
         }
     }
+    if (file_name) {
+        // A name that failed the file-name rule may pass now, or the other way.
+        view.set_text(record.list_row, col_status, status_column_text(record));
+    }
     duplicates_.add(record);
     modified_ = true;
 }
@@ -139,7 +143,7 @@ void Download_list::update_download_dlg_info(std::int32_t download_number) {
     }
     const std::wstring size =
         record->info_known ? std::to_wstring(record->file_size) : std::wstring(L"???");
-    record->dlg_ptr->set_download_info(record->url, full_local_path(*record), size,
+    record->dlg_ptr->set_download_info(record->url, record->folder, record->file_name, size,
                                        resume_text(*record));
 }
 

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "model/download_fields.h"
 #include "platform/string_table.h"
 
 namespace corvale {
@@ -94,11 +95,16 @@ std::wstring resume_text(const Download_record& record) {
     return record.resume_supported ? L"Yes" : L"No";
 }
 
+std::wstring status_column_text(const Download_record& record) {
+    return valid_file_name(record.file_name) ? record.status_text
+                                             : load_string(k_text_invalid_file_name);
+}
+
 Row_texts row_texts(const Download_record& record) {
     Row_texts texts;
     texts[col_number] = std::to_wstring(record.display_number);
     texts[col_file_name] = record.file_name;
-    texts[col_status] = record.status_text;
+    texts[col_status] = status_column_text(record);
     texts[col_save_in] = record.folder;
     texts[col_progress] = record.downloaded > 0
                               ? size_text(static_cast<std::uint64_t>(record.downloaded))
@@ -111,12 +117,16 @@ Row_texts row_texts(const Download_record& record) {
     return texts;
 }
 
-std::wstring full_local_path(const Download_record& record) {
-    std::wstring path = record.folder;
+std::wstring full_local_path(const std::wstring& folder, const std::wstring& file_name) {
+    std::wstring path = folder;
     if (!path.empty() && path.back() != k_path_separator) {
         path += k_path_separator;
     }
-    return path + record.file_name;
+    return path + file_name;
+}
+
+std::wstring full_local_path(const Download_record& record) {
+    return full_local_path(record.folder, record.file_name);
 }
 
 }  // namespace corvale

@@ -58,9 +58,16 @@ std::wstring countdown_text(int message_id, std::int64_t seconds);
 // "Yes" / "No" after the flag when the info is known, else "???".
 std::wstring resume_text(const Download_record& record);
 
+// The Status column: the record's status text, or "Invalid file name" for a
+// record whose name fails the file-name rule (a list file from elsewhere may
+// hold one). The refusal is only shown: the status text that the list file
+// keeps stays as it was.
+std::wstring status_column_text(const Download_record& record);
+
 Row_texts row_texts(const Download_record& record);
 
 // The folder, a separator unless the folder already ends with one, the name.
+std::wstring full_local_path(const std::wstring& folder, const std::wstring& file_name);
 std::wstring full_local_path(const Download_record& record);
 
 }  // namespace corvale

@@ -64,6 +64,8 @@ class ListCommandsTest : public ::testing::Test {
     std::string list;
 };
 
+using testing::file_bytes;
+
 std::string text(int id) {
     return encode_utf8(load_string(id));
 }
@@ -130,6 +132,50 @@ TEST_F(ListCommandsTest, AddAppliesTheDuplicateRules) {
         EXPECT_EQ(r.err, row.err);
         EXPECT_EQ(listed().size(), row.records) << row.err;
     }
+}
+
+TEST_F(ListCommandsTest, AddRefusesNamesThatLeaveTheFolderAndSavesNothing) {
+    ASSERT_EQ(add("http://rapidshare.com/files/1/a", "/dl", "a").status, 0);
+    const std::string before = testing::file_bytes(list);
+    struct Row {
+        std::string name;
+        const char* why;
+    } rows[] = {
+        {"../escape.bin", "one folder up"},
+        {"..", "the folder above"},
+        {".", "the folder itself"},
+        {"a/b", "into a subfolder"},
+        {"a\\b", "a backslash"},
+        {"", "empty"},
+        {"a\x1B[2J", "ESC reaches the terminal that lists it"},
+        {"a\xC2\x85", "a C1 control in UTF-8"},
+        {std::string(300, 'a'), "300 characters"},
+        {std::string(256, '\xE9'), "256 bytes that are not UTF-8"},
+    };
+    for (const Row& row : rows) {
+        const Result r = add("http://rapidshare.com/files/2/b", "/dl", row.name);
+        EXPECT_EQ(r.status, 2) << row.why;
+        EXPECT_EQ(r.err, text(143) + "\n") << row.why;
+        EXPECT_TRUE(testing::file_bytes(list) == before) << row.why << ": the list is unchanged";
+    }
+    EXPECT_EQ(add("http://rapidshare.com/files/3/c", "/dl", std::string(255, '\xE9')).status, 0)
+        << "255 bytes of a name that is not UTF-8 fit";
+}
+
+TEST_F(ListCommandsTest, AddKeepsTheFolderAbsolute) {
+    ASSERT_EQ(add("http://rapidshare.com/files/1/a", "rel/dl", "a").status, 0);
+    ASSERT_EQ(add("http://rapidshare.com/files/2/b", "/abs", "b").status, 0);
+    const auto records = listed();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].substr(0, records[0].find("\ta\t")),
+              "0\t0\t" + (fs::current_path() / "rel/dl").string())
+        << "a relative folder is taken against the working folder";
+    EXPECT_EQ(records[1].substr(0, 9), "1\t0\t/abs\t");
+
+    const Result empty = add("http://rapidshare.com/files/3/c", "", "c");
+    EXPECT_EQ(empty.status, 2);
+    EXPECT_EQ(empty.err, text(142) + "\n");
+    EXPECT_EQ(listed().size(), 2u);
 }
 
 TEST_F(ListCommandsTest, QuestionIsAskedOnATerminal) {
@@ -207,8 +253,6 @@ TEST_F(ListCommandsTest, Failures) {
     }
     EXPECT_FALSE(fs::exists(list)) << "nothing was saved";
 }
-
-using testing::file_bytes;
 
 TEST_F(ListCommandsTest, NeverSavesOverAFileThatHoldsNoList) {
     const std::string utf16be(

@@ -130,6 +130,9 @@ TEST_F(TransferCommandsTest, DownloadTracesTheNotificationsAndWritesTheFile) {
 
 TEST_F(TransferCommandsTest, DownloadFailuresAndTheirExitStatus) {
     scenario.api_replies("404", {Reply{404, "no"}});
+    scenario.api_replies("123", {Reply{200, "DL:{server},AUTH,-5,x"}});
+    scenario.file("123", Reply{200, "new"});
+    fs::create_directories(dir / "sub");
     struct Row {
         std::vector<std::string> args;
         int status;
@@ -145,6 +148,10 @@ TEST_F(TransferCommandsTest, DownloadFailuresAndTheirExitStatus) {
         {{"download", "http://rapidshare.com/files/1/", "--folder", dir.string()},
          2,
          "Can't extract file name from file URL\n"},
+        {{"download", "http://rapidshare.com/files/123/f.bin", "--folder", (dir / "sub").string(),
+          "--name", "../f.bin"},
+         2,
+         "Invalid file name\n"},
         {{"download", "http://rapidshare.com/files/1/f", "--folder", (dir / "none").string()},
          1,
          "An error occured while saving the file: \n " + (dir / "none" / "f").string() +
@@ -401,6 +408,51 @@ TEST_F(TransferCommandsTest, QueueRefusalsAndUsage) {
         EXPECT_EQ(r.out, row.out) << row.why;
     }
     EXPECT_EQ(testing::file_bytes(dir / "q301.bin"), "new");
+}
+
+TEST_F(TransferCommandsTest, QueueRefusesANameThatLeavesTheFolder) {
+    // A list file from elsewhere: the program itself never stores such a name.
+    const fs::path folder = dir / "in";
+    fs::create_directories(folder);
+    const std::string list = (dir / "hostile.zrv").string();
+    {
+        testing::Scripted_prompter prompter;
+        Memory_profile profile;
+        Download_list downloads(prompter, profile);
+        Memory_list_view view;
+        for (const char* name : {"../escape.bin", "q402.bin"}) {
+            const std::string id = name[0] == 'q' ? "402" : "401";
+            downloads.add_download(decode_native(name), L"", view,
+                                   decode_ansi("http://rapidshare.com/files/" + id + "/f.bin"),
+                                   decode_native(folder.string()));
+            scenario.api_replies(id, {Reply{200, "DL:{server},AUTH,-5,x"}});
+            scenario.file(id, Reply{200, "body " + id});
+        }
+        // What an earlier run left: kept, since this one never runs.
+        downloads.records().front().status_text = L"Download canceled";
+        downloads.records().front().downloaded = 7;
+        ASSERT_TRUE(save_list(downloads, decode_native(list)));
+    }
+    const auto first_line = [this, &list] {
+        const std::string listed = run({"list", list}).out;
+        return listed.substr(0, listed.find('\n'));
+    };
+    const std::string refused_before = first_line();
+
+    const Result r = run({"queue", list, "--all", "--second-ms", "1"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out,
+              "0\t../escape.bin\tInvalid file name\n"
+              "1\tq402.bin\tFinished Downloading File\n")
+        << "the refusal is reported and the queue goes on";
+    EXPECT_FALSE(fs::exists(dir / "escape.bin")) << "nothing written outside the folder";
+    EXPECT_FALSE(fs::exists(folder / "escape.bin"));
+    EXPECT_EQ(testing::file_bytes(folder / "q402.bin"), "body 402");
+    for (const fakehost::Request& request : host.requests()) {
+        EXPECT_EQ((request.path + request.query).find("401"), std::string::npos)
+            << "the refused download asked the host nothing";
+    }
+    EXPECT_EQ(first_line(), refused_before) << "its record is saved as it was";
 }
 
 TEST_F(TransferCommandsTest, InterruptStopsTheQueueKeepsThePartialFileAndSaves) {

@@ -40,7 +40,7 @@ class Fake_window : public Download_window {
     }
     Download_worker& worker() override { return worker_; }
     void set_download_info(const std::wstring& url, const std::wstring&, const std::wstring&,
-                           const std::wstring&) override {
+                           const std::wstring&, const std::wstring&) override {
         info_url = url;
     }
 

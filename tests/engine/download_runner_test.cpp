@@ -115,8 +115,9 @@ TEST_F(DownloadRunnerTest, CancelJudgesTheFileAsTheEndedWorkerLeftIt) {
         Scripted_prompter prompter({row.answer});
         Download_runner runner(prompter, config, Worker_timing{std::chrono::milliseconds(2), {}});
         const auto target = std::make_shared<Holding_target>(runner, row.hold);
-        ASSERT_EQ(runner.start(1, link("555"), decode_native(path.string()), target),
-                  Download_runner::Start::started);
+        ASSERT_EQ(
+            runner.start(1, link("555"), decode_native(dir.path().string()), L"f.bin", target),
+            Download_runner::Start::started);
         ASSERT_TRUE(target->wait_until_holding()) << row.why;
 
         runner.cancel();
@@ -128,6 +129,37 @@ TEST_F(DownloadRunnerTest, CancelJudgesTheFileAsTheEndedWorkerLeftIt) {
         }
         fs::remove(path);
     }
+}
+
+TEST_F(DownloadRunnerTest, ANameThatLeavesItsFolderIsRefusedBeforeAnyFileIsOpened) {
+    const fs::path folder = dir / "in";
+    fs::create_directories(folder / "sub");
+    struct Row {
+        std::wstring name;
+        const char* why;
+    } rows[] = {
+        {L"sub/f.bin", "its last part alone would pass"},
+        {L"../escape.bin", "one folder up"},
+        {L"..", "the folder above"},
+        {L"", "the folder itself"},
+    };
+    for (const Row& row : rows) {
+        Scripted_prompter prompter;
+        Download_runner runner(prompter, config, Worker_timing{std::chrono::milliseconds(2), {}});
+        const auto target = std::make_shared<Holding_target>(
+            runner, [](std::uint32_t, const Progress_block&) { return false; });
+        EXPECT_EQ(runner.start(1, link("555"), decode_native(folder.string()), row.name, target),
+                  Download_runner::Start::name_refused)
+            << row.why;
+        EXPECT_FALSE(runner.running()) << row.why;
+        EXPECT_TRUE(prompter.shown().empty()) << row.why << ": the caller says why";
+    }
+    std::vector<fs::path> left;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path())) {
+        left.push_back(entry.path());
+    }
+    EXPECT_EQ(left.size(), 2u) << "only the folders the test made";
+    EXPECT_TRUE(host.requests().empty()) << "no worker ran";
 }
 
 }  // namespace

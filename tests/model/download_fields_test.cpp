@@ -14,6 +14,63 @@ class DownloadFieldsTest : public ::testing::Test {
     std::wstring folder = decode_native(dir.path().string());
 };
 
+TEST(DownloadFields, OneFileNameRule) {
+    const std::wstring e_acute(1, L'\u00E9');                      // 2 bytes in UTF-8
+    const std::wstring euro(1, L'\u20AC');                         // 3 bytes
+    const std::wstring smile(1, static_cast<wchar_t>(0x1F600));    // 4 bytes
+    const std::wstring raw_byte(1, static_cast<wchar_t>(0xDCE9));  // the byte E9 of a native name
+    const auto repeat = [](const std::wstring& part, std::size_t times) {
+        std::wstring text;
+        for (std::size_t i = 0; i < times; ++i) {
+            text += part;
+        }
+        return text;
+    };
+    struct Row {
+        std::wstring name;
+        bool valid;
+        const char* why;
+    } rows[] = {
+        {L"", false, "empty"},
+        {L".", false, "the folder itself"},
+        {L"..", false, "the folder above"},
+        {L"../escape.bin", false, "a way out of the folder"},
+        {L"a/b", false, "the separator"},
+        {L"a\\b", false, "a backslash"},
+        {L"a:b", false, "reserved: colon"},
+        {L"a*b", false, "reserved: asterisk"},
+        {L"a?b", false, "reserved: question mark"},
+        {L"a\"b", false, "reserved: double quote"},
+        {L"a<b", false, "reserved: less-than"},
+        {L"a>b", false, "reserved: greater-than"},
+        {L"a|b", false, "reserved: vertical bar"},
+        {std::wstring(L"a\0b", 3), false, "NUL cuts the name short on disk"},
+        {L"\x1B[2Jx.bin", false, "ESC: a terminal sequence"},
+        {L"a\tb", false, "a C0 control"},
+        {L"a\x7F", false, "DEL"},
+        {L"a\x85", false, "C1: next line"},
+        {L"a\x9F", false, "C1: the last one"},
+        {std::wstring(L"a") + static_cast<wchar_t>(0xDCC2) + static_cast<wchar_t>(0xDC85), false,
+         "two raw bytes that spell a C1 control on disk"},
+        {std::wstring(300, L'a'), false, "300 characters"},
+        {std::wstring(256, L'a'), false, "256 bytes"},
+        {repeat(e_acute, 128), false, "128 two-byte letters: 256 bytes"},
+        {repeat(raw_byte, 256), false, "256 raw bytes"},
+        {std::wstring(255, L'a'), true, "255 bytes"},
+        {repeat(euro, 85), true, "85 three-byte signs: 255 bytes"},
+        {repeat(smile, 63) + L"abc", true, "63 four-byte signs and 3 letters: 255 bytes"},
+        {repeat(raw_byte, 255), true, "255 raw bytes: 765 bytes of UTF-8, 255 on disk"},
+        {L"caf" + raw_byte + L".txt", true, "a Latin-1 name read from disk"},
+        {L"\x0645\x0644\x0641 1.zip", true, "Arabic and a space"},
+        {L"...", true, "three dots are a name"},
+        {L".hidden", true, "a leading dot"},
+        {L"a\u00A0b", true, "no-break space: not a control"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(valid_file_name(row.name), row.valid) << row.why;
+    }
+}
+
 TEST_F(DownloadFieldsTest, TheAddDialogChecksInOrder) {
     const std::wstring link = L"http://rapidshare.com/files/1/a.zip";
     struct Row {

@@ -15,9 +15,10 @@ using testing::Scripted_prompter;
 
 class Recording_window : public Progress_window {
   public:
-    void set_download_info(const std::wstring& url, const std::wstring& local_path,
-                           const std::wstring& size, const std::wstring& resume) override {
-        info = {url, local_path, size, resume};
+    void set_download_info(const std::wstring& url, const std::wstring& folder,
+                           const std::wstring& file_name, const std::wstring& size,
+                           const std::wstring& resume) override {
+        info = {url, folder, file_name, size, resume};
     }
     std::vector<std::wstring> info;
 };
@@ -197,14 +198,14 @@ TEST_F(DownloadListTest, ProgressWindowInfoAndDiagnostics) {
 
     list.set_progress_window(0, &window);
     list.update_download_dlg_info(0);
-    EXPECT_EQ(window.info, (std::vector<std::wstring>{L"http://rapidshare.com/files/1/a",
-                                                      L"/dl/a.zip", L"???", L"???"}));
+    EXPECT_EQ(window.info, (std::vector<std::wstring>{L"http://rapidshare.com/files/1/a", L"/dl",
+                                                      L"a.zip", L"???", L"???"}));
     Download_record& record = *list.find(0);
     record.info_known = true;
     record.file_size = 6000000000;
     list.update_download_dlg_info(0);
-    EXPECT_EQ(window.info[2], L"6000000000");
-    EXPECT_EQ(window.info[3], L"No");
+    EXPECT_EQ(window.info[3], L"6000000000");
+    EXPECT_EQ(window.info[4], L"No");
 
     record.running = true;
     EXPECT_EQ(list.count_running(), 1);

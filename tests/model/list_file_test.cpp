@@ -213,6 +213,29 @@ TEST_F(ListFileTest, ReadsFilesAsTheirBytesSay) {
     }
 }
 
+TEST_F(ListFileTest, ARecordWhoseNameFailsTheRuleIsShownRefusedAndKeptAsItWas) {
+    const std::string bytes = utf16_file(record_text(L"----- file 1-----", L"/d", L"../escape.bin",
+                                                     L"http://rapidshare.com/files/1/a", L"1") +
+                                         record_text(L"----- file 2-----", L"/d", L"ok.bin",
+                                                     L"http://rapidshare.com/files/2/b", L"2"));
+    write_bytes(dir / "in.zrv", bytes);
+    load_list(list, path("in.zrv"), false);
+    list.fill_rows(view);
+    ASSERT_EQ(view.rows().size(), 2u);
+    EXPECT_EQ(view.rows()[0].texts[col_status], load_string(143));
+    EXPECT_EQ(view.rows()[1].texts[col_status], L"Finished Downloading File");
+    EXPECT_EQ(list.records().front().status_text, L"Finished Downloading File")
+        << "the refusal is only shown";
+
+    ASSERT_TRUE(save_list(list, path("out.zrv")));
+    EXPECT_TRUE(read_bytes(dir / "out.zrv") == bytes) << "saved as it was loaded";
+
+    list.edit_download(list.records().front(), view, std::nullopt, std::nullopt, L"escape.bin",
+                       std::nullopt);
+    EXPECT_EQ(view.rows()[0].texts[col_status], L"Finished Downloading File")
+        << "a name that passes now shows the status again";
+}
+
 TEST_F(ListFileTest, FieldsConvertLikeTheRuntimeParsers) {
     const std::wstring lines[] = {L"h",  L" 2x", L"/d",    L"a",   L"", L"u",
                                   L"-7", L"0",   L"65537", L"abc", L"", L"99999999999999999999",

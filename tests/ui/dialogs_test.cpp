@@ -116,6 +116,8 @@ class Dialogs_test : public QObject {
         QTest::newRow("empty link") << "" << true << "a.zip" << 141 << "";
         QTest::newRow("no folder") << "host/x" << false << "a.zip" << 142 << "";
         QTest::newRow("question mark") << "host/x" << true << "a?.zip" << 143 << "";
+        QTest::newRow("a way up") << "host/x" << true << "../escape.bin" << 143 << "";
+        QTest::newRow("256 bytes") << "host/x" << true << QString(128, QChar(0xE9)) << 143 << "";
     }
     void add_accepts_or_refuses() {
         QFETCH(QString, url);
@@ -283,6 +285,11 @@ class Dialogs_test : public QObject {
         one.show();
         one.ok_button().click();
         QCOMPARE(shown(prompter), QString("URL is empty"));
+        QVERIFY(one.isVisible());
+        one.url_edit().setText("http://h/a");
+        one.name_edit().setText("../escape.bin");
+        one.ok_button().click();
+        QCOMPARE(shown(prompter), QString("Invalid file name"));
         QVERIFY(one.isVisible());
     }
 

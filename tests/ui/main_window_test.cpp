@@ -418,24 +418,31 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
     }
 
     // A link of a loaded list that no request can be made of (another
-    // scheme, a bad port) is refused in its window as the Add dialog refuses
-    // it; the window then closes with nothing created.
-    void a_link_that_cannot_be_fetched_is_refused_in_its_window() {
+    // scheme, a bad port), or a name that would leave the folder, is refused
+    // in its window as the Add dialog refuses it; the window then closes
+    // with nothing created.
+    void a_link_or_name_that_cannot_be_used_is_refused_in_its_window() {
+        std::filesystem::create_directory(file("sub"));
         auto s =
             session(k_english, write_list("bad.zrv", {{L"x.zip", L"", L"http://host:99999/x.zip"},
-                                                      {L"y.zip", L"", L"ftp://host/y.zip"}}));
+                                                      {L"y.zip", L"", L"ftp://host/y.zip"},
+                                                      {L"sub/e.bin", L"", L"http://host/e.bin"}}));
         QVERIFY(s->start());
-        run_command(*s, corvale::cmd_download, {0, 1});
-        for (const std::int32_t number : {0, 1}) {
+        QCOMPARE(cell(*s, 2, corvale::col_status), text(143));
+        run_command(*s, corvale::cmd_download, {0, 1, 2});
+        const std::pair<std::int32_t, int> refusals[] = {{0, 141}, {1, 141}, {2, 143}};
+        for (const auto& [number, message] : refusals) {
             QTRY_VERIFY(s->window().progress_window(number) != nullptr);
             corvale::CDownload_dlg* window = s->window().progress_window(number);
             QVERIFY2(window->isEnabled() && !window->running(), "no file, no worker");
-            QCOMPARE(window->value_text(corvale::txt_label_status), text(141));
+            QCOMPARE(window->value_text(corvale::txt_label_status), text(message));
             QCOMPARE(window->cancel_button().text(), text(156));
             window->cancel_button().click();
             QTRY_VERIFY(s->window().progress_window(number) == nullptr);
         }
-        QVERIFY2(!std::filesystem::exists(file("x.zip")) && !std::filesystem::exists(file("y.zip")),
+        QVERIFY2(!std::filesystem::exists(file("x.zip")) &&
+                     !std::filesystem::exists(file("y.zip")) &&
+                     std::filesystem::is_empty(file("sub")),
                  "nothing was created");
         QVERIFY(s->prompter.shown().empty());
     }

@@ -163,6 +163,7 @@ void CDownload_dlg::open() {
         case Download_runner::Start::started:
             break;
         case Download_runner::Start::url_unusable:
+        case Download_runner::Start::name_refused:
             return;  // refused in the window: no file and no worker
         case Download_runner::Start::declined:
         case Download_runner::Start::open_failed:
