@@ -156,8 +156,16 @@ void Download_control::window_closed(Download_window* window) {
     }
     const std::int32_t number = window->download_number();
     if (Download_record* record = list_.find(number)) {
+        // The last progress, if it waited for its turn, is what the file
+        // holds now; speed and time left mean nothing once the window is gone.
+        if (pace_[number].waiting) {
+            progress(*record, *window);
+        }
         record->dlg_ptr = nullptr;
         record->running = false;
+        view_.set_text(record->list_row, col_status, status_column_text(*record));
+        view_.set_text(record->list_row, col_time_left, L"");
+        view_.set_text(record->list_row, col_speed, L"");
     }
     const bool automatic = window->automatic();
     std::unique_ptr<Download_window> owned = std::move(it->second);

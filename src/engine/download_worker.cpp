@@ -208,11 +208,19 @@ Transfer_worker::Step Download_worker::fetch_file(Http_session& session, const L
         }
         return error == 0;
     };
+    // A stop keeps what was received: the partial file holds every byte the
+    // progress counted.
+    auto stopped = [&] {
+        if (buffered > 0) {
+            write_buffered();
+        }
+        cancel();
+        return Step::ends;
+    };
     for (;;) {
         const auto read = request.read(buffer + buffered, read_size);
         if (read.error == k_http_stopped) {
-            cancel();
-            return Step::ends;
+            return stopped();
         }
         if (read.error != 0) {
             report_error(read.error, NT_READ_FAILED);
@@ -224,10 +232,6 @@ Transfer_worker::Step Download_worker::fetch_file(Http_session& session, const L
             }
             break;
         }
-        if (stop_.is_set()) {
-            cancel();  // what is still buffered is not written
-            return Step::ends;
-        }
         buffered += read.count;
         // Only the start of the reply can be the host's expired-session page;
         // the same words after the first write are the file's own content.
@@ -235,11 +239,14 @@ Transfer_worker::Step Download_worker::fetch_file(Http_session& session, const L
             session_expired(std::string_view(buffer, buffered))) {
             return Step::next_attempt;
         }
+        downloaded += read.count;
+        update_progress(progress, downloaded, true);
+        if (stop_.is_set()) {
+            return stopped();
+        }
         if (buffered >= k_write_batch && !write_buffered()) {
             return Step::ends;
         }
-        downloaded += read.count;
-        update_progress(progress, downloaded, true);
     }
     if (stop_.is_set()) {
         cancel();

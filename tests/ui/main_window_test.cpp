@@ -844,6 +844,13 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         QTRY_VERIFY(s->window().progress_window(0) == nullptr);
         QCOMPARE(s->prompter.shown().back().text, corvale::load_string(154));
         QCOMPARE(std::filesystem::exists(file("a.zip")), keep);
+        if (keep) {
+            // The kept file holds every byte the row counted.
+            QCOMPARE(static_cast<std::uintmax_t>(s->app.download_list()->find(0)->downloaded),
+                     std::filesystem::file_size(file("a.zip")));
+        }
+        QCOMPARE(cell(*s, 0, corvale::col_speed), QString());
+        QCOMPARE(cell(*s, 0, corvale::col_time_left), QString());
         QVERIFY(!s->app.download_list()->find(0)->running);
         std::filesystem::remove(file("a.zip"));
     }
