@@ -5,6 +5,7 @@
 
 #include "cli/arguments.h"
 #include "cli/interrupt.h"
+#include "cli/terminal_text.h"
 #include "cli/transfer_loop.h"
 #include "engine/host_config.h"
 #include "engine/page_fetcher.h"
@@ -67,7 +68,7 @@ std::vector<std::wstring> print_links(std::string& bytes, bool keep, Cli_streams
     std::vector<std::wstring> kept;
     const bool complete =
         extract_links(bytes, encode_utf8(Host_config{}.link_marker()), [&](std::wstring link) {
-            io.out << encode_utf8(link) << '\n';
+            io.out << terminal_text(link) << '\n';
             if (keep) {
                 kept.push_back(std::move(link));
             }
@@ -116,7 +117,7 @@ int grab_from_web(std::wstring url, bool verify, Worker_timing timing, Cli_strea
     const Interrupt_guard interrupt;
     Fetch_result fetched = fetch_page(-1, url, timing);
     if (!fetched.page) {
-        io.err << encode_utf8(fetched.failure) << '\n';
+        io.err << terminal_text(fetched.failure) << '\n';
         return 1;
     }
     const std::vector<std::wstring> links = print_links(*fetched.page, verify, io);
@@ -126,16 +127,16 @@ int grab_from_web(std::wstring url, bool verify, Worker_timing timing, Cli_strea
     std::int32_t row = 0;
     for (const std::wstring& link : links) {
         const Fetch_result page = fetch_page(row++, link, timing);
-        std::wstring line = link + L"\t";
+        std::string line = terminal_text(link) + '\t';
         if (page.page) {
             std::wstring page_text = decode_page_text(*page.page);
             const Page_classification verdict = classify_page(page_text);
-            line += load_string(verdict_message(verdict.verdict)) + L"\t" + verdict.file_name +
-                    L"\t" + verdict.size;
+            line += encode_utf8(load_string(verdict_message(verdict.verdict))) + '\t' +
+                    terminal_text(verdict.file_name) + '\t' + terminal_text(verdict.size);
         } else {
-            line += page.failure + L"\t\t";
+            line += terminal_text(page.failure) + "\t\t";
         }
-        io.out << encode_utf8(line) << '\n' << std::flush;
+        io.out << line << '\n' << std::flush;
         if (Interrupt_guard::interrupted()) {
             return 1;
         }

@@ -6,6 +6,7 @@
 #include "cli/arguments.h"
 #include "cli/interrupt.h"
 #include "cli/progress_line.h"
+#include "cli/terminal_text.h"
 #include "engine/download_control.h"
 #include "engine/notification_queue.h"
 #include "engine/notifications.h"
@@ -133,8 +134,8 @@ void Queue_host::handle(const Notification& notification) {
             const Download_record& record = *cli_.list.find(window->download_number());
             finished += static_cast<Queue_window*>(window)->succeeded() ? 1 : 0;
             line_.end();
-            io_.out << record.download_number << '\t' << encode_utf8(record.file_name) << '\t'
-                    << encode_utf8(record.status_text) << std::endl;
+            io_.out << record.download_number << '\t' << terminal_text(record.file_name) << '\t'
+                    << terminal_text(record.status_text) << std::endl;
         }
         control_.window_closed(window);
         save();

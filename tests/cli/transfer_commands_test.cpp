@@ -16,6 +16,7 @@
 
 #include "cli/cli.h"
 #include "cli/interrupt.h"
+#include "cli/terminal_check.h"
 #include "fakehost/fake_host.h"
 #include "model/list_file.h"
 #include "platform/output_file.h"
@@ -530,6 +531,13 @@ TEST_F(TransferCommandsTest, CheckUpdateTellsTheVerdictOrWhyNot) {
          "Couldn't check for availability of and update due to an error.Please try again "
          "later.\n",
          "too large"},
+        {Reply{200, version_file("1.2.0.3\x1b]0;owned\x07\r\n\x1b[2J\r\n\x1b]52;c;aGk=\x07\r\n"
+                                 "\x85line 2")},
+         0,
+         "Latest Version: 1.2.0.3\\x1b]0;owned\\x07\nDate: \\x1b[2J\nInformation: "
+         "\\x1b]52;c;aGk=\\x07\\x0d\\x0a\\x85line 2\n"
+         "An update is available. Visit Zrv website to download it.\n",
+         "", "a hostile version file: title, clear screen, clipboard, NEL"},
     };
     for (const Row& row : rows) {
         scenario.page("/corvale/version_a.txt", row.reply);
@@ -538,6 +546,7 @@ TEST_F(TransferCommandsTest, CheckUpdateTellsTheVerdictOrWhyNot) {
         EXPECT_TRUE(r.out.starts_with("Current Version: 1.2.0.2\n")) << row.why << r.out;
         EXPECT_TRUE(r.out.ends_with(row.out_end)) << row.why << r.out;
         EXPECT_EQ(r.err, row.err) << row.why;
+        EXPECT_TRUE(testing::only_own_controls(r.out)) << row.why;
     }
     const std::string request_host = host.requests().back().host;
     EXPECT_EQ(request_host.substr(0, request_host.find(':')), "update.corvale.example.org");
@@ -548,6 +557,46 @@ TEST_F(TransferCommandsTest, CheckUpdateTellsTheVerdictOrWhyNot) {
     const Result other = run({"check-update", "--url", "http://elsewhere.example/v.txt"});
     EXPECT_EQ(other.status, 0);
     EXPECT_TRUE(other.out.ends_with("No updates are available.\n")) << other.out;
+}
+
+TEST_F(TransferCommandsTest, GrabShowsControlCharactersOfPagesAsEscapes) {
+    scenario.page("/hostile.html",
+                  Reply{200, std::string("rapidshare.com/files/1/a\x1b]0;x\x07.zip ") +
+                                 "rapidshare.com/files/2/b" + '\0' +
+                                 "c\x1b"
+                                 "c.zip"});
+    const Result links = run({"grab", "somewhere.example/hostile.html", "--second-ms", "1"});
+    EXPECT_EQ(links.status, 0) << links.err;
+    EXPECT_EQ(links.out,
+              "http://rapidshare.com/files/1/a\\x1b]0;x\\x07.zip\n"
+              "http://rapidshare.com/files/2/b\\x00c\\x1bc.zip\n");
+
+    scenario.page("/one.html", Reply{200, "rapidshare.com/files/3/c.zip"});
+    scenario.page("/files/3/c.zip", Reply{200, "x=\"#!download|s|3|c\x1b]0;t\x07.zip|1\x9b KB\";"});
+    const Result verified =
+        run({"grab", "somewhere.example/one.html", "--verify", "--second-ms", "1"});
+    EXPECT_EQ(verified.status, 0) << verified.err;
+    EXPECT_EQ(
+        verified.out,
+        "http://rapidshare.com/files/3/c.zip\n"
+        "http://rapidshare.com/files/3/c.zip\tVerified Link\tc\\x1b]0;t\\x07.zip\t1\\x9b KB\n");
+}
+
+TEST_F(TransferCommandsTest, TraceShowsTheHostsTextWithEscapes) {
+    scenario.api_replies("123", {Reply{200, "ERROR: \x1b]0;pwned\x07 Go away\x1b[2J\x9b<script>"}});
+    const Result r = download("123", {"--trace"});
+    EXPECT_EQ(r.status, 1);
+    int refusals = 0;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("UM_LAST_ERROR")) {
+            ++refusals;
+            EXPECT_EQ(line, "UM_LAST_ERROR 0\t\\x1b]0;pwned\\x07 Go away\\x1b[2J\\x9b");
+        }
+    }
+    EXPECT_EQ(refusals, 4) << "one an attempt";
+    EXPECT_TRUE(testing::only_own_controls(r.out));
+    EXPECT_TRUE(testing::only_own_controls(r.err));
 }
 
 }  // namespace
