@@ -26,6 +26,7 @@ constexpr std::string_view k_grab_usage =
 struct Fetch_result {
     std::optional<std::string> page;  // none: the fetch failed
     std::wstring failure;             // the fetcher's last error text
+    bool cut = false;                 // the page is the first 32 MiB of a longer one
 };
 
 Fetch_result fetch_page(std::int32_t identifier, const std::wstring& url, Worker_timing timing) {
@@ -55,6 +56,7 @@ Fetch_result fetch_page(std::int32_t identifier, const std::wstring& url, Worker
     fetcher.stop();
     if (end == Loop_end::finished) {
         result.page = std::string(fetcher.page_data());
+        result.cut = fetcher.page_cut();
     } else {
         result.failure =
             end == Loop_end::interrupted ? load_string(st_download_canceled) : last_error;
@@ -121,6 +123,10 @@ int grab_from_web(std::wstring url, bool verify, Worker_timing timing, Cli_strea
         return 1;
     }
     const std::vector<std::wstring> links = print_links(*fetched.page, verify, io);
+    if (fetched.cut) {
+        io.err << "corvale-cli grab: the page was cut after its first 32 MiB; links after that "
+                  "were not taken\n";
+    }
     if (!verify) {
         return 0;
     }

@@ -494,6 +494,8 @@ TEST_F(TransferCommandsTest, GrabFetchesThePageAndVerifiesItsLinks) {
         "http://rapidshare.com/files/2/b.zip\tERROR: File not found\t\t\n"
         "http://rapidshare.com/files/3/c.zip\tERROR: PREMIUM account is required\tc.zip\t1 KB\n");
 
+    EXPECT_EQ(r.err, "");
+
     const Result missing = run({"grab", "somewhere.example/none.html", "--second-ms", "1"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, ". Failed to receive a valid HTTP response from the server\n");
@@ -580,6 +582,33 @@ TEST_F(TransferCommandsTest, GrabShowsControlCharactersOfPagesAsEscapes) {
         verified.out,
         "http://rapidshare.com/files/3/c.zip\n"
         "http://rapidshare.com/files/3/c.zip\tVerified Link\tc\\x1b]0;t\\x07.zip\t1\\x9b KB\n");
+}
+
+TEST_F(TransferCommandsTest, GrabSaysWhenThePageWasCut) {
+    constexpr std::size_t k_limit = 32u << 20;
+    const std::string link = "rapidshare.com/files/1/a.zip ";
+    const std::string cut_note =
+        "corvale-cli grab: the page was cut after its first 32 MiB; links after that were not "
+        "taken\n";
+    struct Row {
+        std::size_t size;
+        bool length;
+        std::string err;
+        const char* why;
+    } rows[] = {
+        {k_limit, true, "", "exactly the limit, with a length: whole"},
+        {k_limit + 1, true, cut_note, "one byte more"},
+        {k_limit + 1, false, cut_note, "one byte more, without a length"},
+    };
+    for (const Row& row : rows) {
+        Reply page{200, link + std::string(row.size - link.size(), ' ')};
+        page.content_length = row.length;
+        scenario.page("/big.html", page);
+        const Result r = run({"grab", "somewhere.example/big.html", "--second-ms", "1"});
+        EXPECT_EQ(r.status, 0) << row.why;
+        EXPECT_EQ(r.out, "http://rapidshare.com/files/1/a.zip\n") << row.why;
+        EXPECT_EQ(r.err, row.err) << row.why;
+    }
 }
 
 TEST_F(TransferCommandsTest, TraceShowsTheHostsTextWithEscapes) {
