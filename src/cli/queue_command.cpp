@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <iostream>
+#include <optional>
 
 #include "cli/arguments.h"
 #include "cli/interrupt.h"
@@ -30,12 +31,18 @@ class Queue_window : public Runner_window {
   public:
     Queue_window(Queue_host& host, Prompter& prompter, std::int32_t number, Worker_timing timing);
 
-    void open() override { start(); }
+    void open() override;
     void set_title(int) override {}
     void forward(std::uint32_t message, std::int64_t lparam) override;
 
+    // How the download ended: the record's status, or why it never started.
+    const std::wstring& final_status(const Download_record& record) const {
+        return refusal_ ? *refusal_ : record.status_text;
+    }
+
   private:
     Queue_host& host_;
+    std::optional<std::wstring> refusal_;
 };
 
 // The main window's part: posts go through the notification queue that the
@@ -121,6 +128,32 @@ void Queue_window::forward(std::uint32_t message, std::int64_t lparam) {
                       L"  " + texts.speed + L"  " + texts.time_left + L"  " + texts.status);
 }
 
+// One line of a status column: the lines of a message joined by blanks.
+std::wstring one_line(std::wstring_view text) {
+    std::wstring line;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = std::min(text.find(L'\n', start), text.size());
+        const std::wstring_view part = trim_space(text.substr(start, end - start));
+        if (!part.empty()) {
+            line += (line.empty() ? L"" : L" ") + std::wstring(part);
+        }
+        if (end == text.size()) {
+            return line;
+        }
+        start = end + 1;
+    }
+}
+
+void Queue_window::open() {
+    const Download_runner::Start started = start();
+    if (started == Download_runner::Start::url_unusable) {
+        refusal_ = window_texts().status;
+    } else if (started != Download_runner::Start::started) {
+        refusal_ = one_line(runner().refusal_text());
+    }
+}
+
 void Queue_host::handle(const Notification& notification) {
     const std::uint32_t message = notification.message;
     if (message == UM_START_DOWNLOAD) {
@@ -132,10 +165,11 @@ void Queue_host::handle(const Notification& notification) {
             reinterpret_cast<Download_window*>(static_cast<std::intptr_t>(notification.lparam));
         if (control_.holds(window)) {
             const Download_record& record = *cli_.list.find(window->download_number());
-            finished += static_cast<Queue_window*>(window)->succeeded() ? 1 : 0;
+            const auto* queued = static_cast<Queue_window*>(window);
+            finished += queued->succeeded() ? 1 : 0;
             line_.end();
             io_.out << record.download_number << '\t' << terminal_text(record.file_name) << '\t'
-                    << terminal_text(record.status_text) << std::endl;
+                    << terminal_text(queued->final_status(record)) << std::endl;
         }
         control_.window_closed(window);
         save();
