@@ -244,10 +244,9 @@ int run_queue(const std::vector<std::string>& raw, Cli_streams io) {
         while (start <= list.size()) {
             const std::size_t comma = std::min(list.find(',', start), list.size());
             const std::string word = list.substr(start, comma - start);
-            std::size_t used = 0;
-            const std::uint64_t number = parse_uint64(decode_ansi(word), 10, &used);
-            const int row = used == word.size() && !word.empty() && number < 0x7fffffff
-                                ? host.control().find_row(static_cast<std::int32_t>(number))
+            const auto number = parse_digits(word);
+            const int row = number && *number < 0x7fffffff
+                                ? host.control().find_row(static_cast<std::int32_t>(*number))
                                 : -1;
             if (row < 0) {
                 io.err << "corvale-cli: no download numbered '" << word

@@ -151,6 +151,8 @@ TEST_F(TransferCommandsTest, DownloadFailuresAndTheirExitStatus) {
          "An error occured while saving the file: \n " + (dir / "none" / "f").string() +
              " \n Check if the file path is correct."},
         {{"download", "u", "--second-ms", "0"}, 2, "corvale-cli: --second-ms takes 1 to 3600000"},
+        {{"download", "u", "--second-ms", " 5"}, 2, "corvale-cli: --second-ms takes 1 to 3600000"},
+        {{"download", "u", "--second-ms", "+5"}, 2, "corvale-cli: --second-ms takes 1 to 3600000"},
         {{"download"}, 2, "corvale-cli: expected one URL"},
     };
     for (const Row& row : rows) {
@@ -394,6 +396,10 @@ TEST_F(TransferCommandsTest, QueueRefusalsAndUsage) {
          "0\tq301.bin\tFinished Downloading File\n",
          "--yes replaces it"},
         {{"queue", list, "--rows", "7"}, 2, "", "no such download"},
+        {{"queue", list, "--rows", " 1"}, 2, "", "a blank before the number"},
+        {{"queue", list, "--rows", "1 "}, 2, "", "a blank after it"},
+        {{"queue", list, "--rows", "+1"}, 2, "", "a sign"},
+        {{"queue", list, "--rows", "0,,1"}, 2, "", "an empty number"},
         {{"queue", list, "--rows", "0", "--all"}, 2, "", "--rows and --all"},
         {{"queue", (dir / "none.zrv").string(), "--all"}, 2, "", "no list file"},
     };
