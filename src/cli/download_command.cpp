@@ -119,7 +119,9 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
                 n.message == UM_LAST_ERROR) {
                 io.out << '\t' << terminal_text(text);
             }
-            io.out << '\n';
+            // Each line as it happens, also when the trace goes to a file
+            // that someone follows.
+            io.out << '\n' << std::flush;
         }
         if (ends) {
             take_progress();  // the last values, not those of up to 100 ms ago

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <thread>
@@ -633,6 +634,84 @@ TEST_F(TransferCommandsTest, TraceShowsTheHostsTextWithEscapes) {
     EXPECT_EQ(refusals, 4) << "one an attempt";
     EXPECT_TRUE(testing::only_own_controls(r.out));
     EXPECT_TRUE(testing::only_own_controls(r.err));
+}
+
+// Output that shows only what was flushed, as a file does to someone who
+// follows it while the program runs.
+class Flushed_output : public std::streambuf {
+  public:
+    Flushed_output() { setp(buffer_.data(), buffer_.data() + buffer_.size()); }
+    std::string flushed() const {
+        const std::lock_guard lock(mutex_);
+        return flushed_;
+    }
+
+  protected:
+    int sync() override {
+        publish();
+        return 0;
+    }
+    int_type overflow(int_type c) override {
+        publish();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+
+  private:
+    void publish() {
+        const std::lock_guard lock(mutex_);
+        flushed_.append(pbase(), pptr());
+        setp(buffer_.data(), buffer_.data() + buffer_.size());
+    }
+
+    // More than a trace writes in the test's time: only a flush shows it.
+    std::vector<char> buffer_ = std::vector<char>(8 << 20);
+    mutable std::mutex mutex_;
+    std::string flushed_;
+};
+
+// A wait of years is cut to a day, and the trace says so as it happens.
+TEST_F(TransferCommandsTest, TraceLinesAreFlushedAndAWaitAboveADayIsCapped) {
+    struct Row {
+        std::string reply;
+        std::string capped;
+    } rows[] = {
+        {"DL:{server},AUTH,999999999,x", "UM_WAIT_CAPPED 1000000004\n"},
+        {"ERROR: x You need to wait 2147483647 seconds.<script>", "UM_WAIT_CAPPED 2147483652\n"},
+    };
+    for (const Row& row : rows) {
+        scenario.api_replies("123", {Reply{200, row.reply}});
+        Flushed_output trace;
+        std::ostream out(&trace);
+        std::string seen;
+        std::atomic<bool> done{false};
+        std::thread presser([&] {
+            // Ctrl-C once the first second of the wait is in the trace; the
+            // bound only keeps a fault from holding the test for a day.
+            for (int i = 0; i < 30000 && !done; ++i) {
+                if (trace.flushed().find("UM_WAIT 86399\n") != std::string::npos) {
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            seen = trace.flushed();
+            Interrupt_guard::raise_for_test();
+        });
+        std::istringstream in;
+        std::ostringstream err;
+        const int status = run_cli({"download", "http://rapidshare.com/files/123/f.bin", "--folder",
+                                    dir.string(), "--second-ms", "1", "--trace"},
+                                   in, out, err, false);
+        done = true;
+        presser.join();
+        EXPECT_EQ(status, 1);
+        EXPECT_NE(seen.find(row.capped + "UM_WAIT 86399\n"), std::string::npos)
+            << row.reply << ": what the trace showed while it ran:\n"
+            << seen;
+    }
 }
 
 TEST_F(TransferCommandsTest, QueueLinesSayWhyADownloadDidNotStart) {
