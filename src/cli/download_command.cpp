@@ -8,6 +8,7 @@
 #include "cli/interrupt.h"
 #include "cli/progress_line.h"
 #include "cli/terminal_prompter.h"
+#include "cli/terminal_text.h"
 #include "cli/transfer_loop.h"
 #include "engine/download_runner.h"
 #include "model/download_fields.h"
@@ -121,9 +122,11 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
             io.out << message_name(n.message) << ' ' << n.lparam;
             if (n.message == UM_STATUS || n.message == UM_ERROR || n.message == UM_FINISHED ||
                 n.message == UM_LAST_ERROR) {
-                io.out << '\t' << encode_utf8(text);
+                io.out << '\t' << terminal_text(text);
             }
-            io.out << '\n';
+            // Each line as it happens, also when the trace goes to a file
+            // that someone follows.
+            io.out << '\n' << std::flush;
         }
         if (ends) {
             take_progress();  // the last values, not those of up to 100 ms ago
@@ -151,7 +154,7 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
         return 1;
     }
     if (end == Loop_end::failed && !trace) {
-        io.err << encode_utf8(status) << '\n';
+        io.err << terminal_text(status) << '\n';
     }
     io.out << std::flush;
     return end == Loop_end::finished ? 0 : 1;

@@ -5,6 +5,7 @@
 
 #include "cli/arguments.h"
 #include "cli/interrupt.h"
+#include "cli/terminal_text.h"
 #include "cli/transfer_loop.h"
 #include "engine/host_config.h"
 #include "engine/page_fetcher.h"
@@ -25,6 +26,7 @@ constexpr std::string_view k_grab_usage =
 struct Fetch_result {
     std::optional<std::string> page;  // none: the fetch failed
     std::wstring failure;             // the fetcher's last error text
+    bool cut = false;                 // the page is the first 32 MiB of a longer one
 };
 
 Fetch_result fetch_page(std::int32_t identifier, const std::wstring& url, Worker_timing timing) {
@@ -54,6 +56,7 @@ Fetch_result fetch_page(std::int32_t identifier, const std::wstring& url, Worker
     fetcher.stop();
     if (end == Loop_end::finished) {
         result.page = std::string(fetcher.page_data());
+        result.cut = fetcher.page_cut();
     } else {
         result.failure =
             end == Loop_end::interrupted ? load_string(st_download_canceled) : last_error;
@@ -67,7 +70,7 @@ std::vector<std::wstring> print_links(std::string& bytes, bool keep, Cli_streams
     std::vector<std::wstring> kept;
     const bool complete =
         extract_links(bytes, encode_utf8(Host_config{}.link_marker()), [&](std::wstring link) {
-            io.out << encode_utf8(link) << '\n';
+            io.out << terminal_text(link) << '\n';
             if (keep) {
                 kept.push_back(std::move(link));
             }
@@ -116,26 +119,30 @@ int grab_from_web(std::wstring url, bool verify, Worker_timing timing, Cli_strea
     const Interrupt_guard interrupt;
     Fetch_result fetched = fetch_page(-1, url, timing);
     if (!fetched.page) {
-        io.err << encode_utf8(fetched.failure) << '\n';
+        io.err << terminal_text(fetched.failure) << '\n';
         return 1;
     }
     const std::vector<std::wstring> links = print_links(*fetched.page, verify, io);
+    if (fetched.cut) {
+        io.err << "corvale-cli grab: the page was cut after its first 32 MiB; links after that "
+                  "were not taken\n";
+    }
     if (!verify) {
         return 0;
     }
     std::int32_t row = 0;
     for (const std::wstring& link : links) {
         const Fetch_result page = fetch_page(row++, link, timing);
-        std::wstring line = link + L"\t";
+        std::string line = terminal_text(link) + '\t';
         if (page.page) {
             std::wstring page_text = decode_page_text(*page.page);
             const Page_classification verdict = classify_page(page_text);
-            line += load_string(verdict_message(verdict.verdict)) + L"\t" + verdict.file_name +
-                    L"\t" + verdict.size;
+            line += encode_utf8(load_string(verdict_message(verdict.verdict))) + '\t' +
+                    terminal_text(verdict.file_name) + '\t' + terminal_text(verdict.size);
         } else {
-            line += page.failure + L"\t\t";
+            line += terminal_text(page.failure) + "\t\t";
         }
-        io.out << encode_utf8(line) << '\n' << std::flush;
+        io.out << line << '\n' << std::flush;
         if (Interrupt_guard::interrupted()) {
             return 1;
         }

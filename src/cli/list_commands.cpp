@@ -7,6 +7,7 @@
 
 #include "cli/arguments.h"
 #include "cli/terminal_prompter.h"
+#include "cli/terminal_text.h"
 #include "model/download_fields.h"
 #include "model/list_file.h"
 #include "platform/file_io.h"
@@ -110,7 +111,7 @@ int run_list(const std::vector<std::string>& raw, Cli_streams io) {
         printed += std::to_string(record.download_number);
         for (std::size_t i = 1; i < lines.size(); ++i) {
             printed += '\t';
-            printed += encode_utf8(lines[i]);
+            printed += terminal_text(lines[i]);
         }
         printed += '\n';
     }

@@ -4,6 +4,7 @@
 
 #include <iostream>
 
+#include "cli/terminal_text.h"
 #include "model/row_texts.h"
 #include "platform/wide_text.h"
 
@@ -24,7 +25,9 @@ void Progress_line::show(const std::wstring& line) {
     if (!enabled_) {
         return;
     }
-    out_ << '\r' << encode_utf8(line) << "\x1b[K" << std::flush;
+    // The status may be the host's text: only the line's own escape reaches
+    // the terminal.
+    out_ << '\r' << terminal_text(line) << "\x1b[K" << std::flush;
     shown_ = true;
 }
 

@@ -2,10 +2,12 @@
 
 #include <chrono>
 #include <iostream>
+#include <optional>
 
 #include "cli/arguments.h"
 #include "cli/interrupt.h"
 #include "cli/progress_line.h"
+#include "cli/terminal_text.h"
 #include "engine/download_control.h"
 #include "engine/notification_queue.h"
 #include "engine/notifications.h"
@@ -29,12 +31,18 @@ class Queue_window : public Runner_window {
   public:
     Queue_window(Queue_host& host, Prompter& prompter, std::int32_t number, Worker_timing timing);
 
-    void open() override { start(); }
+    void open() override;
     void set_title(int) override {}
     void forward(std::uint32_t message, std::int64_t lparam) override;
 
+    // How the download ended: the record's status, or why it never started.
+    const std::wstring& final_status(const Download_record& record) const {
+        return refusal_ ? *refusal_ : record.status_text;
+    }
+
   private:
     Queue_host& host_;
+    std::optional<std::wstring> refusal_;
 };
 
 // The main window's part: posts go through the notification queue that the
@@ -120,6 +128,32 @@ void Queue_window::forward(std::uint32_t message, std::int64_t lparam) {
                       L"  " + texts.speed + L"  " + texts.time_left + L"  " + texts.status);
 }
 
+// One line of a status column: the lines of a message joined by blanks.
+std::wstring one_line(std::wstring_view text) {
+    std::wstring line;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = std::min(text.find(L'\n', start), text.size());
+        const std::wstring_view part = trim_space(text.substr(start, end - start));
+        if (!part.empty()) {
+            line += (line.empty() ? L"" : L" ") + std::wstring(part);
+        }
+        if (end == text.size()) {
+            return line;
+        }
+        start = end + 1;
+    }
+}
+
+void Queue_window::open() {
+    const Download_runner::Start started = start();
+    if (refused()) {
+        refusal_ = window_texts().status;  // the link, or a name that fails the rule
+    } else if (started != Download_runner::Start::started) {
+        refusal_ = one_line(runner().refusal_text());
+    }
+}
+
 void Queue_host::handle(const Notification& notification) {
     const std::uint32_t message = notification.message;
     if (message == UM_START_DOWNLOAD) {
@@ -131,15 +165,11 @@ void Queue_host::handle(const Notification& notification) {
             reinterpret_cast<Download_window*>(static_cast<std::intptr_t>(notification.lparam));
         if (control_.holds(window)) {
             const Download_record& record = *cli_.list.find(window->download_number());
-            auto* ended = static_cast<Queue_window*>(window);
-            finished += ended->succeeded() ? 1 : 0;
+            const auto* queued = static_cast<Queue_window*>(window);
+            finished += queued->succeeded() ? 1 : 0;
             line_.end();
-            // A refused download (its link, or a name that fails the
-            // file-name rule) says why; the record keeps its status text.
-            const std::wstring& status =
-                ended->refused() ? ended->window_texts().status : record.status_text;
-            io_.out << record.download_number << '\t' << encode_utf8(record.file_name) << '\t'
-                    << encode_utf8(status) << std::endl;
+            io_.out << record.download_number << '\t' << terminal_text(record.file_name) << '\t'
+                    << terminal_text(queued->final_status(record)) << std::endl;
         }
         control_.window_closed(window);
         save();
@@ -214,10 +244,9 @@ int run_queue(const std::vector<std::string>& raw, Cli_streams io) {
         while (start <= list.size()) {
             const std::size_t comma = std::min(list.find(',', start), list.size());
             const std::string word = list.substr(start, comma - start);
-            std::size_t used = 0;
-            const std::uint64_t number = parse_uint64(decode_ansi(word), 10, &used);
-            const int row = used == word.size() && !word.empty() && number < 0x7fffffff
-                                ? host.control().find_row(static_cast<std::int32_t>(number))
+            const auto number = parse_digits(word);
+            const int row = number && *number < 0x7fffffff
+                                ? host.control().find_row(static_cast<std::int32_t>(*number))
                                 : -1;
             if (row < 0) {
                 io.err << "corvale-cli: no download numbered '" << word

@@ -7,6 +7,7 @@
 
 #include "cli/arguments.h"
 #include "cli/interrupt.h"
+#include "cli/terminal_text.h"
 #include "corvale/version.h"
 #include "platform/string_table.h"
 #include "platform/wide_text.h"
@@ -43,8 +44,10 @@ Version_fetch fetch_interruptibly(const Update_source& source) {
     return fetch;
 }
 
+// The version file's fields are the update server's text: each stays on its
+// own line, whatever it holds.
 void print_field(std::ostream& out, int label, const std::wstring& value) {
-    out << encode_utf8(load_string(label)) << ' ' << encode_utf8(value) << '\n';
+    out << encode_utf8(load_string(label)) << ' ' << terminal_text(value) << '\n';
 }
 
 }  // namespace
@@ -71,7 +74,7 @@ int run_check_update(const std::vector<std::string>& raw, Cli_streams io) {
     if (!fetch.has_reply()) {
         io.out << std::flush;
         if (!fetch.error.empty()) {
-            io.err << encode_utf8(fetch.error) << '\n';
+            io.err << terminal_text(fetch.error) << '\n';
         } else if (fetch.status != 200 && fetch.status != 0) {
             io.err << "HTTP status " << fetch.status << '\n';
         }

@@ -42,6 +42,7 @@ Download_runner::Start Download_runner::start(std::int32_t download_number, cons
                                               std::shared_ptr<Notification_target> target) {
     url_ = usable_url(url);
     path_ = full_local_path(folder, file_name);
+    refusal_.clear();
     if (url_.empty()) {
         return Start::url_unusable;
     }
@@ -52,8 +53,12 @@ Download_runner::Start Download_runner::start(std::int32_t download_number, cons
         return Start::name_refused;
     }
     const auto target_path = to_path(path_);
+    const auto tell = [&](std::wstring text) {
+        refusal_ = std::move(text);
+        prompter_.show_message(refusal_);
+    };
     const auto refuse = [&] {
-        prompter_.show_message(format_printf(load_string(131), {path_}));
+        tell(format_printf(load_string(131), {path_}));
         return Start::open_failed;
     };
     // A link, device, FIFO or socket under the name is never asked about,
@@ -63,6 +68,7 @@ Download_runner::Start Download_runner::start(std::int32_t download_number, cons
     }
     if (file_.length() > 0 && !prompter_.ask_yes_no(format_message(130, {path_}))) {
         file_.close();
+        refusal_ = format_message(130, {path_});
         return Start::declined;
     }
     if (file_.restart() != 0) {
@@ -71,13 +77,13 @@ Download_runner::Start Download_runner::start(std::int32_t download_number, cons
     }
     file_name_ = file_name_of(url_);
     if (worker_.start() != 0) {
-        prompter_.show_message(load_string(k_text_resume_failed));
+        tell(load_string(k_text_resume_failed));
         return Start::resume_failed;
     }
     worker_.set_job(download_number, &file_, url_, std::move(target));
     if (!worker_.resume()) {
         worker_.stop();
-        prompter_.show_message(load_string(k_text_resume_failed));
+        tell(load_string(k_text_resume_failed));
         return Start::resume_failed;
     }
     running_ = true;

@@ -30,6 +30,10 @@ class Download_runner {
     Start start(std::int32_t download_number, const std::wstring& url, const std::wstring& folder,
                 const std::wstring& file_name, std::shared_ptr<Notification_target> target);
 
+    // Why the last start() refused (declined, open_failed, resume_failed):
+    // the question declined or the message shown; empty after a start.
+    const std::wstring& refusal_text() const { return refusal_; }
+
     // The link as the worker got it, and the name the window's title shows.
     const std::wstring& url() const { return url_; }
     const std::wstring& file_name() const { return file_name_; }
@@ -75,6 +79,7 @@ class Download_runner {
     std::wstring url_;
     std::wstring path_;
     std::wstring file_name_;
+    std::wstring refusal_;
     bool running_ = false;
     bool succeeded_ = false;
     std::optional<bool> keep_partial_;

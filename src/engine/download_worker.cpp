@@ -116,6 +116,9 @@ Transfer_worker::Step Download_worker::attempt(Http_session& session, const Http
     if (reply.outcome == Reply_outcome::refused) {
         report_last_error(corvale::last_error_text(reply));
     }
+    if (reply.asked_wait_seconds > reply.wait_seconds) {
+        post(UM_WAIT_CAPPED, reply.asked_wait_seconds);
+    }
     if (count_down(reply.wait_seconds, UM_WAIT)) {
         cancel();
         return Step::ends;

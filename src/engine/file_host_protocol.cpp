@@ -25,9 +25,15 @@ std::wstring host_text(std::string_view bytes) {
 
 // A number of seconds from the host plus the extra five; 0 (no wait) when
 // that is not positive. Computed wide so that a huge number cannot overflow.
-int wait_from(std::string_view digits) {
-    const long long wait = static_cast<long long>(parse_int(digits)) + k_extra_wait;
-    return wait > 0 ? static_cast<int>(std::min<long long>(wait, INT32_MAX)) : 0;
+std::int64_t wait_from(std::string_view digits) {
+    const std::int64_t wait = static_cast<std::int64_t>(parse_int(digits)) + k_extra_wait;
+    return wait > 0 ? wait : 0;
+}
+
+// The wait a reply asks for, and the one the worker counts down.
+void set_wait(Api_reply& reply, std::int64_t asked) {
+    reply.asked_wait_seconds = asked;
+    reply.wait_seconds = static_cast<int>(std::min<std::int64_t>(asked, k_longest_wait));
 }
 
 bool host_rule(const Host_config& config, std::wstring_view host) {
@@ -77,14 +83,14 @@ constexpr Refusal_pattern k_refusals[] = {
 };
 constexpr int k_busy_ip_wait = 300;
 
-int seconds_rule(std::string_view message) {
+std::int64_t seconds_rule(std::string_view message) {
     const std::size_t seconds = message.find(" seconds");
     if (seconds == std::string_view::npos) {
         return k_default_refusal_wait;
     }
     const std::size_t blank = message.substr(0, seconds).rfind(' ');
     const std::size_t start = blank == std::string_view::npos ? 0 : blank + 1;
-    const int wait = wait_from(message.substr(start, seconds - start));
+    const std::int64_t wait = wait_from(message.substr(start, seconds - start));
     return wait > 0 ? wait : k_default_refusal_wait;
 }
 
@@ -102,12 +108,12 @@ Api_reply classify_error_reply(std::string_view reply) {
     for (const Refusal_pattern& pattern : k_refusals) {
         if (message.find(pattern.phrase) != std::string_view::npos) {
             result.last_error_id = pattern.message_id;
-            result.wait_seconds = pattern.seconds_rule ? seconds_rule(message) : k_busy_ip_wait;
+            set_wait(result, pattern.seconds_rule ? seconds_rule(message) : k_busy_ip_wait);
             return result;
         }
     }
     result.host_text = host_text(message);
-    result.wait_seconds = seconds_rule(message);
+    set_wait(result, seconds_rule(message));
     return result;
 }
 
@@ -170,7 +176,7 @@ Api_reply classify_direct_link_reply(std::string_view reply) {
     }
     const std::string_view wait_field =
         reply.substr(commas[1] + 1, std::min(commas[2] - commas[1] - 1, k_wait_field_limit));
-    result.wait_seconds = wait_from(wait_field);
+    set_wait(result, wait_from(wait_field));
 
     // The first field begins with "DL:"; one found later names no server.
     const std::size_t marker = reply.find("DL:");

@@ -4,6 +4,7 @@
 // and by which the host's first reply is read. Pure functions: no I/O.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -30,13 +31,18 @@ std::wstring file_request_url(std::wstring_view file_server, const Link_parts& l
 
 enum class Reply_outcome { direct_link, refused, no_direct_link };
 
+// No wait is longer than one day, whatever the host asks: a download that
+// waits for years would hold its place in the queue for good.
+inline constexpr int k_longest_wait = 24 * 60 * 60;
+
 struct Api_reply {
     Reply_outcome outcome = Reply_outcome::no_direct_link;
-    int wait_seconds = 0;        // 0: no wait
-    int last_error_id = 0;       // refused: a string-table id, or 0 for host_text
-    std::wstring host_text;      // refused with last_error_id 0: the host's own text
-    std::wstring file_server;    // direct link only
-    std::wstring authorisation;  // direct link only
+    int wait_seconds = 0;                 // 0: no wait; at most k_longest_wait
+    std::int64_t asked_wait_seconds = 0;  // the wait before that cap
+    int last_error_id = 0;                // refused: a string-table id, or 0 for host_text
+    std::wstring host_text;               // refused with last_error_id 0: the host's own text
+    std::wstring file_server;             // direct link only
+    std::wstring authorisation;           // direct link only
 };
 
 // Classifies the API reply body (bytes read as 8-bit text).

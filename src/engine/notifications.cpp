@@ -26,6 +26,8 @@ std::string_view message_name(std::uint32_t message) {
             return "UM_RETRY_WAIT";
         case UM_LAST_ERROR:
             return "UM_LAST_ERROR";
+        case UM_WAIT_CAPPED:
+            return "UM_WAIT_CAPPED";
         default:
             return {};
     }

@@ -25,6 +25,9 @@ enum Worker_message : std::uint32_t {
     UM_ESTIMATED_SIZE = WM_APP + 108,  // lParam = estimated size (no worker posts it)
     UM_RETRY_WAIT = WM_APP + 109,      // a second of the fetcher's pause; lParam = seconds left
     UM_LAST_ERROR = WM_APP + 110,      // last-error text changed; lParam 0
+    // The host asked for a wait of more than a day, which is cut to a day;
+    // lParam = the seconds asked for. Windows ignore it; traces show it.
+    UM_WAIT_CAPPED = WM_APP + 111,
 };
 
 // Messages of the main window.

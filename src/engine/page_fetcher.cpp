@@ -76,6 +76,7 @@ Transfer_worker::Step Page_fetcher::attempt(Http_session& session, const Http_ta
     report_status(st_retrieving_the_file);
     Reply_progress progress = begin_reply(length);
     page_.clear();
+    cut_ = false;
     page_.reserve(std::min<std::uint64_t>(length.value_or(k_unknown_size), k_page_limit) + k_slack);
     char piece[k_read_size];
     std::uint64_t received = 0;
@@ -100,7 +101,13 @@ Transfer_worker::Step Page_fetcher::attempt(Http_session& session, const Http_ta
             cancel();
             return Step::ends;
         }
-        if (read.count == 0 || page_.size() >= k_page_limit) {
+        if (read.count == 0) {
+            break;
+        }
+        if (page_.size() >= k_page_limit) {
+            // Without a length, a reply that ends right at the limit cannot
+            // be told from a longer one without reading on.
+            cut_ = received > page_.size() || !length || *length > page_.size();
             break;
         }
     }

@@ -27,6 +27,10 @@ class Page_fetcher : public Transfer_worker {
     // The reply body, followed in memory by one NUL byte; valid after
     // UM_FINISHED until the fetcher is destroyed.
     std::string_view page_data() const { return page_; }
+    // Whether the page ends at the limit of 32 MiB with more of the reply
+    // unread (or, for a reply without a length, perhaps more). Valid after
+    // UM_FINISHED.
+    bool page_cut() const { return cut_; }
 
   private:
     void run_attempts(Http_session& session) override;
@@ -34,6 +38,7 @@ class Page_fetcher : public Transfer_worker {
 
     std::wstring url_;
     std::string page_;
+    bool cut_ = false;
     bool created_ = false;
 };
 

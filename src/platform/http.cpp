@@ -117,6 +117,9 @@ std::wstring http_error_text(int error) {
     if (error == k_http_stopped) {
         return L"Stopped";
     }
+    if (error == k_http_deadline_passed) {
+        return L"Deadline passed";
+    }
     return decode_ansi(curl_easy_strerror(static_cast<CURLcode>(error)));
 }
 
@@ -257,6 +260,9 @@ int Http_request::drive(const std::function<bool()>& done) {
     while (!done()) {
         if (session_.stop_.is_set()) {
             return k_http_stopped;
+        }
+        if (session_.deadline_ && std::chrono::steady_clock::now() >= *session_.deadline_) {
+            return k_http_deadline_passed;
         }
         int running = 0;
         if (curl_multi_perform(session_.multi_, &running) != CURLM_OK) {

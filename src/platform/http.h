@@ -9,6 +9,7 @@
 // 60 s fails; at most 10 redirects are followed, and only to http and https.
 // The standard proxy variables (http_proxy, https_proxy, no_proxy) are used.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -26,9 +27,10 @@ enum class Http_event { resolving_name, name_resolved, connecting, connected, re
 // resolved, the address found or connected to, or the new URL.
 using Http_event_handler = std::function<void(Http_event, const std::wstring& info)>;
 
-// Result codes: 0, a libcurl error code, or this when the stop event ended
-// the wait.
+// Result codes: 0, a libcurl error code, or one of these: the stop event
+// ended the wait, or the session's deadline passed.
 inline constexpr int k_http_stopped = -1;
+inline constexpr int k_http_deadline_passed = -2;
 
 // A result code as text ("Couldn't resolve host name").
 std::wstring http_error_text(int error);
@@ -42,6 +44,10 @@ class Http_session {
 
     bool is_open() const { return multi_ != nullptr; }
     void set_event_handler(Http_event_handler handler) { handler_ = std::move(handler); }
+    // From `when` on, every wait of the session's requests (connecting,
+    // sending, reading) ends with k_http_deadline_passed: a bound on the
+    // whole exchange that a server sending a byte now and then cannot stretch.
+    void set_deadline(std::chrono::steady_clock::time_point when) { deadline_ = when; }
 
   private:
     friend class Http_request;
@@ -49,6 +55,7 @@ class Http_session {
     std::string user_agent_;
     const Stop_event& stop_;
     Http_event_handler handler_;
+    std::optional<std::chrono::steady_clock::time_point> deadline_;
 };
 
 struct Http_target {

@@ -4,6 +4,7 @@
 
 #include "corvale/version.h"
 #include "platform/http.h"
+#include "platform/string_table.h"
 #include "platform/wide_text.h"
 
 namespace corvale {
@@ -14,6 +15,13 @@ constexpr const char* k_user_agent = "Corvale/1.0";
 constexpr std::size_t k_mark_size = 2;
 constexpr int k_update_available = 229;
 constexpr int k_no_update = 230;
+constexpr int k_text_took_too_long = 5338;
+
+// Why no reply came, for the one who asked.
+std::wstring failure_text(int error) {
+    return error == k_http_deadline_passed ? load_string(k_text_took_too_long)
+                                           : http_error_text(error);
+}
 
 }  // namespace
 
@@ -32,16 +40,18 @@ std::optional<Update_source> update_source_from_url(const std::wstring& url) {
     return Update_source{parsed->service, parsed->server, parsed->port, parsed->object};
 }
 
-Version_fetch fetch_version_file(const Update_source& source, const Stop_event& stop) {
+Version_fetch fetch_version_file(const Update_source& source, const Stop_event& stop,
+                                 std::chrono::milliseconds deadline) {
     Version_fetch fetch;
     Http_session session(k_user_agent, stop);
+    session.set_deadline(std::chrono::steady_clock::now() + deadline);
     Http_request request(session, {source.service, source.server, source.port, source.path});
     if (request.open_error() != 0) {
-        fetch.error = http_error_text(request.open_error());
+        fetch.error = failure_text(request.open_error());
         return fetch;
     }
     if (const int sent = request.send(); sent != 0) {
-        fetch.error = http_error_text(sent);
+        fetch.error = failure_text(sent);
         return fetch;
     }
     fetch.status = request.status();
@@ -57,7 +67,7 @@ Version_fetch fetch_version_file(const Update_source& source, const Stop_event& 
     for (;;) {
         const Http_request::Read_result read = request.read(piece, sizeof piece);
         if (read.error != 0) {
-            fetch.error = http_error_text(read.error);
+            fetch.error = failure_text(read.error);
             fetch.status = 0;
             return fetch;
         }

@@ -7,6 +7,7 @@
 // latest version ("1.2.0.3"), CR LF, the date of that version, CR LF, and an
 // information text of any number of lines.
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -40,10 +41,18 @@ struct Version_fetch {
     // A version file came: the check can tell its outcome.
     bool has_reply() const { return status == 200 && !reply.empty(); }
 };
+// The whole check (connecting, sending, every read) ends by then: a server
+// that sends a byte now and then cannot hold it, nor the window that waits
+// for it.
+inline constexpr std::chrono::milliseconds k_update_check_deadline{60000};
+
 // GET of the version file with "Accept: */*" and "User-Agent: Corvale/1.0"; a
 // reply body is read only with status 200 and when it is shorter than the
-// limit. Blocks; every wait ends soon after `stop` is set.
-Version_fetch fetch_version_file(const Update_source& source, const Stop_event& stop);
+// limit. Blocks; every wait ends soon after `stop` is set. A check still
+// running after `deadline` fails, with a text that says the server took too
+// long.
+Version_fetch fetch_version_file(const Update_source& source, const Stop_event& stop,
+                                 std::chrono::milliseconds deadline = k_update_check_deadline);
 
 struct Version_file {
     std::wstring latest;                      // the first line; empty when there is none

@@ -6,8 +6,12 @@
 #include <sstream>
 
 #include "cli/cli.h"
+#include "cli/terminal_check.h"
+#include "model/list_file.h"
+#include "platform/profile.h"
 #include "platform/string_table.h"
 #include "platform/wide_text.h"
+#include "support/scripted_prompter.h"
 #include "support/temporary_folder.h"
 
 namespace corvale {
@@ -303,6 +307,25 @@ TEST_F(ListCommandsTest, PathsThatAreNotUtf8AreUsedAsTheyAre) {
     ASSERT_EQ(listed_again.status, 0) << listed_again.err;
     EXPECT_NE(listed_again.out.find("\t" + latin1_folder + "\tn\xE4me.zip\t"), std::string::npos)
         << "folder and name come back byte for byte";
+}
+
+TEST_F(ListCommandsTest, ListShowsControlCharactersOfItsFieldsAsEscapes) {
+    {
+        testing::Scripted_prompter prompter;
+        Memory_profile profile;
+        Download_list records(prompter, profile);
+        Memory_list_view view;
+        records.add_download(L"a.zip", L"\x1b]0;owned\x07\tnext\x9b", view,
+                             L"http://rapidshare.com/files/1/\x1b[2J\x7f", L"/dl");
+        ASSERT_TRUE(save_list(records, decode_native(list)));
+    }
+    const Result r = run({"list", list});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out.starts_with(
+        "0\t0\t/dl\ta.zip\t\\x1b]0;owned\\x07\\x09next\\x9b\thttp://rapidshare.com/files/1/"
+        "\\x1b[2J\\x7f\t"))
+        << r.out;
+    EXPECT_TRUE(testing::only_own_controls(r.out)) << "a tab inside a field stays one field";
 }
 
 }  // namespace

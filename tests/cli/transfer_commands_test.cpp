@@ -10,12 +10,14 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <thread>
 
 #include "cli/cli.h"
 #include "cli/interrupt.h"
+#include "cli/terminal_check.h"
 #include "fakehost/fake_host.h"
 #include "model/list_file.h"
 #include "platform/output_file.h"
@@ -157,6 +159,8 @@ TEST_F(TransferCommandsTest, DownloadFailuresAndTheirExitStatus) {
          "An error occured while saving the file: \n " + (dir / "none" / "f").string() +
              " \n Check if the file path is correct."},
         {{"download", "u", "--second-ms", "0"}, 2, "corvale-cli: --second-ms takes 1 to 3600000"},
+        {{"download", "u", "--second-ms", " 5"}, 2, "corvale-cli: --second-ms takes 1 to 3600000"},
+        {{"download", "u", "--second-ms", "+5"}, 2, "corvale-cli: --second-ms takes 1 to 3600000"},
         {{"download"}, 2, "corvale-cli: expected one URL"},
     };
     for (const Row& row : rows) {
@@ -392,13 +396,18 @@ TEST_F(TransferCommandsTest, QueueRefusalsAndUsage) {
     } rows[] = {
         {{"queue", list, "--rows", "0"},
          1,
-         "0\tq301.bin\t\n",
-         "an existing file is not replaced without --yes"},
+         "0\tq301.bin\tThe file '" + (dir / "q301.bin").string() +
+             "' already exists. Do you want to replace it?\n",
+         "an existing file is not replaced without --yes, and the line says so"},
         {{"queue", list, "--rows", "0", "--yes", "--second-ms", "1"},
          0,
          "0\tq301.bin\tFinished Downloading File\n",
          "--yes replaces it"},
         {{"queue", list, "--rows", "7"}, 2, "", "no such download"},
+        {{"queue", list, "--rows", " 1"}, 2, "", "a blank before the number"},
+        {{"queue", list, "--rows", "1 "}, 2, "", "a blank after it"},
+        {{"queue", list, "--rows", "+1"}, 2, "", "a sign"},
+        {{"queue", list, "--rows", "0,,1"}, 2, "", "an empty number"},
         {{"queue", list, "--rows", "0", "--all"}, 2, "", "--rows and --all"},
         {{"queue", (dir / "none.zrv").string(), "--all"}, 2, "", "no list file"},
     };
@@ -545,6 +554,8 @@ TEST_F(TransferCommandsTest, GrabFetchesThePageAndVerifiesItsLinks) {
         "http://rapidshare.com/files/2/b.zip\tERROR: File not found\t\t\n"
         "http://rapidshare.com/files/3/c.zip\tERROR: PREMIUM account is required\tc.zip\t1 KB\n");
 
+    EXPECT_EQ(r.err, "");
+
     const Result missing = run({"grab", "somewhere.example/none.html", "--second-ms", "1"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, ". Failed to receive a valid HTTP response from the server\n");
@@ -582,6 +593,13 @@ TEST_F(TransferCommandsTest, CheckUpdateTellsTheVerdictOrWhyNot) {
          "Couldn't check for availability of and update due to an error.Please try again "
          "later.\n",
          "too large"},
+        {Reply{200, version_file("1.2.0.3\x1b]0;owned\x07\r\n\x1b[2J\r\n\x1b]52;c;aGk=\x07\r\n"
+                                 "\x85line 2")},
+         0,
+         "Latest Version: 1.2.0.3\\x1b]0;owned\\x07\nDate: \\x1b[2J\nInformation: "
+         "\\x1b]52;c;aGk=\\x07\\x0d\\x0a\\x85line 2\n"
+         "An update is available. Visit Zrv website to download it.\n",
+         "", "a hostile version file: title, clear screen, clipboard, NEL"},
     };
     for (const Row& row : rows) {
         scenario.page("/corvale/version_a.txt", row.reply);
@@ -590,6 +608,7 @@ TEST_F(TransferCommandsTest, CheckUpdateTellsTheVerdictOrWhyNot) {
         EXPECT_TRUE(r.out.starts_with("Current Version: 1.2.0.2\n")) << row.why << r.out;
         EXPECT_TRUE(r.out.ends_with(row.out_end)) << row.why << r.out;
         EXPECT_EQ(r.err, row.err) << row.why;
+        EXPECT_TRUE(testing::only_own_controls(r.out)) << row.why;
     }
     const std::string request_host = host.requests().back().host;
     EXPECT_EQ(request_host.substr(0, request_host.find(':')), "update.corvale.example.org");
@@ -600,6 +619,187 @@ TEST_F(TransferCommandsTest, CheckUpdateTellsTheVerdictOrWhyNot) {
     const Result other = run({"check-update", "--url", "http://elsewhere.example/v.txt"});
     EXPECT_EQ(other.status, 0);
     EXPECT_TRUE(other.out.ends_with("No updates are available.\n")) << other.out;
+}
+
+TEST_F(TransferCommandsTest, GrabShowsControlCharactersOfPagesAsEscapes) {
+    scenario.page("/hostile.html",
+                  Reply{200, std::string("rapidshare.com/files/1/a\x1b]0;x\x07.zip ") +
+                                 "rapidshare.com/files/2/b" + '\0' +
+                                 "c\x1b"
+                                 "c.zip"});
+    const Result links = run({"grab", "somewhere.example/hostile.html", "--second-ms", "1"});
+    EXPECT_EQ(links.status, 0) << links.err;
+    EXPECT_EQ(links.out,
+              "http://rapidshare.com/files/1/a\\x1b]0;x\\x07.zip\n"
+              "http://rapidshare.com/files/2/b\\x00c\\x1bc.zip\n");
+
+    scenario.page("/one.html", Reply{200, "rapidshare.com/files/3/c.zip"});
+    scenario.page("/files/3/c.zip", Reply{200, "x=\"#!download|s|3|c\x1b]0;t\x07.zip|1\x9b KB\";"});
+    const Result verified =
+        run({"grab", "somewhere.example/one.html", "--verify", "--second-ms", "1"});
+    EXPECT_EQ(verified.status, 0) << verified.err;
+    EXPECT_EQ(
+        verified.out,
+        "http://rapidshare.com/files/3/c.zip\n"
+        "http://rapidshare.com/files/3/c.zip\tVerified Link\tc\\x1b]0;t\\x07.zip\t1\\x9b KB\n");
+}
+
+TEST_F(TransferCommandsTest, GrabSaysWhenThePageWasCut) {
+    constexpr std::size_t k_limit = 32u << 20;
+    const std::string link = "rapidshare.com/files/1/a.zip ";
+    const std::string cut_note =
+        "corvale-cli grab: the page was cut after its first 32 MiB; links after that were not "
+        "taken\n";
+    struct Row {
+        std::size_t size;
+        bool length;
+        std::string err;
+        const char* why;
+    } rows[] = {
+        {k_limit, true, "", "exactly the limit, with a length: whole"},
+        {k_limit + 1, true, cut_note, "one byte more"},
+        {k_limit + 1, false, cut_note, "one byte more, without a length"},
+    };
+    for (const Row& row : rows) {
+        Reply page{200, link + std::string(row.size - link.size(), ' ')};
+        page.content_length = row.length;
+        scenario.page("/big.html", page);
+        const Result r = run({"grab", "somewhere.example/big.html", "--second-ms", "1"});
+        EXPECT_EQ(r.status, 0) << row.why;
+        EXPECT_EQ(r.out, "http://rapidshare.com/files/1/a.zip\n") << row.why;
+        EXPECT_EQ(r.err, row.err) << row.why;
+    }
+}
+
+TEST_F(TransferCommandsTest, TraceShowsTheHostsTextWithEscapes) {
+    scenario.api_replies("123", {Reply{200, "ERROR: \x1b]0;pwned\x07 Go away\x1b[2J\x9b<script>"}});
+    const Result r = download("123", {"--trace"});
+    EXPECT_EQ(r.status, 1);
+    int refusals = 0;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("UM_LAST_ERROR")) {
+            ++refusals;
+            EXPECT_EQ(line, "UM_LAST_ERROR 0\t\\x1b]0;pwned\\x07 Go away\\x1b[2J\\x9b");
+        }
+    }
+    EXPECT_EQ(refusals, 4) << "one an attempt";
+    EXPECT_TRUE(testing::only_own_controls(r.out));
+    EXPECT_TRUE(testing::only_own_controls(r.err));
+}
+
+// Output that shows only what was flushed, as a file does to someone who
+// follows it while the program runs.
+class Flushed_output : public std::streambuf {
+  public:
+    Flushed_output() { setp(buffer_.data(), buffer_.data() + buffer_.size()); }
+    std::string flushed() const {
+        const std::lock_guard lock(mutex_);
+        return flushed_;
+    }
+
+  protected:
+    int sync() override {
+        publish();
+        return 0;
+    }
+    int_type overflow(int_type c) override {
+        publish();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+
+  private:
+    void publish() {
+        const std::lock_guard lock(mutex_);
+        flushed_.append(pbase(), pptr());
+        setp(buffer_.data(), buffer_.data() + buffer_.size());
+    }
+
+    // More than a trace writes in the test's time: only a flush shows it.
+    std::vector<char> buffer_ = std::vector<char>(8 << 20);
+    mutable std::mutex mutex_;
+    std::string flushed_;
+};
+
+// A wait of years is cut to a day, and the trace says so as it happens.
+TEST_F(TransferCommandsTest, TraceLinesAreFlushedAndAWaitAboveADayIsCapped) {
+    struct Row {
+        std::string reply;
+        std::string capped;
+    } rows[] = {
+        {"DL:{server},AUTH,999999999,x", "UM_WAIT_CAPPED 1000000004\n"},
+        {"ERROR: x You need to wait 2147483647 seconds.<script>", "UM_WAIT_CAPPED 2147483652\n"},
+    };
+    for (const Row& row : rows) {
+        scenario.api_replies("123", {Reply{200, row.reply}});
+        Flushed_output trace;
+        std::ostream out(&trace);
+        std::string seen;
+        std::atomic<bool> done{false};
+        std::thread presser([&] {
+            // Ctrl-C once the first second of the wait is in the trace; the
+            // bound only keeps a fault from holding the test for a day.
+            for (int i = 0; i < 30000 && !done; ++i) {
+                if (trace.flushed().find("UM_WAIT 86399\n") != std::string::npos) {
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            seen = trace.flushed();
+            Interrupt_guard::raise_for_test();
+        });
+        std::istringstream in;
+        std::ostringstream err;
+        const int status = run_cli({"download", "http://rapidshare.com/files/123/f.bin", "--folder",
+                                    dir.string(), "--second-ms", "1", "--trace"},
+                                   in, out, err, false);
+        done = true;
+        presser.join();
+        EXPECT_EQ(status, 1);
+        EXPECT_NE(seen.find(row.capped + "UM_WAIT 86399\n"), std::string::npos)
+            << row.reply << ": what the trace showed while it ran:\n"
+            << seen;
+    }
+}
+
+TEST_F(TransferCommandsTest, QueueLinesSayWhyADownloadDidNotStart) {
+    const std::string list = (dir / "refused.zrv").string();
+    const std::string hostile = "f\x1b]0;t\x07";
+    fs::create_directory(dir / hostile);
+    std::ofstream(dir / hostile / "q1.bin") << "old";
+    {
+        testing::Scripted_prompter prompter;
+        Memory_profile profile;
+        Download_list records(prompter, profile);
+        Memory_list_view view;
+        const std::wstring folder = decode_native(dir.string());
+        records.add_download(L"q1.bin", L"", view, L"http://rapidshare.com/files/301/q1.bin",
+                             folder + L"/" + decode_native(hostile));
+        records.add_download(L"q2.bin", L"", view, L"http://rapidshare.com/files/302/q2.bin",
+                             folder + L"/none");
+        ASSERT_TRUE(save_list(records, decode_native(list)));
+    }
+    const Result r = run({"queue", list, "--all", "--second-ms", "1"});
+    EXPECT_EQ(r.status, 1);
+    std::vector<std::string> lines;
+    std::istringstream out(r.out);
+    for (std::string line; std::getline(out, line);) {
+        lines.push_back(line);
+    }
+    ASSERT_EQ(lines.size(), 2u) << r.out;
+    EXPECT_EQ(lines[0], "0\tq1.bin\tThe file '" + dir.string() +
+                            "/f\\x1b]0;t\\x07/q1.bin' already exists. Do you want to replace it?")
+        << "declined; the path from the list cannot steer the terminal";
+    EXPECT_TRUE(lines[1].starts_with(
+        "1\tq2.bin\tAn error occured while saving the file: " + (dir / "none" / "q2.bin").string() +
+        " Check if the file path is correct."))
+        << "not opened, its message on one line: " << lines[1];
+    EXPECT_TRUE(testing::only_own_controls(r.out));
+    EXPECT_TRUE(testing::only_own_controls(r.err)) << "nor its questions";
 }
 
 }  // namespace

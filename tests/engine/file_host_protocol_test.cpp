@@ -97,7 +97,7 @@ TEST(FileHostProtocol, ClassifiesReplies) {
         {"DL:srv1,AB12,-5,ff", Reply_outcome::direct_link, 0, 0, L"", "-5 + 5 = 0 is no wait"},
         {"DL:srv1,AB12,-99,ff", Reply_outcome::direct_link, 0, 0, L"", "negative is no wait"},
         {"DL:srv1,AB12, +7s,ff", Reply_outcome::direct_link, 12, 0, L"", "blank and sign allowed"},
-        {"DL:srv1,AB12,1234567890,x", Reply_outcome::direct_link, 123456794, 0, L"",
+        {"DL:srv1,AB12,0000012345,x", Reply_outcome::direct_link, 1239, 0, L"",
          "the wait field is read to 9 characters"},
         {"DL:srv1,AB12,0,a,b,c", Reply_outcome::direct_link, 5, 0, L"", "further commas ignored"},
         {"DL:srv1,AB12", Reply_outcome::no_direct_link, 0, 0, L"", "fewer than three commas"},
@@ -128,7 +128,7 @@ TEST(FileHostProtocol, ClassifiesReplies) {
          "non-positive wait becomes 120"},
         {"ERROR: wait x99999999999 seconds" + k_script, Reply_outcome::refused, 5, 0,
          L"wait x99999999999 seconds", "no number before seconds: 0 + 5"},
-        {"ERROR: wait 99999999999 seconds" + k_script, Reply_outcome::refused, INT32_MAX, 0,
+        {"ERROR: wait 99999999999 seconds" + k_script, Reply_outcome::refused, 86400, 0,
          L"wait 99999999999 seconds", "a huge number does not overflow"},
         {"ERROR:<script>", Reply_outcome::refused, 120, 0, L"", "script before offset 7"},
         {"ERROR: caf\xE9 ferm\xC3\xA9" + k_script, Reply_outcome::refused, 120, 0, L"café fermé",
@@ -142,6 +142,30 @@ TEST(FileHostProtocol, ClassifiesReplies) {
         EXPECT_EQ(reply.wait_seconds, row.wait) << row.why;
         EXPECT_EQ(reply.last_error_id, row.last_error_id) << row.why;
         EXPECT_EQ(reply.host_text, row.host_text) << row.why;
+    }
+}
+
+TEST(FileHostProtocol, NoWaitIsLongerThanADay) {
+    struct Row {
+        std::string reply;
+        int wait;
+        std::int64_t asked;
+        const char* why;
+    } rows[] = {
+        {"DL:srv1,AB12,86395,x", 86400, 86400, "a day exactly: not cut"},
+        {"DL:srv1,AB12,86396,x", 86400, 86401, "a second more"},
+        {"DL:srv1,AB12,999999999,x", 86400, 1000000004, "the largest wait field"},
+        {"ERROR: x You need to wait 2147483647 seconds." + k_script, 86400, 2147483652,
+         "the largest int, plus the five seconds, without overflow"},
+        {"ERROR: x lot of users. Retry in 99999999999 seconds" + k_script, 86400, 2147483652,
+         "more digits than an int holds"},
+        {"ERROR: x You need RapidPro to download more files from your IP address" + k_script, 300,
+         300, "a fixed wait"},
+    };
+    for (const Row& row : rows) {
+        const Api_reply reply = classify_api_reply(row.reply);
+        EXPECT_EQ(reply.wait_seconds, row.wait) << row.why;
+        EXPECT_EQ(reply.asked_wait_seconds, row.asked) << row.why;
     }
 }
 

@@ -22,12 +22,13 @@ TEST(Notifications, MessageNumbersKeepTheirValues) {
         {UM_ESTIMATED_SIZE, 0x806C, "UM_ESTIMATED_SIZE"},
         {UM_RETRY_WAIT, 0x806D, "UM_RETRY_WAIT"},
         {UM_LAST_ERROR, 0x806E, "UM_LAST_ERROR"},
+        {UM_WAIT_CAPPED, 0x806F, "UM_WAIT_CAPPED"},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(row.message, row.value) << row.name;
         EXPECT_EQ(message_name(row.message), row.name);
     }
-    EXPECT_EQ(message_name(WM_APP + 111), "");
+    EXPECT_EQ(message_name(WM_APP + 112), "");
     EXPECT_EQ(UM_START_DOWNLOAD, 0x8000u + 1000);
     EXPECT_EQ(UM_UPDATE_CHECK_CLOSED, 0x8000u + 1008);
 }

@@ -68,6 +68,7 @@ TEST_F(PageFetcherTest, KeepsThePageWithATrailingNul) {
         const std::string_view page = fetcher->page_data();
         EXPECT_TRUE(page == fakehost::pattern_bytes(0, row.reply.pattern_size)) << row.why;
         EXPECT_EQ(page.data()[page.size()], '\0') << row.why;
+        EXPECT_FALSE(fetcher->page_cut()) << row.why;
         if (!row.reply.content_length) {
             EXPECT_EQ(target->last_progress().percentage, 0) << row.why;
             EXPECT_EQ(target->last_progress().downloaded, row.reply.pattern_size) << row.why;
@@ -81,6 +82,7 @@ TEST_F(PageFetcherTest, AnEndlessPageEndsWithWhatTheBufferHolds) {
     EXPECT_EQ(trace.back(), "UM_FINISHED 0 Finished Downloading File");
     const std::string_view page = fetcher->page_data();
     EXPECT_EQ(page.size(), 32u << 20);
+    EXPECT_TRUE(fetcher->page_cut());
     EXPECT_TRUE(page.substr(0, 4096) == fakehost::pattern_bytes(0, 4096));
 }
 

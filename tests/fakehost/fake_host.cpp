@@ -74,13 +74,17 @@ void apply(const Reply& reply, httplib::Response& response) {
     const bool pattern = reply.pattern_size != 0;
     const std::string body = reply.body;
     const auto pace = reply.pace;
-    auto provide = [body, pattern, limit, pace](std::uint64_t offset, std::uint64_t count,
-                                                httplib::DataSink& sink) {
+    const auto drip = reply.drip;
+    auto provide = [body, pattern, limit, pace, drip](std::uint64_t offset, std::uint64_t count,
+                                                      httplib::DataSink& sink) {
         if (offset >= limit) {
             return false;  // drop the connection here
         }
         count = std::min(count, limit - offset);
-        if (pace.count() > 0) {
+        if (drip.count() > 0) {
+            count = 1;
+            std::this_thread::sleep_for(drip);
+        } else if (pace.count() > 0) {
             count = std::min<std::uint64_t>(count, 64 * 1024);
             std::this_thread::sleep_for(pace);
         }

@@ -2,9 +2,10 @@
 
 // A scripted HTTP server on 127.0.0.1 (an ephemeral port) that plays the file
 // host in tests: API replies, file bodies, status codes, replies without
-// Content-Length, delays, dropped connections, pages. It also answers
-// proxy-style requests ("GET http://any.host/path"), so the real program can
-// reach it through http_proxy with its default host names. Loopback only.
+// Content-Length, delays, dropped connections, bodies that drip, pages. It
+// also answers proxy-style requests ("GET http://any.host/path"), so the real
+// program can reach it through http_proxy with its default host names.
+// Loopback only.
 
 #include <chrono>
 #include <cstdint>
@@ -35,6 +36,9 @@ struct Reply {
     std::vector<std::pair<std::string, std::string>> headers;
     // The body (the test pattern) never ends: chunked, until the client goes.
     bool endless = false;
+    // Non-zero: the body goes out one byte at a time, each after this pause:
+    // a server that drips.
+    std::chrono::milliseconds drip{0};
 };
 
 struct Request {

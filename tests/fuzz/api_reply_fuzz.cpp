@@ -13,7 +13,7 @@ namespace {
 
 void check(std::string_view reply) {
     const corvale::Api_reply classified = corvale::classify_api_reply(reply);
-    FUZZ_CHECK(classified.wait_seconds >= 0);
+    FUZZ_CHECK(classified.wait_seconds >= 0 && classified.wait_seconds <= corvale::k_longest_wait);
     if (classified.outcome == corvale::Reply_outcome::refused) {
         (void)corvale::last_error_text(classified);
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fakehost/fake_host.h"
+#include "platform/http.h"
 #include "platform/wide_text.h"
 
 namespace corvale {
@@ -112,6 +113,53 @@ TEST(VersionFetch, ReadsTheReplyOrSaysWhy) {
         ASSERT_NE(agent, requests[0].headers.end());
         EXPECT_EQ(agent->second, "Corvale/1.0");
     }
+}
+
+// A server that drips its reply, or never sends it, cannot hold the check
+// past its deadline; one that drips within it is read whole.
+TEST(VersionFetch, EndsByItsDeadline) {
+    fakehost::clear_proxy_environment();
+    using std::chrono::milliseconds;
+    const std::wstring too_long = L"The update server took too long to answer.";
+    struct Row {
+        Reply reply;
+        milliseconds deadline;
+        int status;
+        std::wstring text;
+        std::wstring error;
+        const char* why;
+    };
+    const Row rows[] = {
+        {Reply{.body = version_body(L"1.3"), .drip = milliseconds(1)}, k_update_check_deadline, 200,
+         L"1.3", L"", "dripping, but done in time"},
+        {Reply{.body = std::string(200, 'x'), .drip = milliseconds(20)}, milliseconds(100), 0, L"",
+         too_long, "a byte now and then: the reads run past the deadline"},
+        {Reply{.body = "x", .delay = milliseconds(500)}, milliseconds(50), 0, L"", too_long,
+         "no answer at all before the deadline"},
+    };
+    for (const Row& row : rows) {
+        Fake_host host([&](const fakehost::Request&) { return row.reply; });
+        Stop_event stop;
+        const Version_fetch fetch = fetch_version_file(
+            {Service_type::http, L"127.0.0.1", static_cast<std::uint16_t>(host.port()), L"/v"},
+            stop, row.deadline);
+        EXPECT_EQ(fetch.status, row.status) << row.why;
+        EXPECT_EQ(fetch.reply, row.text) << row.why;
+        EXPECT_EQ(fetch.error, row.error) << row.why;
+    }
+}
+
+TEST(VersionFetch, AStopStillEndsADrippingCheck) {
+    fakehost::clear_proxy_environment();
+    Stop_event stop;
+    Fake_host host([&](const fakehost::Request&) {
+        stop.set();  // the window closes while the reply drips
+        return Reply{.body = std::string(200, 'x'), .drip = std::chrono::milliseconds(20)};
+    });
+    const Version_fetch fetch = fetch_version_file(
+        {Service_type::http, L"127.0.0.1", static_cast<std::uint16_t>(host.port()), L"/v"}, stop);
+    EXPECT_EQ(fetch.status, 0);
+    EXPECT_EQ(fetch.error, http_error_text(k_http_stopped)) << "stopped, not timed out";
 }
 
 TEST(VersionFetch, NoServerGivesAnErrorText) {
