@@ -8,6 +8,8 @@
 
 #include <cerrno>
 #include <fstream>
+#include <optional>
+#include <string>
 
 #include "platform/file_io.h"
 #include "platform/wide_text.h"
@@ -53,37 +55,35 @@ TEST(RuntimeFolder, OnlyAPrivateFolderOfTheUsersOwnIsUsed) {
     const fs::path made = make_folder(dir / "made", 0700);
     const fs::path made_open = make_folder(dir / "made-open", 0755);
 
+    const std::wstring no_such = system_error_text(ENOENT);
+
     struct Row {
         const char* why;
-        const char* runtime;  // XDG_RUNTIME_DIR; null: unset
+        std::optional<std::string> runtime;  // XDG_RUNTIME_DIR; none: unset
         fs::path fallback;
         uid_t user;
         fs::path chosen;     // empty: none
         std::wstring fault;  // how the fault ends, when none is chosen
     } rows[] = {
-        {"a private runtime folder", good.c_str(), dir / "f1", me, good, {}},
-        {"unset", nullptr, dir / "f2", me, dir / "f2", {}},
+        {"a private runtime folder", good.native(), dir / "f1", me, good, {}},
+        {"unset", std::nullopt, dir / "f2", me, dir / "f2", {}},
         {"empty", "", dir / "f3", me, dir / "f3", {}},
         {"a relative path", "good", dir / "f4", me, dir / "f4", {}},
-        {"a symlink to a private folder", (dir / "link").c_str(), dir / "f5", me, dir / "f5", {}},
-        {"open to everyone", open.c_str(), dir / "f6", me, dir / "f6", {}},
-        {"open to the group", group.c_str(), dir / "f7", me, dir / "f7", {}},
-        {"a plain file", (dir / "plain").c_str(), dir / "f8", me, dir / "f8", {}},
-        {"missing", (dir / "gone").c_str(), dir / "f9", me, dir / "f9", {}},
-        {"a fallback of the user's own", nullptr, made, me, made, {}},
-        {"a fallback open to others", nullptr, made_open, me, {}, L"open to other users"},
-        {"a fallback that is a symlink", nullptr, dir / "link", me, {}, L"a symbolic link"},
-        {"a fallback that is a file", nullptr, dir / "plain", me, {}, L"not a folder"},
-        {"a fallback without its parent",
-         nullptr,
-         dir / "gone" / "f",
-         me,
-         {},
-         system_error_text(ENOENT)},
-        {"made by another user", good.c_str(), made, me + 1, {}, L"owned by another user"},
+        {"a symlink to a private folder", (dir / "link").native(), dir / "f5", me, dir / "f5", {}},
+        {"open to everyone", open.native(), dir / "f6", me, dir / "f6", {}},
+        {"open to the group", group.native(), dir / "f7", me, dir / "f7", {}},
+        {"a plain file", (dir / "plain").native(), dir / "f8", me, dir / "f8", {}},
+        {"missing", (dir / "gone").native(), dir / "f9", me, dir / "f9", {}},
+        {"a fallback of the user's own", std::nullopt, made, me, made, {}},
+        {"a fallback open to others", std::nullopt, made_open, me, {}, L"open to other users"},
+        {"a fallback that is a symlink", std::nullopt, dir / "link", me, {}, L"a symbolic link"},
+        {"a fallback that is a file", std::nullopt, dir / "plain", me, {}, L"not a folder"},
+        {"a fallback without its parent", std::nullopt, dir / "gone" / "f", me, {}, no_such},
+        {"made by another user", good.native(), made, me + 1, {}, L"owned by another user"},
     };
     for (const Row& row : rows) {
-        const Runtime_folder result = choose_runtime_folder(row.runtime, row.fallback, row.user);
+        const Runtime_folder result = choose_runtime_folder(
+            row.runtime ? row.runtime->c_str() : nullptr, row.fallback, row.user);
         EXPECT_EQ(result.path, row.chosen) << row.why;
         if (row.chosen.empty()) {
             EXPECT_TRUE(ends_with(result.fault, from_path(row.fallback) + L": " + row.fault))
