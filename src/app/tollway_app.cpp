@@ -4,10 +4,20 @@
 #include <QLibraryInfo>
 #include <QLocale>
 
+#include <cstdio>
+
 #include "app/about_dlg.h"
 #include "platform/file_io.h"
+#include "platform/string_table.h"
+#include "platform/wide_text.h"
 
 namespace corvale {
+
+namespace {
+
+constexpr int k_runs_not_alone = 5334;
+
+}  // namespace
 
 CTollwayApp::CTollwayApp(QString instance_name, Profile& profile, Prompter& prompter)
     : instance_(instance_name), profile_(profile), prompter_(prompter) {}
@@ -36,9 +46,18 @@ void CTollwayApp::load_qt_translations() {
     }
 }
 
+void CTollwayApp::report_no_channel() {
+    // A second start would not find this one; the user learns why (also on
+    // a terminal, where a message box may go unseen).
+    const std::wstring text = format_message(k_runs_not_alone, {instance_.failure()});
+    std::fprintf(stderr, "corvale: %s\n", encode_utf8(text).c_str());
+    prompter_.show_message(text);
+}
+
 bool CTollwayApp::start(const std::filesystem::path& program_directory,
                         const std::optional<std::filesystem::path>& file) {
-    if (!instance_.claim(file)) {
+    const Single_instance::Claim claim = instance_.claim(file);
+    if (claim == Single_instance::Claim::another_runs) {
         return false;
     }
     const std::filesystem::path data_directory = find_data_directory(program_directory);
@@ -65,6 +84,9 @@ bool CTollwayApp::start(const std::filesystem::path& program_directory,
     // shown over the window, not over an empty screen.
     const std::optional<std::wstring> failure = window_->load_last_list();
     window_->show();
+    if (claim == Single_instance::Claim::failed) {
+        report_no_channel();
+    }
     if (failure) {
         prompter_.show_message(*failure);
     }

@@ -36,8 +36,16 @@ class CTollwayApp {
         open_url_ = std::move(opener);
     }
 
-    // Start-up up to the shown main window. False when another instance runs
-    // (it was asked to show itself) and nothing else was done.
+    // The single-instance socket's folder instead of the user's private one;
+    // before start().
+    void set_channel_folder(std::filesystem::path folder) {
+        instance_.set_folder(std::move(folder));
+    }
+
+    // Start-up up to the shown main window. False when another instance of
+    // the user's runs (it was asked to show itself) and nothing else was
+    // done. When this start can neither reach nor become that instance, it
+    // says why and runs anyway.
     // `file`: a list file given on the command line, loaded once the window
     // is up, or handed to the instance that runs already.
     bool start(const std::filesystem::path& program_directory,
@@ -53,6 +61,7 @@ class CTollwayApp {
 
   private:
     void load_qt_translations();
+    void report_no_channel();
 
     Single_instance instance_;
     Profile& profile_;

@@ -4,6 +4,7 @@
 // scripted prompter of its own, the local file host that every download goes
 // to, list files in a test folder, and commands run as the menu gives them.
 
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QApplication>
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -87,6 +89,14 @@ struct Session {
 
 class Window_fixture {
   protected:
+    // The single-instance channel lives in XDG_RUNTIME_DIR (for tests a
+    // folder of the build tree), which is used only when it is private.
+    Window_fixture() {
+        if (const char* runtime = std::getenv("XDG_RUNTIME_DIR")) {
+            ::mkdir(runtime, 0700);
+        }
+    }
+
     QTemporaryDir dir_;
     int instances_ = 0;
     corvale::fakehost::File_host_scenario scenario_;
