@@ -451,21 +451,43 @@ TEST_F(ListFileTest, SaveFailuresKeepTheOldFileAndState) {
     EXPECT_TRUE(list.modified());
     EXPECT_FALSE(Lock_holder(dir / "keep.zrv").locked()) << "the list still holds its file";
 
+    // Places a save may not write: the file there is left as it is, mode and
+    // all, and the list keeps its own file and lock.
+    ASSERT_TRUE(save_list(list, path("read-only.zrv")));
+    ASSERT_TRUE(save_list(list, path("keep.zrv")));
+    fs::permissions(dir / "read-only.zrv", fs::perms::owner_read | fs::perms::group_read);
+    ASSERT_EQ(::mkfifo((dir / "fifo.zrv").c_str(), 0600), 0);
+    list.set_modified(true);
+    const testing::Without_override as_a_user;
     struct Row {
         std::wstring path;
         int message;
+        Save_failure why;
     } rows[] = {
-        {path("no-such-folder/l.zrv"), 146},
-        {decode_ansi(dir.string()), 146},  // the path is a folder
+        {path("no-such-folder/l.zrv"), 146, Save_failure::other},
+        {decode_ansi(dir.string()), 146, Save_failure::not_replaceable},  // a folder
+        {path("read-only.zrv"), 146, Save_failure::not_replaceable},
+        {path("fifo.zrv"), 146, Save_failure::not_replaceable},
     };
     for (const Row& row : rows) {
+        const fs::path file = to_path(row.path);
+        const auto mode = fs::status(file).permissions();
+        const std::string bytes = fs::is_regular_file(file) ? read_bytes(file) : "";
         prompter.clear();
-        EXPECT_FALSE(save_list(list, row.path));
-        ASSERT_EQ(prompter.shown().size(), 1u);
+        Save_failure why = Save_failure::none;
+        EXPECT_FALSE(save_list(list, row.path, &why));
+        EXPECT_EQ(why, row.why);
+        EXPECT_FALSE(check_list_saveable(list, row.path)) << "nor would it be saved";
+        ASSERT_EQ(prompter.shown().size(), 2u);
         EXPECT_EQ(prompter.shown()[0].text, load_string(row.message));
+        EXPECT_EQ(prompter.shown()[1].text, load_string(row.message));
+        EXPECT_EQ(fs::status(file).permissions(), mode);
+        EXPECT_EQ(fs::is_regular_file(file) ? read_bytes(file) : "", bytes);
         EXPECT_EQ(list.list_path(), path("keep.zrv"));
         EXPECT_TRUE(list.modified());
     }
+    EXPECT_FALSE(Lock_holder(dir / "keep.zrv").locked());
+    EXPECT_EQ(files_in_dir().size(), 3u) << "no temporary file is left";
 }
 
 TEST_F(ListFileTest, SaveOnAFullDiskSaysSoAndKeepsTheOldFile) {
@@ -573,56 +595,6 @@ TEST_F(ListFileTest, AListThatAnotherProgramHoldsIsOnlyRead) {
     EXPECT_TRUE(save_list(list, path("theirs.zrv")));
     EXPECT_FALSE(list.read_only());
     EXPECT_FALSE(Lock_holder(dir / "theirs.zrv").locked()) << "held once saved";
-}
-
-// A file the list may not replace is left as it is, mode and all, and the
-// list keeps its own file, state and lock.
-TEST_F(ListFileTest, SaveLeavesAFileThatMayNotBeReplaced) {
-    list.add_download(L"a", L"", view, L"http://h.com/a", L"/d");
-    ASSERT_TRUE(save_list(list, path("own.zrv")));
-    ASSERT_TRUE(save_list(list, path("read-only.zrv")));
-    ASSERT_TRUE(save_list(list, path("held.zrv")));
-    ASSERT_TRUE(save_list(list, path("own.zrv")));
-    fs::permissions(dir / "read-only.zrv",
-                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    ASSERT_EQ(::mkfifo((dir / "fifo.zrv").c_str(), 0600), 0);
-    Lock_holder other(dir / "held.zrv");
-    list.add_download(L"b", L"", view, L"http://h.com/b", L"/d");
-    const testing::Without_override as_a_user;
-
-    struct Row {
-        const char* name;
-        std::wstring message;
-        Save_failure why;
-    } rows[] = {
-        {"read-only.zrv", load_string(146), Save_failure::not_replaceable},
-        {"fifo.zrv", load_string(146), Save_failure::not_replaceable},
-        {"held.zrv", format_message(5336, {embed_data(path("held.zrv"))}), Save_failure::in_use},
-    };
-    for (const Row& row : rows) {
-        const auto mode = fs::status(dir / row.name).permissions();
-        const std::string bytes = fs::is_fifo(dir / row.name) ? "" : read_bytes(dir / row.name);
-        prompter.clear();
-        Save_failure why = Save_failure::none;
-        EXPECT_FALSE(save_list(list, path(row.name), &why)) << row.name;
-        EXPECT_EQ(why, row.why) << row.name;
-        ASSERT_EQ(prompter.shown().size(), 1u) << row.name;
-        EXPECT_EQ(prompter.shown()[0].text, row.message) << row.name;
-        if (row.why == Save_failure::not_replaceable) {
-            prompter.clear();
-            EXPECT_FALSE(check_list_saveable(list, path(row.name))) << row.name;
-            EXPECT_EQ(prompter.shown().size(), 1u) << row.name << ": the same message";
-        }
-        EXPECT_EQ(fs::status(dir / row.name).permissions(), mode) << row.name;
-        if (!bytes.empty()) {
-            EXPECT_EQ(read_bytes(dir / row.name), bytes) << row.name;
-        }
-        EXPECT_EQ(list.list_path(), path("own.zrv")) << row.name;
-        EXPECT_TRUE(list.modified()) << row.name;
-    }
-    EXPECT_FALSE(Lock_holder(dir / "own.zrv").locked());
-    EXPECT_TRUE(fs::is_fifo(dir / "fifo.zrv"));
-    EXPECT_EQ(files_in_dir().size(), 4u) << "no temporary file is left";
 }
 
 TEST_F(ListFileTest, StartUpLoadsTheLastList) {
