@@ -44,6 +44,8 @@ constexpr std::string_view k_usage =
     "                         read the maker's version file (or the one at URL) and\n"
     "                         tell whether a newer version is available\n"
     "\n"
+    "add, merge and queue hold the list file (a lock) until they end; a list that\n"
+    "another program holds is refused, and one the user may not write is not saved.\n"
     "Questions are answered by --yes or --no, asked on a terminal, else answered No.\n"
     "Exit status: 0 done, 1 nothing added (add) or the download/grab/check failed (or\n"
     "a queued download did not finish), 2 failure or bad arguments, 130 a queue\n"

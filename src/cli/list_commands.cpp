@@ -51,9 +51,11 @@ bool usage_error(const Arguments& args, std::size_t positional, const char* usag
     return true;
 }
 
-// Loads `path` into the list; a file that does not exist is an empty list. A
-// file that is not a list (another program's) is refused, so that saving the
-// list never writes over it.
+// Loads `path` into the list and holds its lock until the command ends; a
+// file that does not exist is an empty list (saving creates it, locked, and
+// fails if another program created it meanwhile). A file that is not a list
+// (another program's), or a list that another program holds, is refused, so
+// that saving the list never writes over it.
 bool load_existing(Download_list& list, const std::wstring& path, std::ostream& err) {
     std::error_code ignored;
     if (!std::filesystem::exists(to_path(path), ignored)) {
@@ -99,7 +101,8 @@ int run_list(const std::vector<std::string>& raw, Cli_streams io) {
     }
     Cli_list cli(io, Terminal_prompter::Given::no);
     try {
-        load_list(cli.list, decode_native(args.positional[0]), false);
+        // Only read: a list that another program holds is printed too.
+        load_list(cli.list, decode_native(args.positional[0]), false, List_access::read_only);
     } catch (const Settings_file_error& error) {
         report(error, io.err);
         return k_failed;

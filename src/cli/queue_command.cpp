@@ -230,6 +230,11 @@ int run_queue(const std::vector<std::string>& raw, Cli_streams io) {
         io.err << encode_utf8(error.message()) << '\n';
         return 2;
     }
+    // The list holds its file's lock until the last save. A list that could
+    // not be saved would lose every download's progress: nothing starts.
+    if (!check_list_saveable(cli.list, path)) {
+        return 2;
+    }
     cli.list.fill_rows(cli.view);
 
     Queue_host host(cli, io, path, Worker_timing{second, {}});

@@ -15,6 +15,7 @@
 #include "model/download_record.h"
 #include "model/duplicate_check.h"
 #include "model/list_view.h"
+#include "platform/file_lock.h"
 
 namespace corvale {
 
@@ -96,6 +97,22 @@ class Download_list {
     const std::wstring& list_path() const { return list_path_; }
     void set_list_path(const std::wstring& path) { list_path_ = path; }
 
+    // The list file's lock, held from the list's load to its last save, so
+    // that no other program saves over it meanwhile. Taking another file's
+    // lock (a save under a new name, loading another list) lets the old go.
+    const File_lock& file_lock() const { return file_lock_; }
+    void hold_file(File_lock lock) {
+        file_lock_ = std::move(lock);
+        read_only_ = false;
+    }
+    // A list loaded while another program held its file: nothing is locked,
+    // and it is saved only under another name.
+    bool read_only() const { return read_only_; }
+    void hold_read_only() {
+        file_lock_.release();
+        read_only_ = true;
+    }
+
     // Column k's title is string 191 + k in the current language.
     void load_column_titles();
     const std::map<int, std::wstring>& column_titles() const { return column_titles_; }
@@ -114,6 +131,8 @@ class Download_list {
     std::map<int, std::wstring> column_titles_;
     bool modified_ = false;
     std::wstring list_path_;
+    File_lock file_lock_;
+    bool read_only_ = false;
     std::int32_t last_download_number_ = -1;
     std::vector<Download_record*> by_number_;  // grows with the numbers given out
     Duplicate_index duplicates_;

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "platform/file_io.h"
+#include "platform/file_lock.h"
 #include "platform/profile.h"
 #include "platform/prompter.h"
 #include "platform/string_table.h"
@@ -17,6 +18,7 @@ constexpr std::string_view k_mark = "\xFF\xFE";
 constexpr int k_save_delete_failed = 146;
 constexpr int k_save_open_failed = 147;
 constexpr int k_not_a_list = 5333;
+constexpr int k_list_in_use = 5336;
 
 std::wstring flag(bool value) {
     return value ? L"1" : L"0";
@@ -110,7 +112,33 @@ Download_record parse_record(const std::array<std::wstring_view, k_record_lines>
     return record;
 }
 
+// Opens the writer, or shows why it cannot be opened.
+bool open_writer(Download_list& list, Replacing_file_writer& writer, Save_failure& why) {
+    int message = 0;
+    switch (writer.open()) {
+        case Replacing_file_writer::Open_status::ok:
+            return true;
+        case Replacing_file_writer::Open_status::folder_missing:
+            why = Save_failure::other;
+            message = k_save_delete_failed;
+            break;
+        case Replacing_file_writer::Open_status::target_not_replaceable:
+            why = Save_failure::not_replaceable;
+            message = k_save_delete_failed;
+            break;
+        case Replacing_file_writer::Open_status::cannot_create:
+            why = Save_failure::other;
+            message = k_save_open_failed;
+            break;
+    }
+    list.prompter().show_message(load_string(message));
+    return false;
+}
+
 }  // namespace
+
+List_in_use::List_in_use(const std::wstring& path)
+    : Settings_file_error(format_message(k_list_in_use, {embed_data(path)})) {}
 
 std::array<std::wstring, k_record_lines> record_lines(const Download_record& record, int position) {
     return {
@@ -133,22 +161,29 @@ std::array<std::wstring, k_record_lines> record_lines(const Download_record& rec
     };
 }
 
-bool save_list(Download_list& list, const std::wstring& path) {
-    Replacing_file_writer writer(to_path(path));
-    switch (writer.open()) {
-        case Replacing_file_writer::Open_status::ok:
-            break;
-        case Replacing_file_writer::Open_status::folder_missing:
-        case Replacing_file_writer::Open_status::target_not_replaceable:
-            list.prompter().show_message(load_string(k_save_delete_failed));
-            return false;
-        case Replacing_file_writer::Open_status::cannot_create:
-            list.prompter().show_message(load_string(k_save_open_failed));
-            return false;
+bool save_list(Download_list& list, const std::wstring& path, Save_failure* why) {
+    Save_failure unused = Save_failure::none;
+    Save_failure& failure = why != nullptr ? *why : unused;
+    failure = Save_failure::none;
+    const std::filesystem::path target = to_path(path);
+    // The file being replaced stays locked until the new one is: by the
+    // list's own lock, or, for another existing file, by one taken now, which
+    // also keeps a file that another program has open from being saved over.
+    File_lock replaced;
+    if (!list.file_lock().covers(target) &&
+        replaced.lock(target) == File_lock::Status::held_elsewhere) {
+        failure = Save_failure::in_use;
+        list.prompter().show_message(List_in_use(path).message());
+        return false;
+    }
+    Replacing_file_writer writer(target);
+    if (!open_writer(list, writer, failure)) {
+        return false;
     }
     // A write that fails once the file was opened (a full disk, an I/O error)
     // says so with the system's reason; the old file is still intact.
-    const auto failed = [&list](int error) {
+    const auto failed = [&list, &failure](int error) {
+        failure = Save_failure::other;
         list.prompter().show_message(load_string(k_save_open_failed) + L"\n\n" +
                                      system_error_text(error));
         return false;
@@ -168,18 +203,36 @@ bool save_list(Download_list& list, const std::wstring& path) {
             return failed(error);
         }
     }
-    if (const int error = writer.commit(); error != 0) {
+    File_lock new_lock;
+    if (const int error = writer.commit(&new_lock); error != 0) {
         return failed(error);
     }
+    list.hold_file(std::move(new_lock));  // lets the old file's lock go
     list.set_modified(false);
     list.set_list_path(path);
     list.profile().write_string(k_settings_section, k_last_list_key, path);
     return true;
 }
 
-std::size_t load_list(Download_list& list, const std::wstring& path, bool merge) {
+bool check_list_saveable(Download_list& list, const std::wstring& path) {
+    Replacing_file_writer trial(to_path(path));  // never committed: removes its file
+    Save_failure unused = Save_failure::none;
+    return open_writer(list, trial, unused);
+}
+
+std::size_t load_list(Download_list& list, const std::wstring& path, bool merge,
+                      List_access access) {
     if (merge) {
         list.set_modified(true);
+    }
+    // A new list's file is locked before it is read, so that no other program
+    // changes it between what is read and the last save. The list's own file
+    // is locked already; a merged file is only read.
+    File_lock lock;
+    const bool locking =
+        !merge && access == List_access::locked && !list.file_lock().covers(to_path(path));
+    if (locking && lock.lock(to_path(path)) == File_lock::Status::held_elsewhere) {
+        throw List_in_use(path);
     }
     const Read_result file = read_whole_file(to_path(path), k_list_file_limit);
     if (file.status == Read_status::open_failed) {
@@ -208,6 +261,11 @@ std::size_t load_list(Download_list& list, const std::wstring& path, bool merge)
         list.clear();
         list.profile().write_string(k_settings_section, k_last_list_key, path);
         list.set_list_path(path);
+        if (access == List_access::read_only) {
+            list.hold_read_only();
+        } else if (locking) {
+            list.hold_file(std::move(lock));  // a file system without locks: none
+        }
     }
     for (auto& [record, stored_display] : found) {
         // A record keeps the number it was shown with when no record of this
@@ -233,6 +291,8 @@ Last_list load_last_list(Download_list& list, List_view& view) {
     }
     try {
         load_list(list, path, false);
+    } catch (const List_in_use& error) {
+        return {false, error.message(), true};
     } catch (const Settings_file_error& error) {
         return {false, error.message()};
     }

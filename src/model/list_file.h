@@ -24,11 +24,39 @@ inline constexpr int k_record_lines = 16;
 // the record when read back, so it is written as a space.
 std::array<std::wstring, k_record_lines> record_lines(const Download_record& record, int position);
 
-// Writes the list; false when it was not written (message 146 or 147 is
-// shown; for a failed write, 147 with the system's reason). The file it replaces is kept intact
-// until the new one is complete. On success the list is unmodified, its path
+// A list file that another program holds (its lock): it can be read, never
+// saved over. The message names the file.
+class List_in_use : public Settings_file_error {
+  public:
+    explicit List_in_use(const std::wstring& path);
+};
+
+// Why a save failed, for a caller that offers another way.
+enum class Save_failure {
+    none,
+    in_use,           // another program holds the file (message 5336)
+    not_replaceable,  // the file may not be written, or is no file (146)
+    other,            // no folder, or a failed create or write (146 or 147)
+};
+
+// Writes the list; false when it was not written (message 146, 147 or 5336
+// is shown; for a failed write, 147 with the system's reason) and then `why`,
+// if given, says why. The file it replaces is kept intact until the new one
+// is complete, and its permissions pass to the new one. A file that another
+// program holds, or that the user may not write, is left as it is. On success
+// the list holds the new file's lock (the lock passes from the old file to
+// the new one without a gap), is unmodified and no longer read-only, its path
 // is `path`, and the profile remembers it.
-bool save_list(Download_list& list, const std::wstring& path);
+bool save_list(Download_list& list, const std::wstring& path, Save_failure* why = nullptr);
+
+// Whether save_list could write `path` now, tried without changing it; when
+// not, shows what save_list would show.
+bool check_list_saveable(Download_list& list, const std::wstring& path);
+
+// How a new list is loaded: holding its file's lock until the last save
+// (refused with List_in_use while another program holds it), or read-only,
+// without a lock (the list is then saved only under another name).
+enum class List_access { locked, read_only };
 
 // Loads the file as the new list (merge false: the caller emptied the view and
 // fills it with fill_rows afterwards) or merges its records into the list
@@ -38,8 +66,11 @@ bool save_list(Download_list& list, const std::wstring& path);
 // far. Throws Settings_file_error, and then changes nothing but the modified
 // flag of a merge: a file that cannot be read, is too big, or holds no record
 // without being an empty list file (another program's file) is refused.
+// A new list is loaded as `access` says and lets go of the old list's lock;
+// a merged file is only read, never locked.
 // Gives the number of complete records the file holds, appended or not.
-std::size_t load_list(Download_list& list, const std::wstring& path, bool merge);
+std::size_t load_list(Download_list& list, const std::wstring& path, bool merge,
+                      List_access access = List_access::locked);
 
 // Whether the bytes are a list file without a record: nothing, or the
 // byte-order mark alone.
@@ -50,6 +81,7 @@ bool is_empty_list_file(std::string_view bytes);
 struct Last_list {
     bool loaded = false;
     std::optional<std::wstring> failure;
+    bool in_use = false;  // the failure: another program holds the file
 };
 Last_list load_last_list(Download_list& list, List_view& view);
 

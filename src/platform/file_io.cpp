@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
+#include "platform/file_lock.h"
 #include "platform/wide_text.h"
 
 namespace corvale {
@@ -97,9 +99,13 @@ Replacing_file_writer::Open_status Replacing_file_writer::open() {
     }
     struct stat old {};
     const bool exists = ::stat(target_.c_str(), &old) == 0;
-    if (exists && S_ISDIR(old.st_mode)) {
+    // A writable folder would let the rename replace a file the user may not
+    // write, or a device: both stay as they are.
+    if (exists &&
+        (!S_ISREG(old.st_mode) || ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0)) {
         return Open_status::target_not_replaceable;
     }
+    replaces_ = exists;
     std::string pattern =
         (folder / ("." + target_.filename().string() + ".saving-XXXXXX")).string();
     fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
@@ -135,23 +141,50 @@ int Replacing_file_writer::write(std::string_view bytes) {
     return fd_ < 0 ? EBADF : write_all(fd_, bytes.data(), bytes.size());
 }
 
-int Replacing_file_writer::commit() {
+int Replacing_file_writer::commit(File_lock* new_lock) {
     if (fd_ < 0) {
         return EBADF;
     }
     int error = ::fsync(fd_) == 0 ? 0 : errno;
+    if (error == 0 && new_lock != nullptr) {
+        // The lock lives on a descriptor of its own, so that closing this one
+        // still reports a late write error. A file system without locks
+        // saves unlocked, as every program there does.
+        const int copy = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+        if (copy < 0) {
+            error = errno;
+        } else {
+            new_lock->adopt(copy);
+        }
+    }
     if (::close(fd_) != 0 && error == 0) {
         error = errno;
     }
     fd_ = -1;
-    if (error == 0 && ::rename(temporary_.c_str(), target_.c_str()) != 0) {
-        error = errno;
+    if (error == 0) {
+        error = put_in_place();
     }
     if (error == 0) {
         temporary_.clear();
+    } else if (new_lock != nullptr) {
+        new_lock->release();
     }
     discard();
     return error;
+}
+
+int Replacing_file_writer::put_in_place() {
+    if (!replaces_) {
+        if (::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, target_.c_str(),
+                        RENAME_NOREPLACE) == 0) {
+            return 0;
+        }
+        if (errno != EINVAL && errno != ENOSYS) {
+            return errno;
+        }
+        // A file system that cannot refuse to replace: a plain rename.
+    }
+    return ::rename(temporary_.c_str(), target_.c_str()) == 0 ? 0 : errno;
 }
 
 void Replacing_file_writer::discard() {

@@ -11,6 +11,8 @@
 
 namespace corvale {
 
+class File_lock;
+
 // Paths are wide text in the core and bytes on disk; the two conversions are
 // exact inverses, also for names that are not UTF-8 (see decode_native).
 std::filesystem::path to_path(std::wstring_view text);
@@ -36,9 +38,12 @@ Read_result read_whole_file(const std::filesystem::path& path, std::uint64_t max
 // Writes a new version of a file beside it and puts it in the file's place
 // only when all of it has been written and flushed to disk. Until commit()
 // succeeds the old file is untouched; a writer that is not committed removes
-// its temporary file.
+// its temporary file. The new file keeps the old one's permissions.
 class Replacing_file_writer {
   public:
+    // target_not_replaceable: the target is there but is no regular file, or
+    // the user may not write it (a read-only file is never replaced, even
+    // though its folder would allow it).
     enum class Open_status { ok, folder_missing, target_not_replaceable, cannot_create };
 
     explicit Replacing_file_writer(std::filesystem::path target);
@@ -49,14 +54,21 @@ class Replacing_file_writer {
     Open_status open();
     // 0, or the errno of the failure.
     int write(std::string_view bytes);
-    int commit();
+    // With `new_lock`, the new file is locked into it before it takes the
+    // target's place, so that whoever held the old file's lock can let it go
+    // afterwards without a moment in which the target is unlocked. A target
+    // that did not exist at open() is not written over when another program
+    // created it meanwhile (EEXIST).
+    int commit(File_lock* new_lock = nullptr);
 
   private:
+    int put_in_place();
     void discard();
 
     std::filesystem::path target_;
     std::filesystem::path temporary_;
     int fd_ = -1;
+    bool replaces_ = false;  // the target existed at open()
 };
 
 }  // namespace corvale

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "cli/cli.h"
@@ -11,6 +12,7 @@
 #include "platform/profile.h"
 #include "platform/string_table.h"
 #include "platform/wide_text.h"
+#include "support/other_program.h"
 #include "support/scripted_prompter.h"
 #include "support/temporary_folder.h"
 
@@ -293,6 +295,45 @@ TEST_F(ListCommandsTest, NeverSavesOverAFileThatHoldsNoList) {
                 EXPECT_TRUE(file_bytes(list) == row.bytes) << row.why << ", " << command;
             }
         }
+    }
+}
+
+// The commands that save a list refuse one that they may not take over:
+// another program holds it, or the user may not write it. Nothing changes,
+// mode included, and list still reads it.
+TEST_F(ListCommandsTest, AListThatCannotBeTakenOverIsLeftAsItIs) {
+    ASSERT_EQ(add("http://h.com/a", "/d", "a").status, 0);
+    std::ofstream(dir / "other.zrv", std::ios::binary) << "\xFF\xFE";
+    const std::vector<std::vector<std::string>> commands = {
+        {"add", list, "--url", "http://h.com/b", "--folder", "/d", "--name", "b"},
+        {"merge", list, (dir / "other.zrv").string()},
+        {"queue", list, "--all"},
+    };
+    const std::string bytes = file_bytes(list);
+    struct Row {
+        bool held;  // otherwise read-only
+        std::string err;
+    } rows[] = {
+        {true, encode_utf8(format_message(5336, {embed_data(decode_native(list))})) + "\n"},
+        {false, text(146) + "\n"},
+    };
+    const testing::Without_override as_a_user;
+    for (const Row& row : rows) {
+        std::optional<testing::Lock_holder> other;
+        if (row.held) {
+            other.emplace(list);
+        } else {
+            fs::permissions(list, fs::perms::owner_read | fs::perms::group_read);
+        }
+        const fs::perms mode = fs::status(list).permissions();
+        for (const auto& args : commands) {
+            const Result r = run(args);
+            EXPECT_EQ(r.status, 2) << args[0];
+            EXPECT_TRUE(r.err.starts_with(row.err)) << args[0] << ": " << r.err;
+            EXPECT_TRUE(file_bytes(list) == bytes) << args[0];
+            EXPECT_EQ(fs::status(list).permissions(), mode) << args[0];
+        }
+        EXPECT_EQ(listed().size(), 1u) << "list only reads";
     }
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <sys/socket.h>
@@ -22,6 +24,7 @@
 #include "model/list_file.h"
 #include "platform/output_file.h"
 #include "platform/profile.h"
+#include "platform/string_table.h"
 #include "platform/wide_text.h"
 #include "support/scripted_prompter.h"
 #include "support/temporary_folder.h"
@@ -381,6 +384,59 @@ TEST_F(TransferCommandsTest, QueueDownloadsOneAfterAnotherAndSavesTheList) {
                                         "1 Finished Downloading File 2000000 2000000 1",
                                         "2 Finished Downloading File 0 0 0",
                                     }));
+}
+
+// Two programs on one list: a running queue (the real program, in a process
+// of its own) holds its list, also after it has saved it, so an add
+// meanwhile is refused and changes nothing; once the queue ends, it works.
+TEST_F(TransferCommandsTest, ARunningQueueHoldsItsListAcrossItsSaves) {
+    const std::string list = three_downloads(*this, dir);
+    scenario.api_replies("301", {Reply{200, "DL:{server},AUTH,-5,x"}});
+    scenario.api_replies("302", {Reply{200, "DL:{server},AUTH,-5,x"}});
+    scenario.file("301", Reply{200, "first"});
+    scenario.file("302", Reply{.pace = std::chrono::milliseconds(20), .endless = true});
+    const std::string log = (dir / "queue.log").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT, 0600);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    std::vector<std::string> args = {CORVALE_CLI, "queue",       list, "--rows",
+                                     "0,1",       "--second-ms", "1"};
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    pid_t queue = 0;
+    ASSERT_EQ(posix_spawn(&queue, CORVALE_CLI, &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    // The second download writes: the first has ended and the list was saved.
+    int status = 0;
+    std::error_code ignored;
+    while (fs::file_size(dir / "q302.bin", ignored) == 0 || ignored) {
+        ASSERT_EQ(::waitpid(queue, &status, WNOHANG), 0) << testing::file_bytes(log);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const std::string saved = testing::file_bytes(list);
+    EXPECT_EQ(statuses(run({"list", list}).out)[0], "0 Finished Downloading File 5 5 0");
+    const std::vector<std::string> add = {
+        "add",      list,         "--url",  "http://rapidshare.com/files/304/q304.bin",
+        "--folder", dir.string(), "--name", "q304.bin"};
+    const Result refused = run(add);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err,
+              encode_utf8(format_message(5336, {embed_data(decode_native(list))})) + "\n");
+    EXPECT_TRUE(testing::file_bytes(list) == saved) << "the list is left as the queue saved it";
+
+    ASSERT_EQ(::kill(queue, SIGINT), 0);
+    ASSERT_EQ(::waitpid(queue, &status, 0), queue);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << testing::file_bytes(log);
+    const Result added = run(add);
+    EXPECT_EQ(added.status, 0) << added.err;
+    const std::vector<std::string> after = statuses(run({"list", list}).out);
+    ASSERT_EQ(after.size(), 4u) << "the queue's last save and the add are both kept";
+    EXPECT_EQ(after[1].substr(0, 19), "1 Download canceled");
 }
 
 TEST_F(TransferCommandsTest, QueueRefusalsAndUsage) {

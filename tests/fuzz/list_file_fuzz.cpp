@@ -55,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(corvale::save_list(first, again.wstring()));
     corvale::Download_list second(prompter, profile);
     try {
-        corvale::load_list(second, again.wstring(), false);
+        // Only read back: `first` holds the file it saved.
+        corvale::load_list(second, again.wstring(), false, corvale::List_access::read_only);
     } catch (const corvale::Settings_file_error&) {
         FUZZ_CHECK(!"a list the program wrote could not be read back");
     }

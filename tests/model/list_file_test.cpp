@@ -13,6 +13,7 @@
 #include "platform/profile.h"
 #include "platform/string_table.h"
 #include "platform/wide_text.h"
+#include "support/other_program.h"
 #include "support/scripted_prompter.h"
 #include "support/temporary_folder.h"
 
@@ -20,6 +21,7 @@ namespace corvale {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Lock_holder;
 using testing::Scripted_prompter;
 
 std::string read_bytes(const fs::path& path) {
@@ -403,6 +405,7 @@ TEST_F(ListFileTest, RowNumbersAreTheRecordsOwnAcrossDeleteSaveAndLoad) {
     const std::vector<std::wstring> before = {L"1", L"3", L"5", L"6"};
     ASSERT_EQ(numbers(view), before) << "no number repeats, none moves";
     ASSERT_TRUE(save_list(list, path("own.zrv")));
+    list.hold_file(File_lock());  // the first run ends and lets its file go
 
     Download_list restarted(prompter, profile);
     Memory_list_view restarted_view;
@@ -469,22 +472,45 @@ TEST_F(ListFileTest, SaveFailuresKeepTheOldFileAndState) {
     EXPECT_EQ(read_bytes(dir / "keep.zrv"), old_bytes);
     EXPECT_EQ(files_in_dir(), std::vector<fs::path>{"keep.zrv"}) << "no temporary file is left";
     EXPECT_TRUE(list.modified());
+    EXPECT_FALSE(Lock_holder(dir / "keep.zrv").locked()) << "the list still holds its file";
 
+    // Places a save may not write: the file there is left as it is, mode and
+    // all, and the list keeps its own file and lock.
+    ASSERT_TRUE(save_list(list, path("read-only.zrv")));
+    ASSERT_TRUE(save_list(list, path("keep.zrv")));
+    fs::permissions(dir / "read-only.zrv", fs::perms::owner_read | fs::perms::group_read);
+    ASSERT_EQ(::mkfifo((dir / "fifo.zrv").c_str(), 0600), 0);
+    list.set_modified(true);
+    const testing::Without_override as_a_user;
     struct Row {
         std::wstring path;
         int message;
+        Save_failure why;
     } rows[] = {
-        {path("no-such-folder/l.zrv"), 146},
-        {decode_ansi(dir.string()), 146},  // the path is a folder
+        {path("no-such-folder/l.zrv"), 146, Save_failure::other},
+        {decode_ansi(dir.string()), 146, Save_failure::not_replaceable},  // a folder
+        {path("read-only.zrv"), 146, Save_failure::not_replaceable},
+        {path("fifo.zrv"), 146, Save_failure::not_replaceable},
     };
     for (const Row& row : rows) {
+        const fs::path file = to_path(row.path);
+        const auto mode = fs::status(file).permissions();
+        const std::string bytes = fs::is_regular_file(file) ? read_bytes(file) : "";
         prompter.clear();
-        EXPECT_FALSE(save_list(list, row.path));
-        ASSERT_EQ(prompter.shown().size(), 1u);
+        Save_failure why = Save_failure::none;
+        EXPECT_FALSE(save_list(list, row.path, &why));
+        EXPECT_EQ(why, row.why);
+        EXPECT_FALSE(check_list_saveable(list, row.path)) << "nor would it be saved";
+        ASSERT_EQ(prompter.shown().size(), 2u);
         EXPECT_EQ(prompter.shown()[0].text, load_string(row.message));
+        EXPECT_EQ(prompter.shown()[1].text, load_string(row.message));
+        EXPECT_EQ(fs::status(file).permissions(), mode);
+        EXPECT_EQ(fs::is_regular_file(file) ? read_bytes(file) : "", bytes);
         EXPECT_EQ(list.list_path(), path("keep.zrv"));
         EXPECT_TRUE(list.modified());
     }
+    EXPECT_FALSE(Lock_holder(dir / "keep.zrv").locked());
+    EXPECT_EQ(files_in_dir().size(), 3u) << "no temporary file is left";
 }
 
 TEST_F(ListFileTest, SaveOnAFullDiskSaysSoAndKeepsTheOldFile) {
@@ -509,6 +535,7 @@ TEST_F(ListFileTest, SaveOnAFullDiskSaysSoAndKeepsTheOldFile) {
         << "no temporary file is left";
     EXPECT_TRUE(list.modified());
     EXPECT_EQ(profile.read_string(k_settings_section, k_last_list_key, L""), L"before");
+    EXPECT_FALSE(Lock_holder(dir / "small" / "l.zrv").locked()) << "the list still holds it";
 }
 
 TEST_F(ListFileTest, SaveReplacesThroughALinkAndKeepsPermissions) {
@@ -523,11 +550,82 @@ TEST_F(ListFileTest, SaveReplacesThroughALinkAndKeepsPermissions) {
               fs::perms::owner_read | fs::perms::owner_write);
 }
 
+// From its load to its last save a list holds its file, and another program
+// cannot take it; the lock moves with the list to the file it was last saved
+// as or loaded from, and a merged file is only read.
+TEST_F(ListFileTest, AListHoldsTheFileItWasLoadedFromOrSavedAs) {
+    for (const char* name : {"a.zrv", "b.zrv", "c.zrv"}) {
+        Download_list other(prompter, profile);
+        other.add_download(decode_ansi(name), L"", view, L"http://h.com/" + decode_ansi(name),
+                           L"/d");
+        ASSERT_TRUE(save_list(other, path(name)));
+    }
+    const auto held = [this](const char* name) { return !Lock_holder(dir / name).locked(); };
+    const auto step = [&](const char* what, const std::vector<std::string>& held_files) {
+        for (const char* name : {"a.zrv", "b.zrv", "c.zrv"}) {
+            const bool expected =
+                std::find(held_files.begin(), held_files.end(), name) != held_files.end();
+            EXPECT_EQ(held(name), expected) << what << ": " << name;
+        }
+    };
+    load_list(list, path("a.zrv"), false);
+    step("loaded", {"a.zrv"});
+    list.add_download(L"x", L"", view, L"http://h.com/x", L"/d");
+    ASSERT_TRUE(save_list(list, path("a.zrv")));
+    step("saved: the new file is held", {"a.zrv"});
+    load_list(list, path("c.zrv"), true);
+    step("merged: only read", {"a.zrv"});
+    load_list(list, path("a.zrv"), false);
+    step("its own file loaded again", {"a.zrv"});
+    ASSERT_TRUE(save_list(list, path("b.zrv")));
+    step("saved as another file", {"b.zrv"});
+    load_list(list, path("c.zrv"), false);
+    step("another list loaded", {"c.zrv"});
+    EXPECT_TRUE(prompter.shown().empty());
+}
+
+TEST_F(ListFileTest, AListThatAnotherProgramHoldsIsOnlyRead) {
+    list.add_download(L"a", L"", view, L"http://h.com/a", L"/d");
+    ASSERT_TRUE(save_list(list, path("theirs.zrv")));
+    ASSERT_TRUE(save_list(list, path("mine.zrv")));
+    const std::string bytes = read_bytes(dir / "theirs.zrv");
+    Lock_holder other(dir / "theirs.zrv");
+    ASSERT_TRUE(other.locked());
+    const std::wstring in_use = format_message(5336, {embed_data(path("theirs.zrv"))});
+
+    try {
+        load_list(list, path("theirs.zrv"), false);
+        ADD_FAILURE() << "loaded a list that another program holds";
+    } catch (const List_in_use& error) {
+        EXPECT_EQ(error.message(), in_use);
+    }
+    EXPECT_EQ(list.list_path(), path("mine.zrv")) << "the list stays as it was";
+    EXPECT_EQ(list.records().size(), 1u);
+    EXPECT_FALSE(Lock_holder(dir / "mine.zrv").locked()) << "and keeps its own file";
+
+    load_list(list, path("theirs.zrv"), false, List_access::read_only);
+    EXPECT_TRUE(list.read_only());
+    EXPECT_EQ(list.records().size(), 1u);
+    EXPECT_TRUE(Lock_holder(dir / "mine.zrv").locked()) << "the old list's file is let go";
+
+    Save_failure why = Save_failure::none;
+    EXPECT_FALSE(save_list(list, path("theirs.zrv"), &why));
+    EXPECT_EQ(why, Save_failure::in_use);
+    EXPECT_EQ(prompter.shown().back().text, in_use);
+    EXPECT_EQ(read_bytes(dir / "theirs.zrv"), bytes);
+
+    other.release();
+    EXPECT_TRUE(save_list(list, path("theirs.zrv")));
+    EXPECT_FALSE(list.read_only());
+    EXPECT_FALSE(Lock_holder(dir / "theirs.zrv").locked()) << "held once saved";
+}
+
 TEST_F(ListFileTest, StartUpLoadsTheLastList) {
     EXPECT_FALSE(load_last_list(list, view).loaded) << "no last list";
     EXPECT_FALSE(load_last_list(list, view).failure) << "and no failure";
     list.add_download(L"a", L"", view, L"http://h.com/a", L"/d");
     ASSERT_TRUE(save_list(list, path("last.zrv")));
+    list.hold_file(File_lock());  // the first run ends and lets its file go
 
     Scripted_prompter fresh_prompter;
     Download_list fresh(fresh_prompter, profile);

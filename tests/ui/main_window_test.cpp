@@ -35,6 +35,7 @@
 #include "platform/file_io.h"
 #include "platform/string_table.h"
 #include "support/find_accessible.h"
+#include "support/other_program.h"
 #include "support/scripted_prompter.h"
 #include "support/temporary_folder.h"
 #include "ui/common/data_cell_delegate.h"
@@ -679,6 +680,101 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
                 QCOMPARE(s->window().windowTitle(), title);
             }
         }
+    }
+
+    // A list file that another program holds, as the last list at start-up
+    // or loaded over an open list: Yes opens it read-only (Save then asks
+    // where), No leaves the list that was there, with its file still held.
+    void a_list_another_program_holds_opens_read_only() {
+        QFETCH(bool, at_start);
+        QFETCH(bool, yes);
+        const std::wstring held = sample_list();
+        const std::wstring mine = other_list();
+        corvale::testing::Lock_holder other_program(corvale::to_path(held));
+        QVERIFY(other_program.locked());
+        const auto held_here = [](const std::wstring& path) {
+            return !corvale::testing::Lock_holder(corvale::to_path(path)).locked();
+        };
+        std::vector<int> titles;
+        const std::wstring elsewhere = dir_.filePath("elsewhere.zrv").toStdWString();
+        auto s = session(k_english, at_start ? held : mine);
+        s->app.set_list_file_chooser([&](QWidget*, int title, bool) {
+            titles.push_back(title);
+            return std::optional<std::wstring>(elsewhere);
+        });
+        s->prompter.answer(yes);
+        QVERIFY(s->start());
+        if (!at_start) {
+            s->window().open_list_file(held);
+        }
+        settle(s->window());
+        QCOMPARE(s->prompter.shown().size(), std::size_t(1));
+        QCOMPARE(s->prompter.shown()[0].text,
+                 corvale::format_message(5337, {corvale::embed_data(held)}));
+        const std::wstring shown = yes ? held : at_start ? L"" : mine;
+        QCOMPARE(s->window().list_view_widget().rowCount(), yes ? 2 : at_start ? 0 : 1);
+        QCOMPARE(s->window().windowTitle(), shown.empty()
+                                                ? QString("Corvale")
+                                                : "Corvale    " + QString::fromStdWString(shown));
+        if (!at_start) {
+            QCOMPARE(held_here(mine), !yes);
+        }
+        if (!yes) {
+            return;
+        }
+        const std::string bytes = corvale::testing::file_bytes(corvale::to_path(held));
+        press(s->window(), corvale::cmd_save_list);
+        QCOMPARE(titles, std::vector<int>{179});
+        QCOMPARE(s->window().windowTitle(), "Corvale    " + QString::fromStdWString(elsewhere));
+        QVERIFY(held_here(elsewhere));
+        QVERIFY(corvale::testing::file_bytes(corvale::to_path(held)) == bytes);
+    }
+    void a_list_another_program_holds_opens_read_only_data() {
+        QTest::addColumn<bool>("at_start");
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("start-up, Yes") << true << true;
+        QTest::newRow("start-up, No") << true << false;
+        QTest::newRow("over another list, Yes") << false << true;
+        QTest::newRow("over another list, No") << false << false;
+    }
+
+    // Save into a list file the user may not write: 146, then Save As is
+    // offered; the file stays as it was, mode and all.
+    void saving_over_a_read_only_list_file_offers_save_as() {
+        QFETCH(bool, yes);
+        const std::wstring list = sample_list();
+        const std::filesystem::path list_file = corvale::to_path(list);
+        auto s = session(k_english, list);
+        std::vector<int> titles;
+        const std::wstring elsewhere = dir_.filePath("elsewhere.zrv").toStdWString();
+        s->app.set_list_file_chooser([&](QWidget*, int title, bool) {
+            titles.push_back(title);
+            return std::optional<std::wstring>(elsewhere);
+        });
+        QVERIFY(s->start());
+        const auto read_only = std::filesystem::perms::owner_read |
+                               std::filesystem::perms::group_read |
+                               std::filesystem::perms::others_read;
+        std::filesystem::permissions(list_file, read_only);
+        const std::string bytes = corvale::testing::file_bytes(list_file);
+        s->app.download_list()->set_modified(true);
+        s->prompter.answer(yes);
+        const corvale::testing::Without_override as_a_user;
+        press(s->window(), corvale::cmd_save_list);
+        const std::vector<Scripted_prompter::Shown> expected = {{false, corvale::load_string(146)},
+                                                                {true, corvale::load_string(5335)}};
+        QVERIFY(s->prompter.shown() == expected);
+        QCOMPARE(titles, yes ? std::vector<int>{179} : std::vector<int>{});
+        QVERIFY(corvale::testing::file_bytes(list_file) == bytes);
+        QCOMPARE(std::filesystem::status(list_file).permissions(), read_only);
+        QCOMPARE(s->window().windowTitle(),
+                 "Corvale    " + QString::fromStdWString(yes ? elsewhere : list));
+        QCOMPARE(s->app.download_list()->modified(), !yes);
+    }
+    void saving_over_a_read_only_list_file_offers_save_as_data() {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("Yes: saved elsewhere") << true;
+        QTest::newRow("No: nothing more") << false;
     }
 
     void the_scheduler_button_arms_and_cancels_a_schedule() {

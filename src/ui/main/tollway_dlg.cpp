@@ -54,6 +54,8 @@ constexpr int k_merge_title = 178;
 constexpr int k_save_as_title = 179;
 constexpr int k_running_not_editable = 166;
 constexpr int k_progress_pace_ms = 100;
+constexpr int k_save_elsewhere = 5335;
+constexpr int k_open_read_only = 5337;
 
 // The toolbar buttons whose states the busy state remembers, in its order.
 constexpr int k_busy_buttons[] = {
@@ -94,6 +96,27 @@ constexpr Tool_button k_toolbar[] = {
     {0, nullptr, 0},
     {cmd_links_grabber, "grabber", 209},
 };
+
+// Loads the file as the new list. A file that another program holds opens
+// read-only once the user agrees; No, like any failure, keeps the old list.
+void load_new_list(Download_list& list, Prompter& prompter, const std::wstring& path) {
+    try {
+        load_list(list, path, false);
+        return;
+    } catch (const List_in_use&) {
+        if (!prompter.ask_yes_no(format_message(k_open_read_only, {embed_data(path)}))) {
+            return;
+        }
+    } catch (const Settings_file_error& error) {
+        prompter.show_message(error.message());
+        return;
+    }
+    try {
+        load_list(list, path, false, List_access::read_only);
+    } catch (const Settings_file_error& error) {
+        prompter.show_message(error.message());
+    }
+}
 
 }  // namespace
 
@@ -642,6 +665,11 @@ std::optional<std::wstring> CTollwayDlg::load_last_list() {
     if (loaded.loaded) {
         update_title();
     }
+    if (loaded.in_use) {
+        // Another program holds it: asked about once the window is up.
+        open_list_file(services_.profile.read_string(k_settings_section, k_last_list_key, L""));
+        return std::nullopt;
+    }
     return loaded.failure;
 }
 
@@ -851,10 +879,18 @@ void CTollwayDlg::closeEvent(QCloseEvent* event) {
 }
 
 bool CTollwayDlg::save_list_command() {
-    if (services_.list.list_path().empty()) {
+    Download_list& list = services_.list;
+    // A read-only list (another program holds its file) goes elsewhere.
+    if (list.list_path().empty() || list.read_only()) {
         return save_list_as_command();
     }
-    if (!corvale::save_list(services_.list, services_.list.list_path())) {
+    Save_failure failure = Save_failure::none;
+    if (!corvale::save_list(list, list.list_path(), &failure)) {
+        const bool elsewhere =
+            failure == Save_failure::not_replaceable || failure == Save_failure::in_use;
+        if (elsewhere && services_.prompter.ask_yes_no(load_string(k_save_elsewhere))) {
+            return save_list_as_command();
+        }
         return false;
     }
     update_title();
@@ -949,11 +985,7 @@ void CTollwayDlg::replace_list(const std::function<std::optional<std::wstring>()
     }
     control_->stop_all();
     table_->setRowCount(0);
-    try {
-        load_list(list, *path, false);
-    } catch (const Settings_file_error& error) {
-        services_.prompter.show_message(error.message());
-    }
+    load_new_list(list, services_.prompter, *path);
     // The view shows what the list holds: the new records, or the old ones
     // when nothing was loaded.
     table_->setRowCount(0);
