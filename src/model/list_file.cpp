@@ -220,18 +220,18 @@ bool check_list_saveable(Download_list& list, const std::wstring& path) {
     return open_writer(list, trial, unused);
 }
 
-std::size_t load_list(Download_list& list, const std::wstring& path, bool merge,
-                      List_access access) {
-    if (merge) {
-        list.set_modified(true);
-    }
+List_file read_list_file(const Download_list& list, const std::wstring& path, bool merge,
+                         List_access access) {
+    List_file read;
+    read.path = path;
+    read.merge = merge;
+    read.access = access;
     // A new list's file is locked before it is read, so that no other program
     // changes it between what is read and the last save. The list's own file
     // is locked already; a merged file is only read.
-    File_lock lock;
-    const bool locking =
+    read.locking =
         !merge && access == List_access::locked && !list.file_lock().covers(to_path(path));
-    if (locking && lock.lock(to_path(path)) == File_lock::Status::held_elsewhere) {
+    if (read.locking && read.lock.lock(to_path(path)) == File_lock::Status::held_elsewhere) {
         throw List_in_use(path);
     }
     const Read_result file = read_whole_file(to_path(path), k_list_file_limit);
@@ -250,34 +250,47 @@ std::size_t load_list(Download_list& list, const std::wstring& path, bool merge,
     const std::wstring text = decode_list_text(file.bytes);
     Record_reader reader(text);
     std::array<std::wstring_view, k_record_lines> lines;
-    std::vector<std::pair<Download_record, std::int64_t>> found;
     while (reader.next(lines)) {
-        found.emplace_back(parse_record(lines), parse_int64(lines[14]));
+        read.records.emplace_back(parse_record(lines), parse_int64(lines[14]));
     }
-    if (found.empty() && !is_empty_list_file(file.bytes)) {
+    if (read.records.empty() && !is_empty_list_file(file.bytes)) {
         throw Settings_file_error(format_message(k_not_a_list, {embed_data(path)}));
     }
-    if (!merge) {
+    return read;
+}
+
+std::size_t apply_list_file(Download_list& list, List_file read) {
+    if (!read.merge) {
         list.clear();
-        list.profile().write_string(k_settings_section, k_last_list_key, path);
-        list.set_list_path(path);
-        if (access == List_access::read_only) {
+        list.profile().write_string(k_settings_section, k_last_list_key, read.path);
+        list.set_list_path(read.path);
+        if (read.access == List_access::read_only) {
             list.hold_read_only();
-        } else if (locking) {
-            list.hold_file(std::move(lock));  // a file system without locks: none
+        } else if (read.locking) {
+            list.hold_file(std::move(read.lock));  // a file system without locks: none
         }
+    } else {
+        list.set_modified(true);
     }
-    for (auto& [record, stored_display] : found) {
+    for (auto& [record, stored_display] : read.records) {
         // A record keeps the number it was shown with when no record of this
         // run has it or a higher one; a skipped record has used it up too.
         record.download_number = list.take_loaded_number(stored_display);
-        if (merge && !list.confirm_addition(record.folder, record.url, record.file_name,
-                                            Add_mode::merging)) {
+        if (read.merge && !list.confirm_addition(record.folder, record.url, record.file_name,
+                                                 Add_mode::merging)) {
             continue;
         }
         list.append_loaded(std::move(record));
     }
-    return found.size();
+    return read.records.size();
+}
+
+std::size_t load_list(Download_list& list, const std::wstring& path, bool merge,
+                      List_access access) {
+    if (merge) {
+        list.set_modified(true);
+    }
+    return apply_list_file(list, read_list_file(list, path, merge, access));
 }
 
 bool is_empty_list_file(std::string_view bytes) {

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "model/download_list.h"
 #include "model/settings_file_error.h"
@@ -71,6 +73,23 @@ enum class List_access { locked, read_only };
 // Gives the number of complete records the file holds, appended or not.
 std::size_t load_list(Download_list& list, const std::wstring& path, bool merge,
                       List_access access = List_access::locked);
+
+// A list file read and checked (the same refusals as load_list) but not yet
+// put into a list; it holds the file's lock when it is to be a new list.
+// Lets a caller stop what depends on the old list only once the new one is
+// known to load.
+struct List_file {
+    std::wstring path;
+    bool merge = false;
+    List_access access = List_access::locked;
+    bool locking = false;
+    File_lock lock;
+    std::vector<std::pair<Download_record, std::int64_t>> records;  // with stored numbers
+};
+List_file read_list_file(const Download_list& list, const std::wstring& path, bool merge,
+                         List_access access = List_access::locked);
+// Puts what was read into the list as load_list does; the number of records.
+std::size_t apply_list_file(Download_list& list, List_file read);
 
 // Whether the bytes are a list file without a record: nothing, or the
 // byte-order mark alone.

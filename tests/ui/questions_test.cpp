@@ -235,9 +235,13 @@ class Questions_test : public QObject, private Window_fixture {
     // says so, and the channel's peer, long gone when the message is
     // answered, is not touched again.
     void a_missing_list_from_a_second_start() {
+        script_downloads(k_slow);
         const QString name = instance_name();
         Session first(profile_path(), name, k_english, sample_list());
+        first.app.set_worker_timing(corvale::Worker_timing{std::chrono::milliseconds(1), {}});
         QVERIFY(first.start());
+        run_command(first, corvale::cmd_download, {0});
+        QTRY_VERIFY_WITH_TIMEOUT(has_data(file("a.zip")), 20000);
         first.prompter.while_open = [](const std::wstring&) { run_events(300); };
         Session second(profile_path(), name, k_english);
         QVERIFY(!second.start(k_bundle_dir, file("missing.zrv")));
@@ -245,6 +249,11 @@ class Questions_test : public QObject, private Window_fixture {
         settle(first.window());
         QCOMPARE(first.prompter.shown().front().text, text_of(148));
         QCOMPARE(first.window().list_view_widget().rowCount(), 2);
+        QVERIFY2(first.window().progress_window(0) != nullptr &&
+                     first.window().progress_window(0)->running(),
+                 "a list that cannot be loaded stops nothing");
+        first.window().control().stop_all();
+        QTRY_COMPARE(first.window().control().open_windows(), std::size_t(0));
     }
 
     // A screen reader's press on a toolbar button that opens a dialog

@@ -99,23 +99,27 @@ constexpr Tool_button k_toolbar[] = {
 
 // Loads the file as the new list. A file that another program holds opens
 // read-only once the user agrees; No, like any failure, keeps the old list.
-void load_new_list(Download_list& list, Prompter& prompter, const std::wstring& path) {
+// Reads a list file that is to replace the list: a list another program holds
+// is read read-only when the user agrees; a failure is said. No value: the
+// list stays as it is.
+std::optional<List_file> read_new_list(const Download_list& list, Prompter& prompter,
+                                       const std::wstring& path) {
     try {
-        load_list(list, path, false);
-        return;
+        return read_list_file(list, path, false);
     } catch (const List_in_use&) {
         if (!prompter.ask_yes_no(format_message(k_open_read_only, {embed_data(path)}))) {
-            return;
+            return std::nullopt;
         }
     } catch (const Settings_file_error& error) {
         prompter.show_message(error.message());
-        return;
+        return std::nullopt;
     }
     try {
-        load_list(list, path, false, List_access::read_only);
+        return read_list_file(list, path, false, List_access::read_only);
     } catch (const Settings_file_error& error) {
         prompter.show_message(error.message());
     }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -980,15 +984,17 @@ void CTollwayDlg::replace_list(const std::function<std::optional<std::wstring>()
     if (!path) {
         return;
     }
+    // The file is read first: one that cannot be loaded stops nothing.
+    std::optional<List_file> read = read_new_list(list, services_.prompter, *path);
+    if (!read) {
+        return;
+    }
     if (control_->automatic_active()) {
         control_->cancel_automatic();
     }
     control_->stop_all();
     table_->setRowCount(0);
-    load_new_list(list, services_.prompter, *path);
-    // The view shows what the list holds: the new records, or the old ones
-    // when nothing was loaded.
-    table_->setRowCount(0);
+    apply_list_file(list, std::move(*read));
     list.fill_rows(view_);
     update_title();
 }
