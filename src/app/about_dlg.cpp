@@ -17,25 +17,26 @@
 namespace corvale {
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(text(txt_about_title));
+    setWindowTitle(text(texts::about_title));
     auto* icon = new QLabel(this);
     icon->setPixmap(program_icon("corvale").pixmap(48, 48));
-    auto* product = new QLabel("<b>" + text(txt_about_product).toHtmlEscaped() + "</b>", this);
-    auto* maker = new QLabel(text(txt_about_maker), this);
-    version_ =
-        new QLabel(qt(format_printf(load_string(239), {version_string(L"FileVersion")})), this);
-    info_ = new QLabel(text(157), this);
-    info_->setWordWrap(true);
-    auto* link = new QLabel(
-        QString("<a href=\"%1\">%2</a>").arg(k_maker_website, text(txt_about_link).toHtmlEscaped()),
+    auto* product = new QLabel("<b>" + text(texts::about_product).toHtmlEscaped() + "</b>", this);
+    auto* maker = new QLabel(text(texts::about_maker), this);
+    version_ = new QLabel(
+        qt(format_printf(load_string(texts::about_version), {version_string(L"FileVersion")})),
         this);
+    info_ = new QLabel(text(texts::about_notice), this);
+    info_->setWordWrap(true);
+    auto* link = new QLabel(QString("<a href=\"%1\">%2</a>")
+                                .arg(k_maker_website, text(texts::about_link).toHtmlEscaped()),
+                            this);
     link->setTextInteractionFlags(Qt::TextBrowserInteraction);
     link->setOpenExternalLinks(false);
     connect(link, &QLabel::linkActivated, this,
             [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); });
 
     auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(text(txt_ok), QDialogButtonBox::AcceptRole);
+    buttons->addButton(text(texts::ok), QDialogButtonBox::AcceptRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
     auto* heading = new QHBoxLayout;

@@ -7,17 +7,14 @@
 #include <cstdio>
 
 #include "app/about_dlg.h"
+#include "corvale/text_ids.h"
 #include "platform/file_io.h"
 #include "platform/string_table.h"
 #include "platform/wide_text.h"
 
 namespace corvale {
 
-namespace {
-
-constexpr int k_runs_not_alone = 5334;
-
-}  // namespace
+namespace {}  // namespace
 
 CTollwayApp::CTollwayApp(QString instance_name, Profile& profile, Prompter& prompter)
     : instance_(instance_name), profile_(profile), prompter_(prompter) {}
@@ -49,7 +46,7 @@ void CTollwayApp::load_qt_translations() {
 void CTollwayApp::report_no_channel() {
     // A second start would not find this one; the user learns why (also on
     // a terminal, where a message box may go unseen).
-    const std::wstring text = format_message(k_runs_not_alone, {instance_.failure()});
+    const std::wstring text = format_message(texts::runs_not_alone, {instance_.failure()});
     std::fprintf(stderr, "corvale: %s\n", encode_utf8(text).c_str());
     prompter_.show_message(text);
 }

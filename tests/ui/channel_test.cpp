@@ -15,6 +15,7 @@
 #include <fstream>
 #include <functional>
 
+#include "corvale/text_ids.h"
 #include "platform/file_io.h"
 #include "platform/string_table.h"
 #include "support/temporary_folder.h"
@@ -23,6 +24,7 @@
 using corvale::testing::k_english;
 using corvale::testing::Session;
 using corvale::testing::settle;
+namespace texts = corvale::texts;
 
 namespace {
 
@@ -33,7 +35,7 @@ constexpr uid_t k_nobody = 65534;
 // The start of the message that a start without the channel shows, up to and
 // including the beginning of its reason.
 std::wstring runs_alone(const std::wstring& reason) {
-    const std::wstring format = corvale::load_string(5334);
+    const std::wstring format = corvale::load_string(texts::runs_not_alone);
     return format.substr(0, format.find(L"%1")) + reason;
 }
 
@@ -302,9 +304,9 @@ class Channel_test : public QObject, private corvale::testing::Window_fixture {
             QVERIFY2(s.start(), row.why);
             QVERIFY2(s.window().isVisible(), row.why);
             QCOMPARE(s.prompter.shown().size(), std::size_t(1));
-            QCOMPARE(
-                s.prompter.shown()[0].text,
-                corvale::format_message(5334, {corvale::from_path(socket) + L": " + row.reason}));
+            QCOMPARE(s.prompter.shown()[0].text,
+                     corvale::format_message(texts::runs_not_alone,
+                                             {corvale::from_path(socket) + L": " + row.reason}));
             child->go_ahead();
             QCOMPARE(child->report(2), (std::vector<int>{row.connections, 0}));
             QVERIFY2(fs::is_socket(fs::symlink_status(socket)), "the squatter's file is kept");

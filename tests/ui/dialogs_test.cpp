@@ -18,6 +18,7 @@
 #include <QTimeEdit>
 #include <algorithm>
 
+#include "corvale/text_ids.h"
 #include "engine/scheduler.h"
 #include "engine/start_folder.h"
 #include "model/list_file.h"
@@ -36,6 +37,7 @@
 using corvale::Memory_profile;
 using corvale::testing::find_accessible;
 using corvale::testing::Scripted_prompter;
+namespace texts = corvale::texts;
 
 namespace {
 
@@ -113,11 +115,14 @@ class Dialogs_test : public QObject {
         QTest::addColumn<QString>("stored_url");
         QTest::newRow("no scheme") << "rapidshare.com/files/1/a.zip" << true << "a.zip" << 0
                                    << "http://rapidshare.com/files/1/a.zip";
-        QTest::newRow("empty link") << "" << true << "a.zip" << 141 << "";
-        QTest::newRow("no folder") << "host/x" << false << "a.zip" << 142 << "";
-        QTest::newRow("question mark") << "host/x" << true << "a?.zip" << 143 << "";
-        QTest::newRow("a way up") << "host/x" << true << "../escape.bin" << 143 << "";
-        QTest::newRow("256 bytes") << "host/x" << true << QString(128, QChar(0xE9)) << 143 << "";
+        QTest::newRow("empty link") << "" << true << "a.zip" << texts::invalid_url << "";
+        QTest::newRow("no folder") << "host/x" << false << "a.zip" << texts::invalid_folder << "";
+        QTest::newRow("question mark")
+            << "host/x" << true << "a?.zip" << texts::invalid_file_name << "";
+        QTest::newRow("a way up") << "host/x" << true << "../escape.bin" << texts::invalid_file_name
+                                  << "";
+        QTest::newRow("256 bytes")
+            << "host/x" << true << QString(128, QChar(0xE9)) << texts::invalid_file_name << "";
     }
     void add_accepts_or_refuses() {
         QFETCH(QString, url);
@@ -219,7 +224,7 @@ class Dialogs_test : public QObject {
     }
 
     // The folder the grabber adds links to is where downloads start next
-    // time; a refused one (217) is not.
+    // time; a refused one (invalid_save_folder) is not.
     void the_grabber_remembers_the_folder_it_adds_to() {
         Scripted_prompter prompter;
         Memory_profile profile;
@@ -232,7 +237,8 @@ class Dialogs_test : public QObject {
         grabber.links_list().selectRow(0);
         grabber.folder_edit().setText(folder("missing", false));
         grabber.add_button().click();
-        QCOMPARE(shown(prompter), QString::fromStdWString(corvale::load_string(217)));
+        QCOMPARE(shown(prompter),
+                 QString::fromStdWString(corvale::load_string(texts::invalid_save_folder)));
         QCOMPARE(adds, 0);
         QVERIFY(last_folder(profile).isEmpty());
         grabber.folder_edit().setText(folder("grabbed"));
@@ -262,7 +268,8 @@ class Dialogs_test : public QObject {
         now += 31;  // the start went by while the dialog was open
         late.show();
         late.ok_button().click();
-        QCOMPARE(shown(prompter), QString::fromStdWString(corvale::load_string(247)));
+        QCOMPARE(shown(prompter),
+                 QString::fromStdWString(corvale::load_string(texts::start_passed)));
         QVERIFY(late.isVisible());
     }
 

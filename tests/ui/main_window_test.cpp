@@ -29,6 +29,7 @@
 #include "app/about_dlg.h"
 #include "app/language.h"
 #include "app/tollway_app.h"
+#include "corvale/text_ids.h"
 #include "fakehost/fake_host.h"
 #include "model/list_file.h"
 #include "model/row_texts.h"
@@ -61,6 +62,7 @@ using corvale::testing::Scripted_prompter;
 using corvale::testing::Session;
 using corvale::testing::settle;
 using corvale::testing::when_dialog_opens;
+namespace texts = corvale::texts;
 
 namespace {
 
@@ -178,7 +180,7 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         QTableWidget& table = s->window().list_view_widget();
         QCOMPARE(column_widths(table), widths);
         QStringList expected;
-        for (int id = 191; id <= 204; ++id) {
+        for (int id = texts::column_title_first; id <= texts::column_title_url; ++id) {
             expected << QString::fromStdWString(corvale::load_string(id));
         }
         QCOMPARE(headers(table), expected);
@@ -260,7 +262,7 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
     }
 
     // A list file given at start is loaded as a new list; given to a second
-    // start, it goes to the running program, which asks 176 about its own
+    // start, it goes to the running program, which asks confirm_save_list about its own
     // modified list first and then loads it.
     void list_files_from_the_command_line_and_a_second_start() {
         const std::wstring sample = sample_list();
@@ -275,7 +277,7 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         const std::wstring other = write_list(
             "other list é.zrv", {{L"c.zip", L"third", L"http://rapidshare.com/files/333/c.zip"}});
         first.window().list_view_widget().selectRow(0);
-        first.prompter.answer(true);  // 169: delete it; the list is modified
+        first.prompter.answer(true);  // confirm_delete: delete it; the list is modified
         press(first.window(), corvale::cmd_delete);
         QTRY_COMPARE(first.window().list_view_widget().rowCount(), 1);
         first.prompter.clear();
@@ -286,7 +288,7 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         QCOMPARE(first.window().list_view_widget().rowCount(), 1);
         QCOMPARE(cell(first, 0, corvale::col_file_name), QString("c.zip"));
         QCOMPARE(first.prompter.shown().size(), std::size_t(1));
-        QCOMPARE(first.prompter.shown()[0].text, corvale::load_string(176));
+        QCOMPARE(first.prompter.shown()[0].text, corvale::load_string(texts::confirm_save_list));
     }
 
     void tips_rotate_in_order() {
@@ -298,7 +300,8 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
             seen << s->window().status_text();
         }
         QStringList expected;
-        for (int id : {185, 186, 187, 188, 189, 186}) {
+        for (int id : {texts::tip_initial, texts::tip_first, texts::tip_double_click,
+                       texts::tip_links_grabber, texts::tip_last, texts::tip_first}) {
             expected << QString::fromStdWString(corvale::load_string(id));
         }
         QCOMPARE(seen, expected);
@@ -405,12 +408,12 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         table.selectionModel()->select(
             table.model()->index(0, 0),
             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        s->prompter.answer(true);  // 169
+        s->prompter.answer(true);  // confirm_delete
         QTest::keyClick(&table, Qt::Key_Delete);
         QTRY_COMPARE(s->prompter.shown().size(), std::size_t(1));
         QCOMPARE(s->prompter.shown().size(), std::size_t(1));
         QCOMPARE(QString::fromStdWString(s->prompter.shown().back().text),
-                 QString::fromStdWString(corvale::load_string(169)));
+                 QString::fromStdWString(corvale::load_string(texts::confirm_delete)));
         QVERIFY2(!table.isEnabled(), "busy until the deletion's wait ends");
         QTRY_COMPARE(table.rowCount(), 1);
         QVERIFY(table.isEnabled());
@@ -429,15 +432,16 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
                                                       {L"y.zip", L"", L"ftp://host/y.zip"},
                                                       {L"sub/e.bin", L"", L"http://host/e.bin"}}));
         QVERIFY(s->start());
-        QCOMPARE(cell(*s, 2, corvale::col_status), text(143));
+        QCOMPARE(cell(*s, 2, corvale::col_status), text(texts::invalid_file_name));
         run_command(*s, corvale::cmd_download, {0, 1, 2});
-        const std::pair<std::int32_t, int> refusals[] = {{0, 141}, {1, 141}, {2, 143}};
+        const std::pair<std::int32_t, int> refusals[] = {
+            {0, texts::invalid_url}, {1, texts::invalid_url}, {2, texts::invalid_file_name}};
         for (const auto& [number, message] : refusals) {
             QTRY_VERIFY(s->window().progress_window(number) != nullptr);
             corvale::CDownload_dlg* window = s->window().progress_window(number);
             QVERIFY2(window->isEnabled() && !window->running(), "no file, no worker");
-            QCOMPARE(window->value_text(corvale::txt_label_status), text(message));
-            QCOMPARE(window->cancel_button().text(), text(156));
+            QCOMPARE(window->value_text(corvale::texts::label_status), text(message));
+            QCOMPARE(window->cancel_button().text(), text(texts::close_caption));
             window->cancel_button().click();
             QTRY_VERIFY(s->window().progress_window(number) == nullptr);
         }
@@ -483,7 +487,7 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         run_command(*s, corvale::cmd_edit, {0, 1});
         QCOMPARE(first_description, QString("first"));
         QCOMPARE(s->prompter.shown().size(), std::size_t(1));
-        QCOMPARE(s->prompter.shown()[0].text, corvale::load_string(166));
+        QCOMPARE(s->prompter.shown()[0].text, corvale::load_string(texts::running_not_editable));
         QCOMPARE(cell(*s, 0, corvale::col_description), QString("first"));
         QCOMPARE(cell(*s, 1, corvale::col_description), QString("changed"));
         s->window().progress_window(0)->stop_quietly();
@@ -534,7 +538,7 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         QTRY_COMPARE(s->window().control().open_windows(), std::size_t(0));
     }
 
-    // Load List answered Yes to 176 goes on only when the list was saved:
+    // Load List answered Yes to confirm_save_list goes on only when the list was saved:
     // a cancelled Save As keeps the list and asks for no file to load.
     void load_stops_when_the_list_was_not_saved() {
         std::vector<int> titles;
@@ -546,11 +550,11 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         QVERIFY(s->start());
         s->app.download_list()->set_list_path(L"");
         s->app.download_list()->set_modified(true);
-        s->prompter.answer(true);  // 176: save it
+        s->prompter.answer(true);  // confirm_save_list: save it
         when_dialog_opens<corvale::CLoad_or_merge_dlg>(
             [](corvale::CLoad_or_merge_dlg& d) { d.load_button().click(); });
         press(s->window(), corvale::cmd_load_list);
-        QCOMPARE(titles, std::vector<int>{179});
+        QCOMPARE(titles, std::vector<int>{texts::save_list_as_title});
         QCOMPARE(s->window().list_view_widget().rowCount(), 2);
         QVERIFY(s->app.download_list()->modified());
     }
@@ -572,7 +576,7 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         QVERIFY(s->prompter.shown()[0].text.find(L"holds no download list") != std::wstring::npos);
         QCOMPARE(s->window().windowTitle(), QString("Corvale"));
         press(s->window(), corvale::cmd_save_list);
-        QCOMPARE(titles, std::vector<int>{179});
+        QCOMPARE(titles, std::vector<int>{texts::save_list_as_title});
         QCOMPARE(corvale::testing::file_bytes(thesis), std::string("Chapter one\n"));
     }
 
@@ -602,10 +606,10 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         press(s->window(), corvale::cmd_load_list);
         QCOMPARE(table.rowCount(), 3);
         QCOMPARE(cell(*s, 2, corvale::col_file_name), QString("c.zip"));
-        QCOMPARE(titles.back(), 178);
+        QCOMPARE(titles.back(), texts::merge_list_title);
 
-        // Load with a modified list and a running download: 176 (No), then
-        // the download stops without 210, and the new list shows.
+        // Load with a modified list and a running download: confirm_save_list (No), then
+        // the download stops without confirm_stop_running, and the new list shows.
         run_command(*s, corvale::cmd_download, {0});
         QTRY_VERIFY_WITH_TIMEOUT(s->app.download_list()->count_running() == 1, 20000);
         s->prompter.clear();
@@ -614,7 +618,7 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
             [](corvale::CLoad_or_merge_dlg& d) { d.load_button().click(); });
         press(s->window(), corvale::cmd_load_list);
         QCOMPARE(s->prompter.shown().size(), std::size_t(1));
-        QCOMPARE(s->prompter.shown()[0].text, corvale::load_string(176));
+        QCOMPARE(s->prompter.shown()[0].text, corvale::load_string(texts::confirm_save_list));
         QCOMPARE(table.rowCount(), 1);
         QCOMPARE(cell(*s, 0, corvale::col_file_name), QString("c.zip"));
         QCOMPARE(s->window().windowTitle(), "Corvale    " + QString::fromStdWString(other));
@@ -636,7 +640,7 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         chosen = dir_.filePath("none/x.zrv").toStdWString();
         press(s->window(), corvale::cmd_save_list_as);
         QCOMPARE(s->window().windowTitle(), "Corvale    " + QString::fromStdWString(other));
-        QCOMPARE(titles.back(), 179);
+        QCOMPARE(titles.back(), texts::save_list_as_title);
     }
 
     // Save As through Qt's own file dialog: a name without ".zrv" gets it,
@@ -654,7 +658,8 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         for (const bool replace : {false, true}) {
             bool asked = false;
             when_dialog_opens<QFileDialog>([&](QFileDialog& d) {
-                QCOMPARE(d.windowTitle(), QString::fromStdWString(corvale::load_string(179)));
+                QCOMPARE(d.windowTitle(),
+                         QString::fromStdWString(corvale::load_string(texts::save_list_as_title)));
                 d.setDirectory(dir_.path());
                 d.findChild<QLineEdit*>("fileNameEdit")->setText("kept");
                 QTimer::singleShot(0, [&] {
@@ -710,7 +715,7 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         settle(s->window());
         QCOMPARE(s->prompter.shown().size(), std::size_t(1));
         QCOMPARE(s->prompter.shown()[0].text,
-                 corvale::format_message(5337, {corvale::embed_data(held)}));
+                 corvale::format_message(texts::open_read_only, {corvale::embed_data(held)}));
         const std::wstring shown = yes ? held : at_start ? L"" : mine;
         QCOMPARE(s->window().list_view_widget().rowCount(), yes ? 2 : at_start ? 0 : 1);
         QCOMPARE(s->window().windowTitle(), shown.empty()
@@ -724,7 +729,7 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         }
         const std::string bytes = corvale::testing::file_bytes(corvale::to_path(held));
         press(s->window(), corvale::cmd_save_list);
-        QCOMPARE(titles, std::vector<int>{179});
+        QCOMPARE(titles, std::vector<int>{texts::save_list_as_title});
         QCOMPARE(s->window().windowTitle(), "Corvale    " + QString::fromStdWString(elsewhere));
         QVERIFY(held_here(elsewhere));
         QVERIFY(corvale::testing::file_bytes(corvale::to_path(held)) == bytes);
@@ -738,7 +743,7 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         QTest::newRow("over another list, No") << false << false;
     }
 
-    // Save into a list file the user may not write: 146, then Save As is
+    // Save into a list file the user may not write: save_delete_failed, then Save As is
     // offered; the file stays as it was, mode and all.
     void saving_over_a_read_only_list_file_offers_save_as() {
         QFETCH(bool, yes);
@@ -761,10 +766,11 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         s->prompter.answer(yes);
         const corvale::testing::Without_override as_a_user;
         press(s->window(), corvale::cmd_save_list);
-        const std::vector<Scripted_prompter::Shown> expected = {{false, corvale::load_string(146)},
-                                                                {true, corvale::load_string(5335)}};
+        const std::vector<Scripted_prompter::Shown> expected = {
+            {false, corvale::load_string(texts::save_delete_failed)},
+            {true, corvale::load_string(texts::save_elsewhere)}};
         QVERIFY(s->prompter.shown() == expected);
-        QCOMPARE(titles, yes ? std::vector<int>{179} : std::vector<int>{});
+        QCOMPARE(titles, yes ? std::vector<int>{texts::save_list_as_title} : std::vector<int>{});
         QVERIFY(corvale::testing::file_bytes(list_file) == bytes);
         QCOMPARE(std::filesystem::status(list_file).permissions(), read_only);
         QCOMPARE(s->window().windowTitle(),
@@ -781,7 +787,7 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         auto s = session(k_english, sample_list());
         QVERIFY(s->start());
         QAction& button = *s->window().action(corvale::cmd_scheduler);
-        // A start in the past is refused (247) and the dialog stays; Cancel
+        // A start in the past is refused (start_passed) and the dialog stays; Cancel
         // then unchecks the button.
         bool stayed_open = false;
         when_dialog_opens<corvale::CSchedule_dlg>([&](corvale::CSchedule_dlg& d) {
@@ -793,7 +799,7 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         button.trigger();
         settle(s->window());
         QVERIFY(stayed_open);
-        QCOMPARE(s->prompter.shown().back().text, corvale::load_string(247));
+        QCOMPARE(s->prompter.shown().back().text, corvale::load_string(texts::start_passed));
         QVERIFY(!button.isChecked());
         // A valid schedule: the button stays checked, queued rows wait.
         when_dialog_opens<corvale::CSchedule_dlg>([&](corvale::CSchedule_dlg& d) {
@@ -815,7 +821,7 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         button.trigger();
         settle(s->window());  // switched off
         QVERIFY(!button.isChecked());
-        QCOMPARE(button.toolTip(), text(250));
+        QCOMPARE(button.toolTip(), text(texts::tooltip_scheduler));
         QVERIFY(!s->window().status_text().startsWith("Downloads start at "));
         run_command(*s, corvale::cmd_add_to_auto, {1});
         QVERIFY2(s->window().control().automatic_active(), "no schedule waits any more");
@@ -824,7 +830,7 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
 
     // Against the clock: the queue starts at the start instant with the rows
     // selected then, and at the stop instant automatic downloading is
-    // cancelled and every download stops, with message 249 once.
+    // cancelled and every download stops, with message stopped_by_timer once.
     void a_schedule_starts_and_stops_downloads_on_time() {
         const Reply slow{.pattern_size = 80000000, .pace = std::chrono::milliseconds(20)};
         auto s = download_session(slow, slow);
@@ -853,7 +859,7 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         QCOMPARE(cell(*s, 1, corvale::col_auto), QString("@"));
         QTRY_VERIFY(s->window().control().open_windows() == 1);
 
-        const auto stopped = QString::fromStdWString(corvale::load_string(249));
+        const auto stopped = QString::fromStdWString(corvale::load_string(texts::stopped_by_timer));
         const auto shown_249 = [&] {
             return std::count_if(
                 s->prompter.shown().begin(), s->prompter.shown().end(),
@@ -881,10 +887,10 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         QCOMPARE(window->cancel_button().text(), QString("Close"));
         QCOMPARE(window->windowTitle(), QString("100% of a.zip"));
         QCOMPARE(window->progress_bar().value(), 1000);
-        QCOMPARE(window->value_text(corvale::txt_label_status),
+        QCOMPARE(window->value_text(corvale::texts::label_status),
                  QString("Finished Downloading File"));
-        QCOMPARE(window->value_text(corvale::txt_label_file_size), QString("293.0 KB"));
-        QCOMPARE(window->value_text(corvale::txt_label_saved_in),
+        QCOMPARE(window->value_text(corvale::texts::label_file_size), QString("293.0 KB"));
+        QCOMPARE(window->value_text(corvale::texts::label_saved_in),
                  QString::fromStdString(file("a.zip").string()));
         QCOMPARE(cell(*s, 0, corvale::col_size), QString("293.0 KB"));
         QCOMPARE(cell(*s, 0, corvale::col_retries), QString("0"));
@@ -912,7 +918,7 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         QCOMPARE(window->windowTitle(), QString("100% of a.zip"));
         QCOMPARE(window->progress_bar().maximum(), 1000);
         QCOMPARE(window->progress_bar().value(), 1000);
-        QCOMPARE(window->value_text(corvale::txt_label_file_size), QString("293.0 KB"));
+        QCOMPARE(window->value_text(corvale::texts::label_file_size), QString("293.0 KB"));
         QCOMPARE(cell(*s, 0, corvale::col_progress), QString("293.0 KB"));
         QCOMPARE(cell(*s, 0, corvale::col_size), QString("293.0 KB"));
         window->cancel_button().click();
@@ -938,7 +944,7 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         s->prompter.answer(keep);
         window->cancel_button().click();
         QTRY_VERIFY(s->window().progress_window(0) == nullptr);
-        QCOMPARE(s->prompter.shown().back().text, corvale::load_string(154));
+        QCOMPARE(s->prompter.shown().back().text, corvale::load_string(texts::keep_partial_file));
         QCOMPARE(std::filesystem::exists(file("a.zip")), keep);
         if (keep) {
             // The kept file holds every byte the row counted.
@@ -988,7 +994,8 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
     void about_window_shows_the_version() {
         corvale::CAboutDlg about;
         QCOMPARE(about.version_text(), QString("Corvale Version: 1.2.0.2 (BETA)"));
-        QCOMPARE(about.info_text(), QString::fromStdWString(corvale::load_string(157)));
+        QCOMPARE(about.info_text(),
+                 QString::fromStdWString(corvale::load_string(texts::about_notice)));
     }
 
     // Help opens the help file of the profile's language from the program's
@@ -1024,7 +1031,7 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         QVERIFY(s->start(program));
         const std::filesystem::path help = program / expected.toStdString();
         const QString message = QString::fromStdWString(
-            corvale::format_message(corvale::txt_help_not_opened, {corvale::from_path(help)}));
+            corvale::format_message(corvale::texts::help_not_opened, {corvale::from_path(help)}));
         press(s->window(), command);
         QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(help.string()))});
         QVERIFY(s->prompter.shown().empty());
@@ -1109,10 +1116,10 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
 
         grabber.page_url_edit().setText("somewhere.example/grab.html");
         grabber.get_links_button().click();
-        QCOMPARE(grabber.get_links_button().text(), text(219));
+        QCOMPARE(grabber.get_links_button().text(), text(texts::cancel_get_links));
         QVERIFY(!grabber.verify_button().isEnabled());
-        QTRY_COMPARE_WITH_TIMEOUT(grabber.status_text(), text(234), 20000);
-        QCOMPARE(grabber.get_links_button().text(), text(220));
+        QTRY_COMPARE_WITH_TIMEOUT(grabber.status_text(), text(texts::links_grabbed), 20000);
+        QCOMPARE(grabber.get_links_button().text(), text(texts::get_links));
         QTableWidget& links = grabber.links_list();
         QCOMPARE(links.rowCount(), 4);
         // The anchors first, then the plain links (the single-quoted anchor's
@@ -1125,28 +1132,28 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
 
         select_rows(links, {0, 1, 2, 3});
         grabber.verify_button().click();
-        QCOMPARE(grabber.verify_button().text(), text(213));
+        QCOMPARE(grabber.verify_button().text(), text(texts::cancel_verify));
         // The list refuses selection changes while verifying.
         links.selectRow(0);
         QCOMPARE(links.selectionModel()->selectedRows().size(), 4);
-        QTRY_COMPARE_WITH_TIMEOUT(grabber.verify_button().text(), text(214), 20000);
-        QCOMPARE(grabbed(grabber, 1, corvale::gcol_status), text(224));
+        QTRY_COMPARE_WITH_TIMEOUT(grabber.verify_button().text(), text(texts::verify), 20000);
+        QCOMPARE(grabbed(grabber, 1, corvale::gcol_status), text(texts::verified_link));
         QCOMPARE(grabbed(grabber, 1, corvale::gcol_file_name), QString("a.zip"));
         QCOMPARE(grabbed(grabber, 1, corvale::gcol_size), QString("10 MB"));
-        QCOMPARE(grabbed(grabber, 0, corvale::gcol_status), text(226));
-        QCOMPARE(grabbed(grabber, 2, corvale::gcol_status), text(223));
+        QCOMPARE(grabbed(grabber, 0, corvale::gcol_status), text(texts::file_not_found));
+        QCOMPARE(grabbed(grabber, 2, corvale::gcol_status), text(texts::premium_required));
         QVERIFY2(!grabbed(grabber, 3, corvale::gcol_status).isEmpty() &&
-                     grabbed(grabber, 3, corvale::gcol_status) != text(224),
+                     grabbed(grabber, 3, corvale::gcol_status) != text(texts::verified_link),
                  "a failed fetch keeps its failure text");
         QCOMPARE(grabbed(grabber, 3, corvale::gcol_retries), QString("2"));
         QCOMPARE(links.selectionModel()->selectedRows().size(), 1);
         QVERIFY(links.selectionModel()->isRowSelected(1, QModelIndex()));
 
-        // Add: a missing folder is refused (217), then the verified link
+        // Add: a missing folder is refused (invalid_save_folder), then the verified link
         // arrives with the chosen folder and description.
         grabber.folder_edit().setText(dir_.filePath("missing"));
         grabber.add_button().click();
-        QCOMPARE(s->prompter.shown().back().text, corvale::load_string(217));
+        QCOMPARE(s->prompter.shown().back().text, corvale::load_string(texts::invalid_save_folder));
         QCOMPARE(s->window().list_view_widget().rowCount(), 0);
         // Browse puts the chosen folder in; a cancelled choice changes nothing.
         grabber.set_folder_chooser([this](QWidget*) { return std::optional(folder()); });
@@ -1162,7 +1169,7 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         QCOMPARE(cell(*s, 0, corvale::col_description), QString("grabbed"));
         QCOMPARE(cell(*s, 0, corvale::col_url), QString("http://rapidshare.com/files/1/a.zip"));
         QVERIFY(links.selectionModel()->selectedRows().isEmpty());
-        // The same link again: the duplicate rules answer (163), nothing added.
+        // The same link again: the duplicate rules answer (add_same_download), nothing added.
         select_rows(links, {1});
         s->prompter.clear();
         grabber.add_button().click();
@@ -1197,19 +1204,21 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         grabber.get_links_button().click();
         QTRY_VERIFY(!grabber.status_text().startsWith("."));
         grabber.get_links_button().click();
-        QCOMPARE(grabber.status_text(), text(222));
+        QCOMPARE(grabber.status_text(), text(texts::get_links_cancelled));
         QCOMPARE(grabber.retries_text(), QString("0"));
-        QCOMPARE(grabber.get_links_button().text(), text(220));
+        QCOMPARE(grabber.get_links_button().text(), text(texts::get_links));
         QTest::qWait(100);
-        QCOMPARE(grabber.status_text(), text(222));
+        QCOMPARE(grabber.status_text(), text(texts::get_links_cancelled));
         QCOMPARE(grabber.links_list().rowCount(), 2);
 
-        // Closing while verifying asks 211: No stays, Yes cancels and closes.
+        // Closing while verifying asks confirm_cancel_verification: No stays, Yes cancels and
+        // closes.
         select_rows(grabber.links_list(), {0});
         grabber.verify_button().click();
         s->prompter.answer(false);
         grabber.close_button().click();
-        QCOMPARE(s->prompter.shown().back().text, corvale::load_string(211));
+        QCOMPARE(s->prompter.shown().back().text,
+                 corvale::load_string(texts::confirm_cancel_verification));
         QVERIFY(grabber.isVisible());
         QVERIFY(s->window().links_grabber() != nullptr);
         s->prompter.answer(true);
@@ -1226,9 +1235,10 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         const auto utf16 = [&](const QString& text) {
             return mark + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
         };
-        QTest::newRow("available")
-            << utf16("1.2.0.3\r\nMay\r\nNew things") << 200 << text(229) << "1.2.0.3";
-        QTest::newRow("none") << utf16("1.2.0.2\r\nMay") << 200 << text(230) << "1.2.0.2";
+        QTest::newRow("available") << utf16("1.2.0.3\r\nMay\r\nNew things") << 200
+                                   << text(texts::update_available) << "1.2.0.3";
+        QTest::newRow("none") << utf16("1.2.0.2\r\nMay") << 200 << text(texts::no_update)
+                              << "1.2.0.2";
         QTest::newRow("HTTP error") << QByteArray("no") << 404 << QString() << "....";
         QTest::newRow("too large") << QByteArray(10240, 'x') << 200 << QString() << "....";
     }
@@ -1251,7 +1261,7 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
 
         QSignalSpy ended(&update, &corvale::Update_check_dlg::check_ended);
         update.check_button().click();
-        QCOMPARE(update.status_text(), text(240));
+        QCOMPARE(update.status_text(), text(texts::connecting_for_update));
         QVERIFY(!update.exit_button().isEnabled());
         // Closing is refused while the check runs; the window keeps painting.
         update.close();
@@ -1260,7 +1270,8 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 20000);
         QCOMPARE(update.latest_version(), latest);
         if (verdict.isEmpty()) {
-            QCOMPARE(s->prompter.shown().back().text, corvale::load_string(241));
+            QCOMPARE(s->prompter.shown().back().text,
+                     corvale::load_string(texts::update_check_failed));
         } else {
             QCOMPARE(update.status_text(), verdict);
             QVERIFY(s->prompter.shown().empty());
@@ -1281,7 +1292,8 @@ class Main_window_test : public QObject, private corvale::testing::Window_fixtur
         QVERIFY(s->start());
         press(s->window(), corvale::cmd_arabic);
         QCOMPARE(s->profile.read_int(corvale::k_settings_section, L"language", 0), 1);
-        QCOMPARE(s->prompter.shown().back().text, corvale::load_string(231));
+        QCOMPARE(s->prompter.shown().back().text,
+                 corvale::load_string(texts::language_restart_arabic));
         press(s->window(), corvale::cmd_english);
         QCOMPARE(s->profile.read_int(corvale::k_settings_section, L"language", 0), 2);
         // The language takes effect at the next start.

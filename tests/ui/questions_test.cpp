@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimeEdit>
 
+#include "corvale/text_ids.h"
 #include "model/row_texts.h"
 #include "platform/file_io.h"
 #include "platform/string_table.h"
@@ -61,7 +62,7 @@ class Questions_test : public QObject, private Window_fixture {
 
     void cleanup() { forget_test(); }
 
-    // An automatic download ends while 170 asks whether to cancel it: its
+    // An automatic download ends while confirm_cancel_running asks whether to cancel it: its
     // window is let go of at once but freed only after the question; the
     // answer then finds the download idle, and the row goes.
     void a_download_that_ends_under_the_delete_question() {
@@ -74,7 +75,7 @@ class Questions_test : public QObject, private Window_fixture {
         QVERIFY(window);
         bool kept_under_question = false;
         s->prompter.while_open = [&](const std::wstring& text) {
-            if (text != text_of(170)) {
+            if (text != text_of(corvale::texts::confirm_cancel_running)) {
                 return;
             }
             QVERIFY(run_until([&] { return s->window().progress_window(0) == nullptr; },
@@ -82,13 +83,15 @@ class Questions_test : public QObject, private Window_fixture {
             run_events();
             kept_under_question = !window.isNull();
         };
-        s->prompter.answer(true);  // 169
-        s->prompter.answer(true);  // 170
+        s->prompter.answer(true);  // confirm_delete
+        s->prompter.answer(true);  // confirm_cancel_running
         run_command(*s, corvale::cmd_delete, {0});
         QTRY_COMPARE(s->window().list_view_widget().rowCount(), 1);
         QVERIFY2(kept_under_question, "no window is freed inside a question");
         QTRY_VERIFY(window.isNull());
-        QCOMPARE(texts(s->prompter), (std::vector<std::wstring>{text_of(169), text_of(170)}));
+        QCOMPARE(texts(s->prompter),
+                 (std::vector<std::wstring>{text_of(corvale::texts::confirm_delete),
+                                            text_of(corvale::texts::confirm_cancel_running)}));
         QVERIFY(!s->window().control().automatic_active());
         QVERIFY2(!s->window().action(corvale::cmd_remove_from_auto)->isEnabled(),
                  "the queue ended while the window was busy: its button is off after");
@@ -96,7 +99,7 @@ class Questions_test : public QObject, private Window_fixture {
         QCOMPARE(s->prompter.unscripted_questions(), 0);
     }
 
-    // The user cancels a download by hand; while 154 asks about the partial
+    // The user cancels a download by hand; while keep_partial_file asks about the partial
     // file, a second start hands over another list. The window is not
     // released under its own question; the list is loaded once it closes.
     void a_list_handed_over_under_the_cancel_question() {
@@ -110,7 +113,7 @@ class Questions_test : public QObject, private Window_fixture {
         QPointer<corvale::CDownload_dlg> window = s->window().progress_window(0);
         bool untouched = false;
         s->prompter.while_open = [&](const std::wstring& text) {
-            if (text != text_of(154)) {
+            if (text != text_of(corvale::texts::keep_partial_file)) {
                 return;
             }
             s->window().open_list_file(other);
@@ -125,12 +128,13 @@ class Questions_test : public QObject, private Window_fixture {
         QCOMPARE(s->window().list_view_widget().rowCount(), 1);
         QCOMPARE(cell(*s, 0, corvale::col_file_name), QString("c.zip"));
         QVERIFY2(has_data(file("a.zip")), "the partial file was kept as answered");
-        QCOMPARE(texts(s->prompter), std::vector<std::wstring>{text_of(154)});
+        QCOMPARE(texts(s->prompter),
+                 std::vector<std::wstring>{text_of(corvale::texts::keep_partial_file)});
     }
 
     // The schedule's stop instant passes while an automatic download's
-    // Cancel asks 154 and then 155: the stop waits for both, then stops
-    // everything and says so once.
+    // Cancel asks keep_partial_file and then cancel_following_auto: the stop waits for both, then
+    // stops everything and says so once.
     void the_schedule_stop_under_the_cancel_questions() {
         auto s = download_session(k_slow, k_slow);
         QVERIFY(s);
@@ -151,20 +155,22 @@ class Questions_test : public QObject, private Window_fixture {
         QPointer<corvale::CDownload_dlg> window = s->window().progress_window(0);
         QVERIFY(window && window->automatic());
         s->prompter.while_open = [&](const std::wstring& text) {
-            if (text == text_of(154)) {
+            if (text == text_of(corvale::texts::keep_partial_file)) {
                 QVERIFY(run_until([&] { return QDateTime::currentDateTime() > stop.addMSecs(300); },
                                   std::chrono::seconds(20)));
                 run_events();
             }
             QVERIFY2(!window.isNull(), "the window outlives its own questions");
         };
-        s->prompter.answer(true);   // 154: keep it
-        s->prompter.answer(false);  // 155: the next one may start
+        s->prompter.answer(true);   // keep_partial_file: keep it
+        s->prompter.answer(false);  // cancel_following_auto: the next one may start
         window->cancel_button().click();
         QTRY_COMPARE(s->window().control().open_windows(), std::size_t(0));
         QTRY_COMPARE(s->prompter.shown().size(), std::size_t(3));
         QCOMPARE(texts(s->prompter),
-                 (std::vector<std::wstring>{text_of(154), text_of(155), text_of(249)}));
+                 (std::vector<std::wstring>{text_of(corvale::texts::keep_partial_file),
+                                            text_of(corvale::texts::cancel_following_auto),
+                                            text_of(corvale::texts::stopped_by_timer)}));
         QVERIFY(!s->window().control().automatic_active());
         run_events(300);
         QCOMPARE(s->prompter.shown().size(), std::size_t(3));
@@ -172,7 +178,7 @@ class Questions_test : public QObject, private Window_fixture {
                  "nothing runs after the stop");
     }
 
-    // Exit pressed while 170 is open waits for the question; the deletion
+    // Exit pressed while confirm_cancel_running is open waits for the question; the deletion
     // that follows keeps the program busy, so the Exit is refused, and the
     // program lives on with the row gone.
     void exit_under_the_delete_question() {
@@ -183,15 +189,15 @@ class Questions_test : public QObject, private Window_fixture {
         s->app.download_list()->set_modified(false);
         bool open_under_question = false;
         s->prompter.while_open = [&](const std::wstring& text) {
-            if (text == text_of(170)) {
+            if (text == text_of(corvale::texts::confirm_cancel_running)) {
                 s->window().action(corvale::cmd_exit)->trigger();
                 run_events();
                 open_under_question = s->window().isVisible() && !s->window().control().closing();
             }
         };
-        s->prompter.answer(true);   // 169
-        s->prompter.answer(true);   // 170
-        s->prompter.answer(false);  // 154: drop the partial file
+        s->prompter.answer(true);   // confirm_delete
+        s->prompter.answer(true);   // confirm_cancel_running
+        s->prompter.answer(false);  // keep_partial_file: drop the partial file
         run_command(*s, corvale::cmd_delete, {0});
         QTRY_COMPARE(s->window().list_view_widget().rowCount(), 1);
         settle(s->window());
@@ -200,7 +206,9 @@ class Questions_test : public QObject, private Window_fixture {
         QVERIFY(!s->window().control().closing());
         QVERIFY(!std::filesystem::exists(file("a.zip")));
         QCOMPARE(texts(s->prompter),
-                 (std::vector<std::wstring>{text_of(169), text_of(170), text_of(154)}));
+                 (std::vector<std::wstring>{text_of(corvale::texts::confirm_delete),
+                                            text_of(corvale::texts::confirm_cancel_running),
+                                            text_of(corvale::texts::keep_partial_file)}));
     }
 
     // A list handed over while the Edit dialog is open is loaded after the
@@ -220,10 +228,11 @@ class Questions_test : public QObject, private Window_fixture {
                 d.description_edit().setText("edited");
                 d.ok_button().click();
             });
-        s->prompter.answer(true);  // 176: save the edited list first
+        s->prompter.answer(true);  // confirm_save_list: save the edited list first
         run_command(*s, corvale::cmd_edit, {1});
         QVERIFY(untouched);
-        QCOMPARE(texts(s->prompter), std::vector<std::wstring>{text_of(176)});
+        QCOMPARE(texts(s->prompter),
+                 std::vector<std::wstring>{text_of(corvale::texts::confirm_save_list)});
         QCOMPARE(cell(*s, 0, corvale::col_file_name), QString("c.zip"));
         corvale::Download_list reread(s->prompter, s->profile);
         corvale::load_list(reread, sample, false);
@@ -247,7 +256,7 @@ class Questions_test : public QObject, private Window_fixture {
         QVERIFY(!second.start(k_bundle_dir, file("missing.zrv")));
         QTRY_COMPARE(first.prompter.shown().size(), std::size_t(1));
         settle(first.window());
-        QCOMPARE(first.prompter.shown().front().text, text_of(148));
+        QCOMPARE(first.prompter.shown().front().text, text_of(corvale::texts::list_open_failed));
         QCOMPARE(first.window().list_view_widget().rowCount(), 2);
         QVERIFY2(first.window().progress_window(0) != nullptr &&
                      first.window().progress_window(0)->running(),
@@ -261,9 +270,9 @@ class Questions_test : public QObject, private Window_fixture {
     void a_press_that_opens_a_dialog_returns_at_once() {
         auto s = session(k_english);
         QVERIFY(s->start());
-        QAccessibleInterface* add =
-            find_accessible(QAccessible::queryAccessibleInterface(&s->window()),
-                            QAccessible::Button, QString::fromStdWString(text_of(182)));
+        QAccessibleInterface* add = find_accessible(
+            QAccessible::queryAccessibleInterface(&s->window()), QAccessible::Button,
+            QString::fromStdWString(text_of(corvale::texts::tooltip_add_download)));
         QVERIFY(add != nullptr);
         bool opened = false;
         when_dialog_opens<corvale::Add_new_download_dlg>([&](corvale::Add_new_download_dlg& d) {

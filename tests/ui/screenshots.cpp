@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "app/tollway_app.h"
+#include "corvale/text_ids.h"
 #include "fakehost/fake_host.h"
 #include "model/list_file.h"
 #include "platform/wide_text.h"
@@ -34,6 +35,7 @@ namespace {
 
 using corvale::testing::run_for;
 using corvale::testing::run_until;
+namespace texts = corvale::texts;
 
 std::wstring write_sample_list(const QString& dir) {
     corvale::testing::Scripted_prompter prompter;
@@ -92,7 +94,8 @@ bool save(QWidget& widget, const QString& dir, const char* file) {
 
 // The Save As dialog and the replace question, where paths meet Arabic text.
 bool arabic_dialogs(QWidget& window, const QString& work, const QString& out) {
-    QFileDialog dialog(&window, corvale::text(179), work, corvale::text(corvale::txt_list_filter));
+    QFileDialog dialog(&window, corvale::text(texts::save_list_as_title), work,
+                       corvale::text(corvale::texts::list_filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.selectFile("holiday.zrv");
     corvale::prepare_file_dialog(dialog);
@@ -100,12 +103,12 @@ bool arabic_dialogs(QWidget& window, const QString& work, const QString& out) {
     if (!save(dialog, out, "save_as_ar.png")) {
         return false;
     }
-    QMessageBox question(QMessageBox::Question, corvale::text(57344),
+    QMessageBox question(QMessageBox::Question, corvale::text(texts::application_title),
                          corvale::qt(corvale::format_message(
                              130, {L"/home/user/Downloads/holiday_photos.part1.rar"})),
                          QMessageBox::NoButton, &window);
-    question.addButton(corvale::text(corvale::txt_yes), QMessageBox::YesRole);
-    question.addButton(corvale::text(corvale::txt_no), QMessageBox::NoRole);
+    question.addButton(corvale::text(corvale::texts::yes), QMessageBox::YesRole);
+    question.addButton(corvale::text(corvale::texts::no), QMessageBox::NoRole);
     return save(question, out, "replace_question_ar.png");
 }
 
@@ -190,7 +193,7 @@ bool tool_shots(int language, const QString& work, const QString& out) {
     grabber.resize(960, 460);
     grabber.page_url_edit().setText("http://photos.example/holiday.html");
     grabber.get_links_button().click();
-    const QString verify_done = QString::fromStdWString(corvale::load_string(214));
+    const QString verify_done = QString::fromStdWString(corvale::load_string(texts::verify));
     if (!run_until([&] { return grabber.links_list().rowCount() == 5; },
                    std::chrono::seconds(10))) {
         return false;

@@ -11,7 +11,7 @@ namespace corvale {
 namespace {
 
 QString caption() {
-    return text(txt_application_title);
+    return text(texts::application_title);
 }
 
 }  // namespace
@@ -32,15 +32,15 @@ void Qt_prompter::run(QMessageBox& box) const {
 void Qt_prompter::show_message(const std::wstring& message) {
     QMessageBox box(QMessageBox::Information, caption(), qt(message), QMessageBox::NoButton,
                     parent_.data());
-    box.addButton(text(txt_ok), QMessageBox::AcceptRole);
+    box.addButton(text(texts::ok), QMessageBox::AcceptRole);
     run(box);
 }
 
 bool Qt_prompter::ask_yes_no(const std::wstring& message) {
     QMessageBox box(QMessageBox::Question, caption(), qt(message), QMessageBox::NoButton,
                     parent_.data());
-    QPushButton* yes = box.addButton(text(txt_yes), QMessageBox::YesRole);
-    box.setDefaultButton(box.addButton(text(txt_no), QMessageBox::NoRole));
+    QPushButton* yes = box.addButton(text(texts::yes), QMessageBox::YesRole);
+    box.setDefaultButton(box.addButton(text(texts::no), QMessageBox::NoRole));
     run(box);
     return box.clickedButton() == yes;
 }
@@ -48,9 +48,9 @@ bool Qt_prompter::ask_yes_no(const std::wstring& message) {
 Prompter::Answer Qt_prompter::ask_yes_no_cancel(const std::wstring& message) {
     QMessageBox box(QMessageBox::Question, caption(), qt(message), QMessageBox::NoButton,
                     parent_.data());
-    QPushButton* yes = box.addButton(text(txt_yes), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(text(txt_no), QMessageBox::NoRole);
-    box.setEscapeButton(box.addButton(text(txt_cancel), QMessageBox::RejectRole));
+    QPushButton* yes = box.addButton(text(texts::yes), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(text(texts::no), QMessageBox::NoRole);
+    box.setEscapeButton(box.addButton(text(texts::cancel), QMessageBox::RejectRole));
     run(box);
     if (box.clickedButton() == yes) {
         return Answer::yes;

@@ -4,22 +4,19 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "corvale/text_ids.h"
 #include "ui/common/file_dialogs.h"
 #include "ui/common/ui_text.h"
 
 namespace corvale {
 
-namespace {
-
-constexpr int k_no_name_in_link = 190;
-
-}  // namespace
+namespace {}  // namespace
 
 Add_new_download_dlg::Add_new_download_dlg(Prompter& prompter, Profile& profile, QWidget* parent)
-    : Download_fields_dlg(prompter, profile, txt_add_title, txt_field_file_name, parent) {
+    : Download_fields_dlg(prompter, profile, texts::add_title, texts::field_file_name, parent) {
     setObjectName("add_new_download");
     folder_edit().setText(qt(user_start_folder(Start_for::downloads, profile)));
-    same_as_url_ = new QPushButton(text(txt_same_as_url), this);
+    same_as_url_ = new QPushButton(text(texts::same_as_url), this);
     same_as_url_->setAutoDefault(false);
     grid().addWidget(same_as_url_, 2, 2);
     setTabOrder(&name_edit(), same_as_url_);
@@ -34,7 +31,7 @@ Checked_fields Add_new_download_dlg::check(const Download_fields& typed) const {
 void Add_new_download_dlg::same_as_url() {
     const auto name = name_from_link(url_edit().text().toStdWString());
     if (!name) {
-        prompter().show_message(load_string(k_no_name_in_link));
+        prompter().show_message(load_string(texts::no_name_in_link));
     } else if (!name->empty()) {
         name_edit().setText(qt(*name));
     }

@@ -6,17 +6,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "corvale/text_ids.h"
 #include "ui/common/field_caption.h"
 #include "ui/common/file_dialogs.h"
 #include "ui/common/ui_text.h"
 
 namespace corvale {
 
-namespace {
-
-constexpr int k_select_folder = 144;
-
-}  // namespace
+namespace {}  // namespace
 
 Download_fields_dlg::Download_fields_dlg(Prompter& prompter, Profile& profile, int title,
                                          int name_label, QWidget* parent)
@@ -24,7 +21,7 @@ Download_fields_dlg::Download_fields_dlg(Prompter& prompter, Profile& profile, i
       prompter_(prompter),
       profile_(profile),
       choose_folder_([this](QWidget* owner) {
-          return choose_folder(owner, k_select_folder, browse_start());
+          return choose_folder(owner, texts::select_folder, browse_start());
       }) {
     setWindowTitle(text(title));
     grid_ = new QGridLayout(this);
@@ -34,19 +31,19 @@ Download_fields_dlg::Download_fields_dlg(Prompter& prompter, Profile& profile, i
         grid_->addWidget(edit, row, 1);
         return edit;
     };
-    url_ = add_field(txt_field_url, 0);
-    folder_ = add_field(txt_field_folder, 1);
-    browse_ = new QPushButton(text(txt_browse), this);
+    url_ = add_field(texts::field_url, 0);
+    folder_ = add_field(texts::field_folder, 1);
+    browse_ = new QPushButton(text(texts::browse), this);
     grid_->addWidget(browse_, 1, 2);
     name_ = add_field(name_label, 2);
-    description_ = add_field(txt_field_description, 3);
+    description_ = add_field(texts::field_description, 3);
     // Links, folders and names are written left to right in either language.
     for (QLineEdit* data : {url_, folder_, name_}) {
         data->setLayoutDirection(Qt::LeftToRight);
     }
     auto* buttons = new QDialogButtonBox(this);
-    ok_ = buttons->addButton(text(txt_ok), QDialogButtonBox::AcceptRole);
-    buttons->addButton(text(txt_cancel), QDialogButtonBox::RejectRole);
+    ok_ = buttons->addButton(text(texts::ok), QDialogButtonBox::AcceptRole);
+    buttons->addButton(text(texts::cancel), QDialogButtonBox::RejectRole);
     ok_->setDefault(true);  // Enter presses OK
     grid_->addWidget(buttons, 5, 0, 1, 3);
     grid_->setColumnStretch(1, 1);

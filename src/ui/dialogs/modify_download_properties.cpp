@@ -9,7 +9,8 @@ namespace corvale {
 Modify_download_properties::Modify_download_properties(Prompter& prompter, Profile& profile,
                                                        const Download_fields& fields, bool several,
                                                        QWidget* parent)
-    : Download_fields_dlg(prompter, profile, txt_edit_title, txt_field_file_name_edit, parent),
+    : Download_fields_dlg(prompter, profile, texts::edit_title, texts::field_file_name_edit,
+                          parent),
       several_(several) {
     setObjectName("modify_download_properties");
     set_fields(several ? Download_fields{L"", fields.folder, L"", fields.description} : fields);

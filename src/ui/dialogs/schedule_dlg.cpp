@@ -33,9 +33,9 @@ std::int64_t system_now() {
 CSchedule_dlg::CSchedule_dlg(Prompter& prompter, QWidget* parent, Clock clock)
     : QDialog(parent), prompter_(prompter), clock_(clock ? std::move(clock) : system_now) {
     setObjectName("schedule");
-    setWindowTitle(text(txt_schedule_title));
+    setWindowTitle(text(texts::schedule_title));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(text(txt_schedule_text), this));
+    layout->addWidget(new QLabel(text(texts::schedule_text), this));
     const Schedule_times first = first_schedule(clock_());
     const auto add_group = [&](int title, const Local_time& at, QDateEdit*& date,
                                QTimeEdit*& time) {
@@ -53,11 +53,11 @@ CSchedule_dlg::CSchedule_dlg(Prompter& prompter, QWidget* parent, Clock clock)
         }
         layout->addWidget(group);
     };
-    add_group(txt_schedule_start, first.start, start_date_, start_time_);
-    add_group(txt_schedule_stop, first.stop, stop_date_, stop_time_);
+    add_group(texts::schedule_start, first.start, start_date_, start_time_);
+    add_group(texts::schedule_stop, first.stop, stop_date_, stop_time_);
     auto* buttons = new QDialogButtonBox(this);
-    ok_ = buttons->addButton(text(txt_ok), QDialogButtonBox::AcceptRole);
-    buttons->addButton(text(txt_cancel), QDialogButtonBox::RejectRole);
+    ok_ = buttons->addButton(text(texts::ok), QDialogButtonBox::AcceptRole);
+    buttons->addButton(text(texts::cancel), QDialogButtonBox::RejectRole);
     ok_->setDefault(true);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &CSchedule_dlg::ok);

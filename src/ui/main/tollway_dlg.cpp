@@ -19,6 +19,7 @@
 #include <QUrl>
 #include <ctime>
 
+#include "corvale/text_ids.h"
 #include "engine/notifications.h"
 #include "model/download_fields.h"
 #include "model/list_file.h"
@@ -41,21 +42,14 @@ namespace corvale {
 namespace {
 
 constexpr int k_tip_period_ms = 10000;
-constexpr int k_first_tip = 186;
-constexpr int k_last_tip = 189;
+// The tips follow each other in the string table; the status line shows them
+// in that order.
+static_assert(texts::tip_double_click == texts::tip_first + 1 &&
+              texts::tip_links_grabber == texts::tip_first + 2 &&
+              texts::tip_last == texts::tip_first + 3);
 constexpr int k_pixels_per_character = 11;
 constexpr int k_control_wait_ms = 300;
-constexpr int k_select_to_edit = 165;
-constexpr int k_invalid_file_name = 143;
-constexpr int k_stopped_by_timer = 249;
-constexpr int k_confirm_save_list = 176;
-constexpr int k_load_title = 177;
-constexpr int k_merge_title = 178;
-constexpr int k_save_as_title = 179;
-constexpr int k_running_not_editable = 166;
 constexpr int k_progress_pace_ms = 100;
-constexpr int k_save_elsewhere = 5335;
-constexpr int k_open_read_only = 5337;
 
 // The toolbar buttons whose states the busy state remembers, in its order.
 constexpr int k_busy_buttons[] = {
@@ -77,24 +71,24 @@ struct Tool_button {
 };
 
 constexpr Tool_button k_toolbar[] = {
-    {cmd_save_list, "save", 180},
-    {cmd_load_list, "load", 181},
+    {cmd_save_list, "save", texts::tooltip_save_list},
+    {cmd_load_list, "load", texts::tooltip_load_list},
     {0, nullptr, 0},
-    {cmd_add_download, "add", 182},
-    {cmd_download, "download", 183},
-    {cmd_stop, "stop", 184},
+    {cmd_add_download, "add", texts::tooltip_add_download},
+    {cmd_download, "download", texts::tooltip_start},
+    {cmd_stop, "stop", texts::tooltip_stop},
     {0, nullptr, 0},
-    {cmd_add_to_auto, "auto_add", 205},
-    {cmd_remove_from_auto, "auto_remove", 206},
-    {cmd_scheduler, "scheduler", 250},
+    {cmd_add_to_auto, "auto_add", texts::tooltip_add_to_auto},
+    {cmd_remove_from_auto, "auto_remove", texts::tooltip_remove_from_auto},
+    {cmd_scheduler, "scheduler", texts::tooltip_scheduler},
     {0, nullptr, 0},
-    {cmd_edit, "edit", 207},
-    {cmd_delete, "delete", 208},
+    {cmd_edit, "edit", texts::tooltip_edit},
+    {cmd_delete, "delete", texts::tooltip_delete},
     {0, nullptr, 0},
-    {cmd_check_updates, "update", 242},
-    {cmd_help_button, "help", 243},
+    {cmd_check_updates, "update", texts::tooltip_check_updates},
+    {cmd_help_button, "help", texts::tooltip_help},
     {0, nullptr, 0},
-    {cmd_links_grabber, "grabber", 209},
+    {cmd_links_grabber, "grabber", texts::tooltip_links_grabber},
 };
 
 // Loads the file as the new list. A file that another program holds opens
@@ -107,7 +101,7 @@ std::optional<List_file> read_new_list(const Download_list& list, Prompter& prom
     try {
         return read_list_file(list, path, false);
     } catch (const List_in_use&) {
-        if (!prompter.ask_yes_no(format_message(k_open_read_only, {embed_data(path)}))) {
+        if (!prompter.ask_yes_no(format_message(texts::open_read_only, {embed_data(path)}))) {
             return std::nullopt;
         }
     } catch (const Settings_file_error& error) {
@@ -170,7 +164,7 @@ CTollwayDlg::CTollwayDlg(Services services, QWidget* parent)
     build_context_menu();
     wire_commands();
 
-    status_ = new QLabel(text(185), this);
+    status_ = new QLabel(text(texts::tip_initial), this);
     statusBar()->addWidget(status_, 1);
     statusBar()->setMinimumHeight(25);
     tips_.setInterval(k_tip_period_ms);
@@ -331,7 +325,7 @@ void CTollwayDlg::stop_downloads() {
 }
 
 void CTollwayDlg::tell_stopped() {
-    services_.prompter.show_message(load_string(k_stopped_by_timer));
+    services_.prompter.show_message(load_string(texts::stopped_by_timer));
 }
 
 void CTollwayDlg::scheduler_command(bool checked) {
@@ -352,12 +346,12 @@ void CTollwayDlg::scheduler_command(bool checked) {
 }
 
 void CTollwayDlg::show_schedule() {
-    QString tip = text(250);
+    QString tip = text(texts::tooltip_scheduler);
     if (scheduler_.waiting_for_start()) {
         const QString when = QDateTime::fromSecsSinceEpoch(scheduler_.start_instant())
                                  .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         const QString line =
-            qt(format_message(txt_schedule_pending, {embed_data(when.toStdWString())}));
+            qt(format_message(texts::schedule_pending, {embed_data(when.toStdWString())}));
         tip += '\n' + line;
         status_->setText(line);
     } else {
@@ -415,7 +409,7 @@ void CTollwayDlg::edit_command() {
         numbers.push_back(view_.item_data(row));
     }
     if (numbers.empty()) {
-        services_.prompter.show_message(load_string(k_select_to_edit));
+        services_.prompter.show_message(load_string(texts::select_to_edit));
         return;
     }
     const Download_record* first = services_.list.find(numbers.front());
@@ -424,7 +418,7 @@ void CTollwayDlg::edit_command() {
     }
     const bool several = numbers.size() > 1;
     if (!several && first->dlg_ptr != nullptr) {
-        services_.prompter.show_message(load_string(k_running_not_editable));
+        services_.prompter.show_message(load_string(texts::running_not_editable));
         return;
     }
     const Download_fields shown{first->url, first->folder, first->file_name, first->description};
@@ -446,7 +440,7 @@ void CTollwayDlg::edit_command() {
             continue;
         }
         if (record->dlg_ptr != nullptr) {
-            services_.prompter.show_message(load_string(k_running_not_editable));
+            services_.prompter.show_message(load_string(texts::running_not_editable));
             continue;
         }
         services_.list.edit_download(
@@ -485,30 +479,30 @@ QAction* CTollwayDlg::action(int command) const {
 }
 
 void CTollwayDlg::build_menus() {
-    QMenu* file = menuBar()->addMenu(text(txt_menu_file));
-    file->addAction(make_action(cmd_load_list, text(txt_load_list)));
-    file->addAction(make_action(cmd_save_list, text(txt_save_list)));
-    file->addAction(make_action(cmd_save_list_as, text(txt_save_list_as)));
+    QMenu* file = menuBar()->addMenu(text(texts::menu_file));
+    file->addAction(make_action(cmd_load_list, text(texts::load_list)));
+    file->addAction(make_action(cmd_save_list, text(texts::save_list)));
+    file->addAction(make_action(cmd_save_list_as, text(texts::save_list_as)));
     file->addSeparator();
-    file->addAction(make_action(cmd_exit, text(txt_exit)));
+    file->addAction(make_action(cmd_exit, text(texts::exit)));
 
-    QMenu* edit = menuBar()->addMenu(text(txt_menu_edit));
-    edit->addAction(make_action(cmd_edit, text(txt_edit_downloads)));
-    edit->addAction(make_action(cmd_delete, text(txt_delete_downloads)));
+    QMenu* edit = menuBar()->addMenu(text(texts::menu_edit));
+    edit->addAction(make_action(cmd_edit, text(texts::edit_downloads)));
+    edit->addAction(make_action(cmd_delete, text(texts::delete_downloads)));
 
-    QMenu* help = menuBar()->addMenu(text(txt_menu_help));
-    help->addAction(make_action(cmd_help, text(txt_help)));
-    help->addAction(make_action(cmd_check_updates_menu, text(txt_check_updates)));
+    QMenu* help = menuBar()->addMenu(text(texts::menu_help));
+    help->addAction(make_action(cmd_help, text(texts::help)));
+    help->addAction(make_action(cmd_check_updates_menu, text(texts::check_updates)));
     help->addSeparator();
-    help->addAction(make_action(cmd_about, text(txt_about)));
+    help->addAction(make_action(cmd_about, text(texts::about)));
 
-    QMenu* language = menuBar()->addMenu(text(txt_menu_language));
-    language->addAction(make_action(cmd_arabic, text(txt_arabic)));
-    language->addAction(make_action(cmd_english, text(txt_english)));
+    QMenu* language = menuBar()->addMenu(text(texts::menu_language));
+    language->addAction(make_action(cmd_arabic, text(texts::arabic)));
+    language->addAction(make_action(cmd_english, text(texts::english)));
 }
 
 void CTollwayDlg::build_toolbar() {
-    toolbar_ = addToolBar(text(txt_application_title));
+    toolbar_ = addToolBar(text(texts::application_title));
     toolbar_->setObjectName("toolbar");
     toolbar_->setMovable(false);
     toolbar_->setFloatable(false);
@@ -575,20 +569,20 @@ void CTollwayDlg::build_list() {
 }
 
 void CTollwayDlg::build_context_menu() {
-    context_menu_ = new QMenu(text(txt_choose_action), this);
+    context_menu_ = new QMenu(text(texts::choose_action), this);
     const std::pair<int, int> items[] = {
-        {cmd_download, txt_download},
-        {cmd_add_to_auto, txt_add_to_auto},
-        {cmd_remove_from_auto, txt_remove_from_auto},
-        {cmd_add_download, txt_add_new_download},
-        {cmd_edit, txt_edit_downloads},
-        {cmd_delete, txt_delete_downloads},
-        {cmd_open_folder, txt_open_folder},
-        {cmd_open_link, txt_open_link},
+        {cmd_download, texts::download},
+        {cmd_add_to_auto, texts::add_to_auto},
+        {cmd_remove_from_auto, texts::remove_from_auto},
+        {cmd_add_download, texts::add_new_download},
+        {cmd_edit, texts::edit_downloads},
+        {cmd_delete, texts::delete_downloads},
+        {cmd_open_folder, texts::open_folder},
+        {cmd_open_link, texts::open_link},
         {0, 0},
-        {cmd_check_updates_menu, txt_check_program_updates},
+        {cmd_check_updates_menu, texts::check_program_updates},
         {0, 0},
-        {cmd_exit, txt_exit_program},
+        {cmd_exit, texts::exit_program},
     };
     for (const auto& [command, label] : items) {
         if (command == 0) {
@@ -616,8 +610,9 @@ void CTollwayDlg::wire_commands() {
         {cmd_check_updates_menu, [this] { open_update_window(); }},
         {cmd_help, [this] { open_help(); }},
         {cmd_help_button, [this] { open_help(); }},
-        {cmd_arabic, [this] { set_language(k_language_arabic, 231); }},
-        {cmd_english, [this] { set_language(k_language_english, 232); }},
+        {cmd_arabic, [this] { set_language(k_language_arabic, texts::language_restart_arabic); }},
+        {cmd_english,
+         [this] { set_language(k_language_english, texts::language_restart_english); }},
         {cmd_download, [this] { start_selected(); }},
         {cmd_stop, [this] { stop_selected(); }},
         {cmd_add_to_auto, [this] { control_->queue_rows(selected_rows()); }},
@@ -678,7 +673,7 @@ std::optional<std::wstring> CTollwayDlg::load_last_list() {
 }
 
 void CTollwayDlg::update_title() {
-    QString title = text(235);
+    QString title = text(texts::main_window_title);
     if (!services_.list.list_path().empty()) {
         title += "    " + qt(embed_data(services_.list.list_path()));
     }
@@ -696,7 +691,7 @@ void CTollwayDlg::show_next_tip() {
     }
     shown_tip_ = next_tip_;
     status_->setText(text(shown_tip_));
-    next_tip_ = next_tip_ >= k_last_tip ? k_first_tip : next_tip_ + 1;
+    next_tip_ = next_tip_ >= texts::tip_last ? texts::tip_first : next_tip_ + 1;
     tips_.start();  // a full period from now
 }
 
@@ -765,7 +760,8 @@ void CTollwayDlg::add_grabbed_links(Links_parser_dlg& grabber) {
     int cursor = grabber.first_cursor();
     while (const auto link = grabber.next_link(cursor)) {
         if (!valid_file_name(link->file_name)) {
-            services_.prompter.show_message(load_string(k_invalid_file_name) + L"\n" + link->link);
+            services_.prompter.show_message(load_string(texts::invalid_file_name) + L"\n" +
+                                            link->link);
             continue;
         }
         services_.list.add_download_with_check(link->folder, link->link, link->file_name,
@@ -892,7 +888,7 @@ bool CTollwayDlg::save_list_command() {
     if (!corvale::save_list(list, list.list_path(), &failure)) {
         const bool elsewhere =
             failure == Save_failure::not_replaceable || failure == Save_failure::in_use;
-        if (elsewhere && services_.prompter.ask_yes_no(load_string(k_save_elsewhere))) {
+        if (elsewhere && services_.prompter.ask_yes_no(load_string(texts::save_elsewhere))) {
             return save_list_as_command();
         }
         return false;
@@ -909,7 +905,7 @@ std::optional<std::wstring> CTollwayDlg::choose_list_file(int title, bool saving
     // it, and a question before an existing file is overwritten.
     QFileDialog dialog(this, text(title),
                        to_qt_path(user_start_folder(Start_for::lists, services_.profile)),
-                       text(txt_list_filter));
+                       text(texts::list_filter));
     dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix("zrv");
@@ -922,7 +918,7 @@ std::optional<std::wstring> CTollwayDlg::choose_list_file(int title, bool saving
 }
 
 bool CTollwayDlg::save_list_as_command() {
-    const auto path = choose_list_file(k_save_as_title, true);
+    const auto path = choose_list_file(texts::save_list_as_title, true);
     if (!path || !corvale::save_list(services_.list, *path)) {
         return false;
     }
@@ -942,7 +938,7 @@ void CTollwayDlg::load_command() {
         services_.prompter.show_message(error.message());
     };
     if (choice == CLoad_or_merge_dlg::merge) {
-        const auto path = choose_list_file(k_merge_title, false);
+        const auto path = choose_list_file(texts::merge_list_title, false);
         if (!path) {
             return;  // nothing changes: the list keeps its path and title
         }
@@ -959,7 +955,7 @@ void CTollwayDlg::load_command() {
     if (choice != CLoad_or_merge_dlg::load) {
         return;
     }
-    replace_list([this] { return choose_list_file(k_load_title, false); });
+    replace_list([this] { return choose_list_file(texts::load_list_title, false); });
 }
 
 void CTollwayDlg::open_list_file(const std::wstring& path) {
@@ -973,7 +969,7 @@ void CTollwayDlg::open_list_file(const std::wstring& path) {
 
 void CTollwayDlg::replace_list(const std::function<std::optional<std::wstring>()>& choose) {
     Download_list& list = services_.list;
-    if (list.modified() && services_.prompter.ask_yes_no(load_string(k_confirm_save_list))) {
+    if (list.modified() && services_.prompter.ask_yes_no(load_string(texts::confirm_save_list))) {
         if (!save_list_command()) {
             return;  // the list was not saved, so it is not given up
         }
@@ -1007,7 +1003,8 @@ void CTollwayDlg::set_language(int language, int message) {
 void CTollwayDlg::open_first_selected(bool folder) {
     const std::vector<int> rows = selected_rows();
     if (rows.empty()) {
-        services_.prompter.show_message(load_string(folder ? 172 : 173));
+        services_.prompter.show_message(
+            load_string(folder ? texts::select_to_open_folder : texts::select_to_open_link));
         return;
     }
     const Download_record* record = services_.list.find(view_.item_data(rows.front()));
@@ -1015,9 +1012,9 @@ void CTollwayDlg::open_first_selected(bool folder) {
         return;
     }
     if (folder) {
-        open_or_say(QUrl::fromLocalFile(qt(record->folder)), txt_not_opened, record->folder);
+        open_or_say(QUrl::fromLocalFile(qt(record->folder)), texts::not_opened, record->folder);
     } else {
-        open_or_say(QUrl(qt(record->url)), txt_not_opened, record->url);
+        open_or_say(QUrl(qt(record->url)), texts::not_opened, record->url);
     }
 }
 
@@ -1029,10 +1026,10 @@ void CTollwayDlg::open_help() {
         services_.data_directory /
         (language == k_language_arabic ? "help_arabic.pdf" : "help_english.pdf");
     if (!std::filesystem::is_regular_file(file)) {
-        services_.prompter.show_message(format_message(txt_help_not_opened, {from_path(file)}));
+        services_.prompter.show_message(format_message(texts::help_not_opened, {from_path(file)}));
         return;
     }
-    open_or_say(QUrl::fromLocalFile(QFile::decodeName(file.c_str())), txt_help_not_opened,
+    open_or_say(QUrl::fromLocalFile(QFile::decodeName(file.c_str())), texts::help_not_opened,
                 from_path(file));
 }
 

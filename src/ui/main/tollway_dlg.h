@@ -15,6 +15,7 @@
 #include <set>
 #include <string>
 
+#include "corvale/text_ids.h"
 #include "engine/download_control.h"
 #include "engine/scheduler.h"
 #include "model/download_list.h"
@@ -89,15 +90,16 @@ class CTollwayDlg : public QMainWindow,
     Update_check_dlg* update_window() { return update_window_.get(); }
 
     // A list file opened from the desktop or the command line: loaded as a
-    // new list as Load List does (176 first when the list is modified), from
-    // a queued call once no question is open. Ignored while a deletion or the
-    // close sequence is under way.
+    // new list as Load List does (confirm_save_list first when the list is
+    // modified), from a queued call once no question is open. Ignored while a
+    // deletion or the close sequence is under way.
     void open_list_file(const std::wstring& path);
     // Runs a command as the menu, toolbar and keys do: from a queued call,
     // once no question is open.
     void run_command(int command);
 
-    // Every ten seconds: the next tip in the status line (186..189, round).
+    // Every ten seconds: the next tip in the status line (tip_first to
+    // tip_last, round).
     void show_next_tip();
     void update_title();
 
@@ -201,8 +203,8 @@ class CTollwayDlg : public QMainWindow,
     QMenu* context_menu_ = nullptr;
     QLabel* status_ = nullptr;
     QTimer tips_;
-    int next_tip_ = 186;
-    int shown_tip_ = 185;
+    int next_tip_ = texts::tip_first;
+    int shown_tip_ = texts::tip_initial;
     std::multimap<int, QAction*> actions_;
     std::map<int, std::function<void()>> handlers_;  // commands with a handler
     // Windows let go of, freed from the top of the event loop.

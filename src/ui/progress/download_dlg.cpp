@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "corvale/text_ids.h"
 #include "engine/notifications.h"
 #include "model/row_texts.h"
 #include "platform/string_table.h"
@@ -21,8 +22,6 @@ namespace corvale {
 namespace {
 
 constexpr int k_bar_steps = 1000;
-constexpr int k_close_caption = 156;
-constexpr int k_title = 115;
 // The first width, in average characters: room for every caption and value.
 constexpr int k_first_width_chars = 90;
 
@@ -61,7 +60,7 @@ CDownload_dlg::CDownload_dlg(Progress_window_host& host, Prompter& prompter,
     : Runner_window(host, prompter, download_number, std::move(config), std::move(timing)),
       start_time_(std::time(nullptr)) {
     setObjectName("download_window");
-    setWindowTitle(text(txt_download_caption));
+    setWindowTitle(text(texts::download_caption));
     setWindowIcon(program_icon("corvale"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setWindowFlag(Qt::WindowMinimizeButtonHint, true);
@@ -96,24 +95,24 @@ void CDownload_dlg::build() {
         values_[label] = value;
         return value;
     };
-    url_label_ = add_data(txt_label_url, 0);
-    path_label_ = add_data(txt_label_saved_in, 1);
-    add_value(txt_label_downloaded, 2, 0);
-    add_value(txt_label_file_size, 2, 2);
-    add_value(txt_label_elapsed, 2, 4);
-    add_value(txt_label_speed, 3, 0);
-    add_value(txt_label_time_left, 3, 2);
-    add_value(txt_label_resume, 3, 4);
-    add_value(txt_label_status, 4, 0, 5);
-    add_value(txt_label_last_error, 5, 0, 5);
+    url_label_ = add_data(texts::label_url, 0);
+    path_label_ = add_data(texts::label_saved_in, 1);
+    add_value(texts::label_downloaded, 2, 0);
+    add_value(texts::label_file_size, 2, 2);
+    add_value(texts::label_elapsed, 2, 4);
+    add_value(texts::label_speed, 3, 0);
+    add_value(texts::label_time_left, 3, 2);
+    add_value(texts::label_resume, 3, 4);
+    add_value(texts::label_status, 4, 0, 5);
+    add_value(texts::label_last_error, 5, 0, 5);
     bar_ = new QProgressBar(this);
     bar_->setRange(0, k_bar_steps);
     bar_->setValue(0);
     bar_->setTextVisible(false);
-    bar_->setAccessibleName(text(txt_download_caption));
+    bar_->setAccessibleName(text(texts::download_caption));
     grid->addWidget(bar_, 6, 0, 1, 6);
-    add_value(txt_label_retries, 7, 0);
-    cancel_ = new QPushButton(text(txt_cancel), this);
+    add_value(texts::label_retries, 7, 0);
+    cancel_ = new QPushButton(text(texts::cancel), this);
     cancel_->setAutoDefault(false);
     cancel_->setDefault(false);
     grid->addWidget(cancel_, 7, 5, Qt::AlignRight);
@@ -137,16 +136,16 @@ QString CDownload_dlg::value_text(int label) const {
 void CDownload_dlg::show_download_info(const std::wstring&, const std::wstring& resume) {
     url_label_->set_full_text(qt(url()));
     path_label_->set_full_text(qt(path()));
-    values_[txt_label_resume]->setText(qt(resume));
+    values_[texts::label_resume]->setText(qt(resume));
     refresh();
 }
 
 void CDownload_dlg::refresh() {
-    values_[txt_label_downloaded]->setText(qt(window_texts().downloaded));
-    values_[txt_label_file_size]->setText(qt(window_texts().size));
-    values_[txt_label_speed]->setText(qt(window_texts().speed));
-    values_[txt_label_time_left]->setText(qt(window_texts().time_left));
-    values_[txt_label_retries]->setText(qt(window_texts().retries));
+    values_[texts::label_downloaded]->setText(qt(window_texts().downloaded));
+    values_[texts::label_file_size]->setText(qt(window_texts().size));
+    values_[texts::label_speed]->setText(qt(window_texts().speed));
+    values_[texts::label_time_left]->setText(qt(window_texts().time_left));
+    values_[texts::label_retries]->setText(qt(window_texts().retries));
 }
 
 void CDownload_dlg::open() {
@@ -173,14 +172,14 @@ void CDownload_dlg::open() {
     }
     url_label_->set_full_text(qt(runner().url()));
     set_title(0);
-    values_[txt_label_elapsed]->setText(qt(elapsed_text(0)));
-    values_[txt_label_last_error]->clear();
+    values_[texts::label_elapsed]->setText(qt(elapsed_text(0)));
+    values_[texts::label_last_error]->clear();
     refresh();
 }
 
 void CDownload_dlg::set_title(int percentage) {
-    setWindowTitle(
-        qt(format_message(k_title, {std::to_wstring(percentage), runner().file_name()})));
+    setWindowTitle(qt(format_message(texts::progress_title,
+                                     {std::to_wstring(percentage), runner().file_name()})));
 }
 
 void CDownload_dlg::disable_cancel() {
@@ -188,11 +187,11 @@ void CDownload_dlg::disable_cancel() {
 }
 
 void CDownload_dlg::show_ended() {
-    cancel_->setText(text(k_close_caption));
+    cancel_->setText(text(texts::close_caption));
 }
 
 void CDownload_dlg::show_refused() {
-    values_[txt_label_status]->setText(qt(window_texts().status));
+    values_[texts::label_status]->setText(qt(window_texts().status));
     show_ended();
 }
 
@@ -201,13 +200,13 @@ void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
         case UM_PROGRESS:
             bar_->setValue(static_cast<int>(std::min<std::uint64_t>(
                 static_cast<std::uint64_t>(lparam) / divisor_, k_bar_steps)));
-            values_[txt_label_elapsed]->setText(
+            values_[texts::label_elapsed]->setText(
                 qt(elapsed_text(static_cast<std::int64_t>(std::time(nullptr) - start_time_))));
             refresh();
             break;
         case UM_FINISHED:
         case UM_ERROR:
-            values_[txt_label_status]->setText(qt(window_texts().status));
+            values_[texts::label_status]->setText(qt(window_texts().status));
             if (message == UM_FINISHED && lparam == 0) {
                 bar_->setRange(0, k_bar_steps);  // also when no length was sent
                 bar_->setValue(k_bar_steps);
@@ -216,7 +215,7 @@ void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
             handle_end(message, lparam);
             break;
         case UM_STATUS:
-            values_[txt_label_status]->setText(qt(window_texts().status));
+            values_[texts::label_status]->setText(qt(window_texts().status));
             break;
         case UM_CONTENT_LENGTH: {
             // Without a length the bar shows that something goes on, not how
@@ -231,7 +230,7 @@ void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
             refresh();
             break;
         case UM_LAST_ERROR:
-            values_[txt_label_last_error]->setText(qt(window_texts().last_error));
+            values_[texts::label_last_error]->setText(qt(window_texts().last_error));
             break;
         default:
             break;

@@ -40,7 +40,7 @@ class CDownload_dlg : public QDialog, public Runner_window {
 
     QProgressBar& progress_bar() { return *bar_; }
     QPushButton& cancel_button() { return *cancel_; }
-    // The text of a value by its label's string id (txt_label_url ...).
+    // The text of a value by its label's string id (texts::label_url ...).
     QString value_text(int label) const;
     std::uint64_t size_divisor() const { return divisor_; }
 

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "corvale/text_ids.h"
 #include "engine/host_config.h"
 #include "ui/common/data_cell_delegate.h"
 #include "ui/common/field_caption.h"
@@ -25,8 +26,6 @@ namespace corvale {
 
 namespace {
 
-constexpr int k_select_download_folder = 218;
-constexpr int k_get_links = 220;
 constexpr int k_placeholder_fields = 5;  // "....."
 
 struct Column {
@@ -34,7 +33,9 @@ struct Column {
     int width;
 };
 constexpr Column k_columns[gcol_count] = {
-    {191, 40}, {204, 350}, {194, 140}, {193, 190}, {212, 80}, {200, 60},
+    {texts::column_title_first, 40},    {texts::column_title_url, 350},
+    {texts::column_title_status, 140},  {texts::column_title_file_name, 190},
+    {texts::column_title_est_size, 80}, {texts::column_title_retries, 60},
 };
 
 }  // namespace
@@ -68,11 +69,11 @@ Links_parser_dlg::Links_parser_dlg(Prompter& prompter, Profile& profile, Callbac
       callbacks_(std::move(callbacks)),
       timing_(std::move(timing)),
       choose_folder_([this](QWidget* owner) {
-          return choose_folder(owner, k_select_download_folder, browse_start());
+          return choose_folder(owner, texts::select_download_folder, browse_start());
       }),
       grabber_(*this, *this, Host_config{}.link_marker()) {
     setObjectName("links_grabber");
-    setWindowTitle(text(txt_grabber_title));
+    setWindowTitle(text(texts::grabber_title));
     setWindowFlag(Qt::WindowMinMaxButtonsHint);
     setModal(false);
     build();
@@ -93,10 +94,10 @@ void Links_parser_dlg::build() {
     auto* page_row = new QHBoxLayout;
     page_url_ = new QLineEdit(this);
     page_url_->setLayoutDirection(Qt::LeftToRight);  // an address reads left to right
-    page_row->addWidget(field_caption(txt_grabber_page_url, page_url_, this));
+    page_row->addWidget(field_caption(texts::grabber_page_url, page_url_, this));
     page_row->addWidget(page_url_, 1);
-    get_links_ = button(k_get_links);
-    paste_ = button(txt_paste_links);
+    get_links_ = button(texts::get_links);
+    paste_ = button(texts::paste_links);
     page_row->addWidget(get_links_);
     page_row->addWidget(paste_);
     layout->addLayout(page_row);
@@ -123,25 +124,25 @@ void Links_parser_dlg::build() {
     list_->horizontalHeader()->setSectionsMovable(true);
     list_->horizontalHeader()->setStretchLastSection(true);
     list_->setItemDelegate(new Data_cell_delegate(list_));
-    layout->addWidget(field_caption(txt_links_found, list_, this));
+    layout->addWidget(field_caption(texts::links_found, list_, this));
     layout->addWidget(list_, 1);
 
     auto* fields = new QGridLayout;
     folder_ = new QLineEdit(this);
     folder_->setLayoutDirection(Qt::LeftToRight);
-    browse_ = button(txt_browse);
+    browse_ = button(texts::browse);
     description_ = new QLineEdit(this);
-    fields->addWidget(field_caption(txt_destination_folder, folder_, this), 0, 0);
+    fields->addWidget(field_caption(texts::destination_folder, folder_, this), 0, 0);
     fields->addWidget(folder_, 0, 1);
     fields->addWidget(browse_, 0, 2);
-    fields->addWidget(field_caption(txt_grabber_description, description_, this), 1, 0);
+    fields->addWidget(field_caption(texts::grabber_description, description_, this), 1, 0);
     fields->addWidget(description_, 1, 1, 1, 2);
     layout->addLayout(fields);
 
     auto* buttons = new QHBoxLayout;
-    verify_ = button(txt_verify_selected);
-    add_ = button(txt_add_selected);
-    close_ = button(txt_close);
+    verify_ = button(texts::verify_selected);
+    add_ = button(texts::add_selected);
+    close_ = button(texts::grabber_close);
     buttons->addWidget(verify_);
     buttons->addWidget(add_);
     buttons->addStretch(1);
@@ -152,9 +153,9 @@ void Links_parser_dlg::build() {
     status_ = new QLabel(QString(k_placeholder_fields, QChar('.')), this);
     status_->setWordWrap(true);
     retries_ = new QLabel(QString(k_placeholder_fields, QChar('.')), this);
-    state->addWidget(field_caption(txt_grabber_status, status_, this));
+    state->addWidget(field_caption(texts::grabber_status, status_, this));
     state->addWidget(status_, 1);
-    state->addWidget(field_caption(txt_grabber_retries, retries_, this));
+    state->addWidget(field_caption(texts::grabber_retries, retries_, this));
     state->addWidget(retries_);
     layout->addLayout(state);
     resize(900, 520);

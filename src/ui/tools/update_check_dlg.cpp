@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/version_info.h"
+#include "corvale/text_ids.h"
 #include "corvale/version.h"
 #include "platform/string_table.h"
 #include "ui/common/field_caption.h"
@@ -19,9 +20,6 @@ namespace corvale {
 
 namespace {
 
-constexpr int k_cancelling = 228;
-constexpr int k_check_failed = 241;
-constexpr int k_connecting = 240;
 const QString k_placeholder = "....";
 
 }  // namespace
@@ -30,7 +28,7 @@ Update_check_dlg::Update_check_dlg(Prompter& prompter, Update_source source,
                                    std::function<void()> closed, QWidget* owner)
     : QDialog(owner), prompter_(prompter), source_(std::move(source)), closed_(std::move(closed)) {
     setObjectName("update_check");
-    setWindowTitle(text(txt_update_title));
+    setWindowTitle(text(texts::update_title));
     setModal(false);
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
@@ -58,23 +56,23 @@ Update_check_dlg::Update_check_dlg(Prompter& prompter, Update_source source,
     date_ = value_label(k_placeholder);
     information_ = new QPlainTextEdit(k_placeholder, this);
     information_->setReadOnly(true);
-    field(txt_update_status, status_);
-    field(txt_current_version, current_);
-    field(txt_latest_version, latest_);
-    field(txt_version_date, date_);
-    field(txt_information, information_);
+    field(texts::update_status, status_);
+    field(texts::current_version, current_);
+    field(texts::latest_version, latest_);
+    field(texts::version_date, date_);
+    field(texts::update_information, information_);
     layout->addLayout(grid);
 
     auto* link = new QLabel(QString("<a href=\"%1\">%2</a>")
-                                .arg(k_maker_website, text(txt_website_link).toHtmlEscaped()),
+                                .arg(k_maker_website, text(texts::website_link).toHtmlEscaped()),
                             this);
     link->setOpenExternalLinks(true);
     link->setTextInteractionFlags(Qt::TextBrowserInteraction);
     layout->addWidget(link);
 
     auto* buttons = new QDialogButtonBox(this);
-    check_ = buttons->addButton(text(txt_check_for_updates), QDialogButtonBox::ActionRole);
-    exit_ = buttons->addButton(text(txt_update_exit), QDialogButtonBox::RejectRole);
+    check_ = buttons->addButton(text(texts::check_for_updates), QDialogButtonBox::ActionRole);
+    exit_ = buttons->addButton(text(texts::update_exit), QDialogButtonBox::RejectRole);
     check_->setDefault(true);
     layout->addWidget(buttons);
     connect(check_, &QPushButton::clicked, this, &Update_check_dlg::check);
@@ -111,7 +109,7 @@ void Update_check_dlg::check() {
     }
     check_->setEnabled(false);
     exit_->setEnabled(false);
-    status_->setText(text(k_connecting));
+    status_->setText(text(texts::connecting_for_update));
     stop_.reset();
     // The thread owns copies of what it needs; its outcome comes back as a
     // queued call, which Qt drops if the window is gone by then.
@@ -143,7 +141,7 @@ void Update_check_dlg::show_outcome(const Version_fetch& fetch) {
         const bool available = update_available(current_->text().toStdWString(), file.latest);
         status_->setText(text(update_verdict_message(available)));
     } else {
-        prompter_.show_message(load_string(k_check_failed));
+        prompter_.show_message(load_string(texts::update_check_failed));
     }
     check_->setEnabled(true);
     exit_->setEnabled(true);
@@ -157,7 +155,7 @@ void Update_check_dlg::try_close() {
         return;
     }
     close_requested_ = true;
-    status_->setText(text(k_cancelling));
+    status_->setText(text(texts::cancelling_update));
     hide();
     if (closed_) {
         closed_();
