@@ -10,6 +10,7 @@
 #include "cli/terminal_prompter.h"
 #include "cli/terminal_text.h"
 #include "cli/transfer_loop.h"
+#include "corvale/text_ids.h"
 #include "engine/download_runner.h"
 #include "model/download_fields.h"
 #include "model/row_texts.h"
@@ -40,13 +41,13 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
     }
     const std::wstring url = Download_runner::usable_url(decode_ansi(args.positional[0]));
     if (url.empty()) {
-        io.err << encode_utf8(load_string(141)) << '\n';
+        io.err << encode_utf8(load_string(texts::invalid_url)) << '\n';
         return 2;
     }
     const std::wstring name = args.value("--name") ? decode_native(*args.value("--name"))
                                                    : Download_runner::file_name_of(url);
     if (!args.value("--name") && name.empty()) {
-        io.err << encode_utf8(load_string(190)) << '\n';
+        io.err << encode_utf8(load_string(texts::no_name_in_link)) << '\n';
         return 2;
     }
     const std::wstring folder = decode_native(args.value("--folder").value_or("."));
@@ -65,7 +66,7 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
             break;
         case Download_runner::Start::name_refused:
             // The name given, or the one the link ends in ("a?b=c", "..").
-            io.err << encode_utf8(load_string(k_text_invalid_file_name)) << '\n';
+            io.err << encode_utf8(load_string(texts::invalid_file_name)) << '\n';
             return 2;
         default:
             return 1;
@@ -113,7 +114,7 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
                 text = worker.last_error_text();
                 break;
             case UM_WAIT:
-                status = countdown_text(158, n.lparam);
+                status = countdown_text(texts::wait_countdown, n.lparam);
                 break;
             default:
                 break;
@@ -150,7 +151,7 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
     // partial file only with --keep-partial, an empty one never.
     runner.cancel();
     if (end == Loop_end::interrupted) {
-        io.err << encode_utf8(load_string(st_download_canceled)) << '\n';
+        io.err << encode_utf8(load_string(texts::download_canceled)) << '\n';
         return 1;
     }
     if (end == Loop_end::failed && !trace) {

@@ -7,6 +7,7 @@
 #include "cli/interrupt.h"
 #include "cli/terminal_text.h"
 #include "cli/transfer_loop.h"
+#include "corvale/text_ids.h"
 #include "engine/host_config.h"
 #include "engine/page_fetcher.h"
 #include "platform/string_table.h"
@@ -34,7 +35,7 @@ Fetch_result fetch_page(std::int32_t identifier, const std::wstring& url, Worker
     Page_fetcher fetcher(identifier, url, queue, std::move(timing));
     Fetch_result result;
     if (!fetcher.created() || !fetcher.resume()) {
-        result.failure = load_string(k_text_resume_failed);
+        result.failure = load_string(texts::resume_failed);
         return result;
     }
     std::wstring last_error;
@@ -59,7 +60,7 @@ Fetch_result fetch_page(std::int32_t identifier, const std::wstring& url, Worker
         result.cut = fetcher.page_cut();
     } else {
         result.failure =
-            end == Loop_end::interrupted ? load_string(st_download_canceled) : last_error;
+            end == Loop_end::interrupted ? load_string(texts::download_canceled) : last_error;
     }
     return result;
 }

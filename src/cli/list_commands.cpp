@@ -8,6 +8,7 @@
 #include "cli/arguments.h"
 #include "cli/terminal_prompter.h"
 #include "cli/terminal_text.h"
+#include "corvale/text_ids.h"
 #include "model/download_fields.h"
 #include "model/list_file.h"
 #include "platform/file_io.h"
@@ -22,7 +23,6 @@ namespace {
 // Exit statuses: 0 done, 1 nothing added (a duplicate, or No), 2 failure.
 constexpr int k_not_added = 1;
 constexpr int k_failed = 2;
-constexpr int k_invalid_folder = 142;
 
 Terminal_prompter::Given answer_of(const Arguments& args) {
     if (args.has("--yes")) {
@@ -141,12 +141,12 @@ int run_add(const std::vector<std::string>& raw, Cli_streams io) {
     // Refused before the list is touched: nothing is saved.
     const std::wstring file_name = decode_native(*name);
     if (!valid_file_name(file_name)) {
-        io.err << encode_utf8(load_string(k_text_invalid_file_name)) << '\n';
+        io.err << encode_utf8(load_string(texts::invalid_file_name)) << '\n';
         return k_failed;
     }
     const auto stored_folder = absolute_folder(*folder);
     if (!stored_folder) {
-        io.err << encode_utf8(load_string(k_invalid_folder)) << '\n';
+        io.err << encode_utf8(load_string(texts::invalid_folder)) << '\n';
         return k_failed;
     }
     Cli_list cli(io, answer_of(args));

@@ -21,7 +21,7 @@ namespace {
 
 constexpr const char* k_usage =
     "corvale-cli queue FILE [--all | --rows LIST] [--yes] [--second-ms N]";
-constexpr int k_interrupted = 130;
+constexpr int k_interrupted = 130;  // 128 + SIGINT, as shells report it; not a text id
 
 class Queue_host;
 

@@ -8,6 +8,7 @@
 #include "cli/arguments.h"
 #include "cli/interrupt.h"
 #include "cli/terminal_text.h"
+#include "corvale/text_ids.h"
 #include "corvale/version.h"
 #include "platform/string_table.h"
 #include "platform/wide_text.h"
@@ -18,11 +19,6 @@ namespace corvale {
 namespace {
 
 constexpr std::string_view k_usage = "usage: corvale-cli check-update [--url URL]\n";
-constexpr int k_check_failed = 241;
-constexpr int k_label_current = 5424;
-constexpr int k_label_latest = 5425;
-constexpr int k_label_date = 5426;
-constexpr int k_label_information = 5427;
 
 // The fetch on a thread of its own, so that Ctrl-C ends it at once.
 Version_fetch fetch_interruptibly(const Update_source& source) {
@@ -70,7 +66,7 @@ int run_check_update(const std::vector<std::string>& raw, Cli_streams io) {
         return 2;
     }
     const Version_fetch fetch = fetch_interruptibly(*source);
-    print_field(io.out, k_label_current, k_file_version);
+    print_field(io.out, texts::current_version, k_file_version);
     if (!fetch.has_reply()) {
         io.out << std::flush;
         if (!fetch.error.empty()) {
@@ -78,13 +74,13 @@ int run_check_update(const std::vector<std::string>& raw, Cli_streams io) {
         } else if (fetch.status != 200 && fetch.status != 0) {
             io.err << "HTTP status " << fetch.status << '\n';
         }
-        io.err << encode_utf8(load_string(k_check_failed)) << '\n';
+        io.err << encode_utf8(load_string(texts::update_check_failed)) << '\n';
         return 1;
     }
     const Version_file file = parse_version_file(fetch.reply);
-    print_field(io.out, k_label_latest, file.latest);
-    print_field(io.out, k_label_date, file.date.value_or(L""));
-    print_field(io.out, k_label_information, file.information.value_or(L""));
+    print_field(io.out, texts::latest_version, file.latest);
+    print_field(io.out, texts::version_date, file.date.value_or(L""));
+    print_field(io.out, texts::update_information, file.information.value_or(L""));
     io.out << encode_utf8(load_string(
                   update_verdict_message(update_available(k_file_version, file.latest))))
            << '\n'

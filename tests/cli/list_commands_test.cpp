@@ -8,6 +8,7 @@
 
 #include "cli/cli.h"
 #include "cli/terminal_check.h"
+#include "corvale/text_ids.h"
 #include "model/list_file.h"
 #include "platform/profile.h"
 #include "platform/string_table.h"
@@ -101,35 +102,35 @@ TEST_F(ListCommandsTest, AddAppliesTheDuplicateRules) {
          "x",
          {"--no"},
          1,
-         "/other/x\nhttp://www.rapidshare.com/files/1/a\n\n" + text(161) + "\n",
+         "/other/x\nhttp://www.rapidshare.com/files/1/a\n\n" + text(texts::add_url_taken) + "\n",
          1},
         {"http://www.rapidshare.com/files/1/a",
          "/other",
          "x",
          {},
          1,
-         "/other/x\nhttp://www.rapidshare.com/files/1/a\n\n" + text(161) + "\n",
+         "/other/x\nhttp://www.rapidshare.com/files/1/a\n\n" + text(texts::add_url_taken) + "\n",
          1},
         {"http://rapidshare.com/files/2/b",
          "/DL",
          "A",
          {},
          1,
-         "/DL/A\nhttp://rapidshare.com/files/2/b\n\n" + text(162) + "\n",
+         "/DL/A\nhttp://rapidshare.com/files/2/b\n\n" + text(texts::add_name_taken) + "\n",
          1},
         {"http://rapidshare.com/files/1/a",
          "/dl",
          "a",
          {"--yes"},
          1,
-         "/dl/a\nhttp://rapidshare.com/files/1/a\n\n" + text(163) + "\n",
+         "/dl/a\nhttp://rapidshare.com/files/1/a\n\n" + text(texts::add_same_download) + "\n",
          1},
         {"http://www.rapidshare.com/files/1/a",
          "/other",
          "x",
          {"--yes"},
          0,
-         "/other/x\nhttp://www.rapidshare.com/files/1/a\n\n" + text(161) + "\n",
+         "/other/x\nhttp://www.rapidshare.com/files/1/a\n\n" + text(texts::add_url_taken) + "\n",
          2},
     };
     for (const Row& row : rows) {
@@ -161,7 +162,7 @@ TEST_F(ListCommandsTest, AddRefusesNamesThatLeaveTheFolderAndSavesNothing) {
     for (const Row& row : rows) {
         const Result r = add("http://rapidshare.com/files/2/b", "/dl", row.name);
         EXPECT_EQ(r.status, 2) << row.why;
-        EXPECT_EQ(r.err, text(143) + "\n") << row.why;
+        EXPECT_EQ(r.err, text(texts::invalid_file_name) + "\n") << row.why;
         EXPECT_TRUE(testing::file_bytes(list) == before) << row.why << ": the list is unchanged";
     }
     EXPECT_EQ(add("http://rapidshare.com/files/3/c", "/dl", std::string(255, '\xE9')).status, 0)
@@ -180,7 +181,7 @@ TEST_F(ListCommandsTest, AddKeepsTheFolderAbsolute) {
 
     const Result empty = add("http://rapidshare.com/files/3/c", "", "c");
     EXPECT_EQ(empty.status, 2);
-    EXPECT_EQ(empty.err, text(142) + "\n");
+    EXPECT_EQ(empty.err, text(texts::invalid_folder) + "\n");
     EXPECT_EQ(listed().size(), 2u);
 }
 
@@ -206,8 +207,8 @@ TEST_F(ListCommandsTest, MergePrintsMessagesInOrderAndSaves) {
 
     const Result r = run({"merge", list, other, "--no"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "/d/a\nhttp://h.com/a\n\n" + text(151) + "\n" + "/e/n\nhttp://h.com/a\n\n" +
-                         text(149) + "\n");
+    EXPECT_EQ(r.err, "/d/a\nhttp://h.com/a\n\n" + text(texts::merge_same_download) + "\n" +
+                         "/e/n\nhttp://h.com/a\n\n" + text(texts::merge_url_taken) + "\n");
     const auto records = listed();
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[1].substr(0, 9), "3\t0\t/f\tc\t")
@@ -225,16 +226,16 @@ TEST_F(ListCommandsTest, Failures) {
         int status;
         std::string err;
     } rows[] = {
-        {{"list", (dir / "missing.zrv").string()}, 2, text(148) + "\n"},
-        {{"list", (dir / "big.zrv").string()}, 2, text(238) + "\n"},
-        {{"merge", list, (dir / "missing.zrv").string()}, 2, text(148) + "\n"},
+        {{"list", (dir / "missing.zrv").string()}, 2, text(texts::list_open_failed) + "\n"},
+        {{"list", (dir / "big.zrv").string()}, 2, text(texts::list_too_big) + "\n"},
+        {{"merge", list, (dir / "missing.zrv").string()}, 2, text(texts::list_open_failed) + "\n"},
         {{"add", (dir / "big.zrv").string(), "--url", "u", "--folder", "f", "--name", "n"},
          2,
-         text(238) + "\n"},
+         text(texts::list_too_big) + "\n"},
         {{"add", (dir / "nofolder" / "l.zrv").string(), "--url", "u", "--folder", "f", "--name",
           "n"},
          2,
-         text(146) + "\ncorvale-cli: the list was not saved to " +
+         text(texts::save_delete_failed) + "\ncorvale-cli: the list was not saved to " +
              (dir / "nofolder" / "l.zrv").string() + "\n"},
         {{"add", list, "--url", "u"},
          2,
@@ -314,8 +315,9 @@ TEST_F(ListCommandsTest, AListThatCannotBeTakenOverIsLeftAsItIs) {
         bool held;  // otherwise read-only
         std::string err;
     } rows[] = {
-        {true, encode_utf8(format_message(5336, {embed_data(decode_native(list))})) + "\n"},
-        {false, text(146) + "\n"},
+        {true,
+         encode_utf8(format_message(texts::list_in_use, {embed_data(decode_native(list))})) + "\n"},
+        {false, text(texts::save_delete_failed) + "\n"},
     };
     const testing::Without_override as_a_user;
     for (const Row& row : rows) {

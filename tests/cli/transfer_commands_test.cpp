@@ -20,6 +20,7 @@
 #include "cli/cli.h"
 #include "cli/interrupt.h"
 #include "cli/terminal_check.h"
+#include "corvale/text_ids.h"
 #include "fakehost/fake_host.h"
 #include "model/list_file.h"
 #include "platform/output_file.h"
@@ -425,8 +426,9 @@ TEST_F(TransferCommandsTest, ARunningQueueHoldsItsListAcrossItsSaves) {
         "--folder", dir.string(), "--name", "q304.bin"};
     const Result refused = run(add);
     EXPECT_EQ(refused.status, 2);
-    EXPECT_EQ(refused.err,
-              encode_utf8(format_message(5336, {embed_data(decode_native(list))})) + "\n");
+    EXPECT_EQ(
+        refused.err,
+        encode_utf8(format_message(texts::list_in_use, {embed_data(decode_native(list))})) + "\n");
     EXPECT_TRUE(testing::file_bytes(list) == saved) << "the list is left as the queue saved it";
 
     ASSERT_EQ(::kill(queue, SIGINT), 0);
