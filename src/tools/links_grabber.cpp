@@ -1,5 +1,6 @@
 #include "tools/links_grabber.h"
 
+#include "corvale/text_ids.h"
 #include "engine/notifications.h"
 #include "model/download_fields.h"
 #include "model/row_texts.h"
@@ -14,21 +15,6 @@ namespace corvale {
 namespace {
 
 constexpr std::size_t k_page_url_limit = 2083;  // a buffer of 2084 with its end
-
-constexpr int k_cancel_get_links = 219;
-constexpr int k_get_links = 220;
-constexpr int k_cancel_verify = 213;
-constexpr int k_verify = 214;
-constexpr int k_enter_page_url = 221;
-constexpr int k_get_links_cancelled = 222;
-constexpr int k_no_links = 233;
-constexpr int k_links_grabbed = 234;
-constexpr int k_select_to_verify = 215;
-constexpr int k_select_to_add = 216;
-constexpr int k_invalid_folder = 217;
-constexpr int k_cancel_verification = 211;
-constexpr int k_verified = 224;
-constexpr int k_retry_countdown = 159;
 
 }  // namespace
 
@@ -98,29 +84,29 @@ void Links_grabber::get_links(const std::wstring& page_url) {
     if (state_ == State::getting_links) {  // pressed again: cancel
         stop();
         set_state(State::idle);
-        host_.set_get_links_caption(k_get_links);
+        host_.set_get_links_caption(texts::get_links);
         host_.set_retries(L"0");
-        host_.set_status(load_string(k_get_links_cancelled));
+        host_.set_status(load_string(texts::get_links_cancelled));
         return;
     }
     if (state_ != State::idle) {
         return;  // the button is off in the other states
     }
     if (fetch_running_) {
-        host_.show_message(load_string(k_text_thread_running));
+        host_.show_message(load_string(texts::thread_running));
         return;
     }
     const std::wstring typed = page_url.substr(0, std::min(page_url.size(), k_page_url_limit));
     if (typed.empty()) {
-        host_.show_message(load_string(k_enter_page_url));
+        host_.show_message(load_string(texts::enter_page_url));
         return;
     }
     set_state(State::getting_links);
-    host_.set_get_links_caption(k_cancel_get_links);
+    host_.set_get_links_caption(texts::cancel_get_links);
     if (!start(-1, usable_link(typed))) {
         set_state(State::idle);
-        host_.set_get_links_caption(k_get_links);
-        host_.show_message(load_string(k_text_resume_failed));
+        host_.set_get_links_caption(texts::get_links);
+        host_.show_message(load_string(texts::resume_failed));
     }
 }
 
@@ -139,7 +125,8 @@ void Links_grabber::extract() {
         view_.append_item(std::to_wstring(++number), link);
     }
     if (found.scan_complete) {
-        host_.set_status(load_string(found.links.empty() ? k_no_links : k_links_grabbed));
+        host_.set_status(
+            load_string(found.links.empty() ? texts::no_links_found : texts::links_grabbed));
     }
 }
 
@@ -154,13 +141,13 @@ void Links_grabber::verify() {
     }
     verify_cursor_ = first_cursor();
     if (verify_cursor_ == 0) {
-        host_.show_message(load_string(k_select_to_verify));
+        host_.show_message(load_string(texts::select_to_verify));
         return;
     }
     set_state(State::verifying);
-    host_.set_verify_caption(k_cancel_verify);
+    host_.set_verify_caption(texts::cancel_verify);
     if (fetch_running_) {
-        host_.show_message(load_string(k_text_thread_running));
+        host_.show_message(load_string(texts::thread_running));
         end_verification();
         return;
     }
@@ -176,12 +163,12 @@ void Links_grabber::verify_next() {
     verify_cursor_ = next_selected(item + 1);
     if (!start(item, view_.item_text(item, gcol_link))) {
         end_verification();
-        host_.show_message(load_string(k_text_resume_failed));
+        host_.show_message(load_string(texts::resume_failed));
     }
 }
 
 void Links_grabber::end_verification() {
-    const std::wstring verified = load_string(k_verified);
+    const std::wstring verified = load_string(texts::verified_link);
     for (int item = 0; item < view_.item_count(); ++item) {
         if (view_.is_selected(item) && view_.item_text(item, gcol_status) != verified) {
             view_.deselect(item);
@@ -189,7 +176,7 @@ void Links_grabber::end_verification() {
     }
     set_state(State::idle);
     verify_cursor_ = 0;
-    host_.set_verify_caption(k_verify);
+    host_.set_verify_caption(texts::verify);
 }
 
 void Links_grabber::add(const std::wstring& folder) {
@@ -199,12 +186,12 @@ void Links_grabber::add(const std::wstring& folder) {
     set_state(State::adding);
     const auto done = [&] { set_state(State::idle); };
     if (first_cursor() == 0) {
-        host_.show_message(load_string(k_select_to_add));
+        host_.show_message(load_string(texts::select_to_add));
         done();
         return;
     }
     if (!is_existing_folder(folder)) {
-        host_.show_message(load_string(k_invalid_folder));
+        host_.show_message(load_string(texts::invalid_save_folder));
         done();
         return;
     }
@@ -219,7 +206,7 @@ void Links_grabber::add(const std::wstring& folder) {
 
 bool Links_grabber::close() {
     if (state_ == State::verifying) {
-        if (!host_.ask_yes_no(load_string(k_cancel_verification))) {
+        if (!host_.ask_yes_no(load_string(texts::confirm_cancel_verification))) {
             return false;
         }
         stop();
@@ -281,7 +268,8 @@ void Links_grabber::notify(std::uint32_t message, std::int32_t id, std::int64_t 
             }
             break;
         case UM_RETRY_WAIT:
-            show_on_target(id, countdown_text(k_retry_countdown, lparam) + host_.fetch_status());
+            show_on_target(id,
+                           countdown_text(texts::retry_countdown, lparam) + host_.fetch_status());
             break;
         default:
             break;  // the content length and anything else: nothing to show
@@ -297,7 +285,7 @@ void Links_grabber::finished(std::int32_t id, std::int64_t outcome) {
     stop();
     if (id < 0) {
         set_state(State::idle);
-        host_.set_get_links_caption(k_get_links);
+        host_.set_get_links_caption(texts::get_links);
         host_.set_status(status);
         if (success) {
             extract();

@@ -58,7 +58,8 @@ class Grabber_host {
     virtual void post_finished(std::int32_t id, std::int64_t outcome) = 0;
 
     virtual void set_enabled(Grabber_button button, bool enabled) = 0;
-    // Captions by string id: 219/220 for Get Links, 213/214 for Verify.
+    // Captions by text id: cancel_get_links / get_links for Get Links,
+    // cancel_verify / verify for Verify.
     virtual void set_get_links_caption(int id) = 0;
     virtual void set_verify_caption(int id) = 0;
     virtual void set_status(const std::wstring& text) = 0;   // the status line

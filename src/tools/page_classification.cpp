@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "corvale/text_ids.h"
+
 namespace corvale {
 
 namespace {
@@ -53,13 +55,13 @@ Page_classification classify_page(std::wstring& page) {
 int verdict_message(Page_verdict verdict) {
     switch (verdict) {
         case Page_verdict::not_found:
-            return 226;
+            return texts::file_not_found;
         case Page_verdict::premium_required:
-            return 223;
+            return texts::premium_required;
         case Page_verdict::verified:
             break;
     }
-    return 224;
+    return texts::verified_link;
 }
 
 }  // namespace corvale

@@ -19,7 +19,8 @@ struct Page_classification {
 // becomes "|;" so that the closing quote of the download fields reads as a bar.
 Page_classification classify_page(std::wstring& page);
 
-// The string-table id of a verdict's text (226, 223 or 224).
+// The text id of a verdict's text (file_not_found, premium_required or
+// verified_link).
 int verdict_message(Page_verdict verdict);
 
 }  // namespace corvale

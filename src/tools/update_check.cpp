@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "corvale/text_ids.h"
 #include "corvale/version.h"
 #include "platform/http.h"
 #include "platform/string_table.h"
@@ -13,13 +14,10 @@ namespace {
 
 constexpr const char* k_user_agent = "Corvale/1.0";
 constexpr std::size_t k_mark_size = 2;
-constexpr int k_update_available = 229;
-constexpr int k_no_update = 230;
-constexpr int k_text_took_too_long = 5338;
 
 // Why no reply came, for the one who asked.
 std::wstring failure_text(int error) {
-    return error == k_http_deadline_passed ? load_string(k_text_took_too_long)
+    return error == k_http_deadline_passed ? load_string(texts::update_took_too_long)
                                            : http_error_text(error);
 }
 
@@ -137,7 +135,7 @@ bool update_available(std::wstring_view current, std::wstring_view latest) {
 }
 
 int update_verdict_message(bool available) {
-    return available ? k_update_available : k_no_update;
+    return available ? texts::update_available : texts::no_update;
 }
 
 }  // namespace corvale

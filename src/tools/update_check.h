@@ -69,7 +69,7 @@ int version_number(std::wstring_view dotted);
 // Whether `latest` (trimmed of white space) is a larger number than `current`.
 bool update_available(std::wstring_view current, std::wstring_view latest);
 
-// The verdict's string-table id: 229 (an update is available) or 230.
+// The verdict's text id: update_available or no_update.
 int update_verdict_message(bool available);
 
 }  // namespace corvale

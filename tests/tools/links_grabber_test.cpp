@@ -1,4 +1,5 @@
 #include "tools/links_grabber.h"
+#include "corvale/text_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -110,8 +111,8 @@ class Recording_host : public Grabber_host {
     int stops = 0;
     int adds = 0;
     int close_requests = 0;
-    int get_links_caption = 220;
-    int verify_caption = 214;
+    int get_links_caption = texts::get_links;
+    int verify_caption = texts::verify;
     std::wstring status;
     std::uint64_t received = 0;
     std::string page;
@@ -173,7 +174,7 @@ TEST_F(GrabberTest, GetLinksFetchesThePageAndNumbersLinksAcrossGrabs) {
     EXPECT_EQ(grabber.state(), Links_grabber::State::getting_links);
     ASSERT_EQ(host.fetches.size(), 1u);
     EXPECT_EQ(host.fetches[0], std::make_pair(-1, std::wstring(L"http://example.org/page")));
-    EXPECT_EQ(host.get_links_caption, 219);
+    EXPECT_EQ(host.get_links_caption, texts::cancel_get_links);
     for (Grabber_button off : {Grabber_button::add, Grabber_button::browse, Grabber_button::verify,
                                Grabber_button::paste}) {
         EXPECT_FALSE(host.enabled(off));
@@ -191,8 +192,8 @@ TEST_F(GrabberTest, GetLinksFetchesThePageAndNumbersLinksAcrossGrabs) {
     EXPECT_EQ(view.item_text(2, gcol_number), L"3");
     EXPECT_EQ(view.item_text(2, gcol_link), L"http://rapidshare.com/files/7/seven.zip");
     EXPECT_EQ(view.item_text(3, gcol_number), L"4");
-    EXPECT_EQ(host.status_line, text(234));
-    EXPECT_EQ(host.get_links_caption, 220);
+    EXPECT_EQ(host.status_line, text(texts::links_grabbed));
+    EXPECT_EQ(host.get_links_caption, texts::get_links);
     EXPECT_TRUE(host.enabled(Grabber_button::verify));
 }
 
@@ -204,7 +205,7 @@ TEST_F(GrabberTest, PageLinksAndTheirOutcomes) {
         const char* why;
     };
     const Row rows[] = {
-        {L"", L"", text(221), "empty address: 221"},
+        {L"", L"", text(texts::enter_page_url), "empty address: enter_page_url"},
         {L"HTTP://x.org/a", L"HTTP://x.org/a", L"", "any case of http:// is kept"},
         {L"https://x.org/a", L"https://x.org/a", L"", "a secure link is kept as it is"},
         {L"ftp://x.org/a", L"http://ftp://x.org/a", L"", "another scheme gets http:// in front"},
@@ -236,8 +237,8 @@ TEST_F(GrabberTest, APageFetchEndsInEveryWay) {
         const char* why;
     };
     const Row rows[] = {
-        {[](Grabber_rig& t) { t.finish(-1, "nothing here", L"ok"); }, text(233), 0,
-         "no links: 233"},
+        {[](Grabber_rig& t) { t.finish(-1, "nothing here", L"ok"); }, text(texts::no_links_found),
+         0, "no links: no_links_found"},
         {[](Grabber_rig& t) {
              t.finish(-1, "<a href=\"http://rapidshare.com/files/1/a\">a</a> <a unclosed", L"ok");
          },
@@ -248,12 +249,12 @@ TEST_F(GrabberTest, APageFetchEndsInEveryWay) {
              t.fail(-1, NT_HTTP_STATUS_NOT_OK, L"status 404");
              t.finish(-1, "rapidshare.com/files/1/a", L"at last");
          },
-         text(234), 1, "a failure the fetcher retries only changes the status"},
+         text(texts::links_grabbed), 1, "a failure the fetcher retries only changes the status"},
         {[](Grabber_rig& t) {
              t.grabber.get_links(L"");  // pressed again: cancelled
              t.finish(-1, "rapidshare.com/files/1/a", L"late");
          },
-         text(222), 0, "a notice after the cancel changes nothing"},
+         text(texts::get_links_cancelled), 0, "a notice after the cancel changes nothing"},
     };
     for (const Row& row : rows) {
         Grabber_rig t;
@@ -263,7 +264,7 @@ TEST_F(GrabberTest, APageFetchEndsInEveryWay) {
         EXPECT_EQ(t.view.item_count(), row.items) << row.why;
         EXPECT_EQ(t.grabber.state(), Links_grabber::State::idle) << row.why;
         EXPECT_FALSE(t.grabber.fetch_running()) << row.why;
-        EXPECT_EQ(t.host.get_links_caption, 220) << row.why;
+        EXPECT_EQ(t.host.get_links_caption, texts::get_links) << row.why;
         EXPECT_TRUE(t.host.enabled(Grabber_button::add)) << row.why;
     }
 }
@@ -274,15 +275,15 @@ TEST_F(GrabberTest, CancelledGetLinksShowsZeroRetriesAndStopsTheFetch) {
     EXPECT_EQ(host.stops, 1);
     EXPECT_FALSE(host.running);
     EXPECT_EQ(host.retries, L"0");
-    EXPECT_EQ(host.status_line, text(222));
+    EXPECT_EQ(host.status_line, text(texts::get_links_cancelled));
 }
 
 TEST_F(GrabberTest, AFetchThatCannotStartLeavesTheWindowIdle) {
     host.can_start = false;
     grabber.get_links(L"http://x.org/");
     EXPECT_EQ(grabber.state(), Links_grabber::State::idle);
-    EXPECT_EQ(host.messages.back(), text(k_text_resume_failed));
-    EXPECT_EQ(host.get_links_caption, 220);
+    EXPECT_EQ(host.messages.back(), text(texts::resume_failed));
+    EXPECT_EQ(host.get_links_caption, texts::get_links);
     EXPECT_TRUE(host.enabled(Grabber_button::verify));
 
     add_links(1);
@@ -290,8 +291,8 @@ TEST_F(GrabberTest, AFetchThatCannotStartLeavesTheWindowIdle) {
     grabber.verify();
     EXPECT_EQ(grabber.state(), Links_grabber::State::idle);
     EXPECT_FALSE(grabber.busy());
-    EXPECT_EQ(host.messages.back(), text(k_text_resume_failed));
-    EXPECT_EQ(host.verify_caption, 214);
+    EXPECT_EQ(host.messages.back(), text(texts::resume_failed));
+    EXPECT_EQ(host.verify_caption, texts::verify);
 }
 
 TEST_F(GrabberTest, PastedLinksBackToBackBecomeTwoItems) {
@@ -308,7 +309,7 @@ TEST_F(GrabberTest, VerificationWalksTheSelectedItemsInOrder) {
     view.select({0, 1, 2, 4});
     grabber.verify();
     EXPECT_TRUE(grabber.busy());
-    EXPECT_EQ(host.verify_caption, 213);
+    EXPECT_EQ(host.verify_caption, texts::cancel_verify);
     EXPECT_FALSE(host.enabled(Grabber_button::get_links));
     EXPECT_TRUE(host.enabled(Grabber_button::verify));
     ASSERT_EQ(host.fetches.back().first, 0);
@@ -320,7 +321,7 @@ TEST_F(GrabberTest, VerificationWalksTheSelectedItemsInOrder) {
     grabber.notify(UM_PROGRESS, 0, 0);
     EXPECT_EQ(view.status(0), L"2.0 KB");
     finish(0, k_found_page);
-    EXPECT_EQ(view.status(0), text(224));
+    EXPECT_EQ(view.status(0), text(texts::verified_link));
     EXPECT_EQ(view.item_text(0, gcol_file_name), L"a.zip");
     EXPECT_EQ(view.item_text(0, gcol_size), L"1024 KB");
 
@@ -331,14 +332,14 @@ TEST_F(GrabberTest, VerificationWalksTheSelectedItemsInOrder) {
 
     ASSERT_EQ(host.fetches.back().first, 2);
     finish(2, k_premium_page);
-    EXPECT_EQ(view.status(2), text(223));
+    EXPECT_EQ(view.status(2), text(texts::premium_required));
     ASSERT_EQ(host.fetches.back().first, 4) << "item 3 is not selected";
     finish(4, k_missing_page);
-    EXPECT_EQ(view.status(4), text(226));
+    EXPECT_EQ(view.status(4), text(texts::file_not_found));
 
     EXPECT_EQ(grabber.state(), Links_grabber::State::idle);
     EXPECT_FALSE(grabber.busy());
-    EXPECT_EQ(host.verify_caption, 214);
+    EXPECT_EQ(host.verify_caption, texts::verify);
     EXPECT_EQ(view.selected(), std::vector<int>{0}) << "only verified links stay selected";
     EXPECT_TRUE(host.enabled(Grabber_button::get_links));
     EXPECT_EQ(host.fetches.size(), 4u);
@@ -384,7 +385,7 @@ TEST_F(GrabberTest, VerificationEndsEarly) {
 TEST_F(GrabberTest, VerifyWithoutSelectionAndCloseQuestions) {
     add_links(1);
     grabber.verify();
-    EXPECT_EQ(host.messages.back(), text(215));
+    EXPECT_EQ(host.messages.back(), text(texts::select_to_verify));
     EXPECT_TRUE(host.fetches.empty());
     EXPECT_FALSE(grabber.busy());
 
@@ -392,7 +393,7 @@ TEST_F(GrabberTest, VerifyWithoutSelectionAndCloseQuestions) {
     grabber.verify();
     host.answer = false;
     EXPECT_FALSE(grabber.close());
-    EXPECT_EQ(host.messages.back(), text(211));
+    EXPECT_EQ(host.messages.back(), text(texts::confirm_cancel_verification));
     EXPECT_EQ(host.close_requests, 0);
     EXPECT_EQ(grabber.state(), Links_grabber::State::verifying);
 
@@ -415,12 +416,12 @@ TEST_F(GrabberTest, AddChecksSelectionAndFolderThenClearsTheSelection) {
     const std::filesystem::path folder = std::filesystem::temp_directory_path();
     add_links(2);
     grabber.add(folder.wstring());
-    EXPECT_EQ(host.messages.back(), text(216));
+    EXPECT_EQ(host.messages.back(), text(texts::select_to_add));
     EXPECT_EQ(host.adds, 0);
 
     view.select({1});
     grabber.add(L"/no/such/folder/anywhere");
-    EXPECT_EQ(host.messages.back(), text(217));
+    EXPECT_EQ(host.messages.back(), text(texts::invalid_save_folder));
     EXPECT_EQ(host.adds, 0);
     EXPECT_EQ(view.selected(), std::vector<int>{1});
 

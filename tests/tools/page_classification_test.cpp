@@ -1,4 +1,5 @@
 #include "tools/page_classification.h"
+#include "corvale/text_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -39,9 +40,9 @@ TEST(PageClassification, Verdicts) {
 }
 
 TEST(PageClassification, VerdictTexts) {
-    EXPECT_EQ(verdict_message(Page_verdict::not_found), 226);
-    EXPECT_EQ(verdict_message(Page_verdict::premium_required), 223);
-    EXPECT_EQ(verdict_message(Page_verdict::verified), 224);
+    EXPECT_EQ(verdict_message(Page_verdict::not_found), texts::file_not_found);
+    EXPECT_EQ(verdict_message(Page_verdict::premium_required), texts::premium_required);
+    EXPECT_EQ(verdict_message(Page_verdict::verified), texts::verified_link);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "tools/update_check.h"
+#include "corvale/text_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -60,8 +61,8 @@ TEST(VersionFile, VersionsCompareAsNumbersWithoutDots) {
         EXPECT_EQ(update_available(row.current, row.latest), row.available) << row.why;
     }
     EXPECT_EQ(version_number(L"1.2.0.2"), 1202);
-    EXPECT_EQ(update_verdict_message(true), 229);
-    EXPECT_EQ(update_verdict_message(false), 230);
+    EXPECT_EQ(update_verdict_message(true), texts::update_available);
+    EXPECT_EQ(update_verdict_message(false), texts::no_update);
 }
 
 TEST(VersionFile, SourceFromUrl) {
