@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "corvale/text_ids.h"
 #include "engine/notifications.h"
 #include "model/download_fields.h"
 #include "model/row_texts.h"
@@ -14,18 +15,6 @@ namespace {
 
 constexpr const wchar_t* k_auto_mark = L"@";
 
-// Messages of the control.
-constexpr int k_select_to_queue = 174;
-constexpr int k_confirm_cancel_queue = 175;
-constexpr int k_select_to_delete = 168;
-constexpr int k_confirm_delete = 169;
-constexpr int k_confirm_cancel_running = 170;
-constexpr int k_confirm_cancel_queue_too = 171;
-constexpr int k_confirm_save = 176;
-constexpr int k_confirm_stop_running = 210;
-constexpr int k_wait_countdown = 158;
-constexpr int k_retry_countdown = 159;
-constexpr int k_estimated = 160;
 constexpr auto k_progress_period = std::chrono::milliseconds(100);
 
 }  // namespace
@@ -214,7 +203,7 @@ void Download_control::queue_rows(const std::vector<int>& rows) {
         set_auto_mark(number, true);
     }
     if (queue_.empty()) {
-        list_.prompter().show_message(load_string(k_select_to_queue));
+        list_.prompter().show_message(load_string(texts::select_to_queue));
         return;
     }
     if (!automatic_active_ && !scheduler_waiting_) {
@@ -230,7 +219,7 @@ void Download_control::unqueue_rows(const std::vector<int>& rows) {
         rows.begin(), rows.end(), [this](int row) { return is_queued(number_at(row)); });
     if (static_cast<std::size_t>(selected_queued) == queue_.size()) {
         if (queue_.empty() ||
-            list_.prompter().ask_yes_no(format_printf(load_string(k_confirm_cancel_queue),
+            list_.prompter().ask_yes_no(format_printf(load_string(texts::confirm_cancel_queue),
                                                       {std::to_wstring(queue_.size())}))) {
             cancel_automatic();
         }
@@ -274,7 +263,7 @@ void Download_control::delete_rows(const std::vector<int>& rows) {
     Prompter& prompter = list_.prompter();
     enter_busy();
     if (rows.empty()) {
-        prompter.show_message(load_string(k_select_to_delete));
+        prompter.show_message(load_string(texts::select_to_delete));
         leave_busy();
         return;
     }
@@ -284,7 +273,7 @@ void Download_control::delete_rows(const std::vector<int>& rows) {
     for (const int row : rows) {
         numbers.push_back(number_at(row));
     }
-    if (!prompter.ask_yes_no(load_string(k_confirm_delete))) {
+    if (!prompter.ask_yes_no(load_string(texts::confirm_delete))) {
         leave_busy();
         return;
     }
@@ -293,10 +282,10 @@ void Download_control::delete_rows(const std::vector<int>& rows) {
             continue;
         }
         if (window_of(number) != nullptr && list_.find(number)->running) {
-            if (!prompter.ask_yes_no(load_string(k_confirm_cancel_running))) {
+            if (!prompter.ask_yes_no(load_string(texts::confirm_cancel_running))) {
                 continue;  // this row stays, unmarked
             }
-            if (is_queued(number) && prompter.ask_yes_no(load_string(k_confirm_cancel_queue_too))) {
+            if (is_queued(number) && prompter.ask_yes_no(load_string(texts::confirm_cancel_auto))) {
                 cancel_automatic();
             }
         }
@@ -324,7 +313,7 @@ bool Download_control::deletion_waits() const {
 }
 
 bool Download_control::settle_unsaved_list() {
-    switch (list_.prompter().ask_yes_no_cancel(load_string(k_confirm_save))) {
+    switch (list_.prompter().ask_yes_no_cancel(load_string(texts::confirm_save_list))) {
         case Prompter::Answer::cancel:
             return false;
         case Prompter::Answer::yes:
@@ -346,7 +335,7 @@ void Download_control::close() {
     }
     const int running = list_.count_running();
     if (running > 0 && !list_.prompter().ask_yes_no(format_printf(
-                           load_string(k_confirm_stop_running), {std::to_wstring(running)}))) {
+                           load_string(texts::confirm_stop_running), {std::to_wstring(running)}))) {
         return;
     }
     // A download that ended while the question was open has changed the
@@ -488,7 +477,7 @@ void Download_control::notify(std::uint32_t message, std::int32_t download_numbe
             view_.set_text(record->list_row, col_retries, window->window_texts().retries);
             break;
         case UM_WAIT:
-            show_status(*record, *window, countdown_text(k_wait_countdown, lparam));
+            show_status(*record, *window, countdown_text(texts::wait_countdown, lparam));
             window->forward(UM_STATUS, lparam);
             return;
         case UM_FILE_SIZE:
@@ -498,13 +487,13 @@ void Download_control::notify(std::uint32_t message, std::int32_t download_numbe
             return;
         case UM_ESTIMATED_SIZE:
             window->window_texts().size =
-                size_text(static_cast<std::uint64_t>(lparam)) + load_string(k_estimated);
+                size_text(static_cast<std::uint64_t>(lparam)) + load_string(texts::estimated);
             view_.set_text(record->list_row, col_size, window->window_texts().size);
             return;
         case UM_RETRY_WAIT:
             record->status_text = worker.status_text();
             show_status(*record, *window,
-                        countdown_text(k_retry_countdown, lparam) + record->status_text);
+                        countdown_text(texts::retry_countdown, lparam) + record->status_text);
             window->forward(UM_STATUS, lparam);
             return;
         case UM_LAST_ERROR:

@@ -170,7 +170,8 @@ class Download_control {
     void enter_busy();
     void leave_busy();
     bool deletion_waits() const;
-    // Question 176: false when the user cancels or the list was not saved.
+    // Asks whether to save the list (confirm_save_list): false when the user
+    // cancels or the list was not saved.
     bool settle_unsaved_list();
     void progress(Download_record& record, Download_window& window);
     void finished_whole(Download_record& record, Download_window& window);

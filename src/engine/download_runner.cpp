@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "corvale/text_ids.h"
 #include "model/download_fields.h"
 #include "model/row_texts.h"
 #include "platform/file_io.h"
@@ -58,7 +59,7 @@ Download_runner::Start Download_runner::start(std::int32_t download_number, cons
         prompter_.show_message(refusal_);
     };
     const auto refuse = [&] {
-        tell(format_printf(load_string(131), {path_}));
+        tell(format_printf(load_string(texts::file_save_error), {path_}));
         return Start::open_failed;
     };
     // A link, device, FIFO or socket under the name is never asked about,
@@ -66,9 +67,10 @@ Download_runner::Start Download_runner::start(std::int32_t download_number, cons
     if (Output_file::check_target(target_path) != 0 || file_.open_for_writing(target_path) != 0) {
         return refuse();
     }
-    if (file_.length() > 0 && !prompter_.ask_yes_no(format_message(130, {path_}))) {
+    if (file_.length() > 0 &&
+        !prompter_.ask_yes_no(format_message(texts::confirm_replace_file, {path_}))) {
         file_.close();
-        refusal_ = format_message(130, {path_});
+        refusal_ = format_message(texts::confirm_replace_file, {path_});
         return Start::declined;
     }
     if (file_.restart() != 0) {
@@ -77,13 +79,13 @@ Download_runner::Start Download_runner::start(std::int32_t download_number, cons
     }
     file_name_ = file_name_of(url_);
     if (worker_.start() != 0) {
-        tell(load_string(k_text_resume_failed));
+        tell(load_string(texts::resume_failed));
         return Start::resume_failed;
     }
     worker_.set_job(download_number, &file_, url_, std::move(target));
     if (!worker_.resume()) {
         worker_.stop();
-        tell(load_string(k_text_resume_failed));
+        tell(load_string(texts::resume_failed));
         return Start::resume_failed;
     }
     running_ = true;
@@ -118,13 +120,15 @@ bool Download_runner::cancel(bool ask_cancel_all) {
     bool cancel_all = false;
     if (running_) {
         if (length > 0) {
-            const bool keep =
-                keep_partial_ ? *keep_partial_ : prompter_.ask_yes_no(load_string(154));
+            const bool keep = keep_partial_
+                                  ? *keep_partial_
+                                  : prompter_.ask_yes_no(load_string(texts::keep_partial_file));
             if (!keep) {
                 file_.remove();
             }
         }
-        cancel_all = ask_cancel_all && prompter_.ask_yes_no(load_string(155));
+        cancel_all =
+            ask_cancel_all && prompter_.ask_yes_no(load_string(texts::cancel_following_auto));
     }
     running_ = false;
     return cancel_all;

@@ -25,8 +25,9 @@ class Download_runner {
 
     // Opens `file_name` in `folder` and starts the worker on the usable form of `url`. A name
     // that fails the file-name rule is refused before anything is opened (name_refused, nothing
-    // shown: the caller says so). Messages 130 and 131 and the resume failure are shown through
-    // the prompter.
+    // shown: the caller says so). The question whether to replace the file
+    // (confirm_replace_file), a file that cannot be opened (file_save_error) and the resume
+    // failure are shown through the prompter.
     Start start(std::int32_t download_number, const std::wstring& url, const std::wstring& folder,
                 const std::wstring& file_name, std::shared_ptr<Notification_target> target);
 
@@ -46,16 +47,15 @@ class Download_runner {
     // kept even when it is empty.
     void finished(bool succeeded);
 
-    // Answers message 154 (keep the partial file?) without asking the user.
+    // Answers keep_partial_file (keep the partial file?) without asking the user.
     void answer_keep_partial(bool keep) { keep_partial_ = keep; }
 
     // Stops the worker. An empty file is deleted unless the download
     // succeeded; while running, a partial one is kept only if the user says so
-    // (message 154). Only the regular file that this download opened is ever
-    // deleted. `ask_cancel_all`: an
-    // automatic download while automatic downloading is active, which asks
-    // message 155; the result is true when the user wants all following
-    // automatic downloads cancelled.
+    // (keep_partial_file). Only the regular file that this download opened is
+    // ever deleted. `ask_cancel_all`: an automatic download while automatic
+    // downloading is active, which asks cancel_following_auto; the result is
+    // true when the user wants all following automatic downloads cancelled.
     bool cancel(bool ask_cancel_all = false);
     // Stops the worker without a question; an empty file is deleted.
     void stop_quietly();

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "corvale/text_ids.h"
 #include "platform/url.h"
 
 namespace corvale {
@@ -131,10 +132,10 @@ Transfer_worker::Step Download_worker::attempt(Http_session& session, const Http
 }
 
 std::optional<std::size_t> Download_worker::read_api_reply(Http_request& request, Step& end) {
-    report_status(st_getting_file_information);
+    report_status(texts::getting_file_information);
     const auto length = request.content_length();
     post(UM_CONTENT_LENGTH, static_cast<std::int64_t>(length.value_or(0)));
-    report_status(st_retrieving_the_file);
+    report_status(texts::retrieving_the_file);
     Reply_progress progress = begin_reply(length);
     std::size_t received = 0;
     // A reply longer than the buffer is cut there and judged by what was kept.
@@ -184,7 +185,7 @@ Transfer_worker::Step Download_worker::fetch_file(Http_session& session, const L
     if (length) {
         post(UM_FILE_SIZE, static_cast<std::int64_t>(*length));
     }
-    report_status(st_downloading_from_direct_link);
+    report_status(texts::downloading_from_direct_link);
     // Every attempt writes the file anew from an empty file, so nothing of an
     // earlier, longer attempt survives behind a shorter reply.
     if (const int error = file_ != nullptr ? file_->restart() : EBADF; error != 0) {
@@ -255,7 +256,7 @@ Transfer_worker::Step Download_worker::fetch_file(Http_session& session, const L
         cancel();
         return Step::ends;
     }
-    report_status(st_finished_downloading);
+    report_status(texts::finished_downloading);
     post(UM_FINISHED, 0);
     return Step::ends;
 }

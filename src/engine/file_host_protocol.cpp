@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "corvale/text_ids.h"
 #include "platform/string_table.h"
 #include "platform/wide_text.h"
 
@@ -13,7 +14,7 @@ namespace {
 constexpr std::size_t k_host_text_limit = 1033;
 constexpr std::size_t k_wait_field_limit = 9;
 constexpr int k_extra_wait = 5;
-constexpr int k_default_refusal_wait = 120;
+constexpr int k_default_refusal_wait = 120;  // seconds; not a text id
 
 std::wstring host_text(std::string_view bytes) {
     std::wstring text = decode_ansi(bytes);
@@ -75,11 +76,12 @@ struct Refusal_pattern {
 };
 
 constexpr Refusal_pattern k_refusals[] = {
-    {" You need RapidPro to download more files from your IP address", 136, false},
-    {" You need to wait", 137, true},
-    {" lot of users", 138, true},
-    {" All free download slots are full", 139, true},
-    {" Please stop flooding", 246, true},
+    {" You need RapidPro to download more files from your IP address",
+     texts::refusal_already_downloading, false},
+    {" You need to wait", texts::refusal_download_limit, true},
+    {" lot of users", texts::refusal_many_users, true},
+    {" All free download slots are full", texts::refusal_no_slots, true},
+    {" Please stop flooding", texts::refusal_flooding, true},
 };
 constexpr int k_busy_ip_wait = 300;
 

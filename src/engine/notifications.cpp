@@ -1,5 +1,7 @@
 #include "engine/notifications.h"
 
+#include "corvale/text_ids.h"
+
 namespace corvale {
 
 std::string_view message_name(std::uint32_t message) {
@@ -37,28 +39,29 @@ int message_for_type(Notification_type type, Sender sender) {
     switch (type) {
         case NT_SESSION_OPEN_FAILED:
         case NT_STATUS_CALLBACK_FAILED:
-            return 110;
+            return texts::download_start_error;
         case NT_ATTEMPTS_USED_UP:
-            return sender == Sender::download_worker ? 244 : 114;
+            return sender == Sender::download_worker ? texts::retries_exceeded
+                                                     : texts::download_error;
         case NT_CONNECT_FAILED:
         case NT_OPEN_REQUEST_FAILED:
         case NT_SEND_REQUEST_FAILED:
-            return 111;
+            return texts::connect_error;
         case NT_STATUS_QUERY_FAILED:
-            return 112;
+            return texts::no_valid_response;
         case NT_HTTP_STATUS_NOT_OK:
-            return 113;
+            return texts::no_valid_http_response;
         case NT_READ_FAILED:
         case NT_WRITE_FAILED:
-            return 114;
+            return texts::download_error;
         case NT_URL_INCORRECT:
-            return 135;
+            return texts::url_incorrect;
         case NT_CANCELLED:
-            return 124;
+            return texts::download_canceled;
         case NT_NO_DIRECT_LINK:
-            return 126;
+            return texts::no_direct_link;
         case NT_LINK_SYNTAX_INVALID:
-            return 245;
+            return texts::link_syntax_invalid;
         case NT_RESERVED_12:
         case NT_RESERVED_13:
         case NT_RESERVED_16:

@@ -63,22 +63,13 @@ enum Notification_type : std::int32_t {
     NT_LINK_SYNTAX_INVALID = 17,
 };
 
-// Status texts (string-table ids) that the workers report between the steps
-// of a transfer.
-enum Status_text : int {
-    st_getting_file_information = 108,
-    st_retrieving_the_file = 116,
-    st_finished_downloading = 122,
-    st_download_canceled = 124,
-    st_downloading_from_direct_link = 134,
-};
-
 // "UM_WAIT" for UM_WAIT and so on; empty for a number that is no notification.
 std::string_view message_name(std::uint32_t message);
 
-// The string-table message that the sender puts into its status text for a
+// The text id of the message that the sender puts into its status text for a
 // notification type; 0 for the types that are never posted. Type 3 differs by
-// sender: the download worker says 244, the page fetcher 114.
+// sender: the download worker says retries_exceeded, the page fetcher
+// download_error.
 enum class Sender { download_worker, page_fetcher };
 int message_for_type(Notification_type type, Sender sender);
 

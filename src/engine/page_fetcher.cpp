@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "corvale/text_ids.h"
 #include "corvale/version.h"
 #include "platform/url.h"
 #include "platform/wide_text.h"
@@ -68,12 +69,12 @@ Transfer_worker::Step Page_fetcher::attempt(Http_session& session, const Http_ta
     if (const Step sent = exchange(request, true); sent != Step::go_on) {
         return sent;
     }
-    report_status(st_getting_file_information);
+    report_status(texts::getting_file_information);
     const auto length = request.content_length();
     if (length) {
         post(UM_CONTENT_LENGTH, static_cast<std::int64_t>(*length));
     }
-    report_status(st_retrieving_the_file);
+    report_status(texts::retrieving_the_file);
     Reply_progress progress = begin_reply(length);
     page_.clear();
     cut_ = false;
@@ -112,7 +113,7 @@ Transfer_worker::Step Page_fetcher::attempt(Http_session& session, const Http_ta
         }
     }
     // std::string keeps a NUL after its bytes: the page ends with one.
-    report_status(st_finished_downloading);
+    report_status(texts::finished_downloading);
     post(UM_FINISHED, 0);
     return Step::ends;
 }

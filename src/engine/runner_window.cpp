@@ -1,5 +1,6 @@
 #include "engine/runner_window.h"
 
+#include "corvale/text_ids.h"
 #include "engine/notifications.h"
 #include "model/download_fields.h"
 #include "model/row_texts.h"
@@ -7,11 +8,7 @@
 
 namespace corvale {
 
-namespace {
-
-constexpr int k_invalid_url = 141;
-
-}  // namespace
+namespace {}  // namespace
 
 Runner_window::Runner_window(Progress_window_host& host, Prompter& prompter,
                              std::int32_t download_number, Host_config config, Worker_timing timing)
@@ -44,8 +41,8 @@ Download_runner::Start Runner_window::start() {
         // refused as the Add dialog refuses it; the window ends there.
         refused_ = true;
         texts_.status =
-            load_string(started == Download_runner::Start::url_unusable ? k_invalid_url
-                                                                        : k_text_invalid_file_name);
+            load_string(started == Download_runner::Start::url_unusable ? texts::invalid_url
+                                                                        : texts::invalid_file_name);
         show_refused();
         if (automatic_ && host_.automatic_downloading_active()) {
             ask_to_close();

@@ -36,8 +36,9 @@ class Runner_window : public Download_window {
     std::int32_t download_number() const override { return download_number_; }
     bool automatic() const override { return automatic_; }
     void set_automatic(bool automatic) override { automatic_ = automatic; }
-    // The user's Cancel: may ask about the partial file (154) and, for an
-    // automatic download, about the following ones (155).
+    // The user's Cancel: may ask about the partial file (keep_partial_file)
+    // and, for an automatic download, about the following ones
+    // (cancel_following_auto).
     void cancel() override;
     // While the window asks its own question the stop waits for the answer:
     // the window is not released under its question.

@@ -3,14 +3,11 @@
 #include <algorithm>
 #include <ctime>
 
+#include "corvale/text_ids.h"
+
 namespace corvale {
 
-namespace {
-
-constexpr int k_start_passed = 247;
-constexpr int k_stop_not_after_start = 248;
-
-}  // namespace
+namespace {}  // namespace
 
 // Midnight plus the seconds of the day would be an hour off on the days the
 // clocks change: the wall-clock time is what the user chose.
@@ -46,10 +43,10 @@ Schedule_times first_schedule(std::int64_t now) {
 
 int check_schedule(std::int64_t start, std::int64_t stop, std::int64_t now) {
     if (start < now) {
-        return k_start_passed;
+        return texts::start_passed;
     }
     if (stop <= start) {
-        return k_stop_not_after_start;
+        return texts::stop_not_after_start;
     }
     return 0;
 }

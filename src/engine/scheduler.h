@@ -35,9 +35,9 @@ struct Schedule_times {
 };
 Schedule_times first_schedule(std::int64_t now);
 
-// The dialog's OK: 0 when the schedule can be armed, else the message: 247
-// (the start has passed; the current second is still accepted) or 248 (the
-// stop is not later than the start).
+// The dialog's OK: 0 when the schedule can be armed, else the message:
+// start_passed (the start has passed; the current second is still accepted)
+// or stop_not_after_start (the stop is not later than the start).
 int check_schedule(std::int64_t start, std::int64_t stop, std::int64_t now);
 
 class Schedule_host {
@@ -55,7 +55,7 @@ class Schedule_host {
     virtual void start_queue() = 0;
     // Cancels automatic downloading, then stops every download.
     virtual void stop_downloads() = 0;
-    virtual void tell_stopped() = 0;  // message 249
+    virtual void tell_stopped() = 0;  // stopped_by_timer
 };
 
 class Scheduler {

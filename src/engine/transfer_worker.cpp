@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "corvale/text_ids.h"
 #include "platform/string_table.h"
 
 namespace corvale {
@@ -227,9 +228,11 @@ std::unique_ptr<Http_session> Transfer_worker::open_session() {
             bool names_server;
         };
         static constexpr Event_text k_texts[] = {
-            {Http_event::resolving_name, 104, false}, {Http_event::name_resolved, 105, false},
-            {Http_event::connecting, 106, true},      {Http_event::connected, 103, true},
-            {Http_event::redirect, 107, false},
+            {Http_event::resolving_name, texts::resolving_name, false},
+            {Http_event::name_resolved, texts::name_resolved, false},
+            {Http_event::connecting, texts::connecting_to, true},
+            {Http_event::connected, texts::connected_to, true},
+            {Http_event::redirect, texts::redirecting_to, false},
         };
         for (const Event_text& text : k_texts) {
             if (text.event == event) {

@@ -1,4 +1,5 @@
 #include "engine/download_control.h"
+#include "corvale/text_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -163,10 +164,10 @@ class Control_test : public ::testing::Test, public Control_host {
 };
 
 void Fake_window::cancel() {
-    // An automatic download cancelled by the user asks 155; Yes is sent to
+    // An automatic download cancelled by the user asks cancel_following_auto; Yes is sent to
     // the main window at once.
     if (automatic_ && test_.control.automatic_active() &&
-        test_.prompter.ask_yes_no(load_string(155))) {
+        test_.prompter.ask_yes_no(load_string(texts::cancel_following_auto))) {
         test_.control.cancel_automatic();
     }
     test_.post_closed(this);
@@ -202,7 +203,7 @@ TEST_F(Control_test, QueuingNothingSaysSoAndRunningRowsAreNotQueued) {
     control.start_download(3);
     control.queue_rows({3});
     ASSERT_EQ(prompter.shown().size(), 1u);
-    EXPECT_EQ(prompter.shown()[0].text, load_string(174));
+    EXPECT_EQ(prompter.shown()[0].text, load_string(texts::select_to_queue));
     EXPECT_FALSE(control.automatic_active());
     control.set_scheduler_waiting(true);
     control.queue_rows({0});
@@ -219,8 +220,12 @@ TEST_F(Control_test, UnqueueAsksOnlyWhenEveryQueuedRowIsSelected) {
         bool asked;
         const char* why;
     } rows[] = {
-        {{0, 1, 2, 3}, {true}, {}, true, "all queued rows: 175, Yes cancels"},
-        {{0, 1, 2}, {false}, {0, 1, 2}, true, "all queued rows: 175, No keeps the queue"},
+        {{0, 1, 2, 3}, {true}, {}, true, "all queued rows: confirm_cancel_queue, Yes cancels"},
+        {{0, 1, 2},
+         {false},
+         {0, 1, 2},
+         true,
+         "all queued rows: confirm_cancel_queue, No keeps the queue"},
         {{1, 2}, {}, {0}, false, "some rows: the idle ones go without a question"},
         {{0, 2}, {}, {0, 1}, false, "the running front entry stays queued"},
     };
@@ -295,16 +300,18 @@ TEST_F(Control_test, DeleteAsksPerRunningRowAndWaitsForEveryWindow) {
     control.queue_rows({1});
     control.start_download(3);
     pump();
-    // 169 Yes; row 1 running and queued: 170 Yes, 171 No, then its window's
-    // own 155 No; row 3 running: 170 No.
+    // confirm_delete Yes; row 1 running and queued: confirm_cancel_running Yes, confirm_cancel_auto
+    // No, then its window's own cancel_following_auto No; row 3 running: confirm_cancel_running No.
     for (bool answer : {true, true, false, false, false}) {
         prompter.answer(answer);
     }
     control.delete_rows({0, 1, 3});
     EXPECT_TRUE(busy);
     EXPECT_EQ(armed.count(Control_timer::delete_wait), 1u);
-    const std::vector<std::wstring> asked = {load_string(169), load_string(170), load_string(171),
-                                             load_string(155), load_string(170)};
+    const std::vector<std::wstring> asked = {
+        load_string(texts::confirm_delete), load_string(texts::confirm_cancel_running),
+        load_string(texts::confirm_cancel_auto), load_string(texts::cancel_following_auto),
+        load_string(texts::confirm_cancel_running)};
     ASSERT_EQ(prompter.shown().size(), asked.size());
     for (std::size_t i = 0; i < asked.size(); ++i) {
         EXPECT_EQ(prompter.shown()[i].text, asked[i]);
@@ -326,18 +333,18 @@ TEST_F(Control_test, DeleteAsksPerRunningRowAndWaitsForEveryWindow) {
     EXPECT_EQ(open_windows(), std::vector<std::int32_t>{3});
 }
 
-// While 170 is open the automatic download ends and its window is freed
+// While confirm_cancel_running is open the automatic download ends and its window is freed
 // (the questions's own loop runs); the deletion goes on by download number.
 TEST_F(Control_test, DeleteGoesOnWhenTheDownloadEndsUnderItsQuestion) {
     control.queue_rows({1});
     pump();
     prompter.while_open = [this](const std::wstring& text) {
-        if (text == load_string(170)) {
+        if (text == load_string(texts::confirm_cancel_running)) {
             finish(1);
         }
     };
-    prompter.answer(true);  // 169
-    prompter.answer(true);  // 170
+    prompter.answer(true);  // confirm_delete
+    prompter.answer(true);  // confirm_cancel_running
     control.delete_rows({1});
     EXPECT_EQ(prompter.unscripted_questions(), 0) << "the idle download asks nothing more";
     control.tick(Control_timer::delete_wait);
@@ -351,7 +358,7 @@ TEST_F(Control_test, DeleteGoesOnWhenTheDownloadEndsUnderItsQuestion) {
 TEST_F(Control_test, AQueuedRowDeletedBeforeItsTurnLeavesTheQueue) {
     control.queue_rows({0, 1, 2});
     pump();
-    prompter.answer(true);  // 169
+    prompter.answer(true);  // confirm_delete
     control.delete_rows({1});
     control.tick(Control_timer::delete_wait);
     EXPECT_EQ(queued(), (std::vector<std::int32_t>{0, 2}));
@@ -411,11 +418,11 @@ TEST_F(Control_test, CloseAsksToSaveWhatEndedUnderTheStopQuestion) {
             control.notify(UM_FINISHED, 2, 0);
         }
     };
-    prompter.answer(true);         // 210: stop them
-    prompter.answer_cancel(true);  // 176 now: Cancel keeps the window
+    prompter.answer(true);         // confirm_stop_running: stop them
+    prompter.answer_cancel(true);  // confirm_save_list now: Cancel keeps the window
     control.close();
     ASSERT_EQ(prompter.shown().size(), 2u);
-    EXPECT_EQ(prompter.shown()[1].text, load_string(176));
+    EXPECT_EQ(prompter.shown()[1].text, load_string(texts::confirm_save_list));
     EXPECT_FALSE(closing);
 }
 
@@ -429,17 +436,17 @@ TEST_F(Control_test, CloseAsksTheToolsLast) {
         EXPECT_EQ(events.size(), 1u) << "the running window was told to stop";
     };
     list.set_modified(false);
-    prompter.answer(true);  // 210
+    prompter.answer(true);  // confirm_stop_running
     control.close();
     EXPECT_TRUE(tools_closed);
 }
 
 TEST_F(Control_test, DeleteWithoutSelectionOrConfirmationChangesNothing) {
     control.delete_rows({});
-    EXPECT_EQ(prompter.shown().back().text, load_string(168));
+    EXPECT_EQ(prompter.shown().back().text, load_string(texts::select_to_delete));
     prompter.answer(false);
     control.delete_rows({0});
-    EXPECT_EQ(prompter.shown().back().text, load_string(169));
+    EXPECT_EQ(prompter.shown().back().text, load_string(texts::confirm_delete));
     EXPECT_FALSE(busy);
     EXPECT_TRUE(armed.empty());
     EXPECT_EQ(view.row_count(), 5);
@@ -456,9 +463,9 @@ TEST_F(Control_test, CloseAsksThenStopsEverythingAndWaits) {
         bool save_ok;
         const char* why;
     } steps[] = {
-        {{true}, {}, true, "Cancel to 176 keeps the window"},
-        {{false}, {true}, false, "Yes to 176 with a failed save keeps the window"},
-        {{false}, {false, false}, true, "No to 176, then No to 210"},
+        {{true}, {}, true, "Cancel to confirm_save_list keeps the window"},
+        {{false}, {true}, false, "Yes to confirm_save_list with a failed save keeps the window"},
+        {{false}, {false, false}, true, "No to confirm_save_list, then No to confirm_stop_running"},
     };
     for (const Step& step : steps) {
         for (bool cancel : step.cancels) {

@@ -1,4 +1,5 @@
 #include "engine/download_runner.h"
+#include "corvale/text_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -121,7 +122,8 @@ TEST_F(DownloadRunnerTest, CancelJudgesTheFileAsTheEndedWorkerLeftIt) {
         ASSERT_TRUE(target->wait_until_holding()) << row.why;
 
         runner.cancel();
-        const std::vector<Scripted_prompter::Shown> asked = {{true, load_string(154)}};
+        const std::vector<Scripted_prompter::Shown> asked = {
+            {true, load_string(texts::keep_partial_file)}};
         EXPECT_EQ(prompter.shown(), row.asked ? asked : decltype(asked){}) << row.why;
         EXPECT_EQ(fs::exists(path), row.kept) << row.why;
         if (row.kept) {

@@ -1,4 +1,5 @@
 #include "engine/download_worker.h"
+#include "corvale/text_ids.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -175,10 +176,11 @@ TEST_F(DownloadWorkerTest, RefusalsWaitThenRetry) {
         std::string last_error;
         int wait;
     } rows[] = {
-        {"ERROR: x You need to wait 3 seconds.<script>", encode_utf8(load_string(137)), 8},
+        {"ERROR: x You need to wait 3 seconds.<script>",
+         encode_utf8(load_string(texts::refusal_download_limit)), 8},
         {"ERROR: Go away.<script>", "Go away.", 120},
         {"ERROR: x You need RapidPro to download more files from your IP address<script>",
-         encode_utf8(load_string(136)), 300},
+         encode_utf8(load_string(texts::refusal_already_downloading)), 300},
     };
     for (const Row& row : rows) {
         scenario.api_replies("456", {Reply{200, row.reply}, Reply{200, k_direct}});

@@ -1,4 +1,5 @@
 #include "engine/file_host_protocol.h"
+#include "corvale/text_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -107,15 +108,16 @@ TEST(FileHostProtocol, ClassifiesReplies) {
         {"", Reply_outcome::no_direct_link, 0, 0, L"", "empty reply"},
         {"ERROR: something", Reply_outcome::no_direct_link, 0, 0, L"", "error without <script"},
         {"ERROR: x You need RapidPro to download more files from your IP address" + k_script,
-         Reply_outcome::refused, 300, 136, L"", "row 1 waits 300"},
-        {"ERROR: x You need to wait 60 seconds." + k_script, Reply_outcome::refused, 65, 137, L"",
-         "row 2 with the seconds rule"},
+         Reply_outcome::refused, 300, texts::refusal_already_downloading, L"", "row 1 waits 300"},
+        {"ERROR: x You need to wait 60 seconds." + k_script, Reply_outcome::refused, 65,
+         texts::refusal_download_limit, L"", "row 2 with the seconds rule"},
         {"ERROR: Sorry, all slots busy. Currently a lot of users are downloading." + k_script,
-         Reply_outcome::refused, 120, 138, L"", "row 3 without seconds waits 120"},
+         Reply_outcome::refused, 120, texts::refusal_many_users, L"",
+         "row 3 without seconds waits 120"},
         {"ERROR: x All free download slots are full. Retry in 45 seconds" + k_script,
-         Reply_outcome::refused, 50, 139, L"", "row 4"},
-        {"ERROR: Sorry. Please stop flooding now." + k_script, Reply_outcome::refused, 120, 246,
-         L"", "row 5"},
+         Reply_outcome::refused, 50, texts::refusal_no_slots, L"", "row 4"},
+        {"ERROR: Sorry. Please stop flooding now." + k_script, Reply_outcome::refused, 120,
+         texts::refusal_flooding, L"", "row 5"},
         {"ERROR: You need to wait 95 seconds." + k_script, Reply_outcome::refused, 100, 0,
          L"You need to wait 95 seconds.", "phrase at the start matches nothing"},
         {"ERROR: Please wait 30 seconds." + k_script, Reply_outcome::refused, 35, 0,
@@ -133,8 +135,8 @@ TEST(FileHostProtocol, ClassifiesReplies) {
         {"ERROR:<script>", Reply_outcome::refused, 120, 0, L"", "script before offset 7"},
         {"ERROR: caf\xE9 ferm\xC3\xA9" + k_script, Reply_outcome::refused, 120, 0, L"café fermé",
          "ANSI conversion of the host text"},
-        {"ERROR: x You need to wait" + k_script + " lot of users", Reply_outcome::refused, 120, 137,
-         L"", "only the text before <script counts"},
+        {"ERROR: x You need to wait" + k_script + " lot of users", Reply_outcome::refused, 120,
+         texts::refusal_download_limit, L"", "only the text before <script counts"},
     };
     for (const Reply_row& row : rows) {
         const Api_reply reply = classify_api_reply(row.reply);

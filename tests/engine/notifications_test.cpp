@@ -1,4 +1,5 @@
 #include "engine/notifications.h"
+#include "corvale/text_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -39,20 +40,20 @@ TEST(Notifications, TypesNameTheirMessages) {
         int worker_message;
         int fetcher_message;
     } rows[] = {
-        {NT_SESSION_OPEN_FAILED, 110, 110},
-        {NT_STATUS_CALLBACK_FAILED, 110, 110},
-        {NT_ATTEMPTS_USED_UP, 244, 114},
-        {NT_CONNECT_FAILED, 111, 111},
-        {NT_OPEN_REQUEST_FAILED, 111, 111},
-        {NT_SEND_REQUEST_FAILED, 111, 111},
-        {NT_STATUS_QUERY_FAILED, 112, 112},
-        {NT_HTTP_STATUS_NOT_OK, 113, 113},
-        {NT_READ_FAILED, 114, 114},
-        {NT_WRITE_FAILED, 114, 114},
-        {NT_URL_INCORRECT, 135, 135},
-        {NT_CANCELLED, 124, 124},
-        {NT_NO_DIRECT_LINK, 126, 126},
-        {NT_LINK_SYNTAX_INVALID, 245, 245},
+        {NT_SESSION_OPEN_FAILED, texts::download_start_error, texts::download_start_error},
+        {NT_STATUS_CALLBACK_FAILED, texts::download_start_error, texts::download_start_error},
+        {NT_ATTEMPTS_USED_UP, texts::retries_exceeded, texts::download_error},
+        {NT_CONNECT_FAILED, texts::connect_error, texts::connect_error},
+        {NT_OPEN_REQUEST_FAILED, texts::connect_error, texts::connect_error},
+        {NT_SEND_REQUEST_FAILED, texts::connect_error, texts::connect_error},
+        {NT_STATUS_QUERY_FAILED, texts::no_valid_response, texts::no_valid_response},
+        {NT_HTTP_STATUS_NOT_OK, texts::no_valid_http_response, texts::no_valid_http_response},
+        {NT_READ_FAILED, texts::download_error, texts::download_error},
+        {NT_WRITE_FAILED, texts::download_error, texts::download_error},
+        {NT_URL_INCORRECT, texts::url_incorrect, texts::url_incorrect},
+        {NT_CANCELLED, texts::download_canceled, texts::download_canceled},
+        {NT_NO_DIRECT_LINK, texts::no_direct_link, texts::no_direct_link},
+        {NT_LINK_SYNTAX_INVALID, texts::link_syntax_invalid, texts::link_syntax_invalid},
         {NT_RESERVED_12, 0, 0},
         {NT_RESERVED_16, 0, 0},
     };

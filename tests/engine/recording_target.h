@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "corvale/text_ids.h"
 #include "engine/download_worker.h"
 #include "engine/notification_target.h"
 #include "engine/notifications.h"
@@ -115,7 +116,8 @@ class Recording_target : public Notification_target {
 
   private:
     static bool is_connection_text(const std::wstring& text) {
-        for (int id : {103, 104, 105, 106, 107}) {
+        for (int id : {texts::connected_to, texts::resolving_name, texts::name_resolved,
+                       texts::connecting_to, texts::redirecting_to}) {
             const std::wstring format = load_string(id);
             if (text.starts_with(format.substr(0, format.find(L"%1")))) {
                 return true;

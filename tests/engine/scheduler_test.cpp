@@ -1,4 +1,5 @@
 #include "engine/scheduler.h"
+#include "corvale/text_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -46,10 +47,10 @@ TEST(Scheduler, TheDialogRefusesAPassedStartAndAStopNotAfterIt) {
         const char* why;
     } rows[] = {
         {1000, 2000, 1000, 0, "a start at the current second is accepted"},
-        {999, 2000, 1000, 247, "a start that has passed"},
-        {1000, 1000, 1000, 248, "a stop equal to the start"},
-        {1000, 999, 900, 248, "a stop before the start"},
-        {999, 999, 1000, 247, "the start is checked first"},
+        {999, 2000, 1000, texts::start_passed, "a start that has passed"},
+        {1000, 1000, 1000, texts::stop_not_after_start, "a stop equal to the start"},
+        {1000, 999, 900, texts::stop_not_after_start, "a stop before the start"},
+        {999, 999, 1000, texts::start_passed, "the start is checked first"},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(check_schedule(row.start, row.stop, row.now), row.message) << row.why;
