@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "corvale/text_ids.h"
 #include "platform/file_io.h"
 #include "platform/url.h"
 #include "platform/wide_text.h"
@@ -12,9 +13,6 @@ namespace corvale {
 
 namespace {
 
-constexpr int k_invalid_url = 141;
-constexpr int k_invalid_folder = 142;
-constexpr int k_empty_url = 227;
 constexpr std::size_t k_same_as_url_limit = 2047;
 
 // A link the program can fetch: http or https, with a host name.
@@ -57,21 +55,21 @@ bool is_existing_folder(const std::wstring& folder) {
 Checked_fields check_new_download(const Download_fields& typed) {
     Checked_fields checked;
     if (typed.url.empty()) {
-        checked.message = k_invalid_url;
+        checked.message = texts::invalid_url;
         return checked;
     }
     checked.fields.url = usable_link(typed.url);
     if (!fetchable(checked.fields.url)) {
-        checked.message = k_invalid_url;
+        checked.message = texts::invalid_url;
         return checked;
     }
     checked.fields.folder = cut(typed.folder);
     if (!is_existing_folder(checked.fields.folder)) {
-        checked.message = k_invalid_folder;
+        checked.message = texts::invalid_folder;
         return checked;
     }
     if (!valid_file_name(typed.file_name)) {
-        checked.message = k_text_invalid_file_name;
+        checked.message = texts::invalid_file_name;
         return checked;
     }
     checked.fields.file_name = typed.file_name;
@@ -83,17 +81,17 @@ Checked_fields check_edited_download(const Download_fields& typed, bool url_lock
                                      bool name_locked) {
     Checked_fields checked;
     if (typed.url.empty() && !url_locked) {
-        checked.message = k_empty_url;
+        checked.message = texts::empty_url;
         return checked;
     }
     checked.fields.url = typed.url;
     if (!is_existing_folder(typed.folder)) {
-        checked.message = k_invalid_folder;
+        checked.message = texts::invalid_folder;
         return checked;
     }
     checked.fields.folder = typed.folder;
     if (!name_locked && !valid_file_name(typed.file_name)) {
-        checked.message = k_text_invalid_file_name;
+        checked.message = texts::invalid_file_name;
         return checked;
     }
     checked.fields.file_name = typed.file_name;

@@ -16,8 +16,6 @@ namespace corvale {
 inline constexpr std::wstring_view k_reserved_name_characters = L"\\/:*?\"<>|";
 // The longest file name, in bytes of its native form, that file systems take.
 inline constexpr std::size_t k_file_name_bytes = 255;
-// "Invalid file name": how every refusal of a name reads.
-inline constexpr int k_text_invalid_file_name = 143;
 // Folder and description texts are cut at this many characters.
 inline constexpr std::size_t k_field_limit = 259;
 
@@ -29,7 +27,7 @@ struct Download_fields {
 };
 
 // The outcome of a dialog's OK: the fields as they are to be stored, or the
-// string-table id of the message of the first check that failed.
+// text id (texts::...) of the message of the first check that failed.
 struct Checked_fields {
     int message = 0;  // 0: every check passed
     Download_fields fields;
@@ -46,17 +44,19 @@ bool valid_file_name(std::wstring_view name);
 bool is_existing_folder(const std::wstring& folder);
 
 // The Add dialog's OK: the link made usable ("http://" in front unless it
-// has http:// or https://) and fetchable (141), an existing folder (142), a
-// valid file name (143).
+// has http:// or https://) and fetchable (else invalid_url), an existing
+// folder (invalid_folder), a valid file name (invalid_file_name, how every
+// refusal of a name reads).
 Checked_fields check_new_download(const Download_fields& typed);
-// The Edit dialog's OK: a link unless it is locked (227, nothing added), an
-// existing folder (142), a valid file name unless it is locked (143).
+// The Edit dialog's OK: a link unless it is locked (empty_url, nothing
+// added), an existing folder (invalid_folder), a valid file name unless it is
+// locked (invalid_file_name).
 Checked_fields check_edited_download(const Download_fields& typed, bool url_locked,
                                      bool name_locked);
 
 // "Same As URL": the part of the link after its last slash; an empty text
 // when the link ends with a slash (the name is left as it is); no value when
-// the link has no slash at all (message 190).
+// the link has no slash at all (no_name_in_link).
 std::optional<std::wstring> name_from_link(std::wstring_view link);
 
 }  // namespace corvale

@@ -2,6 +2,7 @@
 
 #include <unordered_map>
 
+#include "corvale/text_ids.h"
 #include "model/progress_window.h"
 #include "model/row_texts.h"
 #include "platform/prompter.h"
@@ -22,8 +23,12 @@ struct Duplicate_messages {
     int both_same_record;  // a message
     int both_different;    // a message
 };
-constexpr Duplicate_messages k_adding_messages{161, 162, 163, 164};
-constexpr Duplicate_messages k_merging_messages{149, 150, 151, 152};
+constexpr Duplicate_messages k_adding_messages{texts::add_url_taken, texts::add_name_taken,
+                                               texts::add_same_download,
+                                               texts::add_name_and_url_taken};
+constexpr Duplicate_messages k_merging_messages{texts::merge_url_taken, texts::merge_name_taken,
+                                                texts::merge_same_download,
+                                                texts::merge_name_and_url_taken};
 
 // The largest stored display number a loaded record keeps: what the list
 // file's number line has always held. It also bounds how far a list file can

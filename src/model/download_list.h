@@ -113,7 +113,7 @@ class Download_list {
         read_only_ = true;
     }
 
-    // Column k's title is string 191 + k in the current language.
+    // Column k's title is column_title_id(k) in the current language.
     void load_column_titles();
     const std::map<int, std::wstring>& column_titles() const { return column_titles_; }
 

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "corvale/text_ids.h"
 #include "platform/file_io.h"
 #include "platform/file_lock.h"
 #include "platform/profile.h"
@@ -14,11 +15,6 @@ namespace corvale {
 namespace {
 
 constexpr std::string_view k_mark = "\xFF\xFE";
-// Messages of a failed save.
-constexpr int k_save_delete_failed = 146;
-constexpr int k_save_open_failed = 147;
-constexpr int k_not_a_list = 5333;
-constexpr int k_list_in_use = 5336;
 
 std::wstring flag(bool value) {
     return value ? L"1" : L"0";
@@ -120,15 +116,15 @@ bool open_writer(Download_list& list, Replacing_file_writer& writer, Save_failur
             return true;
         case Replacing_file_writer::Open_status::folder_missing:
             why = Save_failure::other;
-            message = k_save_delete_failed;
+            message = texts::save_delete_failed;
             break;
         case Replacing_file_writer::Open_status::target_not_replaceable:
             why = Save_failure::not_replaceable;
-            message = k_save_delete_failed;
+            message = texts::save_delete_failed;
             break;
         case Replacing_file_writer::Open_status::cannot_create:
             why = Save_failure::other;
-            message = k_save_open_failed;
+            message = texts::save_open_failed;
             break;
     }
     list.prompter().show_message(load_string(message));
@@ -138,7 +134,7 @@ bool open_writer(Download_list& list, Replacing_file_writer& writer, Save_failur
 }  // namespace
 
 List_in_use::List_in_use(const std::wstring& path)
-    : Settings_file_error(format_message(k_list_in_use, {embed_data(path)})) {}
+    : Settings_file_error(format_message(texts::list_in_use, {embed_data(path)})) {}
 
 std::array<std::wstring, k_record_lines> record_lines(const Download_record& record, int position) {
     return {
@@ -184,7 +180,7 @@ bool save_list(Download_list& list, const std::wstring& path, Save_failure* why)
     // says so with the system's reason; the old file is still intact.
     const auto failed = [&list, &failure](int error) {
         failure = Save_failure::other;
-        list.prompter().show_message(load_string(k_save_open_failed) + L"\n\n" +
+        list.prompter().show_message(load_string(texts::save_open_failed) + L"\n\n" +
                                      system_error_text(error));
         return false;
     };
@@ -236,13 +232,13 @@ List_file read_list_file(const Download_list& list, const std::wstring& path, bo
     }
     const Read_result file = read_whole_file(to_path(path), k_list_file_limit);
     if (file.status == Read_status::open_failed) {
-        throw Settings_file_error(load_string(148));
+        throw Settings_file_error(load_string(texts::list_open_failed));
     }
     if (file.status == Read_status::too_big) {
-        throw Settings_file_error(load_string(238));
+        throw Settings_file_error(load_string(texts::list_too_big));
     }
     if (file.status == Read_status::read_failed) {
-        throw Settings_file_error(load_string(153));
+        throw Settings_file_error(load_string(texts::list_corrupted));
     }
     // Every complete record is read before the list changes: a file that
     // fails, or that holds no list, leaves the list, its path and the profile
@@ -254,7 +250,7 @@ List_file read_list_file(const Download_list& list, const std::wstring& path, bo
         read.records.emplace_back(parse_record(lines), parse_int64(lines[14]));
     }
     if (read.records.empty() && !is_empty_list_file(file.bytes)) {
-        throw Settings_file_error(format_message(k_not_a_list, {embed_data(path)}));
+        throw Settings_file_error(format_message(texts::not_a_list, {embed_data(path)}));
     }
     return read;
 }

@@ -36,14 +36,16 @@ class List_in_use : public Settings_file_error {
 // Why a save failed, for a caller that offers another way.
 enum class Save_failure {
     none,
-    in_use,           // another program holds the file (message 5336)
-    not_replaceable,  // the file may not be written, or is no file (146)
-    other,            // no folder, or a failed create or write (146 or 147)
+    in_use,           // another program holds the file (list_in_use)
+    not_replaceable,  // the file may not be written, or is no file (save_delete_failed)
+    other,            // no folder, or a failed create or write (save_delete_failed or
+                      // save_open_failed)
 };
 
-// Writes the list; false when it was not written (message 146, 147 or 5336
-// is shown; for a failed write, 147 with the system's reason) and then `why`,
-// if given, says why. The file it replaces is kept intact until the new one
+// Writes the list; false when it was not written (save_delete_failed,
+// save_open_failed or list_in_use is shown; for a failed write,
+// save_open_failed with the system's reason) and then `why`, if given, says
+// why. The file it replaces is kept intact until the new one
 // is complete, and its permissions pass to the new one. A file that another
 // program holds, or that the user may not write, is left as it is. On success
 // the list holds the new file's lock (the lock passes from the old file to

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "corvale/text_ids.h"
 #include "model/download_fields.h"
 #include "platform/string_table.h"
 
@@ -26,35 +27,36 @@ std::wstring size_text(std::uint64_t bytes) {
     constexpr std::uint64_t kib = 1024;
     constexpr std::uint64_t mib = 1024 * 1024;
     if (bytes < kib) {
-        return format_message(121, {std::to_wstring(bytes)});
+        return format_message(texts::size_bytes, {std::to_wstring(bytes)});
     }
     if (bytes < mib) {
-        return format_message(123, {fixed(static_cast<double>(bytes) / kib, 1)});
+        return format_message(texts::size_kb, {fixed(static_cast<double>(bytes) / kib, 1)});
     }
-    return format_message(125, {fixed(static_cast<double>(bytes) / mib, 2)});
+    return format_message(texts::size_mb, {fixed(static_cast<double>(bytes) / mib, 2)});
 }
 
 std::wstring speed_text(double bytes_per_ms) {
     if (bytes_per_ms < 1.0) {
-        return format_message(128, {fixed(bytes_per_ms * 1024.0, 0)});
+        return format_message(texts::speed_bytes, {fixed(bytes_per_ms * 1024.0, 0)});
     }
-    return format_message(129, {fixed(bytes_per_ms, bytes_per_ms < 10.0 ? 2 : 0)});
+    return format_message(texts::speed_kb, {fixed(bytes_per_ms, bytes_per_ms < 10.0 ? 2 : 0)});
 }
 
 std::wstring time_left_text(std::uint32_t seconds) {
     if (seconds < 60) {
-        return format_message(118, {std::to_wstring(seconds)});
+        return format_message(texts::time_seconds, {std::to_wstring(seconds)});
     }
     if (seconds % 60 == 0) {
-        return format_message(119, {std::to_wstring(seconds / 60)});
+        return format_message(texts::time_minutes, {std::to_wstring(seconds / 60)});
     }
-    return format_message(120, {std::to_wstring(seconds / 60), std::to_wstring(seconds % 60)});
+    return format_message(texts::time_minutes_seconds,
+                          {std::to_wstring(seconds / 60), std::to_wstring(seconds % 60)});
 }
 
 std::wstring elapsed_text(std::int64_t seconds) {
     const std::int64_t parts[] = {seconds / 86400, seconds / 3600 % 24, seconds / 60 % 60,
                                   seconds % 60};
-    const std::wstring format = load_string(167);
+    const std::wstring format = load_string(texts::elapsed_format);
     std::wstring out;
     for (std::size_t i = 0; i < format.size(); ++i) {
         const wchar_t field_letter = i + 1 < format.size() ? format[i + 1] : L'\0';
@@ -97,7 +99,7 @@ std::wstring resume_text(const Download_record& record) {
 
 std::wstring status_column_text(const Download_record& record) {
     return valid_file_name(record.file_name) ? record.status_text
-                                             : load_string(k_text_invalid_file_name);
+                                             : load_string(texts::invalid_file_name);
 }
 
 Row_texts row_texts(const Download_record& record) {

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <string>
 
+#include "corvale/text_ids.h"
 #include "model/download_record.h"
 #include "model/list_view.h"
 
@@ -29,10 +30,12 @@ enum Column : int {
     col_url,
 };
 
-// The string-table id of a column's title.
+// The text id of a column's title: the titles follow each other in the
+// string table in the order of the columns.
 inline constexpr int column_title_id(int column) {
-    return 191 + column;
+    return texts::column_title_first + column;
 }
+static_assert(column_title_id(col_url) == texts::column_title_url);
 
 // "512 Bytes", "1.5 KB", "3.00 MB" (in the current language).
 std::wstring size_text(std::uint64_t bytes);
@@ -51,8 +54,8 @@ std::wstring time_left_text(std::uint32_t seconds);
 // "1 days, 01:01:01": the time a download has been running.
 std::wstring elapsed_text(std::int64_t seconds);
 
-// A countdown line: message 158 (before an attempt's request) or 159 (before
-// a retry) with the minutes and seconds of `seconds`.
+// A countdown line: wait_countdown (before an attempt's request) or
+// retry_countdown (before a retry) with the minutes and seconds of `seconds`.
 std::wstring countdown_text(int message_id, std::int64_t seconds);
 
 // "Yes" / "No" after the flag when the info is known, else "???".

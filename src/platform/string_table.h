@@ -1,7 +1,9 @@
 #pragma once
 
-// The program's texts, addressed by number. The English table is compiled in
-// from res/strings_en.txt; another language's bundle (same format) can be
+// The program's texts, addressed by number; the code names each number
+// (texts::invalid_url, from corvale/text_ids.h, which the build generates
+// from res/string_names.txt). The English table is compiled in from
+// res/strings_en.txt; another language's bundle (same format) can be
 // installed at start-up, before any worker runs. Lookups are thread-safe:
 // workers load their status texts from their own threads.
 
@@ -46,10 +48,6 @@ std::wstring format_message(int id, const std::vector<std::wstring_view>& args);
 // printf-style texts of the table ("%i files are left", "%s"): each %i, %d or
 // %s takes the next argument in order; "%%" is a percent sign.
 std::wstring format_printf(std::wstring_view format, const std::vector<std::wstring_view>& args);
-
-// Texts that several parts show.
-inline constexpr int k_text_thread_running = 5340;  // "download thread is already running"
-inline constexpr int k_text_resume_failed = 5341;   // "Error: Failed to resume download thread"
 
 // The compiled-in English table, generated at build time.
 struct Builtin_string {

@@ -1,4 +1,5 @@
 #include "model/download_fields.h"
+#include "corvale/text_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -86,18 +87,24 @@ TEST_F(DownloadFieldsTest, TheAddDialogChecksInOrder) {
          L"HTTP://rapidshare.com/x",
          "a scheme in capitals is kept"},
         {{L"https://host/x", folder, L"a.zip", L""}, 0, L"https://host/x", "https is kept"},
-        {{L"", folder, L"a.zip", L""}, 141, L"", "empty link"},
-        {{L"ftp://host/x", folder, L"a.zip", L""}, 141, L"", "http://ftp://host/x has no host"},
-        {{L"http://", folder, L"a.zip", L""}, 141, L"", "no host"},
-        {{L"", L"/no/such/folder", L"?", L""}, 141, L"", "the link is checked first"},
-        {{link, folder + L"/none", L"a.zip", L""}, 142, L"", "no such folder"},
-        {{link, L"", L"a.zip", L""}, 142, L"", "no folder"},
-        {{link, folder, L"", L""}, 143, L"", "no file name"},
-        {{link, folder, L"a?.zip", L""}, 143, L"", "a reserved character"},
-        {{link, folder, L"..", L""}, 143, L"", "a name that is a folder's"},
-        {{link, folder, std::wstring(L"a\0b", 3), L""}, 143, L"", "a NUL"},
-        {{link, folder, L"a\tb", L""}, 143, L"", "a control character"},
-        {{link, folder, L"sub/a.zip", L""}, 143, L"", "the separator"},
+        {{L"", folder, L"a.zip", L""}, texts::invalid_url, L"", "empty link"},
+        {{L"ftp://host/x", folder, L"a.zip", L""},
+         texts::invalid_url,
+         L"",
+         "http://ftp://host/x has no host"},
+        {{L"http://", folder, L"a.zip", L""}, texts::invalid_url, L"", "no host"},
+        {{L"", L"/no/such/folder", L"?", L""},
+         texts::invalid_url,
+         L"",
+         "the link is checked first"},
+        {{link, folder + L"/none", L"a.zip", L""}, texts::invalid_folder, L"", "no such folder"},
+        {{link, L"", L"a.zip", L""}, texts::invalid_folder, L"", "no folder"},
+        {{link, folder, L"", L""}, texts::invalid_file_name, L"", "no file name"},
+        {{link, folder, L"a?.zip", L""}, texts::invalid_file_name, L"", "a reserved character"},
+        {{link, folder, L"..", L""}, texts::invalid_file_name, L"", "a name that is a folder's"},
+        {{link, folder, std::wstring(L"a\0b", 3), L""}, texts::invalid_file_name, L"", "a NUL"},
+        {{link, folder, L"a\tb", L""}, texts::invalid_file_name, L"", "a control character"},
+        {{link, folder, L"sub/a.zip", L""}, texts::invalid_file_name, L"", "the separator"},
     };
     for (const Row& row : rows) {
         const Checked_fields checked = check_new_download(row.typed);
@@ -125,11 +132,19 @@ TEST_F(DownloadFieldsTest, TheEditDialogChecksWhatIsNotLocked) {
         const char* why;
     } rows[] = {
         {{L"anything at all", folder, L"a.zip", L""}, false, false, 0, "no URL test in Edit"},
-        {{L"", folder, L"a.zip", L""}, false, false, 227, "an empty link"},
+        {{L"", folder, L"a.zip", L""}, false, false, texts::empty_url, "an empty link"},
         {{L"", folder, L"", L""}, true, true, 0, "several downloads: both locked"},
         {{L"", folder, L"a?.zip", L""}, true, true, 0, "a locked name is not checked"},
-        {{L"x", folder, L"a?.zip", L""}, false, false, 143, "an unlocked one is"},
-        {{L"x", folder + L"/none", L"a", L""}, false, false, 142, "no such folder"},
+        {{L"x", folder, L"a?.zip", L""},
+         false,
+         false,
+         texts::invalid_file_name,
+         "an unlocked one is"},
+        {{L"x", folder + L"/none", L"a", L""},
+         false,
+         false,
+         texts::invalid_folder,
+         "no such folder"},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(check_edited_download(row.typed, row.url_locked, row.name_locked).message,
@@ -147,7 +162,7 @@ TEST(DownloadFields, SameAsUrlTakesThePartAfterTheLastSlash) {
         {L"http://rapidshare.com/files/1/a.zip", L"a.zip", "the last part"},
         {L"http://host/get?f=a.zip", L"get?f=a.zip", "a query comes along, checked at OK"},
         {L"http://host/dir/", L"", "a trailing slash: the name stays as it is"},
-        {L"no slash at all", std::nullopt, "message 190"},
+        {L"no slash at all", std::nullopt, "no_name_in_link"},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(name_from_link(row.link), row.name) << row.why;

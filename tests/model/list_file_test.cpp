@@ -1,4 +1,5 @@
 #include "model/list_file.h"
+#include "corvale/text_ids.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -224,7 +225,7 @@ TEST_F(ListFileTest, ARecordWhoseNameFailsTheRuleIsShownRefusedAndKeptAsItWas) {
     load_list(list, path("in.zrv"), false);
     list.fill_rows(view);
     ASSERT_EQ(view.rows().size(), 2u);
-    EXPECT_EQ(view.rows()[0].texts[col_status], load_string(143));
+    EXPECT_EQ(view.rows()[0].texts[col_status], load_string(texts::invalid_file_name));
     EXPECT_EQ(view.rows()[1].texts[col_status], L"Finished Downloading File");
     EXPECT_EQ(list.records().front().status_text, L"Finished Downloading File")
         << "the refusal is only shown";
@@ -324,10 +325,10 @@ TEST_F(ListFileTest, MergeAsksOrSkipsDuplicatesWithTheirPrefix) {
     prompter.answer(false);
     load_list(list, path("m.zrv"), true);
     const std::vector<Scripted_prompter::Shown> expected = {
-        {false, L"/d/a\nhttp://h.com/a\n\n" + load_string(151)},
-        {true, L"/e/n\nhttp://h.com/a\n\n" + load_string(149)},
-        {false, L"/D/A\nhttp://h.com/z\n\n" + load_string(150)},
-        {false, L"/f/c\nhttp://h.com/a\n\n" + load_string(152)},
+        {false, L"/d/a\nhttp://h.com/a\n\n" + load_string(texts::merge_same_download)},
+        {true, L"/e/n\nhttp://h.com/a\n\n" + load_string(texts::merge_url_taken)},
+        {false, L"/D/A\nhttp://h.com/z\n\n" + load_string(texts::merge_name_taken)},
+        {false, L"/f/c\nhttp://h.com/a\n\n" + load_string(texts::merge_name_and_url_taken)},
     };
     EXPECT_EQ(prompter.shown(), expected);
     EXPECT_EQ(names(), (std::vector<std::wstring>{L"a", L"c"}));
@@ -468,7 +469,8 @@ TEST_F(ListFileTest, SaveFailuresKeepTheOldFileAndState) {
 
     EXPECT_FALSE(saved);
     ASSERT_EQ(prompter.shown().size(), 1u) << "a write error is shown";
-    EXPECT_EQ(prompter.shown()[0].text, load_string(147) + L"\n\n" + system_error_text(EFBIG));
+    EXPECT_EQ(prompter.shown()[0].text,
+              load_string(texts::save_open_failed) + L"\n\n" + system_error_text(EFBIG));
     EXPECT_EQ(read_bytes(dir / "keep.zrv"), old_bytes);
     EXPECT_EQ(files_in_dir(), std::vector<fs::path>{"keep.zrv"}) << "no temporary file is left";
     EXPECT_TRUE(list.modified());
@@ -487,10 +489,11 @@ TEST_F(ListFileTest, SaveFailuresKeepTheOldFileAndState) {
         int message;
         Save_failure why;
     } rows[] = {
-        {path("no-such-folder/l.zrv"), 146, Save_failure::other},
-        {decode_ansi(dir.string()), 146, Save_failure::not_replaceable},  // a folder
-        {path("read-only.zrv"), 146, Save_failure::not_replaceable},
-        {path("fifo.zrv"), 146, Save_failure::not_replaceable},
+        {path("no-such-folder/l.zrv"), texts::save_delete_failed, Save_failure::other},
+        {decode_ansi(dir.string()), texts::save_delete_failed,
+         Save_failure::not_replaceable},  // a folder
+        {path("read-only.zrv"), texts::save_delete_failed, Save_failure::not_replaceable},
+        {path("fifo.zrv"), texts::save_delete_failed, Save_failure::not_replaceable},
     };
     for (const Row& row : rows) {
         const fs::path file = to_path(row.path);
@@ -529,7 +532,8 @@ TEST_F(ListFileTest, SaveOnAFullDiskSaysSoAndKeepsTheOldFile) {
     profile.write_string(k_settings_section, k_last_list_key, L"before");
     EXPECT_FALSE(save_list(list, target));
     ASSERT_EQ(prompter.shown().size(), 1u);
-    EXPECT_EQ(prompter.shown()[0].text, load_string(147) + L"\n\n" + system_error_text(ENOSPC));
+    EXPECT_EQ(prompter.shown()[0].text,
+              load_string(texts::save_open_failed) + L"\n\n" + system_error_text(ENOSPC));
     EXPECT_EQ(read_bytes(dir / "small" / "l.zrv"), old_bytes);
     EXPECT_EQ(fs::directory_iterator(dir / "small")->path().filename(), "l.zrv")
         << "no temporary file is left";
@@ -591,7 +595,8 @@ TEST_F(ListFileTest, AListThatAnotherProgramHoldsIsOnlyRead) {
     const std::string bytes = read_bytes(dir / "theirs.zrv");
     Lock_holder other(dir / "theirs.zrv");
     ASSERT_TRUE(other.locked());
-    const std::wstring in_use = format_message(5336, {embed_data(path("theirs.zrv"))});
+    const std::wstring in_use =
+        format_message(texts::list_in_use, {embed_data(path("theirs.zrv"))});
 
     try {
         load_list(list, path("theirs.zrv"), false);

@@ -1,4 +1,5 @@
 #include "model/row_texts.h"
+#include "corvale/text_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -44,8 +45,9 @@ TEST(RowTexts, TransferTexts) {
         {elapsed_text(90061), L"1 days, 01:01:01"},
         {elapsed_text(59), L"0 days, 00:00:59"},
         {elapsed_text(0), L"0 days, 00:00:00"},
-        {countdown_text(158, 75), L" 1 minutes and 15 seconds to start downloading"},
-        {countdown_text(159, 9), L" 0 minutes and 9 seconds to retry download"},
+        {countdown_text(texts::wait_countdown, 75),
+         L" 1 minutes and 15 seconds to start downloading"},
+        {countdown_text(texts::retry_countdown, 9), L" 0 minutes and 9 seconds to retry download"},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(row.actual, row.expected);
