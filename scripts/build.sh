@@ -4,6 +4,8 @@
 #   core (without the desktop program, as on a machine without Qt),
 #   bench (the release build with the benchmarks, which need Google Benchmark).
 # TARGETs build only those (and what they need); by default everything.
+# It installs nothing: scripts/install-deps.sh does (scripts/test.sh and
+# scripts/run.sh call it).
 #   scripts/build.sh [FLAVOUR [TARGET...]]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,7 +25,5 @@ targets=()
 if [ $# -gt 0 ]; then
     targets=(--target "$@")
 fi
-
-scripts/install-deps.sh
 cmake -S . -B "build/$flavour" -G Ninja "${options[@]}" >/dev/null
 cmake --build "build/$flavour" "${targets[@]}"
