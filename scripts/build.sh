@@ -5,7 +5,9 @@
 #   bench (the release build with the benchmarks, which need Google Benchmark).
 # TARGETs build only those (and what they need); by default everything.
 # It installs nothing: scripts/install-deps.sh does (scripts/test.sh and
-# scripts/run.sh call it).
+# scripts/run.sh call it). CORVALE_WERROR=ON in the environment makes
+# warnings fail the build (CI does), OFF turns that off again; unset, the
+# build folder keeps what it had.
 #   scripts/build.sh [FLAVOUR [TARGET...]]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,6 +22,9 @@ case "$flavour" in
     bench) options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALE_BENCH=ON) ;;
     *) echo "usage: scripts/build.sh [release|asan|tsan|core|bench] [TARGET...]" >&2; exit 2 ;;
 esac
+if [ -n "${CORVALE_WERROR:-}" ]; then
+    options+=(-DCORVALE_WERROR="$CORVALE_WERROR")
+fi
 
 targets=()
 if [ $# -gt 0 ]; then
