@@ -2,13 +2,15 @@
 # Downloads one large file from the local file host with corvale-cli and with
 # curl -o, alternating, and reports throughput and CPU time of each client.
 #   bench/download_throughput.sh [BYTES] [ROUNDS]
-# Defaults: 1 GiB, 3 rounds. Needs the release build (scripts/build.sh).
+# Defaults: 1 GiB, 3 rounds. Builds what it runs into build/bench.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bytes=${1:-1073741824}
 rounds=${2:-3}
-bin=build/release
+scripts/install-deps.sh libbenchmark-dev bc curl time
+scripts/build.sh bench corvale-cli corvale-fakehost >/dev/null
+bin=build/bench
 out=$(mktemp -d)
 host_pid=
 trap 'kill $host_pid 2>/dev/null || true; rm -rf "$out"' EXIT

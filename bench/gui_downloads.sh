@@ -4,14 +4,16 @@
 # host. Reports the GUI thread's timer lateness, CPU time and throughput.
 #   bench/gui_downloads.sh [COUNT] [BYTES]
 # Defaults: 20 downloads of 256 MiB. Files go to a tmpfs-backed folder under
-# /dev/shm when there is one (the disk is not what is measured). Needs the
-# release build (scripts/build.sh).
+# /dev/shm when there is one (the disk is not what is measured). Builds what
+# it runs into build/bench.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 count=${1:-20}
 bytes=${2:-268435456}
-bin=build/release
+scripts/install-deps.sh libbenchmark-dev bc time
+scripts/build.sh bench bench_gui_downloads corvale-cli corvale-fakehost >/dev/null
+bin=build/bench
 base=/dev/shm
 [ -d "$base" ] && [ -w "$base" ] || base=${TMPDIR:-/tmp}
 out=$(mktemp -d "$base/corvale-bench-XXXXXX")

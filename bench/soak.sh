@@ -5,15 +5,17 @@
 # memory, file descriptors and threads after each round and their growth after
 # the first; fails when descriptors or threads were left behind.
 #   bench/soak.sh [COUNT] [ROUNDS] [BYTES]
-# Defaults: 50 downloads, 6 rounds, 1 MiB each. Needs the release build
-# (scripts/build.sh).
+# Defaults: 50 downloads, 6 rounds, 1 MiB each. Builds what it runs into
+# build/bench.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 count=${1:-50}
 rounds=${2:-6}
 bytes=${3:-1048576}
-bin=build/release
+scripts/install-deps.sh libbenchmark-dev
+scripts/build.sh bench bench_soak corvale-fakehost >/dev/null
+bin=build/bench
 first=930000
 base=/dev/shm
 [ -d "$base" ] && [ -w "$base" ] || base=${TMPDIR:-/tmp}

@@ -10,5 +10,6 @@
 # local file host (links_grabber_*.png, update_check_*.png).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/install-deps.sh
 scripts/build.sh release >/dev/null
 XDG_RUNTIME_DIR=$(mktemp -d) build/release/tests/ui/ui_screenshots docs

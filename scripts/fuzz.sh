@@ -12,7 +12,11 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-30}
 shift || true
-scripts/install-deps.sh clang libclang-rt-14-dev
+scripts/install-deps.sh clang
+# libFuzzer and the sanitizer runtimes are the compiler-rt package of the
+# installed clang's own version.
+clang_major=$(clang -dumpversion | cut -d. -f1)
+scripts/install-deps.sh "libclang-rt-$clang_major-dev"
 export ASAN_OPTIONS=detect_leaks=0  # the build-time table generator runs instrumented
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCORVALE_FUZZ=ON -DCORVALE_GUI=OFF -DCORVALE_TESTS=OFF -DCORVALE_BENCH=OFF >/dev/null

@@ -4,10 +4,11 @@
 # root, or through sudo when that is available.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev
           libcurl4-openssl-dev libcpp-httplib-dev
           qt6-base-dev qt6-svg-dev libqt6svg6 qt6-translations-l10n fonts-dejavu-core)
-# bench/download_throughput.sh also uses bc and curl; it is not part of the tests.
+# Scripts that need more name their packages as arguments: fuzz.sh clang,
+# the benchmarks Google Benchmark, package.sh its checking tools.
 packages+=("$@")
 
 missing=()

@@ -14,6 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+scripts/install-deps.sh
 scripts/build.sh release >/dev/null
 bin=build/release
 log=$(mktemp)

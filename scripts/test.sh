@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Builds and runs every test; with "asan" or "tsan" under that sanitizer
-# (tsan runs the engine tests only, where the threads are).
+# Installs what is missing, builds and runs every test; with "asan" or "tsan"
+# under that sanitizer (tsan runs the engine tests only, where the threads
+# are), with "core" without the desktop program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 flavour=${1:-release}
+scripts/install-deps.sh
 scripts/build.sh "$flavour"
 filter=()
 if [ "$flavour" = tsan ]; then

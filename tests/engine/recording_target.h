@@ -94,7 +94,8 @@ class Recording_target : public Notification_target {
             std::string line =
                 std::string(message_name(e.message)) + " " + std::to_string(e.lparam);
             if (!e.text.empty()) {
-                line += " " + encode_utf8(e.text);
+                line += ' ';
+                line += encode_utf8(e.text);
             }
             lines.push_back(line);
         }
