@@ -308,22 +308,6 @@ TEST_F(DownloadWorkerTest, ARetryLeavesNothingOfTheEarlierAttempt) {
     }
 }
 
-TEST_F(DownloadWorkerTest, InvalidLinkEndsBeforeAnyRequest) {
-    const auto trace = run(L"http://example.com/files/123/a.zip");
-    EXPECT_TRUE(testing::same_trace(
-        trace, std::vector<std::string>{"UM_ERROR 17 The link syntax is invalid"}));
-    EXPECT_TRUE(host.requests().empty());
-}
-
-TEST_F(DownloadWorkerTest, WriteFailureEndsTheWorker) {
-    scenario.api_replies("123", {Reply{200, k_direct}});
-    scenario.file("123", Reply{200, "data"});
-    file.close();
-    const auto trace = run(link("123"));
-    EXPECT_EQ(trace.back(), "UM_ERROR 10 An error occurred while downloading the file, Error:9");
-    EXPECT_EQ(target->count(UM_RETRY_COUNT), 1);
-}
-
 // Stops the worker once `stage` holds, from the test's thread. Its seconds
 // are long enough that the stop lands in the stage it aims at.
 class CancelTest : public DownloadWorkerTest {
@@ -375,16 +359,6 @@ TEST_F(CancelTest, DuringTheTransferLeavesWhatWasWritten) {
     EXPECT_LT(written.size(), 4000000u);
     EXPECT_EQ(written.size() % 286720, 0u) << "only whole batches were written";
     EXPECT_TRUE(holds_pattern(written, written.size()));
-}
-
-TEST_F(DownloadWorkerTest, StopBeforeResumeCancels) {
-    target->watch(worker.get(), worker.get());
-    ASSERT_EQ(worker->start(), 0);
-    worker->set_job(1, &file, link("555"), target);
-    worker->stop();
-    EXPECT_TRUE(testing::same_trace(target->trace(),
-                                    std::vector<std::string>{"UM_ERROR 14 Download canceled"}));
-    EXPECT_EQ(worker->stop(), 0) << "stop is idempotent";
 }
 
 TEST(NotificationQueue, ClosedQueueDropsPosts) {
