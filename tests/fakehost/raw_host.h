@@ -1,12 +1,12 @@
 #pragma once
 
-// A loopback server that answers each connection with bytes given verbatim,
-// for replies an HTTP server library will not send: interim (1xx) responses
-// before the real one, a reply that stops halfway with the connection left
-// open. The pieces go out 50 ms apart, so that each arrives on its own; after
-// them it sends nothing more and keeps the connection until the client
-// closes it or the host goes. One connection at a time.
+// A loopback server for replies an HTTP server library will not send:
+// interim (1xx) responses before the real one, a reply that stops halfway.
+// It takes one connection, reads the request's head, sends its pieces 50 ms
+// apart (so that each arrives on its own), then sends nothing more and holds
+// the connection until the client closes it or the host goes.
 
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,13 +23,8 @@ class Raw_host {
     int port() const { return port_; }
 
   private:
-    void serve();
-    // Waits until `fd` can be read or the host goes; false when it goes.
-    bool wait_readable(int fd) const;
-
-    std::vector<std::string> pieces_;
     int listen_fd_ = -1;
-    int wake_[2] = {-1, -1};  // written to when the host goes
+    std::atomic<int> client_fd_ = -1;
     int port_ = 0;
     std::thread thread_;
 };
