@@ -54,19 +54,6 @@ class Probe_window : public Runner_window {
     void forward(std::uint32_t, std::int64_t) override {}
 };
 
-std::vector<std::string> waits(const std::string& message) {
-    std::vector<std::string> lines;
-    for (int left = 9; left >= 0; --left) {
-        lines.push_back(message + " " + std::to_string(left));
-    }
-    return lines;
-}
-
-std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 // Each way a sender's thread ends: the text it puts into its status for the
 // notification, what leads to it, and whether a progress window takes it as
 // the end of its download (a cancel and an invalid link leave the window
@@ -102,7 +89,7 @@ TEST(Notifications, HowEachSenderEndsAndWhatTheWindowMakesOfIt) {
          false,
          "a link of another host, before any connection"},
         {run, unreachable,
-         refused + waits("UM_WAIT") + Lines{"UM_RETRY_COUNT 3"} + refused +
+         refused + testing::countdown("UM_WAIT", 9) + Lines{"UM_RETRY_COUNT 3"} + refused +
              Lines{"UM_RETRY_COUNT 4",
                    "UM_ERROR 3 Download retries have been exceeded: failed "
                    "to get file. Try again later."},
@@ -117,8 +104,8 @@ TEST(Notifications, HowEachSenderEndsAndWhatTheWindowMakesOfIt) {
         {stop_before_resume, link, {"UM_ERROR 14 Download canceled"}, true, false, "cancelled"},
         {fetch, "not a url", {"UM_ERROR 11 URL is incorrect"}, true, true, "no URL"},
         {fetch, "http://127.0.0.1:" + refusing.text() + "/",
-         Lines{"UM_RETRY_COUNT 0"} + refused + waits("UM_RETRY_WAIT") + Lines{"UM_RETRY_COUNT 1"} +
-             refused + waits("UM_RETRY_WAIT") +
+         Lines{"UM_RETRY_COUNT 0"} + refused + testing::countdown("UM_RETRY_WAIT", 9) +
+             Lines{"UM_RETRY_COUNT 1"} + refused + testing::countdown("UM_RETRY_WAIT", 9) +
              Lines{"UM_RETRY_COUNT 2",
                    "UM_ERROR 3 An error occurred while downloading the file, Error:0"},
          true, true, "the page fetcher's two attempts, and its own text when they are used up"},
