@@ -8,6 +8,8 @@ namespace corvale {
 namespace {
 
 constexpr std::uint64_t k_gib = 1ull << 30;
+constexpr std::uint64_t k_max64 = std::numeric_limits<std::uint64_t>::max();
+constexpr std::uint32_t k_max32 = std::numeric_limits<std::uint32_t>::max();
 
 // A worker without a thread whose clock the test sets: it measures the
 // progress of one reply read at the ticks the test gives.
@@ -42,42 +44,21 @@ TEST(TransferWorker, SpeedAndTimeLeftOverTicks) {
         int percentage;
         const char* why;
     } rows[] = {
-        {10000, 500, {{500, 2000}}, {}, {}, 20, "no time has passed: nothing is measured"},
+        {10000, 500, {{500, 2000}}, {}, {}, 20, "no time has passed: nothing measured"},
         {10000, 0, {{1000, 2000}}, {}, {}, 20, "a second exactly is not yet a sample"},
-        {10000, 0, {{1001, 2002}}, 2.0, 3, 20, "7998 bytes left at 0.5 ms a byte: 3.999 s"},
-        {std::nullopt, 0, {{1001, 2002}}, 2.0, {}, 0, "unknown size: a speed, no time left"},
+        {10000, 0, {{1001, 2002}}, 2.0, 3, 20, "7998 bytes left at 0.5 ms each: 3.999 s"},
+        {std::nullopt, 0, {{1001, 2002}}, 2.0, {}, 0, "unknown size: no time left"},
         {10000, 0, {{1001, 0}}, 0.0, {}, 0, "nothing received yet: no time left"},
-        {10000,
-         0,
-         {{1001, 2002}, {1500, 4000}, {3003, 10000}},
-         7998.0 / 2002,
-         0,
-         100,
-         "the speed of the last sample only; nothing left"},
-        {8 * k_gib,
-         0,
-         {{1500, 3 * k_gib}, {2600, 5 * k_gib}},
-         2.0 * k_gib / 1100,
-         1,
-         62,
-         "beyond 4 GiB: counts do not wrap (3 GiB left at 2600 ms per 5 GiB)"},
-        {10000,
-         0xFFFFFF00u,
-         {{0x300, 2048}},
-         2.0,
-         3,
-         20,
-         "the tick counter wraps: 1024 ms have passed"},
-        {std::numeric_limits<std::uint64_t>::max(),
-         0,
-         {{1001, 1}},
-         1.0 / 1001,
-         std::numeric_limits<std::uint32_t>::max(),
-         0,
-         "an estimate beyond the counter is capped"},
+        // The speed of the last sample only; nothing left.
+        {10000, 0, {{1001, 2002}, {1500, 4000}, {3003, 10000}}, 7998.0 / 2002, 0, 100, ""},
+        // Beyond 4 GiB counts do not wrap: 3 GiB left, 5 GiB took 2600 ms.
+        {8 * k_gib, 0, {{1500, 3 * k_gib}, {2600, 5 * k_gib}}, 2.0 * k_gib / 1100, 1, 62, ""},
+        {10000, 0xFFFFFF00u, {{0x300, 2048}}, 2.0, 3, 20, "the tick wraps: 1024 ms passed"},
+        {k_max64, 0, {{1001, 1}}, 1.0 / 1001, k_max32, 0, "an estimate past the counter"},
         {0, 0, {{1001, 0}}, 0.0, {}, 100, "an empty reply is complete"},
     };
     for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "row " << &row - rows << ": " << row.why);
         Measured_worker worker;
         worker.now = row.start_tick;
         Measured_worker::Reply_progress reply = worker.begin_reply(row.size);
@@ -87,12 +68,12 @@ TEST(TransferWorker, SpeedAndTimeLeftOverTicks) {
             worker.update_progress(reply, step.received, true);
             block = worker.take_progress();
         }
-        EXPECT_EQ(block.speed_changed, row.speed.has_value()) << row.why;
-        EXPECT_DOUBLE_EQ(block.speed, row.speed.value_or(0.0)) << row.why;
-        EXPECT_EQ(block.time_left_changed, row.time_left.has_value()) << row.why;
-        EXPECT_EQ(block.time_left, row.time_left.value_or(0)) << row.why;
-        EXPECT_EQ(block.percentage, row.percentage) << row.why;
-        EXPECT_EQ(block.downloaded, row.steps.back().received) << row.why;
+        EXPECT_EQ(block.speed_changed, row.speed.has_value());
+        EXPECT_DOUBLE_EQ(block.speed, row.speed.value_or(0.0));
+        EXPECT_EQ(block.time_left_changed, row.time_left.has_value());
+        EXPECT_EQ(block.time_left, row.time_left.value_or(0));
+        EXPECT_EQ(block.percentage, row.percentage);
+        EXPECT_EQ(block.downloaded, row.steps.back().received);
     }
 }
 
