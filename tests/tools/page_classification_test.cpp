@@ -38,11 +38,5 @@ TEST(PageClassification, Verdicts) {
     }
 }
 
-TEST(PageClassification, VerdictTexts) {
-    EXPECT_EQ(verdict_message(Page_verdict::not_found), 226);
-    EXPECT_EQ(verdict_message(Page_verdict::premium_required), 223);
-    EXPECT_EQ(verdict_message(Page_verdict::verified), 224);
-}
-
 }  // namespace
 }  // namespace corvale
