@@ -4,6 +4,7 @@
 #include <curl/curl.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -14,7 +15,6 @@ namespace corvale {
 namespace {
 
 constexpr long k_connect_timeout_s = 30;
-constexpr long k_stall_timeout_s = 60;
 constexpr long k_max_redirects = 10;
 constexpr int k_poll_ms = 100;
 constexpr long k_receive_buffer = 128 * 1024;
@@ -160,7 +160,8 @@ Http_request::Http_request(Http_session& session, const Http_target& target)
     curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, k_max_redirects);
     curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT, k_connect_timeout_s);
     curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, k_stall_timeout_s);
+    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME,
+                     std::max<long>(1, static_cast<long>(session.stall_limit_.count())));
     curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, k_receive_buffer);
     curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &Http_callbacks::on_header);
     curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);

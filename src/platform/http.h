@@ -48,6 +48,9 @@ class Http_session {
     // sending, reading) ends with k_http_deadline_passed: a bound on the
     // whole exchange that a server sending a byte now and then cannot stretch.
     void set_deadline(std::chrono::steady_clock::time_point when) { deadline_ = when; }
+    // How long a transfer may receive nothing before it fails (60 s unless
+    // set; whole seconds, at least one). For requests made after the call.
+    void set_stall_limit(std::chrono::seconds limit) { stall_limit_ = limit; }
 
   private:
     friend class Http_request;
@@ -56,6 +59,7 @@ class Http_session {
     const Stop_event& stop_;
     Http_event_handler handler_;
     std::optional<std::chrono::steady_clock::time_point> deadline_;
+    std::chrono::seconds stall_limit_{60};
 };
 
 struct Http_target {
@@ -88,6 +92,9 @@ class Http_request {
     };
     // Waits for at least one byte of the body, then gives up to `size` bytes.
     Read_result read(char* buffer, std::size_t size);
+    // Bytes received and not yet read: the transfer pauses while more than
+    // 256 KiB wait, so a slow reader holds little more than that.
+    std::size_t unread() const { return spill_.size() - spill_begin_; }
 
   private:
     friend struct Http_callbacks;

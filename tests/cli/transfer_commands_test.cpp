@@ -103,34 +103,19 @@ TEST_F(TransferCommandsTest, DownloadTracesTheNotificationsAndWritesTheFile) {
     const Result r = download("123", {"--trace"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(file_bytes() == fakehost::pattern_bytes(0, 1500000));
-    const std::vector<std::string> expected = {
-        "UM_RETRY_COUNT 0",
-        "UM_CONTENT_LENGTH 49",
-        "UM_LAST_ERROR 0\tCurrently a lot of users are downloading.",
-        "UM_WAIT 5",
-        "UM_WAIT 4",
-        "UM_WAIT 3",
-        "UM_WAIT 2",
-        "UM_WAIT 1",
-        "UM_WAIT 0",
-        "UM_ERROR 15\tCan't find direct file-link",
-        "UM_WAIT 9",
-        "UM_WAIT 8",
-        "UM_WAIT 7",
-        "UM_WAIT 6",
-        "UM_WAIT 5",
-        "UM_WAIT 4",
-        "UM_WAIT 3",
-        "UM_WAIT 2",
-        "UM_WAIT 1",
-        "UM_WAIT 0",
-        "UM_RETRY_COUNT 1",
-        "UM_CONTENT_LENGTH 31",
-        "UM_WAIT 0",
-        "UM_CONTENT_LENGTH 1500000",
-        "UM_FILE_SIZE 1500000",
-        "UM_FINISHED 0\tFinished Downloading File",
-    };
+    std::vector<std::string> expected = {
+        "UM_RETRY_COUNT 0", "UM_CONTENT_LENGTH 49",
+        "UM_LAST_ERROR 0\tCurrently a lot of users are downloading."};
+    for (int left = 5; left >= 0; --left) {
+        expected.push_back("UM_WAIT " + std::to_string(left));
+    }
+    expected.push_back("UM_ERROR 15\tCan't find direct file-link");
+    for (int left = 9; left >= 0; --left) {
+        expected.push_back("UM_WAIT " + std::to_string(left));
+    }
+    expected.insert(expected.end(), {"UM_RETRY_COUNT 1", "UM_CONTENT_LENGTH 31", "UM_WAIT 0",
+                                     "UM_CONTENT_LENGTH 1500000", "UM_FILE_SIZE 1500000",
+                                     "UM_FINISHED 0\tFinished Downloading File"});
     EXPECT_EQ(numbers_of(r.out), expected);
 }
 

@@ -5,12 +5,11 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "engine/notification_queue.h"
 #include "engine/recording_target.h"
 #include "fakehost/fake_host.h"
+#include "support/temporary_folder.h"
 
 namespace corvale {
 namespace {
@@ -32,24 +31,8 @@ constexpr auto k_test_second = std::chrono::milliseconds(2);
     return ::testing::AssertionSuccess();
 }
 
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 std::vector<std::string> waits(int from) {
-    std::vector<std::string> lines;
-    for (int left = from; left >= 0; --left) {
-        lines.push_back("UM_WAIT " + std::to_string(left));
-    }
-    return lines;
-}
-
-std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
+    return testing::countdown("UM_WAIT", from);
 }
 
 const std::string k_direct = "DL:{server},AB12,0,x";  // a wait of 0 + 5 seconds
@@ -133,7 +116,7 @@ TEST_F(DownloadWorkerTest, DownloadsByteExactWithAndWithoutContentLength) {
         target = std::make_shared<Recording_target>();
         worker = fresh_worker();
         const auto trace = run(link("123"));
-        EXPECT_TRUE(holds_pattern(read_file(path), row.size)) << row.why;
+        EXPECT_TRUE(holds_pattern(testing::file_bytes(path), row.size)) << row.why;
         ASSERT_EQ(file.open_for_writing(path), 0) << "reopened for the next row";
         std::vector<std::string> expected = std::vector<std::string>{"UM_RETRY_COUNT 0"} +
                                             api_part(direct_length()) + waits(4) +
@@ -282,7 +265,7 @@ TEST_F(DownloadWorkerTest, AnEndlessAuthenticationReplyIsGivenUp) {
     const auto trace = run(link("321"));
     EXPECT_EQ(trace[1], "UM_ERROR 8 . Failed to receive a valid HTTP response from the server");
     EXPECT_EQ(trace.back(), "UM_FINISHED 0 Finished Downloading File");
-    EXPECT_EQ(read_file(path), "ok");
+    EXPECT_EQ(testing::file_bytes(path), "ok");
 }
 
 TEST_F(DownloadWorkerTest, ARetryLeavesNothingOfTheEarlierAttempt) {
@@ -305,25 +288,10 @@ TEST_F(DownloadWorkerTest, ARetryLeavesNothingOfTheEarlierAttempt) {
         const auto trace = run(link("123"));
         EXPECT_EQ(target->count(UM_RETRY_COUNT), 2) << row.why;
         EXPECT_EQ(trace.back(), "UM_FINISHED 0 Finished Downloading File") << row.why;
-        EXPECT_TRUE(read_file(path) == row.expected) << row.why << ": " << read_file(path).size();
+        EXPECT_TRUE(testing::file_bytes(path) == row.expected)
+            << row.why << ": " << testing::file_bytes(path).size();
         ASSERT_EQ(file.open_for_writing(path), 0) << "reopened for the next row";
     }
-}
-
-TEST_F(DownloadWorkerTest, InvalidLinkEndsBeforeAnyRequest) {
-    const auto trace = run(L"http://example.com/files/123/a.zip");
-    EXPECT_TRUE(testing::same_trace(
-        trace, std::vector<std::string>{"UM_ERROR 17 The link syntax is invalid"}));
-    EXPECT_TRUE(host.requests().empty());
-}
-
-TEST_F(DownloadWorkerTest, WriteFailureEndsTheWorker) {
-    scenario.api_replies("123", {Reply{200, k_direct}});
-    scenario.file("123", Reply{200, "data"});
-    file.close();
-    const auto trace = run(link("123"));
-    EXPECT_EQ(trace.back(), "UM_ERROR 10 An error occurred while downloading the file, Error:9");
-    EXPECT_EQ(target->count(UM_RETRY_COUNT), 1);
 }
 
 // Stops the worker once `stage` holds, from the test's thread. Its seconds
@@ -373,20 +341,10 @@ TEST_F(CancelTest, DuringTheTransferLeavesWhatWasWritten) {
     });
     EXPECT_EQ(trace.back(), "UM_ERROR 14 Download canceled");
     EXPECT_EQ(target->count(UM_ERROR), 1);
-    const auto written = read_file(path);
+    const auto written = testing::file_bytes(path);
     EXPECT_LT(written.size(), 4000000u);
     EXPECT_EQ(written.size() % 286720, 0u) << "only whole batches were written";
     EXPECT_TRUE(holds_pattern(written, written.size()));
-}
-
-TEST_F(DownloadWorkerTest, StopBeforeResumeCancels) {
-    target->watch(worker.get(), worker.get());
-    ASSERT_EQ(worker->start(), 0);
-    worker->set_job(1, &file, link("555"), target);
-    worker->stop();
-    EXPECT_TRUE(testing::same_trace(target->trace(),
-                                    std::vector<std::string>{"UM_ERROR 14 Download canceled"}));
-    EXPECT_EQ(worker->stop(), 0) << "stop is idempotent";
 }
 
 TEST(NotificationQueue, ClosedQueueDropsPosts) {

@@ -93,23 +93,6 @@ TEST_F(PageFetcherTest, AnEndlessAuthenticationReplyIsGivenUp) {
     EXPECT_EQ(host.requests().size(), 2u) << "one request an attempt, no endless resends";
 }
 
-TEST_F(PageFetcherTest, TwoAttemptsThenGivesUp) {
-    scenario.page("/missing", Reply{404, "no"});
-    std::vector<std::string> expected = {
-        "UM_RETRY_COUNT 0", "UM_ERROR 8 . Failed to receive a valid HTTP response from the server"};
-    for (int left = 9; left >= 0; --left) {
-        expected.push_back("UM_RETRY_WAIT " + std::to_string(left));
-    }
-    expected.push_back("UM_RETRY_COUNT 1");
-    expected.push_back("UM_ERROR 8 . Failed to receive a valid HTTP response from the server");
-    for (int left = 9; left >= 0; --left) {
-        expected.push_back("UM_RETRY_WAIT " + std::to_string(left));
-    }
-    expected.push_back("UM_RETRY_COUNT 2");
-    expected.push_back("UM_ERROR 3 An error occurred while downloading the file, Error:0");
-    EXPECT_TRUE(testing::same_trace(fetch(url("/missing")), expected));
-}
-
 TEST_F(PageFetcherTest, RefusesWhatIsNotAnHttpPage) {
     struct Row {
         std::string url;

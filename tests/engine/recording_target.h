@@ -135,6 +135,16 @@ class Recording_target : public Notification_target {
     Progress_block last_progress_;
 };
 
+// "UM_WAIT 9", "UM_WAIT 8", ... "UM_WAIT 0": the lines of a countdown of
+// `message` from `from`.
+inline std::vector<std::string> countdown(const std::string& message, int from) {
+    std::vector<std::string> lines;
+    for (int left = from; left >= 0; --left) {
+        lines.push_back(message + " " + std::to_string(left));
+    }
+    return lines;
+}
+
 // Compares traces line by line and names the first line that differs.
 inline ::testing::AssertionResult same_trace(const std::vector<std::string>& actual,
                                              const std::vector<std::string>& expected) {
@@ -154,3 +164,14 @@ inline ::testing::AssertionResult same_trace(const std::vector<std::string>& act
 }
 
 }  // namespace corvale::testing
+
+namespace corvale {
+
+// Traces joined: their lines one after the other.
+inline std::vector<std::string> operator+(std::vector<std::string> a,
+                                          const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+}  // namespace corvale

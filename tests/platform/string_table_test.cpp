@@ -3,41 +3,66 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace corvale {
 namespace {
 
-TEST(StringTable, BuiltInTableHoldsTheProgramTexts) {
-    struct Row {
-        int id;
-        std::wstring text;
-    } rows[] = {
-        {57344, L"Corvale"},
-        {110, L"An error occurred while attempting to download the file, Error:%1"},
-        {112, L" Failed to receive a valid response from the server"},
-        {130, L"The file '%1' already exists.\nDo you want to replace it?"},
-        {185, L"  Check About window for important information"},
-        {233,
-         L"NO Rapidshare links has been found in the page, try copying the links from the "
-         L"page then pressing \"Paste Links\""},
-        {231, L"يجب أن تقوم بإغلاق البرنامج و إعادة تشغيله ليتم تطبيق تعديلات اللغة"},
-        {250, L"Download timer, automatically start / stop downloads"},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(load_string(row.id), row.text) << row.id;
-    }
-    EXPECT_EQ(load_string(9999), L"");
+String_table table_of(const std::string& name) {
+    std::ifstream in(std::string(CORVALE_RES_DIR) + "/" + name, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    std::string error;
+    auto table = parse_string_table(bytes.str(), error);
+    EXPECT_TRUE(table.has_value()) << name << ": " << error;
+    return table.value_or(String_table{});
 }
 
-TEST(StringTable, EveryQuotedIdFrom101To250IsPresent) {
-    // Ids that name no text of the program's own (dialog and icon numbers).
-    const int unused[] = {102, 109, 117, 127, 132, 133, 140, 225, 236, 237};
-    for (int id = 101; id <= 250; ++id) {
-        if (std::find(std::begin(unused), std::end(unused), id) == std::end(unused)) {
-            EXPECT_FALSE(load_string(id).empty()) << id;
+// What a text takes as arguments: its %1..%9 in any order (a language may
+// put them where its grammar wants), its %i, %d and %s in order.
+std::pair<std::multiset<wchar_t>, std::wstring> arguments_of(const std::wstring& text) {
+    std::pair<std::multiset<wchar_t>, std::wstring> arguments;
+    for (std::size_t at = text.find(L'%'); at != std::wstring::npos && at + 1 < text.size();
+         at = text.find(L'%', at + 2)) {
+        const wchar_t next = text[at + 1];
+        if (next >= L'1' && next <= L'9') {
+            arguments.first.insert(next);
+        } else if (next == L'i' || next == L'd' || next == L's') {
+            arguments.second.push_back(next);
         }
     }
+    return arguments;
+}
+
+TEST(StringTable, TheCompiledInTableIsTheEnglishFile) {
+    const String_table english = table_of("strings_en.txt");
+    ASSERT_EQ(k_builtin_string_count, english.size());
+    for (std::size_t i = 0; i < k_builtin_string_count; ++i) {
+        const Builtin_string& entry = k_builtin_strings[i];
+        EXPECT_EQ(english.at(entry.id), entry.text) << "escapes and letters survive, " << entry.id;
+        EXPECT_EQ(load_string(entry.id), entry.text) << entry.id;
+    }
+    EXPECT_EQ(load_string(9999), L"") << "an unknown id";
+}
+
+// A text of the bundle without its English text's arguments would lose a
+// number or a path, or show one in the place of another; a mnemonic "&" in
+// front of an Arabic letter cuts it off from the rest of the word when it is
+// underlined: Arabic labels carry none.
+TEST(StringTable, TheArabicBundleMatchesTheEnglishTexts) {
+    const String_table english = table_of("strings_en.txt");
+    const String_table arabic = table_of("strings_ar.txt");
+    for (const auto& [id, text] : english) {
+        const auto found = arabic.find(id);
+        ASSERT_NE(found, arabic.end()) << "string " << id << " is missing in Arabic";
+        EXPECT_EQ(arguments_of(found->second), arguments_of(text)) << "string " << id;
+        for (std::size_t at = found->second.find(L'&'); at != std::wstring::npos;
+             at = found->second.find(L'&', at + 2)) {
+            EXPECT_EQ(found->second.substr(at, 2), L"&&") << "string " << id << " has a mnemonic";
+        }
+    }
+    EXPECT_EQ(arabic.size(), english.size()) << "no id of its own";
 }
 
 TEST(StringTable, FormatsLikeTheMessageFormatter) {
@@ -108,23 +133,6 @@ TEST(StringTable, DataInARightToLeftTextReadsInItsOwnDirection) {
     EXPECT_FALSE(texts_right_to_left()) << "English again";
     EXPECT_EQ(format_message(130, {L"/tmp/a.zip"}),
               L"The file '/tmp/a.zip' already exists.\nDo you want to replace it?");
-}
-
-// A mnemonic "&" in front of an Arabic letter cuts it off from the rest of
-// the word when it is underlined: Arabic labels carry none.
-TEST(StringTable, ArabicLabelsCarryNoMnemonic) {
-    std::ifstream in(std::string(CORVALE_RES_DIR) + "/strings_ar.txt", std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    std::string error;
-    const auto table = parse_string_table(bytes.str(), error);
-    ASSERT_TRUE(table.has_value()) << error;
-    for (const auto& [id, text] : *table) {
-        for (std::size_t at = text.find(L'&'); at != std::wstring::npos;
-             at = text.find(L'&', at + 2)) {
-            EXPECT_EQ(text.substr(at, 2), L"&&") << "string " << id << " has a mnemonic";
-        }
-    }
 }
 
 }  // namespace

@@ -39,11 +39,5 @@ TEST(PageClassification, Verdicts) {
     }
 }
 
-TEST(PageClassification, VerdictTexts) {
-    EXPECT_EQ(verdict_message(Page_verdict::not_found), texts::file_not_found);
-    EXPECT_EQ(verdict_message(Page_verdict::premium_required), texts::premium_required);
-    EXPECT_EQ(verdict_message(Page_verdict::verified), texts::verified_link);
-}
-
 }  // namespace
 }  // namespace corvale

@@ -61,8 +61,6 @@ TEST(VersionFile, VersionsCompareAsNumbersWithoutDots) {
         EXPECT_EQ(update_available(row.current, row.latest), row.available) << row.why;
     }
     EXPECT_EQ(version_number(L"1.2.0.2"), 1202);
-    EXPECT_EQ(update_verdict_message(true), texts::update_available);
-    EXPECT_EQ(update_verdict_message(false), texts::no_update);
 }
 
 TEST(VersionFile, SourceFromUrl) {
