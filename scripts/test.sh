@@ -10,7 +10,7 @@ scripts/install-deps.sh
 scripts/build.sh "$flavour"
 filter=()
 if [ "$flavour" = tsan ]; then
-    filter=(-L engine_tests)
+    filter=(-L 'engine_tests|platform_tests')
 fi
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
