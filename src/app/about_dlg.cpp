@@ -8,7 +8,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/version_info.h"
+#include "platform/version_info.h"
 #include "corvale/version.h"
 #include "platform/string_table.h"
 #include "ui/common/icons.h"

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/version_info.h"
+#include "platform/version_info.h"
 #include "corvale/text_ids.h"
 #include "corvale/version.h"
 #include "platform/string_table.h"

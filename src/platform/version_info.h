@@ -1,7 +1,7 @@
 #pragma once
 
-// The program's version information, held in one place: the About window and
-// the update check read it by name.
+// The program's version information, held in one place below every window:
+// the About window, the update check and the CLI read it by name.
 
 #include <string>
 #include <string_view>

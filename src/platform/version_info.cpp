@@ -1,4 +1,4 @@
-#include "app/version_info.h"
+#include "platform/version_info.h"
 
 #include "corvale/version.h"
 
