@@ -8,9 +8,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "platform/version_info.h"
 #include "corvale/version.h"
 #include "platform/string_table.h"
+#include "platform/version_info.h"
 #include "ui/common/icons.h"
 #include "ui/common/ui_text.h"
 

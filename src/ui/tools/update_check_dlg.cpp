@@ -9,10 +9,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "platform/version_info.h"
 #include "corvale/text_ids.h"
 #include "corvale/version.h"
 #include "platform/string_table.h"
+#include "platform/version_info.h"
 #include "ui/common/field_caption.h"
 #include "ui/common/ui_text.h"
 
