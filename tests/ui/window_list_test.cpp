@@ -2,31 +2,18 @@
 // files that hold no list, that another program holds or that are read-only.
 
 #include <unistd.h>
-#include <QAccessible>
 #include <QAction>
-#include <QClipboard>
-#include <QComboBox>
-#include <QContextMenuEvent>
-#include <QDateEdit>
 #include <QDir>
 #include <QFileDialog>
-#include <QHeaderView>
-#include <QLibraryInfo>
 #include <QLineEdit>
-#include <QMenu>
-#include <QMenuBar>
 #include <QMessageBox>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QToolBar>
 #include <fstream>
 
-#include "app/about_dlg.h"
 #include "app/language.h"
 #include "app/tollway_app.h"
 #include "corvale/text_ids.h"
@@ -35,7 +22,6 @@
 #include "model/row_texts.h"
 #include "platform/file_io.h"
 #include "platform/string_table.h"
-#include "support/find_accessible.h"
 #include "support/other_program.h"
 #include "support/scripted_prompter.h"
 #include "support/temporary_folder.h"
@@ -43,28 +29,17 @@
 #include "ui/common/file_dialogs.h"
 #include "ui/common/settings_profile.h"
 #include "ui/common/ui_text.h"
-#include "ui/dialogs/add_new_download_dlg.h"
 #include "ui/dialogs/load_or_merge_dlg.h"
-#include "ui/dialogs/modify_download_properties.h"
-#include "ui/dialogs/schedule_dlg.h"
-#include "ui/tools/links_parser_dlg.h"
-#include "ui/tools/update_check_dlg.h"
 #include "ui/window_fixture.h"
 
-using corvale::CTollwayApp;
-using corvale::Language;
-using corvale::fakehost::Fake_host;
 using corvale::fakehost::Reply;
 using corvale::testing::k_bundle_dir;
 using corvale::testing::k_english;
 using corvale::testing::press;
 using corvale::testing::Scripted_prompter;
-using corvale::testing::Session;
 using corvale::testing::settle;
 using corvale::testing::when_dialog_opens;
 namespace texts = corvale::texts;
-using corvale::testing::column_widths;
-using corvale::testing::headers;
 using corvale::testing::text;
 
 class Window_list_test : public QObject, private corvale::testing::Window_fixture {
