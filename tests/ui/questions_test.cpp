@@ -14,6 +14,7 @@
 #include <QTimeEdit>
 
 #include "corvale/text_ids.h"
+#include "engine/scheduler.h"
 #include "model/row_texts.h"
 #include "platform/file_io.h"
 #include "platform/string_table.h"
@@ -138,27 +139,33 @@ class Questions_test : public QObject, private Window_fixture {
     void the_schedule_stop_under_the_cancel_questions() {
         auto s = download_session(k_slow, k_slow);
         QVERIFY(s);
-        s->window().start_poll_timer().setInterval(50);
-        const QDateTime start = QDateTime::currentDateTime().addSecs(1);
-        const QDateTime stop = start.addSecs(2);
+        std::int64_t now = 1900000000;
+        s->window().set_clock([&now] { return now; });
+        const std::int64_t start = now + 1;
+        const std::int64_t stop = start + 2;
         when_dialog_opens<corvale::CSchedule_dlg>([&](corvale::CSchedule_dlg& d) {
-            d.start_date().setDate(start.date());
-            d.start_time().setTime(start.time());
-            d.stop_date().setDate(stop.date());
-            d.stop_time().setTime(stop.time());
+            const corvale::Local_time from = corvale::local_time(start);
+            const corvale::Local_time to = corvale::local_time(stop);
+            d.start_date().setDate(QDate(from.year, from.month, from.day));
+            d.start_time().setTime(QTime(from.hour, from.minute, from.second));
+            d.stop_date().setDate(QDate(to.year, to.month, to.day));
+            d.stop_time().setTime(QTime(to.hour, to.minute, to.second));
             d.ok_button().click();
         });
         select_rows(s->window().list_view_widget(), {0, 1});
         s->window().action(corvale::cmd_scheduler)->trigger();
+        settle(s->window());
+        now = start;
+        fire(s->window().start_poll_timer());
         settle(s->window());
         QTRY_VERIFY_WITH_TIMEOUT(has_data(file("a.zip")), 20000);
         QPointer<corvale::CDownload_dlg> window = s->window().progress_window(0);
         QVERIFY(window && window->automatic());
         s->prompter.while_open = [&](const std::wstring& text) {
             if (text == text_of(corvale::texts::keep_partial_file)) {
-                QVERIFY(run_until([&] { return QDateTime::currentDateTime() > stop.addMSecs(300); },
-                                  std::chrono::seconds(20)));
-                run_events();
+                // The stop comes while the question is open.
+                now = stop;
+                fire(s->window().stop_timer());
             }
             QVERIFY2(!window.isNull(), "the window outlives its own questions");
         };
@@ -172,7 +179,8 @@ class Questions_test : public QObject, private Window_fixture {
                                             text_of(corvale::texts::cancel_following_auto),
                                             text_of(corvale::texts::stopped_by_timer)}));
         QVERIFY(!s->window().control().automatic_active());
-        run_events(300);
+        run_posted_events();
+        QVERIFY(!s->window().stop_timer().isActive());
         QCOMPARE(s->prompter.shown().size(), std::size_t(3));
         QVERIFY2(!has_data(file("b.zip")) || s->window().control().open_windows() == 0,
                  "nothing runs after the stop");

@@ -33,6 +33,27 @@ using corvale::fakehost::Reply;
 inline const std::filesystem::path k_bundle_dir = CORVALE_BUNDLE_DIR;
 inline constexpr int k_english = 2;
 
+// A text of the string table in use.
+inline QString text(int id) {
+    return QString::fromStdWString(corvale::load_string(id));
+}
+
+inline QList<int> column_widths(QTableWidget& table) {
+    QList<int> widths;
+    for (int column = 0; column < table.columnCount(); ++column) {
+        widths << table.columnWidth(column);
+    }
+    return widths;
+}
+
+inline QStringList headers(QTableWidget& table) {
+    QStringList texts;
+    for (int column = 0; column < table.columnCount(); ++column) {
+        texts << table.horizontalHeaderItem(column)->text();
+    }
+    return texts;
+}
+
 // Runs `fill` on the modal dialog that the command about to run opens (the
 // command runs from a queued call, so the dialog opens a little later).
 template <typename Dialog>
@@ -51,6 +72,21 @@ void when_dialog_opens(std::function<void(Dialog&)> fill) {
         fill(*dialog);
     });
     poll->start();
+}
+
+// Runs the events already posted, and those that they post in turn, without
+// waiting for time to pass.
+inline void run_posted_events() {
+    for (int round = 0; round < 5; ++round) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+}
+
+// A timer's timeout now, whatever its interval, and the events it posts.
+inline void fire(QTimer& timer) {
+    QVERIFY(QMetaObject::invokeMethod(&timer, "timeout"));
+    run_posted_events();
 }
 
 // Commands run from queued calls: runs events until none waits.

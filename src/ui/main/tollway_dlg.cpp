@@ -146,10 +146,10 @@ CTollwayDlg::CTollwayDlg(Services services, QWidget* parent)
             when_free([this] { control_->tick(Control_timer::delete_wait); }));
     start_poll_.setInterval(k_start_poll_ms);
     connect(&start_poll_, &QTimer::timeout, this,
-            when_free([this] { scheduler_.start_tick(std::time(nullptr)); }));
+            when_free([this] { scheduler_.start_tick(clock_()); }));
     stop_timer_.setSingleShot(true);
     connect(&stop_timer_, &QTimer::timeout, this,
-            when_free([this] { scheduler_.stop_tick(std::time(nullptr)); }));
+            when_free([this] { scheduler_.stop_tick(clock_()); }));
     // While downloads run: progress that waited for its turn is taken.
     progress_pace_.setInterval(k_progress_pace_ms);
     connect(&progress_pace_, &QTimer::timeout, this, [this] {
@@ -335,7 +335,7 @@ void CTollwayDlg::scheduler_command(bool checked) {
         show_schedule();
         return;
     }
-    CSchedule_dlg dialog(services_.prompter, this);
+    CSchedule_dlg dialog(services_.prompter, this, clock_);
     if (services_.prompter.exec(dialog) != QDialog::Accepted) {
         set_button_checked(false);
         return;

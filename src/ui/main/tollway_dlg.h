@@ -7,6 +7,8 @@
 #include <QMainWindow>
 #include <QTimer>
 #include <QUrl>
+#include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -82,8 +84,11 @@ class CTollwayDlg : public QMainWindow,
     Question_tracker& questions() { return services_.prompter; }
     // The progress window of a download, or nullptr when it is idle.
     CDownload_dlg* progress_window(std::int32_t download_number);
-    // The scheduler's start poll; tests poll more often than every ten seconds.
+    // The scheduler's timers, and its clock (seconds since 1970; the
+    // system's unless a test gives its own and fires the timers itself).
     QTimer& start_poll_timer() { return start_poll_; }
+    QTimer& stop_timer() { return stop_timer_; }
+    void set_clock(std::function<std::int64_t()> clock) { clock_ = std::move(clock); }
 
     // The open tool windows, or nullptr.
     Links_parser_dlg* links_grabber() { return grabber_.get(); }
@@ -215,6 +220,7 @@ class CTollwayDlg : public QMainWindow,
     QTimer progress_pace_;
     QTimer start_poll_;  // while a schedule waits for its start
     QTimer stop_timer_;  // until the schedule's stop
+    std::function<std::int64_t()> clock_ = [] { return std::int64_t(std::time(nullptr)); };
     bool ended_ = false;
     bool in_close_event_ = false;
     std::shared_ptr<Window_target> target_;

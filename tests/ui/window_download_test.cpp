@@ -1,0 +1,291 @@
+// The main window's download commands against the local file host: the
+// scheduler, a manual download, Cancel, and closing while downloads run.
+
+#include <unistd.h>
+#include <QAction>
+#include <QDateEdit>
+#include <QDir>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <fstream>
+
+#include "app/language.h"
+#include "app/tollway_app.h"
+#include "corvale/text_ids.h"
+#include "engine/scheduler.h"
+#include "fakehost/fake_host.h"
+#include "model/list_file.h"
+#include "model/row_texts.h"
+#include "platform/file_io.h"
+#include "platform/string_table.h"
+#include "support/scripted_prompter.h"
+#include "support/temporary_folder.h"
+#include "ui/common/data_cell_delegate.h"
+#include "ui/common/file_dialogs.h"
+#include "ui/common/settings_profile.h"
+#include "ui/common/ui_text.h"
+#include "ui/dialogs/schedule_dlg.h"
+#include "ui/window_fixture.h"
+
+using corvale::fakehost::Reply;
+using corvale::testing::fire;
+using corvale::testing::k_english;
+using corvale::testing::run_posted_events;
+using corvale::testing::settle;
+using corvale::testing::when_dialog_opens;
+namespace texts = corvale::texts;
+using corvale::testing::text;
+
+class Window_download_test : public QObject, private corvale::testing::Window_fixture {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() { start_file_host(); }
+
+    void cleanup() { forget_test(); }
+
+    void the_scheduler_button_arms_and_cancels_a_schedule() {
+        auto s = session(k_english, sample_list());
+        QVERIFY(s->start());
+        QAction& button = *s->window().action(corvale::cmd_scheduler);
+        // A start in the past is refused (start_passed) and the dialog stays; Cancel
+        // then unchecks the button.
+        bool stayed_open = false;
+        when_dialog_opens<corvale::CSchedule_dlg>([&](corvale::CSchedule_dlg& d) {
+            d.start_date().setDate(QDate(2001, 1, 1));
+            d.ok_button().click();
+            stayed_open = d.isVisible();
+            d.reject();
+        });
+        button.trigger();
+        settle(s->window());
+        QVERIFY(stayed_open);
+        QCOMPARE(s->prompter.shown().back().text, corvale::load_string(texts::start_passed));
+        QVERIFY(!button.isChecked());
+        // A valid schedule: the button stays checked, queued rows wait.
+        when_dialog_opens<corvale::CSchedule_dlg>([&](corvale::CSchedule_dlg& d) {
+            d.start_date().setDate(QDate::currentDate().addDays(1));
+            d.stop_date().setDate(QDate::currentDate().addDays(2));
+            d.ok_button().click();
+        });
+        button.trigger();
+        settle(s->window());
+        QVERIFY(button.isChecked());
+        // The pending start is said in the button's tooltip and the status line.
+        QVERIFY(s->window().status_text().startsWith("Downloads start at "));
+        QVERIFY(button.toolTip().endsWith(s->window().status_text()));
+        s->window().show_next_tip();
+        QVERIFY2(s->window().status_text().startsWith("Downloads start at "), "no tip over it");
+        run_command(*s, corvale::cmd_add_to_auto, {0});
+        QCOMPARE(s->window().control().queue().size(), std::size_t(1));
+        QVERIFY2(!s->window().control().automatic_active(), "queued only while the start waits");
+        button.trigger();
+        settle(s->window());  // switched off
+        QVERIFY(!button.isChecked());
+        QCOMPARE(button.toolTip(), text(texts::tooltip_scheduler));
+        QVERIFY(!s->window().status_text().startsWith("Downloads start at "));
+        run_command(*s, corvale::cmd_add_to_auto, {1});
+        QVERIFY2(s->window().control().automatic_active(), "no schedule waits any more");
+        s->window().control().cancel_automatic();
+    }
+
+    // Against a clock the test sets: the queue starts at the start instant
+    // with the rows selected then, and at the stop instant automatic
+    // downloading is cancelled and every download stops, with message
+    // stopped_by_timer once. The test fires the timers itself.
+    void a_schedule_starts_and_stops_downloads_on_time() {
+        const Reply slow{.pattern_size = 80000000, .pace = std::chrono::milliseconds(20)};
+        auto s = download_session(slow, slow);
+        QVERIFY(s);
+        corvale::CTollwayDlg& window = s->window();
+        std::int64_t now = 1900000000;
+        window.set_clock([&now] { return now; });
+        const std::int64_t start = now + 60;
+        const std::int64_t stop = start + 60;
+        QAction& button = *window.action(corvale::cmd_scheduler);
+        when_dialog_opens<corvale::CSchedule_dlg>([&](corvale::CSchedule_dlg& d) {
+            const corvale::Local_time from = corvale::local_time(start);
+            const corvale::Local_time to = corvale::local_time(stop);
+            d.start_date().setDate(QDate(from.year, from.month, from.day));
+            d.start_time().setTime(QTime(from.hour, from.minute, from.second));
+            d.stop_date().setDate(QDate(to.year, to.month, to.day));
+            d.stop_time().setTime(QTime(to.hour, to.minute, to.second));
+            d.ok_button().click();
+        });
+        button.trigger();
+        settle(window);
+        QVERIFY(button.isChecked());
+        QVERIFY(window.start_poll_timer().isActive());
+        select_rows(window.list_view_widget(), {0, 1});
+        QVERIFY(!window.control().automatic_active());
+
+        // A second before the start the poll finds nothing to do.
+        now = start - 1;
+        fire(window.start_poll_timer());
+        settle(window);
+        QVERIFY(!window.control().automatic_active());
+        QVERIFY(button.isChecked());
+        now = start;
+        fire(window.start_poll_timer());
+        settle(window);
+        QVERIFY(window.control().automatic_active());
+        QVERIFY2(!button.isChecked(), "nothing waits for a start any more");
+        QVERIFY(!window.start_poll_timer().isActive());
+        QVERIFY(window.stop_timer().isActive());
+        QCOMPARE(window.stop_timer().interval(), 60000);
+        QCOMPARE(cell(*s, 0, corvale::col_auto), QString("@"));
+        QCOMPARE(cell(*s, 1, corvale::col_auto), QString("@"));
+        QTRY_VERIFY(window.control().open_windows() == 1);
+
+        const auto stopped = QString::fromStdWString(corvale::load_string(texts::stopped_by_timer));
+        const auto shown_249 = [&] {
+            return std::count_if(
+                s->prompter.shown().begin(), s->prompter.shown().end(),
+                [&](const auto& m) { return QString::fromStdWString(m.text) == stopped; });
+        };
+        // Early by a second: the stop is armed again for that second.
+        now = stop - 1;
+        fire(window.stop_timer());
+        settle(window);
+        QCOMPARE(shown_249(), 0);
+        QVERIFY(window.control().automatic_active());
+        QCOMPARE(window.stop_timer().interval(), 1000);
+        now = stop;
+        fire(window.stop_timer());
+        settle(window);
+        QCOMPARE(shown_249(), 1);
+        QTRY_COMPARE(window.control().open_windows(), std::size_t(0));
+        QVERIFY(!window.control().automatic_active());
+        QCOMPARE(cell(*s, 0, corvale::col_auto), QString(""));
+        QCOMPARE(cell(*s, 1, corvale::col_auto), QString(""));
+        // Nothing is left armed that could tell it a second time.
+        run_posted_events();
+        QVERIFY(!window.start_poll_timer().isActive());
+        QVERIFY(!window.stop_timer().isActive());
+        QCOMPARE(shown_249(), 1);
+    }
+
+    void a_manual_download_runs_end_to_end() {
+        auto s = download_session(Reply{.pattern_size = 300000});
+        QVERIFY(s);
+        run_command(*s, corvale::cmd_download, {0});
+        QTRY_COMPARE_WITH_TIMEOUT(cell(*s, 0, corvale::col_status),
+                                  QString("Finished Downloading File"), 20000);
+        corvale::CDownload_dlg* window = s->window().progress_window(0);
+        QVERIFY(window != nullptr);
+        QVERIFY2(window->isVisible() && window->parent() == nullptr, "a top-level window");
+        QCOMPARE(window->cancel_button().text(), QString("Close"));
+        QCOMPARE(window->windowTitle(), QString("100% of a.zip"));
+        QCOMPARE(window->progress_bar().value(), 1000);
+        QCOMPARE(window->value_text(corvale::texts::label_status),
+                 QString("Finished Downloading File"));
+        QCOMPARE(window->value_text(corvale::texts::label_file_size), QString("293.0 KB"));
+        QCOMPARE(window->value_text(corvale::texts::label_saved_in),
+                 QString::fromStdString(file("a.zip").string()));
+        QCOMPARE(cell(*s, 0, corvale::col_size), QString("293.0 KB"));
+        QCOMPARE(cell(*s, 0, corvale::col_retries), QString("0"));
+        QVERIFY(corvale::testing::file_bytes(file("a.zip")) ==
+                corvale::fakehost::pattern_bytes(0, 300000));
+        QVERIFY(s->app.download_list()->modified());
+        // Resizing: the height is fixed, the width never below the first one.
+        QCOMPARE(window->minimumHeight(), window->maximumHeight());
+        QCOMPARE(window->minimumWidth(), window->width());
+        window->cancel_button().click();
+        QTRY_VERIFY(s->window().progress_window(0) == nullptr);
+        QVERIFY2(std::filesystem::exists(file("a.zip")), "Close keeps a finished file");
+        QVERIFY(s->prompter.shown().empty());
+    }
+
+    // Sent without a length: the row and the window show the bytes received,
+    // and the end is 100 %, not the 0 % that no length would give.
+    void a_download_without_a_length_ends_at_its_size() {
+        auto s = download_session(Reply{.pattern_size = 300000, .content_length = false});
+        QVERIFY(s);
+        run_command(*s, corvale::cmd_download, {0});
+        QTRY_COMPARE_WITH_TIMEOUT(cell(*s, 0, corvale::col_status),
+                                  QString("Finished Downloading File"), 20000);
+        corvale::CDownload_dlg* window = s->window().progress_window(0);
+        QCOMPARE(window->windowTitle(), QString("100% of a.zip"));
+        QCOMPARE(window->progress_bar().maximum(), 1000);
+        QCOMPARE(window->progress_bar().value(), 1000);
+        QCOMPARE(window->value_text(corvale::texts::label_file_size), QString("293.0 KB"));
+        QCOMPARE(cell(*s, 0, corvale::col_progress), QString("293.0 KB"));
+        QCOMPARE(cell(*s, 0, corvale::col_size), QString("293.0 KB"));
+        window->cancel_button().click();
+        QTRY_VERIFY(s->window().progress_window(0) == nullptr);
+    }
+
+    void cancel_asks_whether_to_keep_the_partial_file_data() {
+        QTest::addColumn<bool>("keep");
+        QTest::newRow("Yes keeps it") << true;
+        QTest::newRow("No deletes it") << false;
+    }
+    void cancel_asks_whether_to_keep_the_partial_file() {
+        QFETCH(bool, keep);
+        auto s =
+            download_session(Reply{.pattern_size = 8000000, .pace = std::chrono::milliseconds(20)});
+        QVERIFY(s);
+        run_command(*s, corvale::cmd_download, {0});
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::filesystem::exists(file("a.zip")) && std::filesystem::file_size(file("a.zip")) > 0,
+            20000);
+        corvale::CDownload_dlg* window = s->window().progress_window(0);
+        QVERIFY(window != nullptr && window->running());
+        s->prompter.answer(keep);
+        window->cancel_button().click();
+        QTRY_VERIFY(s->window().progress_window(0) == nullptr);
+        QCOMPARE(s->prompter.shown().back().text, corvale::load_string(texts::keep_partial_file));
+        QCOMPARE(std::filesystem::exists(file("a.zip")), keep);
+        if (keep) {
+            // The kept file holds every byte the row counted.
+            QCOMPARE(static_cast<std::uintmax_t>(s->app.download_list()->find(0)->downloaded),
+                     std::filesystem::file_size(file("a.zip")));
+        }
+        QCOMPARE(cell(*s, 0, corvale::col_speed), QString());
+        QCOMPARE(cell(*s, 0, corvale::col_time_left), QString());
+        QVERIFY(!s->app.download_list()->find(0)->running);
+        std::filesystem::remove(file("a.zip"));
+    }
+
+    void closing_stops_running_downloads_and_waits() {
+        const Reply slow{.pattern_size = 8000000, .pace = std::chrono::milliseconds(20)};
+        auto s = download_session(slow, slow);
+        QVERIFY(s);
+        run_command(*s, corvale::cmd_download, {0, 1});
+        QTRY_VERIFY_WITH_TIMEOUT(s->app.download_list()->count_running() == 2 &&
+                                     std::filesystem::exists(file("b.zip")) &&
+                                     std::filesystem::file_size(file("b.zip")) > 0,
+                                 20000);
+        s->app.download_list()->set_modified(false);
+        s->prompter.answer(true);
+        QVERIFY2(!s->window().close(), "the window waits for the downloads");
+        QCOMPARE(QString::fromStdWString(s->prompter.shown().back().text),
+                 QString("2 downloads are running,\n are you sure you want to stop downloads?"));
+        QVERIFY(!s->window().list_view_widget().isEnabled());
+        QTRY_VERIFY(!s->window().isVisible());
+        QVERIFY(s->window().progress_window(0) == nullptr);
+        QVERIFY2(std::filesystem::exists(file("b.zip")), "a stopped download keeps its data");
+    }
+
+    void closing_asks_to_save_a_modified_list() {
+        auto s = session(k_english);
+        QVERIFY(s->start());
+        s->app.download_list()->set_modified(true);
+        s->prompter.answer_cancel(true);
+        QVERIFY2(!s->window().close(), "Cancel keeps the window");
+        s->prompter.answer_cancel(false);
+        s->prompter.answer(false);
+        QVERIFY2(s->window().close(), "No closes without saving");
+        QCOMPARE(s->prompter.shown().size(), std::size_t(2));
+        QCOMPARE(QString::fromStdWString(s->prompter.shown()[0].text),
+                 QString("Download list has not beed saved. Do you want to save it?"));
+    }
+};
+
+QTEST_MAIN(Window_download_test)
+#include "window_download_test.moc"

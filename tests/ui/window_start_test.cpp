@@ -1,0 +1,368 @@
+// Start-up, languages and their layout, the single instance, tips, About
+// and Help: the main window under the offscreen platform, with a scripted
+// prompter and a profile of the test's own.
+
+#include <unistd.h>
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <fstream>
+
+#include "app/about_dlg.h"
+#include "app/language.h"
+#include "app/tollway_app.h"
+#include "corvale/text_ids.h"
+#include "fakehost/fake_host.h"
+#include "model/list_file.h"
+#include "model/row_texts.h"
+#include "platform/file_io.h"
+#include "platform/string_table.h"
+#include "support/scripted_prompter.h"
+#include "support/temporary_folder.h"
+#include "ui/common/data_cell_delegate.h"
+#include "ui/common/file_dialogs.h"
+#include "ui/common/settings_profile.h"
+#include "ui/common/ui_text.h"
+#include "ui/window_fixture.h"
+
+using corvale::Language;
+using corvale::testing::k_bundle_dir;
+using corvale::testing::k_english;
+using corvale::testing::press;
+using corvale::testing::Session;
+using corvale::testing::settle;
+namespace texts = corvale::texts;
+using corvale::testing::column_widths;
+using corvale::testing::headers;
+using corvale::testing::text;
+
+class Window_start_test : public QObject, private corvale::testing::Window_fixture {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() { start_file_host(); }
+
+    void cleanup() { forget_test(); }
+
+    void starts_with_an_empty_list_without_a_last_list() {
+        auto s = session(k_english);
+        QVERIFY(s->start());
+        QCOMPARE(s->window().windowTitle(), QString("Corvale"));
+        QCOMPARE(s->window().list_view_widget().rowCount(), 0);
+        QCOMPARE(s->window().status_text(),
+                 QString("  Check About window for important information"));
+        QVERIFY(s->prompter.shown().empty());
+    }
+
+    void starts_with_the_last_list() {
+        const std::wstring list = sample_list();
+        auto s = session(k_english, list);
+        QVERIFY(s->start());
+        QTableWidget& table = s->window().list_view_widget();
+        QCOMPARE(table.rowCount(), 2);
+        QCOMPARE(table.item(1, 2)->text(), QString("b.zip"));
+        QCOMPARE(table.item(0, 0)->text(), QString("1"));
+        QCOMPARE(s->window().windowTitle(), "Corvale    " + QString::fromStdWString(list));
+    }
+
+    void a_failing_last_list_is_reported_and_leaves_the_list_empty() {
+        auto s = session(k_english, dir_.filePath("gone.zrv").toStdWString());
+        bool window_shown = false;
+        s->prompter.while_open = [&](const std::wstring&) {
+            window_shown = s->window().isVisible();
+        };
+        QVERIFY(s->start());
+        QVERIFY2(window_shown, "the failure is shown over the window");
+        QCOMPARE(s->window().list_view_widget().rowCount(), 0);
+        QCOMPARE(s->window().windowTitle(), QString("Corvale"));
+        QCOMPARE(s->prompter.shown().size(), std::size_t(1));
+        QCOMPARE(QString::fromStdWString(s->prompter.shown()[0].text),
+                 QString("Error Opening Download list"));
+    }
+
+    void chooses_the_language_from_the_profile_data() {
+        QTest::addColumn<int>("stored");  // -1: no value stored
+        QTest::addColumn<bool>("bundle");
+        QTest::addColumn<bool>("arabic");
+        QTest::addColumn<bool>("error_shown");
+        QTest::newRow("no value: Arabic") << -1 << true << true << false;
+        QTest::newRow("1: Arabic") << 1 << true << true << false;
+        QTest::newRow("2: English") << 2 << true << false << false;
+        QTest::newRow("0: English") << 0 << true << false << false;
+        QTest::newRow("1 without the bundle") << 1 << false << false << true;
+        QTest::newRow("2 without the bundle: no attempt") << 2 << false << false << false;
+    }
+    void chooses_the_language_from_the_profile() {
+        QFETCH(int, stored);
+        QFETCH(bool, bundle);
+        QFETCH(bool, arabic);
+        QFETCH(bool, error_shown);
+        auto s = session(stored);
+        QVERIFY(s->start(bundle ? k_bundle_dir : std::filesystem::path(dir_.path().toStdString())));
+        QCOMPARE(s->app.language() == Language::arabic, arabic);
+        QCOMPARE(QApplication::layoutDirection(), arabic ? Qt::RightToLeft : Qt::LeftToRight);
+        QCOMPARE(headers(s->window().list_view_widget()).front(),
+                 arabic ? QString::fromUtf8("رقم") : QString("No."));
+        QCOMPARE(!s->prompter.shown().empty(), error_shown);
+        if (error_shown) {
+            QCOMPARE(QString::fromStdWString(s->prompter.shown()[0].text),
+                     QString("Error loading Arabic language"));
+            QCOMPARE(s->profile.read_int(corvale::k_settings_section, L"language", 0), 1);
+        }
+    }
+
+    void headers_and_widths_follow_the_language_data() {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QList<int>>("widths");
+        QTest::newRow("English") << 2 << QList<int>{33, 44, 250, 160, 140, 88,  90,
+                                                    99, 55, 77,  66,  88,  190, 390};
+        // Arabic headers: رقم تلقائي التقدم الوقت المتبقي السرعة المحاولات الاستئناف أضيف في
+        QTest::newRow("Arabic") << 1 << QList<int>{33,  66, 250, 160, 140, 66,  90,
+                                                   143, 66, 99,  99,  77,  190, 390};
+    }
+    void headers_and_widths_follow_the_language() {
+        QFETCH(int, language);
+        QFETCH(QList<int>, widths);
+        auto s = session(language);
+        QVERIFY(s->start());
+        QTableWidget& table = s->window().list_view_widget();
+        QCOMPARE(column_widths(table), widths);
+        QStringList expected;
+        for (int id = texts::column_title_first; id <= texts::column_title_url; ++id) {
+            expected << QString::fromStdWString(corvale::load_string(id));
+        }
+        QCOMPARE(headers(table), expected);
+        QVERIFY(table.horizontalHeader()->sectionsMovable());
+        QVERIFY(table.showGrid());
+        QCOMPARE(table.selectionMode(), QAbstractItemView::ExtendedSelection);
+    }
+
+    void data_reads_left_to_right_in_arabic_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("direction");
+        QTest::newRow("a path") << "/tmp" << int(Qt::LeftToRight);
+        QTest::newRow("a longer path") << "/home/user/Downloads" << int(Qt::LeftToRight);
+        QTest::newRow("a link") << "http://rapidshare.com/files/1/a.zip" << int(Qt::LeftToRight);
+        QTest::newRow("a size") << "12 KB" << int(Qt::LeftToRight);
+        QTest::newRow("a number alone") << "1234" << int(Qt::LeftToRight);
+        QTest::newRow("an English status") << "Finished Downloading File" << int(Qt::LeftToRight);
+        QTest::newRow("Arabic") << QString::fromUtf8("تم التحميل") << int(Qt::RightToLeft);
+        QTest::newRow("Arabic first") << QString::fromUtf8("ملف a.zip") << int(Qt::RightToLeft);
+    }
+    void data_reads_left_to_right_in_arabic() {
+        QFETCH(QString, text);
+        QFETCH(int, direction);
+        QCOMPARE(int(corvale::Data_cell_delegate::direction_of(text)), direction);
+    }
+
+    void the_arabic_window_keeps_paths_in_their_own_direction() {
+        const std::wstring list = sample_list();
+        auto s = session(1, list);
+        QVERIFY(s->start());
+        QCOMPARE(QApplication::layoutDirection(), Qt::RightToLeft);
+        QTableWidget& table = s->window().list_view_widget();
+        auto* delegate = dynamic_cast<corvale::Data_cell_delegate*>(table.itemDelegate());
+        QVERIFY2(delegate != nullptr, "every cell is laid out in its own direction");
+        QVERIFY(s->window().windowTitle().endsWith(QChar(0x2068) + QString::fromStdWString(list) +
+                                                   QChar(0x2069)));
+        // Whether a cell is elided decides its tooltip: a long text in a
+        // narrow column is, a short one in a wide column is not.
+        table.item(0, 4)->setText(QString(40, 'x'));
+        table.setColumnWidth(4, 12);
+        table.item(0, 0)->setText("1");
+        table.setColumnWidth(0, 390);
+        QVERIFY(delegate->elided(table, table.model()->index(0, 4)));
+        QVERIFY(!delegate->elided(table, table.model()->index(0, 0)));
+        QVERIFY2(table.horizontalHeader()->minimumSectionSize() <= 33,
+                 "the narrowest computed width is not overridden by the style's minimum");
+        const bool installed =
+            QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ar.qm");
+        QCOMPARE(s->app.qt_translated(), installed);
+    }
+
+    void file_dialogs_keep_paths_left_to_right_in_arabic() {
+        QApplication::setLayoutDirection(Qt::RightToLeft);
+        QFileDialog dialog(nullptr, "x", dir_.path(), QString::fromUtf8("قوائم التحميل (*.zrv)"));
+        corvale::prepare_file_dialog(dialog);
+        QVERIFY(dialog.testOption(QFileDialog::DontUseNativeDialog));
+        QCOMPARE(dialog.layoutDirection(), Qt::RightToLeft);
+        const auto edits = dialog.findChildren<QLineEdit*>();
+        const auto combos = dialog.findChildren<QComboBox*>();
+        QVERIFY(!edits.isEmpty() && !combos.isEmpty());
+        for (QWidget* data : edits) {
+            QCOMPARE(data->layoutDirection(), Qt::LeftToRight);
+        }
+        for (QWidget* data : combos) {
+            QCOMPARE(data->layoutDirection(), Qt::LeftToRight);
+        }
+        QApplication::setLayoutDirection(Qt::LeftToRight);
+    }
+
+    void a_second_instance_raises_the_first_and_ends() {
+        const QString name = instance_name();
+        Session first(profile_path(), name, k_english);
+        QVERIFY(first.start());
+        first.window().hide();
+        Session second(profile_path(), name, k_english);
+        QVERIFY(!second.start());
+        QVERIFY(second.app.main_window() == nullptr);
+        QTRY_VERIFY(first.window().isVisible());
+    }
+
+    // A list file given at start is loaded as a new list; given to a second
+    // start, it goes to the running program, which asks confirm_save_list about its own
+    // modified list first and then loads it.
+    void list_files_from_the_command_line_and_a_second_start() {
+        const std::wstring sample = sample_list();
+        const QString name = instance_name();
+        Session first(profile_path(), name, k_english);
+        QVERIFY(first.start(k_bundle_dir, std::filesystem::path(corvale::to_path(sample))));
+        settle(first.window());
+        QCOMPARE(first.window().list_view_widget().rowCount(), 2);
+        QCOMPARE(first.window().windowTitle(), "Corvale    " + QString::fromStdWString(sample));
+        QVERIFY(first.prompter.shown().empty());
+
+        const std::wstring other = write_list(
+            "other list é.zrv", {{L"c.zip", L"third", L"http://rapidshare.com/files/333/c.zip"}});
+        first.window().list_view_widget().selectRow(0);
+        first.prompter.answer(true);  // confirm_delete: delete it; the list is modified
+        press(first.window(), corvale::cmd_delete);
+        QTRY_COMPARE(first.window().list_view_widget().rowCount(), 1);
+        first.prompter.clear();
+        first.prompter.answer(false);
+        Session second(profile_path(), name, k_english);
+        QVERIFY(!second.start(k_bundle_dir, std::filesystem::path(corvale::to_path(other))));
+        QTRY_COMPARE(first.window().windowTitle(), "Corvale    " + QString::fromStdWString(other));
+        QCOMPARE(first.window().list_view_widget().rowCount(), 1);
+        QCOMPARE(cell(first, 0, corvale::col_file_name), QString("c.zip"));
+        QCOMPARE(first.prompter.shown().size(), std::size_t(1));
+        QCOMPARE(first.prompter.shown()[0].text, corvale::load_string(texts::confirm_save_list));
+    }
+
+    void tips_rotate_in_order() {
+        auto s = session(k_english);
+        QVERIFY(s->start());
+        QStringList seen{s->window().status_text()};
+        for (int i = 0; i < 5; ++i) {
+            s->window().show_next_tip();
+            seen << s->window().status_text();
+        }
+        QStringList expected;
+        for (int id : {texts::tip_initial, texts::tip_first, texts::tip_double_click,
+                       texts::tip_links_grabber, texts::tip_last, texts::tip_first}) {
+            expected << QString::fromStdWString(corvale::load_string(id));
+        }
+        QCOMPARE(seen, expected);
+    }
+
+    void about_window_shows_the_version() {
+        corvale::CAboutDlg about;
+        QCOMPARE(about.version_text(), QString("Corvale Version: 1.2.0.2 (BETA)"));
+        QCOMPARE(about.info_text(),
+                 QString::fromStdWString(corvale::load_string(texts::about_notice)));
+    }
+
+    // Help opens the help file of the profile's language from the program's
+    // folder, Arabic when no language is stored; a missing file is said.
+    void help_opens_the_file_of_the_profile_language_data() {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("unset, menu") << -1 << int(corvale::cmd_help) << "help_arabic.pdf";
+        QTest::newRow("Arabic, toolbar") << 1 << int(corvale::cmd_help_button) << "help_arabic.pdf";
+        QTest::newRow("English, menu") << k_english << int(corvale::cmd_help) << "help_english.pdf";
+        QTest::newRow("other value") << 7 << int(corvale::cmd_help_button) << "help_english.pdf";
+    }
+    void help_opens_the_file_of_the_profile_language() {
+        QFETCH(int, language);
+        QFETCH(int, command);
+        QFETCH(QString, expected);
+        QTemporaryDir temporary;
+        const std::filesystem::path program = temporary.path().toStdString();
+        std::filesystem::copy_file(k_bundle_dir / corvale::k_arabic_bundle,
+                                   program / corvale::k_arabic_bundle);
+        for (const char* name : {"help_arabic.pdf", "help_english.pdf"}) {
+            std::ofstream(program / name) << "%PDF-1.4";
+        }
+        QFile(profile_path()).remove();
+        auto s = session(language);
+        QList<QUrl> opened;
+        bool can_open = true;
+        s->app.set_url_opener([&](const QUrl& url) {
+            opened << url;
+            return can_open;
+        });
+        QVERIFY(s->start(program));
+        const std::filesystem::path help = program / expected.toStdString();
+        const QString message = QString::fromStdWString(
+            corvale::format_message(corvale::texts::help_not_opened, {corvale::from_path(help)}));
+        press(s->window(), command);
+        QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(help.string()))});
+        QVERIFY(s->prompter.shown().empty());
+
+        // When nothing can open the file, or when it is missing, the user is told.
+        can_open = false;
+        press(s->window(), command);
+        QCOMPARE(opened.size(), 2);
+        std::filesystem::remove(help);
+        press(s->window(), command);
+        QCOMPARE(opened.size(), 2);
+        QCOMPARE(s->prompter.shown().size(), std::size_t{2});
+        for (const auto& shown : s->prompter.shown()) {
+            QCOMPARE(QString::fromStdWString(shown.text), message);
+        }
+    }
+
+    // The data (bundle, help files) is beside the program in the build tree,
+    // and in share/corvale beside bin when installed.
+    void the_data_folder_is_found_built_or_installed() {
+        QTemporaryDir temporary;
+        const std::filesystem::path root = temporary.path().toStdString();
+        std::filesystem::create_directories(root / "usr/bin");
+        QCOMPARE(corvale::find_data_directory(root / "usr/bin"), root / "usr/bin");
+        std::filesystem::create_directories(root / "usr/share/corvale");
+        QCOMPARE(corvale::find_data_directory(root / "usr/bin"), root / "usr/share/corvale");
+        std::ofstream(root / "usr/bin" / corvale::k_arabic_bundle) << "1\tx\n";
+        QCOMPARE(corvale::find_data_directory(root / "usr/bin"), root / "usr/bin");
+    }
+
+    // The build puts both help files beside the program: PDF documents of
+    // several pages.
+    void the_built_help_files_are_documents() {
+        for (const char* name : {"help_arabic.pdf", "help_english.pdf"}) {
+            QFile help(QString::fromStdString((k_bundle_dir / name).string()));
+            QVERIFY2(help.open(QIODevice::ReadOnly), name);
+            const QByteArray bytes = help.readAll();
+            QVERIFY(bytes.startsWith("%PDF-"));
+            QVERIFY(bytes.trimmed().endsWith("%%EOF"));
+            const auto pages = bytes.count("/Type /Page") - bytes.count("/Type /Pages");
+            QVERIFY2(pages >= 2, name);
+        }
+    }
+
+    void language_commands_store_the_choice() {
+        auto s = session(k_english);
+        QVERIFY(s->start());
+        press(s->window(), corvale::cmd_arabic);
+        QCOMPARE(s->profile.read_int(corvale::k_settings_section, L"language", 0), 1);
+        QCOMPARE(s->prompter.shown().back().text,
+                 corvale::load_string(texts::language_restart_arabic));
+        press(s->window(), corvale::cmd_english);
+        QCOMPARE(s->profile.read_int(corvale::k_settings_section, L"language", 0), 2);
+        // The language takes effect at the next start.
+        QCOMPARE(QApplication::layoutDirection(), Qt::LeftToRight);
+    }
+};
+
+QTEST_MAIN(Window_start_test)
+#include "window_start_test.moc"
