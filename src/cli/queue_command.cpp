@@ -117,9 +117,7 @@ void Queue_window::forward(std::uint32_t message, std::int64_t lparam) {
     if (handle_end(message, lparam)) {
         return;
     }
-    const Window_texts& texts = window_texts();
-    host_.line().show(texts.downloaded + L" / " + (texts.size.empty() ? L"???" : texts.size) +
-                      L"  " + texts.speed + L"  " + texts.time_left + L"  " + texts.status);
+    host_.line().show(window_texts());
 }
 
 // One line of a status column: the lines of a message joined by blanks.

@@ -17,23 +17,12 @@
 #include <vector>
 
 #include "engine/download_worker.h"
+#include "engine/progress_texts.h"
 #include "model/download_list.h"
 #include "model/list_view.h"
 #include "model/progress_window.h"
 
 namespace corvale {
-
-// The texts a progress window shows while its download runs; the control
-// fills them and then passes the notification on, and the window redraws.
-struct Window_texts {
-    std::wstring status;
-    std::wstring last_error;
-    std::wstring downloaded;
-    std::wstring size;
-    std::wstring speed;
-    std::wstring time_left;
-    std::wstring retries;
-};
 
 // A download's progress window as the control sees it.
 class Download_window : public Progress_window {
@@ -51,6 +40,8 @@ class Download_window : public Progress_window {
     // asks to be closed.
     virtual void stop_quietly() = 0;
 
+    // The control fills them and then passes the notification on, and the
+    // window redraws.
     virtual Window_texts& window_texts() = 0;
     // The caption with the percentage ("%1% of %2").
     virtual void set_title(int percentage) = 0;
@@ -182,12 +173,6 @@ class Download_control {
     Control_host& host_;
     Clock clock_;
     std::map<Download_window*, std::unique_ptr<Download_window>> windows_;
-    // Per download: when its progress was last taken, and whether a
-    // UM_PROGRESS waits.
-    struct Progress_pace {
-        std::optional<std::chrono::steady_clock::time_point> last_take;
-        bool waiting = false;
-    };
     std::map<std::int32_t, Progress_pace> pace_;
     std::deque<std::int32_t> queue_;
     bool automatic_active_ = false;
