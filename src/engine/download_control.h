@@ -12,7 +12,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -122,10 +121,8 @@ class Download_control {
     void tick(Control_timer timer);
 
     // The worker notifications WM_APP+100..110 of download `download_number`.
-    // A UM_PROGRESS is taken at most every 100 ms per download; one that
-    // comes sooner waits for take_waiting_progress(). Until it is taken the
-    // worker posts no further UM_PROGRESS, so many fast downloads wake the
-    // host about ten times a second each, not once per read.
+    // Each download's UM_PROGRESS is paced by a Progress_pace of its own; one
+    // that comes too soon waits for take_waiting_progress().
     void notify(std::uint32_t message, std::int32_t download_number, std::int64_t lparam);
     // Takes the progress that waits; the host calls it at least every 100 ms
     // while downloads run.
