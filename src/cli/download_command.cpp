@@ -12,6 +12,7 @@
 #include "cli/transfer_loop.h"
 #include "corvale/text_ids.h"
 #include "engine/download_runner.h"
+#include "engine/progress_texts.h"
 #include "model/download_fields.h"
 #include "model/row_texts.h"
 #include "platform/string_table.h"
@@ -73,48 +74,43 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
     }
     Download_worker& worker = runner.worker();
     Progress_line line(io.err, !trace && Progress_line::terminal(io.err));
-    std::wstring status, speed, time_left;
-    Progress_block block;
-    // The progress block is taken at most every 100 ms: until it is taken the
-    // worker posts no further UM_PROGRESS, so a fast transfer wakes this
-    // thread about ten times a second instead of once per read.
-    constexpr auto k_redraw = std::chrono::milliseconds(100);
-    auto last_take = std::chrono::steady_clock::now() - k_redraw;
-    bool progress_waiting = false;
+    Window_texts shown;
+    shown.downloaded = size_text(0);
+    int percentage = 0;
+    Progress_pace pace;
+    const auto now = [] { return std::chrono::steady_clock::now(); };
     auto take_progress = [&] {
-        block = worker.take_progress();
-        speed = block.speed_changed ? speed_text(block.speed) : speed;
-        time_left = block.time_left_changed ? time_left_text(block.time_left) : time_left;
-        last_take = std::chrono::steady_clock::now();
-        progress_waiting = false;
-        line.show(status, block, speed, time_left);
+        pace.taken(now());
+        const Progress_block block = take_progress_texts(worker, shown);
+        shown.size = block.size != 0 ? size_text(block.size) : L"";
+        percentage = block.percentage;
+        line.show(shown, percentage);
     };
     const auto handle = [&](const Notification& n) {
         std::wstring text;
         bool ends = false;
         switch (n.message) {
             case UM_PROGRESS:
-                progress_waiting = true;
-                if (std::chrono::steady_clock::now() - last_take >= k_redraw) {
+                if (pace.arrived(now())) {
                     take_progress();
                 }
                 break;
             case UM_FINISHED:
                 ends = true;
-                status = text = worker.status_text();
+                shown.status = text = worker.status_text();
                 break;
             case UM_ERROR:
                 ends = error_ends_worker(n.lparam);
-                status = text = worker.status_text();
+                shown.status = text = worker.status_text();
                 break;
             case UM_STATUS:
-                status = text = worker.status_text();
+                shown.status = text = worker.status_text();
                 break;
             case UM_LAST_ERROR:
                 text = worker.last_error_text();
                 break;
             case UM_WAIT:
-                status = countdown_text(texts::wait_countdown, n.lparam);
+                shown.status = countdown_text(texts::wait_countdown, n.lparam);
                 break;
             default:
                 break;
@@ -132,12 +128,12 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
         if (ends) {
             take_progress();  // the last values, not those of up to 100 ms ago
         } else if (n.message != UM_PROGRESS) {
-            line.show(status, block, speed, time_left);
+            line.show(shown, percentage);
         }
         return ends;
     };
     const auto idle = [&] {
-        if (progress_waiting && std::chrono::steady_clock::now() - last_take >= k_redraw) {
+        if (pace.due(now())) {
             take_progress();
         }
     };
@@ -155,7 +151,7 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
         return 1;
     }
     if (end == Loop_end::failed && !trace) {
-        io.err << terminal_text(status) << '\n';
+        io.err << terminal_text(shown.status) << '\n';
     }
     io.out << std::flush;
     return end == Loop_end::finished ? 0 : 1;

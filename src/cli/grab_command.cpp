@@ -1,6 +1,8 @@
 #include "cli/grab_command.h"
 
+#include <array>
 #include <iostream>
+#include <memory>
 #include <optional>
 
 #include "cli/arguments.h"
@@ -14,7 +16,7 @@
 #include "platform/url.h"
 #include "platform/wide_text.h"
 #include "tools/link_extraction.h"
-#include "tools/page_classification.h"
+#include "tools/links_grabber.h"
 
 namespace corvale {
 
@@ -65,17 +67,156 @@ Fetch_result fetch_page(std::int32_t identifier, const std::wstring& url, Worker
     return result;
 }
 
+std::wstring link_marker() {
+    return Host_config{}.link_marker();
+}
+
+// The grabber's links list: every link selected, as the walk needs.
+class Verify_list : public Grabber_view {
+  public:
+    int item_count() const override { return static_cast<int>(items_.size()); }
+    void append_item(const std::wstring& number, const std::wstring& link) override {
+        Item item;
+        item.texts[gcol_number] = number;
+        item.texts[gcol_link] = link;
+        items_.push_back(std::move(item));
+    }
+    std::wstring item_text(int item, int column) const override {
+        return items_[static_cast<std::size_t>(item)].texts[static_cast<std::size_t>(column)];
+    }
+    void set_item_text(int item, int column, const std::wstring& text) override {
+        items_[static_cast<std::size_t>(item)].texts[static_cast<std::size_t>(column)] = text;
+    }
+    bool is_selected(int item) const override {
+        return items_[static_cast<std::size_t>(item)].selected;
+    }
+    void deselect(int item) override { items_[static_cast<std::size_t>(item)].selected = false; }
+
+  private:
+    struct Item {
+        std::array<std::wstring, gcol_count> texts;
+        bool selected = true;
+    };
+    std::vector<Item> items_;
+};
+
+// The grabber's window part: one page fetch at a time, each with a queue of
+// its own, so that nothing of a stopped fetch reaches the next one.
+class Verify_host : public Grabber_host {
+  public:
+    Verify_host(Worker_timing timing, Cli_streams io) : timing_(std::move(timing)), io_(io) {}
+    ~Verify_host() override { stop_fetch(); }
+
+    bool start_fetch(std::int32_t id, const std::wstring& url) override {
+        queue_ = std::make_shared<Notification_queue>();
+        fetcher_ = std::make_unique<Page_fetcher>(id, url, queue_, timing_);
+        failure_.clear();
+        running_ = id;
+        if (!fetcher_->created() || !fetcher_->resume()) {
+            stop_fetch();
+            return false;
+        }
+        return true;
+    }
+    void stop_fetch() override {
+        if (fetcher_) {
+            queue_->close();
+            fetcher_->stop();
+            fetcher_.reset();
+        }
+    }
+    std::wstring fetch_status() override {
+        return failure_.empty() ? fetcher_->status_text() : failure_;
+    }
+    std::uint64_t fetch_received() override { return fetcher_->take_progress().downloaded; }
+    std::string_view fetch_page() override { return fetcher_->page_data(); }
+    void post_finished(std::int32_t id, std::int64_t outcome) override {
+        queue_->post(UM_FINISHED, id, outcome);
+    }
+    void set_enabled(Grabber_button, bool) override {}
+    void set_get_links_caption(int) override {}
+    void set_verify_caption(int) override {}
+    void set_status(const std::wstring&) override {}
+    void set_retries(const std::wstring&) override {}
+    void show_message(const std::wstring& text) override { io_.err << terminal_text(text) << '\n'; }
+    bool ask_yes_no(const std::wstring&) override { return true; }
+    void add_grabbed_links() override {}
+    void request_close() override {}
+
+    // The running fetch's next notice, or none within `step`.
+    std::optional<Notification> next(std::chrono::milliseconds step) {
+        const std::shared_ptr<Notification_queue> queue = queue_;
+        std::optional<Notification> notice = queue ? queue->pop(step) : std::nullopt;
+        if (notice && notice->message == UM_ERROR && fetcher_) {
+            // The final "attempts used up" says less than the failure before it.
+            if (!error_ends_worker(notice->lparam) || failure_.empty() ||
+                notice->lparam != NT_ATTEMPTS_USED_UP) {
+                failure_ = fetcher_->status_text();
+            }
+        }
+        return notice;
+    }
+    // The item whose fetch was started last.
+    std::int32_t running() const { return running_; }
+
+  private:
+    Worker_timing timing_;
+    Cli_streams io_;
+    std::shared_ptr<Notification_queue> queue_;
+    std::unique_ptr<Page_fetcher> fetcher_;
+    std::wstring failure_;
+    std::int32_t running_ = -1;
+};
+
+// Verifies each link as the links grabber does, and prints its line (link,
+// verdict or failure, file name, size) once it is over. 1 when Ctrl-C
+// stopped the walk.
+int verify_links(const std::vector<std::wstring>& links, Worker_timing timing, Cli_streams io) {
+    Verify_list view;
+    Verify_host host(std::move(timing), io);
+    for (const std::wstring& link : links) {
+        view.append_item(std::to_wstring(view.item_count() + 1), link);
+    }
+    int printed = 0;
+    const auto print_until = [&](int end) {
+        for (; printed < end && printed < view.item_count(); ++printed) {
+            io.out << terminal_text(view.item_text(printed, gcol_link)) << '\t'
+                   << terminal_text(view.item_text(printed, gcol_status)) << '\t'
+                   << terminal_text(view.item_text(printed, gcol_file_name)) << '\t'
+                   << terminal_text(view.item_text(printed, gcol_size)) << '\n'
+                   << std::flush;
+        }
+    };
+    Links_grabber grabber(view, host, link_marker());
+    grabber.verify();
+    while (grabber.state() == Links_grabber::State::verifying) {
+        if (Interrupt_guard::interrupted()) {
+            const std::int32_t stopped = host.running();
+            grabber.verify();  // pressed again: the walk ends
+            view.set_item_text(stopped, gcol_status, load_string(texts::download_canceled));
+            print_until(stopped + 1);
+            return 1;
+        }
+        if (const auto notice = host.next(std::chrono::milliseconds(100))) {
+            grabber.notify(notice->message, static_cast<std::int32_t>(notice->wparam),
+                           notice->lparam);
+        }
+        print_until(host.running());  // the items before the running one are over
+    }
+    print_until(view.item_count());
+    return 0;
+}
+
 // Prints each link of the page (or paste) on a line of its own as it is
 // found; gives the links when `keep` asks for them.
 std::vector<std::wstring> print_links(std::string& bytes, bool keep, Cli_streams io) {
     std::vector<std::wstring> kept;
-    const bool complete =
-        extract_links(bytes, encode_utf8(Host_config{}.link_marker()), [&](std::wstring link) {
-            io.out << terminal_text(link) << '\n';
-            if (keep) {
-                kept.push_back(std::move(link));
-            }
-        });
+    const bool complete = extract_links(bytes, encode_utf8(link_marker()), [&](std::wstring link) {
+        io.out << terminal_text(link) << '\n';
+        if (keep) {
+            kept.push_back(std::move(link));
+        }
+    });
     io.out << std::flush;
     if (!complete) {
         io.err << "corvale-cli grab: an anchor \"<a \" has no \"</a>\" after it; links in anchors "
@@ -131,24 +272,7 @@ int grab_from_web(std::wstring url, bool verify, Worker_timing timing, Cli_strea
     if (!verify) {
         return 0;
     }
-    std::int32_t row = 0;
-    for (const std::wstring& link : links) {
-        const Fetch_result page = fetch_page(row++, link, timing);
-        std::string line = terminal_text(link) + '\t';
-        if (page.page) {
-            std::wstring page_text = decode_page_text(*page.page);
-            const Page_classification verdict = classify_page(page_text);
-            line += encode_utf8(load_string(verdict_message(verdict.verdict))) + '\t' +
-                    terminal_text(verdict.file_name) + '\t' + terminal_text(verdict.size);
-        } else {
-            line += terminal_text(page.failure) + "\t\t";
-        }
-        io.out << line << '\n' << std::flush;
-        if (Interrupt_guard::interrupted()) {
-            return 1;
-        }
-    }
-    return 0;
+    return verify_links(links, std::move(timing), io);
 }
 
 }  // namespace

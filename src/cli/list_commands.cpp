@@ -84,15 +84,15 @@ std::optional<std::wstring> absolute_folder(const std::string& folder) {
     return from_path(absolute);
 }
 
-bool save(Download_list& list, const std::wstring& path, std::ostream& err) {
+}  // namespace
+
+bool save_cli_list(Download_list& list, const std::wstring& path, std::ostream& err) {
     if (save_list(list, path)) {
         return true;
     }
     err << "corvale-cli: the list was not saved to " << encode_utf8(path) << std::endl;
     return false;
 }
-
-}  // namespace
 
 int run_list(const std::vector<std::string>& raw, Cli_streams io) {
     const Arguments args = parse_arguments(raw, {}, {});
@@ -160,7 +160,7 @@ int run_add(const std::vector<std::string>& raw, Cli_streams io) {
     if (!added) {
         return k_not_added;
     }
-    return save(cli.list, path, io.err) ? 0 : k_failed;
+    return save_cli_list(cli.list, path, io.err) ? 0 : k_failed;
 }
 
 int run_merge(const std::vector<std::string>& raw, Cli_streams io) {
@@ -180,7 +180,7 @@ int run_merge(const std::vector<std::string>& raw, Cli_streams io) {
         return k_failed;
     }
     cli.list.fill_missing_rows(cli.view);
-    return save(cli.list, path, io.err) ? 0 : k_failed;
+    return save_cli_list(cli.list, path, io.err) ? 0 : k_failed;
 }
 
 }  // namespace corvale

@@ -30,6 +30,10 @@ struct Cli_list {
     Memory_list_view view;
 };
 
+// Saves the list into `path`. When it was not saved, the list file's own
+// message has been shown and the command says which file it was.
+bool save_cli_list(Download_list& list, const std::wstring& path, std::ostream& err);
+
 // corvale-cli list FILE
 int run_list(const std::vector<std::string>& args, Cli_streams io);
 // corvale-cli add FILE --url URL --folder DIR --name NAME [--description TEXT] [--yes|--no]

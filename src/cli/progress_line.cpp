@@ -5,7 +5,6 @@
 #include <iostream>
 
 #include "cli/terminal_text.h"
-#include "model/row_texts.h"
 #include "platform/wide_text.h"
 
 namespace corvale {
@@ -14,11 +13,10 @@ bool Progress_line::terminal(const std::ostream& out) {
     return &out == &std::cerr && ::isatty(STDERR_FILENO) != 0;
 }
 
-void Progress_line::show(const std::wstring& status, const Progress_block& block,
-                         const std::wstring& speed, const std::wstring& time_left) {
-    show(size_text(block.downloaded) + L" / " + (block.size != 0 ? size_text(block.size) : L"???") +
-         L"  " + std::to_wstring(block.percentage) + L"%  " + speed + L"  " + time_left + L"  " +
-         status);
+void Progress_line::show(const Window_texts& texts, std::optional<int> percentage) {
+    show(texts.downloaded + L" / " + (texts.size.empty() ? L"???" : texts.size) + L"  " +
+         (percentage ? std::to_wstring(*percentage) + L"%  " : L"") + texts.speed + L"  " +
+         texts.time_left + L"  " + texts.status);
 }
 
 void Progress_line::show(const std::wstring& line) {

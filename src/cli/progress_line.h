@@ -3,9 +3,10 @@
 // What a progress window would show, as one line that a terminal redraws.
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 
-#include "engine/progress_block.h"
+#include "engine/progress_texts.h"
 
 namespace corvale {
 
@@ -19,8 +20,8 @@ class Progress_line {
     // Whether `out` is the process's standard error on a terminal.
     static bool terminal(const std::ostream& out);
 
-    void show(const std::wstring& status, const Progress_block& block, const std::wstring& speed,
-              const std::wstring& time_left);
+    // Received / size, the percentage when given, speed, time left, status.
+    void show(const Window_texts& texts, std::optional<int> percentage = std::nullopt);
     void show(const std::wstring& line);
     // Ends the line, so that what follows starts on a line of its own.
     void end();

@@ -89,13 +89,7 @@ class Queue_host : public Control_host, public Progress_window_host {
     bool save_list() override { return save(); }
     void end() override {}
 
-    bool save() {
-        if (corvale::save_list(cli_.list, path_)) {
-            return true;
-        }
-        io_.err << "corvale-cli: the list was not saved to " << encode_utf8(path_) << std::endl;
-        return false;
-    }
+    bool save() { return save_cli_list(cli_.list, path_, io_.err); }
 
     // Runs the queue to its end; false when Ctrl-C (or SIGTERM, SIGHUP)
     // stopped it.
@@ -123,9 +117,7 @@ void Queue_window::forward(std::uint32_t message, std::int64_t lparam) {
     if (handle_end(message, lparam)) {
         return;
     }
-    const Window_texts& texts = window_texts();
-    host_.line().show(texts.downloaded + L" / " + (texts.size.empty() ? L"???" : texts.size) +
-                      L"  " + texts.speed + L"  " + texts.time_left + L"  " + texts.status);
+    host_.line().show(window_texts());
 }
 
 // One line of a status column: the lines of a message joined by blanks.

@@ -15,8 +15,6 @@ namespace {
 
 constexpr const wchar_t* k_auto_mark = L"@";
 
-constexpr auto k_progress_period = std::chrono::milliseconds(100);
-
 }  // namespace
 
 Download_control::Download_control(Download_list& list, List_view& view, Control_host& host,
@@ -147,7 +145,7 @@ void Download_control::window_closed(Download_window* window) {
     if (Download_record* record = list_.find(number)) {
         // The last progress, if it waited for its turn, is what the file
         // holds now; speed and time left mean nothing once the window is gone.
-        if (pace_[number].waiting) {
+        if (pace_[number].waiting()) {
             progress(*record, *window);
         }
         record->dlg_ptr = nullptr;
@@ -387,7 +385,7 @@ void Download_control::show_status(Download_record& record, Download_window& win
 void Download_control::take_waiting_progress() {
     const auto now = clock_();
     for (auto& [number, pace] : pace_) {
-        if (!pace.waiting || (pace.last_take && now - *pace.last_take < k_progress_period)) {
+        if (!pace.due(now)) {
             continue;
         }
         Download_record* record = list_.find(number);
@@ -410,24 +408,19 @@ void Download_control::finished_whole(Download_record& record, Download_window& 
 }
 
 void Download_control::progress(Download_record& record, Download_window& window) {
-    Progress_pace& pace = pace_[record.download_number];
-    pace.last_take = clock_();
-    pace.waiting = false;
-    const Progress_block block = window.worker().take_progress();
+    pace_[record.download_number].taken(clock_());
     Window_texts& texts = window.window_texts();
+    const Progress_block block = take_progress_texts(window.worker(), texts);
     if (block.percent_changed) {
         window.set_title(block.percentage);
     }
     if (block.speed_changed) {
-        texts.speed = speed_text(block.speed);
         view_.set_text(record.list_row, col_speed, texts.speed);
     }
     if (block.time_left_changed) {
-        texts.time_left = time_left_text(block.time_left);
         view_.set_text(record.list_row, col_time_left, texts.time_left);
     }
     record.downloaded = static_cast<std::int64_t>(block.downloaded);
-    texts.downloaded = size_text(block.downloaded);
     view_.set_text(record.list_row, col_progress, texts.downloaded);
     window.forward(UM_PROGRESS, static_cast<std::int64_t>(block.downloaded));
 }
@@ -446,10 +439,7 @@ void Download_control::notify(std::uint32_t message, std::int32_t download_numbe
     };
     switch (message) {
         case UM_PROGRESS: {
-            Progress_pace& pace = pace_[download_number];
-            if (pace.last_take && clock_() - *pace.last_take < k_progress_period) {
-                pace.waiting = true;
-            } else {
+            if (pace_[download_number].arrived(clock_())) {
                 progress(*record, *window);
             }
             return;

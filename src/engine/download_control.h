@@ -12,28 +12,16 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/download_worker.h"
+#include "engine/progress_texts.h"
 #include "model/download_list.h"
 #include "model/list_view.h"
 #include "model/progress_window.h"
 
 namespace corvale {
-
-// The texts a progress window shows while its download runs; the control
-// fills them and then passes the notification on, and the window redraws.
-struct Window_texts {
-    std::wstring status;
-    std::wstring last_error;
-    std::wstring downloaded;
-    std::wstring size;
-    std::wstring speed;
-    std::wstring time_left;
-    std::wstring retries;
-};
 
 // A download's progress window as the control sees it.
 class Download_window : public Progress_window {
@@ -51,6 +39,8 @@ class Download_window : public Progress_window {
     // asks to be closed.
     virtual void stop_quietly() = 0;
 
+    // The control fills them and then passes the notification on, and the
+    // window redraws.
     virtual Window_texts& window_texts() = 0;
     // The caption with the percentage ("%1% of %2").
     virtual void set_title(int percentage) = 0;
@@ -131,10 +121,8 @@ class Download_control {
     void tick(Control_timer timer);
 
     // The worker notifications WM_APP+100..110 of download `download_number`.
-    // A UM_PROGRESS is taken at most every 100 ms per download; one that
-    // comes sooner waits for take_waiting_progress(). Until it is taken the
-    // worker posts no further UM_PROGRESS, so many fast downloads wake the
-    // host about ten times a second each, not once per read.
+    // Each download's UM_PROGRESS is paced by a Progress_pace of its own; one
+    // that comes too soon waits for take_waiting_progress().
     void notify(std::uint32_t message, std::int32_t download_number, std::int64_t lparam);
     // Takes the progress that waits; the host calls it at least every 100 ms
     // while downloads run.
@@ -182,12 +170,6 @@ class Download_control {
     Control_host& host_;
     Clock clock_;
     std::map<Download_window*, std::unique_ptr<Download_window>> windows_;
-    // Per download: when its progress was last taken, and whether a
-    // UM_PROGRESS waits.
-    struct Progress_pace {
-        std::optional<std::chrono::steady_clock::time_point> last_take;
-        bool waiting = false;
-    };
     std::map<std::int32_t, Progress_pace> pace_;
     std::deque<std::int32_t> queue_;
     bool automatic_active_ = false;

@@ -604,6 +604,22 @@ TEST_F(TransferCommandsTest, GrabFetchesThePageAndVerifiesItsLinks) {
     EXPECT_EQ(missing.err, ". Failed to receive a valid HTTP response from the server\n");
 }
 
+// A link that cannot be fetched keeps the failure that ended its fetch, not
+// the note that the attempts are used up, and the walk goes on after it.
+TEST_F(TransferCommandsTest, GrabVerifyGoesOnAfterALinkThatFails) {
+    scenario.page("/two.html",
+                  Reply{200, "rapidshare.com/files/8/gone.zip rapidshare.com/files/1/a.zip"});
+    scenario.page("/files/1/a.zip", Reply{200, "x=\"#!download|s|1|a.zip|10 MB\";"});
+    const Result r = run({"grab", "somewhere.example/two.html", "--verify", "--second-ms", "1"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "http://rapidshare.com/files/8/gone.zip\n"
+              "http://rapidshare.com/files/1/a.zip\n"
+              "http://rapidshare.com/files/8/gone.zip\t. Failed to receive a valid HTTP response "
+              "from the server\t\t\n"
+              "http://rapidshare.com/files/1/a.zip\tVerified Link\ta.zip\t10 MB\n");
+}
+
 TEST_F(TransferCommandsTest, CheckUpdateTellsTheVerdictOrWhyNot) {
     const auto version_file = [](const std::string& utf8) {
         std::string body = "\xFF\xFE";
