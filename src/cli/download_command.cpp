@@ -27,7 +27,8 @@ constexpr const char* k_usage =
 
 }  // namespace
 
-int run_download(const std::vector<std::string>& raw, Cli_streams io) {
+int run_download(const std::vector<std::string>& raw, Cli_streams io,
+                 const std::shared_ptr<Transfer_settings>& settings) {
     const Arguments args = parse_arguments(raw, {"--folder", "--name", "--second-ms"},
                                            {"--yes", "--keep-partial", "--trace"});
     std::chrono::milliseconds second(1000);
@@ -57,7 +58,8 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
         io.in, io.err,
         args.has("--yes") ? Terminal_prompter::Given::yes : Terminal_prompter::Given::ask,
         io.interactive);
-    Download_runner runner(prompter, Host_config{}, Worker_timing{second, {}});
+    settings->change([&](Transfer_values& values) { values.timing.second = second; });
+    Download_runner runner(prompter, settings);
     runner.answer_keep_partial(args.has("--keep-partial"));
     auto queue = std::make_shared<Notification_queue>();
     const Interrupt_guard interrupt;

@@ -8,7 +8,6 @@
 #include "cli/terminal_text.h"
 #include "cli/transfer_loop.h"
 #include "corvale/text_ids.h"
-#include "engine/host_config.h"
 #include "engine/page_fetcher.h"
 #include "platform/string_table.h"
 #include "platform/url.h"
@@ -30,9 +29,10 @@ struct Fetch_result {
     bool cut = false;                 // the page is the first 32 MiB of a longer one
 };
 
-Fetch_result fetch_page(std::int32_t identifier, const std::wstring& url, Worker_timing timing) {
+Fetch_result fetch_page(std::int32_t identifier, const std::wstring& url,
+                        Settings_source settings) {
     auto queue = std::make_shared<Notification_queue>();
-    Page_fetcher fetcher(identifier, url, queue, std::move(timing));
+    Page_fetcher fetcher(identifier, url, queue, std::move(settings));
     Fetch_result result;
     if (!fetcher.created() || !fetcher.resume()) {
         result.failure = load_string(texts::resume_failed);
@@ -67,10 +67,11 @@ Fetch_result fetch_page(std::int32_t identifier, const std::wstring& url, Worker
 
 // Prints each link of the page (or paste) on a line of its own as it is
 // found; gives the links when `keep` asks for them.
-std::vector<std::wstring> print_links(std::string& bytes, bool keep, Cli_streams io) {
+std::vector<std::wstring> print_links(std::string& bytes, bool keep, const Host_config& host,
+                                      Cli_streams io) {
     std::vector<std::wstring> kept;
     const bool complete =
-        extract_links(bytes, encode_utf8(Host_config{}.link_marker()), [&](std::wstring link) {
+        extract_links(bytes, encode_utf8(host.link_marker()), [&](std::wstring link) {
             io.out << terminal_text(link) << '\n';
             if (keep) {
                 kept.push_back(std::move(link));
@@ -100,7 +101,7 @@ bool read_input(std::istream& in, std::string& bytes) {
     return !in.bad();
 }
 
-int grab_from_input(bool paste, Cli_streams io) {
+int grab_from_input(bool paste, const Host_config& host, Cli_streams io) {
     std::string bytes;
     if (!read_input(io.in, bytes)) {
         io.err << "corvale-cli grab: standard input cannot be read\n";
@@ -111,19 +112,20 @@ int grab_from_input(bool paste, Cli_streams io) {
         bytes = std::string();  // one copy at a time
         bytes.swap(split);
     }
-    print_links(bytes, false, io);
+    print_links(bytes, false, host, io);
     return io.out ? 0 : 1;
 }
 
-int grab_from_web(std::wstring url, bool verify, Worker_timing timing, Cli_streams io) {
+int grab_from_web(std::wstring url, bool verify, const Settings_source& settings, Cli_streams io) {
     url = usable_link(url);
     const Interrupt_guard interrupt;
-    Fetch_result fetched = fetch_page(-1, url, timing);
+    Fetch_result fetched = fetch_page(-1, url, settings);
     if (!fetched.page) {
         io.err << terminal_text(fetched.failure) << '\n';
         return 1;
     }
-    const std::vector<std::wstring> links = print_links(*fetched.page, verify, io);
+    const std::vector<std::wstring> links =
+        print_links(*fetched.page, verify, settings->current().host, io);
     if (fetched.cut) {
         io.err << "corvale-cli grab: the page was cut after its first 32 MiB; links after that "
                   "were not taken\n";
@@ -133,7 +135,7 @@ int grab_from_web(std::wstring url, bool verify, Worker_timing timing, Cli_strea
     }
     std::int32_t row = 0;
     for (const std::wstring& link : links) {
-        const Fetch_result page = fetch_page(row++, link, timing);
+        const Fetch_result page = fetch_page(row++, link, settings);
         std::string line = terminal_text(link) + '\t';
         if (page.page) {
             std::wstring page_text = decode_page_text(*page.page);
@@ -153,7 +155,8 @@ int grab_from_web(std::wstring url, bool verify, Worker_timing timing, Cli_strea
 
 }  // namespace
 
-int run_grab(const std::vector<std::string>& raw, Cli_streams io) {
+int run_grab(const std::vector<std::string>& raw, Cli_streams io,
+             const std::shared_ptr<Transfer_settings>& settings) {
     const Arguments args = parse_arguments(raw, {"--second-ms"}, {"--paste", "--verify"});
     const bool from_input = args.positional == std::vector<std::string>{"-"};
     std::string problem = args.error;
@@ -175,10 +178,10 @@ int run_grab(const std::vector<std::string>& raw, Cli_streams io) {
         return 2;
     }
     if (from_input) {
-        return grab_from_input(args.has("--paste"), io);
+        return grab_from_input(args.has("--paste"), settings->current().host, io);
     }
-    return grab_from_web(decode_ansi(args.positional[0]), args.has("--verify"),
-                         Worker_timing{second, {}}, io);
+    settings->change([&](Transfer_values& values) { values.timing.second = second; });
+    return grab_from_web(decode_ansi(args.positional[0]), args.has("--verify"), settings, io);
 }
 
 }  // namespace corvale

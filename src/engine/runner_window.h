@@ -31,7 +31,7 @@ class Progress_window_host {
 class Runner_window : public Download_window {
   public:
     Runner_window(Progress_window_host& host, Prompter& prompter, std::int32_t download_number,
-                  Host_config config, Worker_timing timing);
+                  Settings_source settings);
 
     std::int32_t download_number() const override { return download_number_; }
     bool automatic() const override { return automatic_; }

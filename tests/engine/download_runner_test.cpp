@@ -114,7 +114,9 @@ TEST_F(DownloadRunnerTest, CancelJudgesTheFileAsTheEndedWorkerLeftIt) {
         scenario.file("555", Reply{.pattern_size = k_size});
         const fs::path path = dir / "f.bin";
         Scripted_prompter prompter({row.answer});
-        Download_runner runner(prompter, config, Worker_timing{std::chrono::milliseconds(2), {}});
+        Download_runner runner(
+            prompter,
+            make_transfer_settings(config, Worker_timing{std::chrono::milliseconds(2), {}}));
         const auto target = std::make_shared<Holding_target>(runner, row.hold);
         ASSERT_EQ(
             runner.start(1, link("555"), decode_native(dir.path().string()), L"f.bin", target),
@@ -147,7 +149,9 @@ TEST_F(DownloadRunnerTest, ANameThatLeavesItsFolderIsRefusedBeforeAnyFileIsOpene
     };
     for (const Row& row : rows) {
         Scripted_prompter prompter;
-        Download_runner runner(prompter, config, Worker_timing{std::chrono::milliseconds(2), {}});
+        Download_runner runner(
+            prompter,
+            make_transfer_settings(config, Worker_timing{std::chrono::milliseconds(2), {}}));
         const auto target = std::make_shared<Holding_target>(
             runner, [](std::uint32_t, const Progress_block&) { return false; });
         EXPECT_EQ(runner.start(1, link("555"), decode_native(folder.string()), row.name, target),

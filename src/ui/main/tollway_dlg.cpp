@@ -191,7 +191,7 @@ std::unique_ptr<Download_window> CTollwayDlg::make_window(std::int32_t download_
     progress_pace_.start();
     Progress_window_host& host = *this;
     auto window = std::make_unique<CDownload_dlg>(host, services_.prompter, download_number,
-                                                  Host_config{}, services_.timing);
+                                                  services_.settings);
     window->move(cascade_position());
     return window;
 }
@@ -747,7 +747,7 @@ void CTollwayDlg::open_links_grabber() {
     callbacks.add_links = [this](Links_parser_dlg& grabber) { add_grabbed_links(grabber); };
     callbacks.closed = [this] { post_message(UM_LINKS_GRABBER_CLOSED, 0); };
     grabber_ = std::make_unique<Links_parser_dlg>(services_.prompter, services_.profile,
-                                                  std::move(callbacks), services_.timing);
+                                                  std::move(callbacks), services_.settings);
     grabber_->setLayoutDirection(layoutDirection());
     update_commands();  // one grabber at a time
     grabber_->show();

@@ -18,6 +18,7 @@
 #include "corvale/text_ids.h"
 #include "engine/download_control.h"
 #include "engine/scheduler.h"
+#include "engine/transfer_settings.h"
 #include "model/download_list.h"
 #include "ui/common/question_tracker.h"
 #include "ui/common/window_target.h"
@@ -49,7 +50,8 @@ class CTollwayDlg : public QMainWindow,
         Question_tracker& prompter;
         Profile& profile;
         std::function<void(QWidget*)> show_about;
-        Worker_timing timing = {};  // tests shorten the workers' second
+        // The application's transfer settings; empty: the defaults.
+        Settings_source settings = {};
         // Chooses a list file for opening or saving with the title's string
         // id; no value when the user cancels. Empty: Qt's file dialog.
         std::function<std::optional<std::wstring>(QWidget*, int title, bool saving)>
