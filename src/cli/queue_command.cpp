@@ -70,9 +70,8 @@ class Queue_host : public Control_host, public Progress_window_host {
     // they can be freed at once.
     void release_window(std::unique_ptr<Download_window>) override {}
     // Progress_window_host
-    void post_window_closed(Download_window* window) override {
-        queue_->post(UM_DOWNLOAD_WINDOW_CLOSED, 0,
-                     static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(window)));
+    void post_window_closed(std::int32_t download_number) override {
+        queue_->post(UM_DOWNLOAD_WINDOW_CLOSED, 0, download_number);
     }
     void cancel_automatic_downloads() override { control_.cancel_automatic(); }
     bool automatic_downloading_active() const override { return control_.automatic_active(); }
@@ -162,9 +161,9 @@ void Queue_host::handle(const Notification& notification) {
         // cancelled the queue is dropped.
         control_.start_queued(static_cast<std::int32_t>(notification.lparam));
     } else if (message == UM_DOWNLOAD_WINDOW_CLOSED) {
-        auto* window =
-            reinterpret_cast<Download_window*>(static_cast<std::intptr_t>(notification.lparam));
-        if (control_.holds(window)) {
+        Download_window* window =
+            control_.held_window(static_cast<std::int32_t>(notification.lparam));
+        if (window != nullptr) {
             const Download_record& record = *cli_.list.find(window->download_number());
             const auto* queued = static_cast<Queue_window*>(window);
             finished += queued->succeeded() ? 1 : 0;

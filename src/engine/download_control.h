@@ -119,6 +119,9 @@ class Download_control {
     // UM_DOWNLOAD_WINDOW_CLOSED: lets go of the window (once; the host frees
     // it later) and advances the queue when it was automatic.
     void window_closed(Download_window* window);
+    // The same for the window the control holds for `download_number`, if any:
+    // a late or second request finds none and does nothing.
+    void window_closed(std::int32_t download_number);
 
     // Rows are visited in ascending order.
     void queue_rows(const std::vector<int>& rows);
@@ -151,6 +154,8 @@ class Download_control {
     bool closing() const { return closing_; }
     // Whether the window is one the control holds (not yet released); the
     // pointer is only compared, never followed.
+    // The window the control holds for `download_number`; null when none.
+    Download_window* held_window(std::int32_t download_number) const;
     bool holds(const Download_window* window) const {
         return windows_.count(const_cast<Download_window*>(window)) != 0;
     }

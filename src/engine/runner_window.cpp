@@ -57,7 +57,7 @@ Download_runner::Start Runner_window::start() {
 void Runner_window::ask_to_close() {
     if (!close_asked_) {
         close_asked_ = true;
-        host_.post_window_closed(this);
+        host_.post_window_closed(download_number_);
     }
 }
 

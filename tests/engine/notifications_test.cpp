@@ -41,7 +41,7 @@ class Refusing_port {
 // A progress window with nothing to show: it says whether a notification
 // ends its download.
 struct No_host : Progress_window_host {
-    void post_window_closed(Download_window*) override {}
+    void post_window_closed(std::int32_t) override {}
     void cancel_automatic_downloads() override {}
     bool automatic_downloading_active() const override { return false; }
     std::shared_ptr<Notification_target> worker_target() override { return nullptr; }

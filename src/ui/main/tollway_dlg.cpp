@@ -230,11 +230,10 @@ void CTollwayDlg::release_later(std::unique_ptr<Window> window) {
     services_.prompter.when_free([this] { released_.clear(); });
 }
 
-void CTollwayDlg::post_window_closed(Download_window* window) {
-    // The window is named by its address; the control releases only windows
-    // it still holds, so a late or second request is harmless.
-    post_message(UM_DOWNLOAD_WINDOW_CLOSED,
-                 static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(window)));
+void CTollwayDlg::post_window_closed(std::int32_t download_number) {
+    // The window is named by its download's number; the control releases only
+    // windows it still holds, so a late or second request is harmless.
+    post_message(UM_DOWNLOAD_WINDOW_CLOSED, download_number);
 }
 
 void CTollwayDlg::arm_timer(Control_timer timer) {
@@ -723,8 +722,7 @@ bool CTollwayDlg::event(QEvent* event) {
     } else if (message == UM_DOWNLOAD_WINDOW_CLOSED) {
         // The control forgets the window at once and hands it back to be
         // freed once no question is open.
-        control_->window_closed(
-            reinterpret_cast<Download_window*>(static_cast<std::intptr_t>(notification->lparam)));
+        control_->window_closed(static_cast<std::int32_t>(notification->lparam));
     } else if (message == UM_LINKS_GRABBER_CLOSED && grabber_) {
         release_later(std::unique_ptr<QWidget>(grabber_.release()));
         update_commands();

@@ -148,7 +148,7 @@ class CTollwayDlg : public QMainWindow,
     // line say when it comes.
     void show_schedule();
     // Progress_window_host
-    void post_window_closed(Download_window* window) override;
+    void post_window_closed(std::int32_t download_number) override;
     void cancel_automatic_downloads() override { control_->cancel_automatic(); }
     bool automatic_downloading_active() const override { return control_->automatic_active(); }
     std::shared_ptr<Notification_target> worker_target() override { return target_; }
