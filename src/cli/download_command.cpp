@@ -94,7 +94,7 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io,
     const auto handle = [&](const Notification& n) {
         std::wstring text;
         bool ends = false;
-        switch (n.message) {
+        switch (n.kind) {
             case UM_PROGRESS:
                 progress_waiting = true;
                 if (std::chrono::steady_clock::now() - last_take >= k_redraw) {
@@ -106,7 +106,7 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io,
                 status = text = worker.status_text();
                 break;
             case UM_ERROR:
-                ends = error_ends_worker(n.lparam);
+                ends = error_ends_worker(n.value);
                 status = text = worker.status_text();
                 break;
             case UM_STATUS:
@@ -116,15 +116,15 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io,
                 text = worker.last_error_text();
                 break;
             case UM_WAIT:
-                status = countdown_text(texts::wait_countdown, n.lparam);
+                status = countdown_text(texts::wait_countdown, n.value);
                 break;
             default:
                 break;
         }
         if (trace) {
-            io.out << message_name(n.message) << ' ' << n.lparam;
-            if (n.message == UM_STATUS || n.message == UM_ERROR || n.message == UM_FINISHED ||
-                n.message == UM_LAST_ERROR) {
+            io.out << message_name(n.kind) << ' ' << n.value;
+            if (n.kind == UM_STATUS || n.kind == UM_ERROR || n.kind == UM_FINISHED ||
+                n.kind == UM_LAST_ERROR) {
                 io.out << '\t' << terminal_text(text);
             }
             // Each line as it happens, also when the trace goes to a file
@@ -133,7 +133,7 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io,
         }
         if (ends) {
             take_progress();  // the last values, not those of up to 100 ms ago
-        } else if (n.message != UM_PROGRESS) {
+        } else if (n.kind != UM_PROGRESS) {
             line.show(status, block, speed, time_left);
         }
         return ends;

@@ -40,18 +40,18 @@ Fetch_result fetch_page(std::int32_t identifier, const std::wstring& url,
     }
     std::wstring last_error;
     const Loop_end end = run_transfer_loop(*queue, [&](const Notification& n) {
-        if (n.message == UM_PROGRESS) {
+        if (n.kind == UM_PROGRESS) {
             fetcher.take_progress();
         }
-        if (n.message == UM_ERROR) {
-            const bool ends = error_ends_worker(n.lparam);
+        if (n.kind == UM_ERROR) {
+            const bool ends = error_ends_worker(n.value);
             // The final "attempts used up" says less than the failure before it.
-            if (!ends || last_error.empty() || n.lparam != NT_ATTEMPTS_USED_UP) {
+            if (!ends || last_error.empty() || n.value != NT_ATTEMPTS_USED_UP) {
                 last_error = fetcher.status_text();
             }
             return ends;
         }
-        return n.message == UM_FINISHED;
+        return n.kind == UM_FINISHED;
     });
     queue->close();
     fetcher.stop();

@@ -65,13 +65,13 @@ class Queue_host : public Control_host, public Progress_window_host {
     std::unique_ptr<Download_window> make_window(std::int32_t number) override {
         return std::make_unique<Queue_window>(*this, cli_.prompter, number, settings_);
     }
-    void post_start(std::int32_t number) override { queue_->post(UM_START_DOWNLOAD, 0, number); }
+    void post_start(std::int32_t number) override { queue_->post({UM_START_DOWNLOAD, 0, number}); }
     // Windows are let go of in the command's loop, never inside a question:
     // they can be freed at once.
     void release_window(std::unique_ptr<Download_window>) override {}
     // Progress_window_host
     void post_window_closed(std::int32_t download_number) override {
-        queue_->post(UM_DOWNLOAD_WINDOW_CLOSED, 0, download_number);
+        queue_->post({UM_DOWNLOAD_WINDOW_CLOSED, 0, download_number});
     }
     void cancel_automatic_downloads() override { control_.cancel_automatic(); }
     bool automatic_downloading_active() const override { return control_.automatic_active(); }
@@ -155,14 +155,14 @@ void Queue_window::open() {
 }
 
 void Queue_host::handle(const Notification& notification) {
-    const std::uint32_t message = notification.message;
+    const std::uint32_t message = notification.kind;
     if (message == UM_START_DOWNLOAD) {
         // Every start is a step of the queue: one posted before Ctrl-C
         // cancelled the queue is dropped.
-        control_.start_queued(static_cast<std::int32_t>(notification.lparam));
+        control_.start_queued(static_cast<std::int32_t>(notification.value));
     } else if (message == UM_DOWNLOAD_WINDOW_CLOSED) {
         Download_window* window =
-            control_.held_window(static_cast<std::int32_t>(notification.lparam));
+            control_.held_window(static_cast<std::int32_t>(notification.value));
         if (window != nullptr) {
             const Download_record& record = *cli_.list.find(window->download_number());
             const auto* queued = static_cast<Queue_window*>(window);
@@ -174,8 +174,8 @@ void Queue_host::handle(const Notification& notification) {
         control_.window_closed(window);
         save();
     } else {
-        control_.notify(message, static_cast<std::int32_t>(notification.wparam),
-                        notification.lparam);
+        control_.notify(message, static_cast<std::int32_t>(notification.sender),
+                        notification.value);
     }
 }
 

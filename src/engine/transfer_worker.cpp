@@ -65,7 +65,7 @@ Progress_block Transfer_worker::take_progress() {
 
 void Transfer_worker::post(std::uint32_t message, std::int64_t lparam) {
     if (target_) {
-        target_->post(message, id_, lparam);
+        target_->post({message, id_, lparam});
     }
 }
 

@@ -33,7 +33,8 @@ class Holding_target : public Notification_target {
 
     Holding_target(Download_runner& runner, Stage hold) : runner_(runner), hold_(std::move(hold)) {}
 
-    void post(std::uint32_t message, std::int64_t, std::int64_t) override {
+    void post(const Notification& notification) override {
+        const std::uint32_t message = notification.kind;
         Progress_block block;
         if (message == UM_PROGRESS) {
             block = runner_.worker().take_progress();

@@ -381,10 +381,10 @@ TEST_F(CancelTest, DuringTheTransferLeavesWhatWasWritten) {
 
 TEST(NotificationQueue, ClosedQueueDropsPosts) {
     Notification_queue queue;
-    queue.post(UM_STATUS, 1, 0);
+    queue.post({UM_STATUS, 1, 0});
     ASSERT_TRUE(queue.pop(std::chrono::milliseconds(0)).has_value());
     queue.close();
-    queue.post(UM_STATUS, 1, 0);
+    queue.post({UM_STATUS, 1, 0});
     EXPECT_FALSE(queue.pop(std::chrono::milliseconds(0)).has_value());
 }
 

@@ -50,8 +50,8 @@ class Links_parser_dlg::Fetch_relay : public QObject {
             return QObject::event(event);
         }
         if (window_ != nullptr) {
-            const auto* notice = static_cast<Notification_event*>(event);
-            window_->on_notice(notice->message, notice->wparam, notice->lparam);
+            const Notification& notice = static_cast<Notification_event*>(event)->notification;
+            window_->on_notice(notice.kind, notice.sender, notice.value);
         }
         return true;
     }
@@ -315,7 +315,8 @@ std::string_view Links_parser_dlg::fetch_page() {
 
 void Links_parser_dlg::post_finished(std::int32_t id, std::int64_t outcome) {
     if (relay_) {
-        QCoreApplication::postEvent(relay_.get(), new Notification_event(UM_FINISHED, id, outcome));
+        QCoreApplication::postEvent(relay_.get(),
+                                    new Notification_event({UM_FINISHED, id, outcome}));
     }
 }
 
