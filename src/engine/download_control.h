@@ -133,7 +133,7 @@ class Download_control {
     void close();
     void tick(Control_timer timer);
 
-    // The worker notifications WM_APP+100..110 of download `download_number`.
+    // The worker notifications UM_PROGRESS..UM_LAST_ERROR of download `download_number`.
     // A UM_PROGRESS is taken at most every 100 ms per download; one that
     // comes sooner waits for take_waiting_progress(). Until it is taken the
     // worker posts no further UM_PROGRESS, so many fast downloads wake the

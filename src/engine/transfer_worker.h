@@ -97,7 +97,7 @@ class Transfer_worker {
     // then resets the event. Idempotent.
     void stop_thread();
 
-    std::int32_t id_ = 0;  // wParam of every notification
+    std::int32_t id_ = 0;  // the sender of every notification
     std::shared_ptr<Notification_target> target_;
     Settings_source settings_;
     // The snapshot the worker thread works with (refresh_settings).
