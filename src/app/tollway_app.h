@@ -25,8 +25,13 @@ class CTollwayApp {
     CTollwayApp(QString instance_name, Profile& profile, Prompter& prompter);
     ~CTollwayApp();
 
-    // The workers' second (tests shorten it); before start().
-    void set_worker_timing(Worker_timing timing) { timing_ = std::move(timing); }
+    // The transfer settings the windows and their workers share.
+    const std::shared_ptr<Transfer_settings>& transfer_settings() const { return settings_; }
+    // The workers' second (tests shorten it); running workers see it from
+    // their next attempt.
+    void set_worker_timing(Worker_timing timing) {
+        settings_->change([&](Transfer_values& values) { values.timing = std::move(timing); });
+    }
     // How list files are chosen (tests answer without a dialog); before start().
     void set_list_file_chooser(decltype(CTollwayDlg::Services::choose_list_file) chooser) {
         choose_list_file_ = std::move(chooser);
@@ -70,7 +75,7 @@ class CTollwayApp {
     Question_tracker prompter_;
     std::filesystem::path program_directory_;
     Language language_ = Language::english;
-    Worker_timing timing_;
+    std::shared_ptr<Transfer_settings> settings_ = make_transfer_settings();
     decltype(CTollwayDlg::Services::choose_list_file) choose_list_file_;
     decltype(CTollwayDlg::Services::open_url) open_url_;
     std::unique_ptr<Download_list> list_;

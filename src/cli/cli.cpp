@@ -74,13 +74,21 @@ int run_cli(const std::vector<std::string>& args, std::istream& in, std::ostream
         out << "corvale-cli " << encode_utf8(k_file_version) << '\n';
         return 0;
     }
-    static const std::map<std::string, Command> commands = {
-        {"grab", run_grab},
-        {"download", run_download},
+    // The settings the transfer commands are made with; they may change them
+    // (--second-ms) before their workers start.
+    const auto settings = make_transfer_settings();
+    const auto with_settings = [&settings](auto run) -> Command {
+        return [&settings, run](const std::vector<std::string>& rest, Cli_streams io) {
+            return run(rest, io, settings);
+        };
+    };
+    const std::map<std::string, Command> commands = {
+        {"grab", with_settings(run_grab)},
+        {"download", with_settings(run_download)},
         {"list", run_list},
         {"add", run_add},
         {"merge", run_merge},
-        {"queue", run_queue},
+        {"queue", with_settings(run_queue)},
         {"check-update", run_check_update},
     };
     const auto it = commands.find(command);

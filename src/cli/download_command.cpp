@@ -28,7 +28,8 @@ constexpr const char* k_usage =
 
 }  // namespace
 
-int run_download(const std::vector<std::string>& raw, Cli_streams io) {
+int run_download(const std::vector<std::string>& raw, Cli_streams io,
+                 const std::shared_ptr<Transfer_settings>& settings) {
     const Arguments args = parse_arguments(raw, {"--folder", "--name", "--second-ms"},
                                            {"--yes", "--keep-partial", "--trace"});
     std::chrono::milliseconds second(1000);
@@ -58,7 +59,8 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
         io.in, io.err,
         args.has("--yes") ? Terminal_prompter::Given::yes : Terminal_prompter::Given::ask,
         io.interactive);
-    Download_runner runner(prompter, Host_config{}, Worker_timing{second, {}});
+    settings->change([&](Transfer_values& values) { values.timing.second = second; });
+    Download_runner runner(prompter, settings);
     runner.answer_keep_partial(args.has("--keep-partial"));
     auto queue = std::make_shared<Notification_queue>();
     const Interrupt_guard interrupt;
@@ -89,7 +91,7 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
     const auto handle = [&](const Notification& n) {
         std::wstring text;
         bool ends = false;
-        switch (n.message) {
+        switch (n.kind) {
             case UM_PROGRESS:
                 if (pace.arrived(now())) {
                     take_progress();
@@ -100,7 +102,7 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
                 shown.status = text = worker.status_text();
                 break;
             case UM_ERROR:
-                ends = error_ends_worker(n.lparam);
+                ends = error_ends_worker(n.value);
                 shown.status = text = worker.status_text();
                 break;
             case UM_STATUS:
@@ -110,15 +112,15 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
                 text = worker.last_error_text();
                 break;
             case UM_WAIT:
-                shown.status = countdown_text(texts::wait_countdown, n.lparam);
+                shown.status = countdown_text(texts::wait_countdown, n.value);
                 break;
             default:
                 break;
         }
         if (trace) {
-            io.out << message_name(n.message) << ' ' << n.lparam;
-            if (n.message == UM_STATUS || n.message == UM_ERROR || n.message == UM_FINISHED ||
-                n.message == UM_LAST_ERROR) {
+            io.out << message_name(n.kind) << ' ' << n.value;
+            if (n.kind == UM_STATUS || n.kind == UM_ERROR || n.kind == UM_FINISHED ||
+                n.kind == UM_LAST_ERROR) {
                 io.out << '\t' << terminal_text(text);
             }
             // Each line as it happens, also when the trace goes to a file
@@ -127,7 +129,7 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io) {
         }
         if (ends) {
             take_progress();  // the last values, not those of up to 100 ms ago
-        } else if (n.message != UM_PROGRESS) {
+        } else if (n.kind != UM_PROGRESS) {
             line.show(shown, percentage);
         }
         return ends;

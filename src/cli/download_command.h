@@ -4,11 +4,14 @@
 #include <vector>
 
 #include "cli/list_commands.h"
+#include "engine/transfer_settings.h"
 
 namespace corvale {
 
 // corvale-cli download URL [--folder DIR] [--name NAME] [--yes] [--keep-partial]
 //                          [--trace] [--second-ms N]
-int run_download(const std::vector<std::string>& args, Cli_streams io);
+// --second-ms changes `settings`, which the command's workers read.
+int run_download(const std::vector<std::string>& args, Cli_streams io,
+                 const std::shared_ptr<Transfer_settings>& settings);
 
 }  // namespace corvale

@@ -10,7 +10,6 @@
 #include "cli/terminal_text.h"
 #include "cli/transfer_loop.h"
 #include "corvale/text_ids.h"
-#include "engine/host_config.h"
 #include "engine/page_fetcher.h"
 #include "platform/string_table.h"
 #include "platform/url.h"
@@ -32,9 +31,10 @@ struct Fetch_result {
     bool cut = false;                 // the page is the first 32 MiB of a longer one
 };
 
-Fetch_result fetch_page(std::int32_t identifier, const std::wstring& url, Worker_timing timing) {
+Fetch_result fetch_page(std::int32_t identifier, const std::wstring& url,
+                        Settings_source settings) {
     auto queue = std::make_shared<Notification_queue>();
-    Page_fetcher fetcher(identifier, url, queue, std::move(timing));
+    Page_fetcher fetcher(identifier, url, queue, std::move(settings));
     Fetch_result result;
     if (!fetcher.created() || !fetcher.resume()) {
         result.failure = load_string(texts::resume_failed);
@@ -42,18 +42,18 @@ Fetch_result fetch_page(std::int32_t identifier, const std::wstring& url, Worker
     }
     std::wstring last_error;
     const Loop_end end = run_transfer_loop(*queue, [&](const Notification& n) {
-        if (n.message == UM_PROGRESS) {
+        if (n.kind == UM_PROGRESS) {
             fetcher.take_progress();
         }
-        if (n.message == UM_ERROR) {
-            const bool ends = error_ends_worker(n.lparam);
+        if (n.kind == UM_ERROR) {
+            const bool ends = error_ends_worker(n.value);
             // The final "attempts used up" says less than the failure before it.
-            if (!ends || last_error.empty() || n.lparam != NT_ATTEMPTS_USED_UP) {
+            if (!ends || last_error.empty() || n.value != NT_ATTEMPTS_USED_UP) {
                 last_error = fetcher.status_text();
             }
             return ends;
         }
-        return n.message == UM_FINISHED;
+        return n.kind == UM_FINISHED;
     });
     queue->close();
     fetcher.stop();
@@ -65,10 +65,6 @@ Fetch_result fetch_page(std::int32_t identifier, const std::wstring& url, Worker
             end == Loop_end::interrupted ? load_string(texts::download_canceled) : last_error;
     }
     return result;
-}
-
-std::wstring link_marker() {
-    return Host_config{}.link_marker();
 }
 
 // The grabber's links list: every link selected, as the walk needs.
@@ -104,12 +100,13 @@ class Verify_list : public Grabber_view {
 // its own, so that nothing of a stopped fetch reaches the next one.
 class Verify_host : public Grabber_host {
   public:
-    Verify_host(Worker_timing timing, Cli_streams io) : timing_(std::move(timing)), io_(io) {}
+    Verify_host(Settings_source settings, Cli_streams io)
+        : settings_(std::move(settings)), io_(io) {}
     ~Verify_host() override { stop_fetch(); }
 
     bool start_fetch(std::int32_t id, const std::wstring& url) override {
         queue_ = std::make_shared<Notification_queue>();
-        fetcher_ = std::make_unique<Page_fetcher>(id, url, queue_, timing_);
+        fetcher_ = std::make_unique<Page_fetcher>(id, url, queue_, settings_);
         failure_.clear();
         running_ = id;
         if (!fetcher_->created() || !fetcher_->resume()) {
@@ -131,7 +128,7 @@ class Verify_host : public Grabber_host {
     std::uint64_t fetch_received() override { return fetcher_->take_progress().downloaded; }
     std::string_view fetch_page() override { return fetcher_->page_data(); }
     void post_finished(std::int32_t id, std::int64_t outcome) override {
-        queue_->post(UM_FINISHED, id, outcome);
+        queue_->post({UM_FINISHED, id, outcome});
     }
     void set_enabled(Grabber_button, bool) override {}
     void set_get_links_caption(int) override {}
@@ -147,10 +144,10 @@ class Verify_host : public Grabber_host {
     std::optional<Notification> next(std::chrono::milliseconds step) {
         const std::shared_ptr<Notification_queue> queue = queue_;
         std::optional<Notification> notice = queue ? queue->pop(step) : std::nullopt;
-        if (notice && notice->message == UM_ERROR && fetcher_) {
+        if (notice && notice->kind == UM_ERROR && fetcher_) {
             // The final "attempts used up" says less than the failure before it.
-            if (!error_ends_worker(notice->lparam) || failure_.empty() ||
-                notice->lparam != NT_ATTEMPTS_USED_UP) {
+            if (!error_ends_worker(notice->value) || failure_.empty() ||
+                notice->value != NT_ATTEMPTS_USED_UP) {
                 failure_ = fetcher_->status_text();
             }
         }
@@ -160,7 +157,7 @@ class Verify_host : public Grabber_host {
     std::int32_t running() const { return running_; }
 
   private:
-    Worker_timing timing_;
+    Settings_source settings_;
     Cli_streams io_;
     std::shared_ptr<Notification_queue> queue_;
     std::unique_ptr<Page_fetcher> fetcher_;
@@ -171,9 +168,10 @@ class Verify_host : public Grabber_host {
 // Verifies each link as the links grabber does, and prints its line (link,
 // verdict or failure, file name, size) once it is over. 1 when Ctrl-C
 // stopped the walk.
-int verify_links(const std::vector<std::wstring>& links, Worker_timing timing, Cli_streams io) {
+int verify_links(const std::vector<std::wstring>& links, const Settings_source& settings,
+                 Cli_streams io) {
     Verify_list view;
-    Verify_host host(std::move(timing), io);
+    Verify_host host(settings, io);
     for (const std::wstring& link : links) {
         view.append_item(std::to_wstring(view.item_count() + 1), link);
     }
@@ -187,7 +185,7 @@ int verify_links(const std::vector<std::wstring>& links, Worker_timing timing, C
                    << std::flush;
         }
     };
-    Links_grabber grabber(view, host, link_marker());
+    Links_grabber grabber(view, host, settings->current().host.link_marker());
     grabber.verify();
     while (grabber.state() == Links_grabber::State::verifying) {
         if (Interrupt_guard::interrupted()) {
@@ -198,8 +196,7 @@ int verify_links(const std::vector<std::wstring>& links, Worker_timing timing, C
             return 1;
         }
         if (const auto notice = host.next(std::chrono::milliseconds(100))) {
-            grabber.notify(notice->message, static_cast<std::int32_t>(notice->wparam),
-                           notice->lparam);
+            grabber.notify(notice->kind, notice->sender, notice->value);
         }
         print_until(host.running());  // the items before the running one are over
     }
@@ -209,14 +206,16 @@ int verify_links(const std::vector<std::wstring>& links, Worker_timing timing, C
 
 // Prints each link of the page (or paste) on a line of its own as it is
 // found; gives the links when `keep` asks for them.
-std::vector<std::wstring> print_links(std::string& bytes, bool keep, Cli_streams io) {
+std::vector<std::wstring> print_links(std::string& bytes, bool keep, const Host_config& host,
+                                      Cli_streams io) {
     std::vector<std::wstring> kept;
-    const bool complete = extract_links(bytes, encode_utf8(link_marker()), [&](std::wstring link) {
-        io.out << terminal_text(link) << '\n';
-        if (keep) {
-            kept.push_back(std::move(link));
-        }
-    });
+    const bool complete =
+        extract_links(bytes, encode_utf8(host.link_marker()), [&](std::wstring link) {
+            io.out << terminal_text(link) << '\n';
+            if (keep) {
+                kept.push_back(std::move(link));
+            }
+        });
     io.out << std::flush;
     if (!complete) {
         io.err << "corvale-cli grab: an anchor \"<a \" has no \"</a>\" after it; links in anchors "
@@ -241,7 +240,7 @@ bool read_input(std::istream& in, std::string& bytes) {
     return !in.bad();
 }
 
-int grab_from_input(bool paste, Cli_streams io) {
+int grab_from_input(bool paste, const Host_config& host, Cli_streams io) {
     std::string bytes;
     if (!read_input(io.in, bytes)) {
         io.err << "corvale-cli grab: standard input cannot be read\n";
@@ -252,19 +251,20 @@ int grab_from_input(bool paste, Cli_streams io) {
         bytes = std::string();  // one copy at a time
         bytes.swap(split);
     }
-    print_links(bytes, false, io);
+    print_links(bytes, false, host, io);
     return io.out ? 0 : 1;
 }
 
-int grab_from_web(std::wstring url, bool verify, Worker_timing timing, Cli_streams io) {
+int grab_from_web(std::wstring url, bool verify, const Settings_source& settings, Cli_streams io) {
     url = usable_link(url);
     const Interrupt_guard interrupt;
-    Fetch_result fetched = fetch_page(-1, url, timing);
+    Fetch_result fetched = fetch_page(-1, url, settings);
     if (!fetched.page) {
         io.err << terminal_text(fetched.failure) << '\n';
         return 1;
     }
-    const std::vector<std::wstring> links = print_links(*fetched.page, verify, io);
+    const std::vector<std::wstring> links =
+        print_links(*fetched.page, verify, settings->current().host, io);
     if (fetched.cut) {
         io.err << "corvale-cli grab: the page was cut after its first 32 MiB; links after that "
                   "were not taken\n";
@@ -272,12 +272,13 @@ int grab_from_web(std::wstring url, bool verify, Worker_timing timing, Cli_strea
     if (!verify) {
         return 0;
     }
-    return verify_links(links, std::move(timing), io);
+    return verify_links(links, settings, io);
 }
 
 }  // namespace
 
-int run_grab(const std::vector<std::string>& raw, Cli_streams io) {
+int run_grab(const std::vector<std::string>& raw, Cli_streams io,
+             const std::shared_ptr<Transfer_settings>& settings) {
     const Arguments args = parse_arguments(raw, {"--second-ms"}, {"--paste", "--verify"});
     const bool from_input = args.positional == std::vector<std::string>{"-"};
     std::string problem = args.error;
@@ -299,10 +300,10 @@ int run_grab(const std::vector<std::string>& raw, Cli_streams io) {
         return 2;
     }
     if (from_input) {
-        return grab_from_input(args.has("--paste"), io);
+        return grab_from_input(args.has("--paste"), settings->current().host, io);
     }
-    return grab_from_web(decode_ansi(args.positional[0]), args.has("--verify"),
-                         Worker_timing{second, {}}, io);
+    settings->change([&](Transfer_values& values) { values.timing.second = second; });
+    return grab_from_web(decode_ansi(args.positional[0]), args.has("--verify"), settings, io);
 }
 
 }  // namespace corvale

@@ -29,7 +29,8 @@ class Queue_host;
 // its progress is the terminal's progress line.
 class Queue_window : public Runner_window {
   public:
-    Queue_window(Queue_host& host, Prompter& prompter, std::int32_t number, Worker_timing timing);
+    Queue_window(Queue_host& host, Prompter& prompter, std::int32_t number,
+                 Settings_source settings);
 
     void open() override;
     void set_title(int) override {}
@@ -49,11 +50,11 @@ class Queue_window : public Runner_window {
 // workers post to, and the command's loop handles them in order.
 class Queue_host : public Control_host, public Progress_window_host {
   public:
-    Queue_host(Cli_list& cli, Cli_streams io, std::wstring path, Worker_timing timing)
+    Queue_host(Cli_list& cli, Cli_streams io, std::wstring path, Settings_source settings)
         : cli_(cli),
           io_(io),
           path_(std::move(path)),
-          timing_(std::move(timing)),
+          settings_(std::move(settings)),
           line_(io.err, Progress_line::terminal(io.err)),
           control_(cli.list, cli.view, *this) {}
 
@@ -62,16 +63,15 @@ class Queue_host : public Control_host, public Progress_window_host {
     Progress_line& line() { return line_; }
 
     std::unique_ptr<Download_window> make_window(std::int32_t number) override {
-        return std::make_unique<Queue_window>(*this, cli_.prompter, number, timing_);
+        return std::make_unique<Queue_window>(*this, cli_.prompter, number, settings_);
     }
-    void post_start(std::int32_t number) override { queue_->post(UM_START_DOWNLOAD, 0, number); }
+    void post_start(std::int32_t number) override { queue_->post({UM_START_DOWNLOAD, 0, number}); }
     // Windows are let go of in the command's loop, never inside a question:
     // they can be freed at once.
     void release_window(std::unique_ptr<Download_window>) override {}
     // Progress_window_host
-    void post_window_closed(Download_window* window) override {
-        queue_->post(UM_DOWNLOAD_WINDOW_CLOSED, 0,
-                     static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(window)));
+    void post_window_closed(std::int32_t download_number) override {
+        queue_->post({UM_DOWNLOAD_WINDOW_CLOSED, 0, download_number});
     }
     void cancel_automatic_downloads() override { control_.cancel_automatic(); }
     bool automatic_downloading_active() const override { return control_.automatic_active(); }
@@ -103,15 +103,15 @@ class Queue_host : public Control_host, public Progress_window_host {
     Cli_list& cli_;
     Cli_streams io_;
     std::wstring path_;
-    Worker_timing timing_;
+    Settings_source settings_;
     std::shared_ptr<Notification_queue> queue_ = std::make_shared<Notification_queue>();
     Progress_line line_;
     Download_control control_;
 };
 
 Queue_window::Queue_window(Queue_host& host, Prompter& prompter, std::int32_t number,
-                           Worker_timing timing)
-    : Runner_window(host, prompter, number, Host_config{}, std::move(timing)), host_(host) {}
+                           Settings_source settings)
+    : Runner_window(host, prompter, number, std::move(settings)), host_(host) {}
 
 void Queue_window::forward(std::uint32_t message, std::int64_t lparam) {
     if (handle_end(message, lparam)) {
@@ -147,15 +147,15 @@ void Queue_window::open() {
 }
 
 void Queue_host::handle(const Notification& notification) {
-    const std::uint32_t message = notification.message;
+    const std::uint32_t message = notification.kind;
     if (message == UM_START_DOWNLOAD) {
         // Every start is a step of the queue: one posted before Ctrl-C
         // cancelled the queue is dropped.
-        control_.start_queued(static_cast<std::int32_t>(notification.lparam));
+        control_.start_queued(static_cast<std::int32_t>(notification.value));
     } else if (message == UM_DOWNLOAD_WINDOW_CLOSED) {
-        auto* window =
-            reinterpret_cast<Download_window*>(static_cast<std::intptr_t>(notification.lparam));
-        if (control_.holds(window)) {
+        Download_window* window =
+            control_.held_window(static_cast<std::int32_t>(notification.value));
+        if (window != nullptr) {
             const Download_record& record = *cli_.list.find(window->download_number());
             const auto* queued = static_cast<Queue_window*>(window);
             finished += queued->succeeded() ? 1 : 0;
@@ -166,8 +166,8 @@ void Queue_host::handle(const Notification& notification) {
         control_.window_closed(window);
         save();
     } else {
-        control_.notify(message, static_cast<std::int32_t>(notification.wparam),
-                        notification.lparam);
+        control_.notify(message, static_cast<std::int32_t>(notification.sender),
+                        notification.value);
     }
 }
 
@@ -196,7 +196,8 @@ bool Queue_host::run() {
 
 }  // namespace
 
-int run_queue(const std::vector<std::string>& raw, Cli_streams io) {
+int run_queue(const std::vector<std::string>& raw, Cli_streams io,
+              const std::shared_ptr<Transfer_settings>& settings) {
     const Arguments args = parse_arguments(raw, {"--rows", "--second-ms"}, {"--all", "--yes"});
     std::chrono::milliseconds second(1000);
     std::string problem = args.error;
@@ -229,7 +230,8 @@ int run_queue(const std::vector<std::string>& raw, Cli_streams io) {
     }
     cli.list.fill_rows(cli.view);
 
-    Queue_host host(cli, io, path, Worker_timing{second, {}});
+    settings->change([&](Transfer_values& values) { values.timing.second = second; });
+    Queue_host host(cli, io, path, settings);
     std::vector<int> rows;
     if (args.has("--all")) {
         for (int row = 0; row < cli.view.row_count(); ++row) {

@@ -14,7 +14,7 @@ Loop_end run_transfer_loop(Notification_queue& queue,
         }
         const auto next = queue.pop(step);
         if (next && handle(*next)) {
-            return next->message == UM_FINISHED ? Loop_end::finished : Loop_end::failed;
+            return next->kind == UM_FINISHED ? Loop_end::finished : Loop_end::failed;
         }
         if (idle) {
             idle();

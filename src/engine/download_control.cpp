@@ -136,6 +136,21 @@ void Download_control::stop_all() {
     }
 }
 
+Download_window* Download_control::held_window(std::int32_t download_number) const {
+    for (const auto& [window, owned] : windows_) {
+        if (window->download_number() == download_number) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+void Download_control::window_closed(std::int32_t download_number) {
+    if (Download_window* window = held_window(download_number)) {
+        window_closed(window);
+    }
+}
+
 void Download_control::window_closed(Download_window* window) {
     const auto it = windows_.find(window);
     if (it == windows_.end()) {

@@ -109,6 +109,9 @@ class Download_control {
     // UM_DOWNLOAD_WINDOW_CLOSED: lets go of the window (once; the host frees
     // it later) and advances the queue when it was automatic.
     void window_closed(Download_window* window);
+    // The same for the window the control holds for `download_number`, if any:
+    // a late or second request finds none and does nothing.
+    void window_closed(std::int32_t download_number);
 
     // Rows are visited in ascending order.
     void queue_rows(const std::vector<int>& rows);
@@ -120,7 +123,7 @@ class Download_control {
     void close();
     void tick(Control_timer timer);
 
-    // The worker notifications WM_APP+100..110 of download `download_number`.
+    // The worker notifications UM_PROGRESS..UM_LAST_ERROR of download `download_number`.
     // Each download's UM_PROGRESS is paced by a Progress_pace of its own; one
     // that comes too soon waits for take_waiting_progress().
     void notify(std::uint32_t message, std::int32_t download_number, std::int64_t lparam);
@@ -139,6 +142,8 @@ class Download_control {
     bool closing() const { return closing_; }
     // Whether the window is one the control holds (not yet released); the
     // pointer is only compared, never followed.
+    // The window the control holds for `download_number`; null when none.
+    Download_window* held_window(std::int32_t download_number) const;
     bool holds(const Download_window* window) const {
         return windows_.count(const_cast<Download_window*>(window)) != 0;
     }

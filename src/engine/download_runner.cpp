@@ -12,8 +12,8 @@
 
 namespace corvale {
 
-Download_runner::Download_runner(Prompter& prompter, Host_config host, Worker_timing timing)
-    : prompter_(prompter), worker_(std::move(host), std::move(timing)) {}
+Download_runner::Download_runner(Prompter& prompter, Settings_source settings)
+    : prompter_(prompter), worker_(std::move(settings)) {}
 
 Download_runner::~Download_runner() {
     worker_.stop();

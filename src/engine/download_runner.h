@@ -18,7 +18,7 @@ namespace corvale {
 
 class Download_runner {
   public:
-    explicit Download_runner(Prompter& prompter, Host_config host = {}, Worker_timing timing = {});
+    explicit Download_runner(Prompter& prompter, Settings_source settings = {});
     ~Download_runner();
 
     enum class Start { started, url_unusable, name_refused, declined, open_failed, resume_failed };

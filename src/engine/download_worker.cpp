@@ -10,8 +10,6 @@ namespace corvale {
 
 namespace {
 
-constexpr const char* k_user_agent =
-    "Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 6.1; Trident/4.0)";
 // One buffer holds the API reply, then file data waiting to be written.
 constexpr std::size_t k_transfer_buffer = 307200;
 constexpr std::size_t k_write_batch = 286720;
@@ -28,9 +26,8 @@ char* allocate_transfer_buffer() {
 
 }  // namespace
 
-Download_worker::Download_worker(Host_config host, Worker_timing timing)
-    : Transfer_worker(Sender::download_worker, std::move(timing), k_user_agent),
-      host_(std::move(host)),
+Download_worker::Download_worker(Settings_source settings)
+    : Transfer_worker(Sender::download_worker, std::move(settings)),
       buffer_(allocate_transfer_buffer(), &std::free) {}
 
 Download_worker::~Download_worker() {
@@ -74,20 +71,23 @@ void Download_worker::report_last_error(const std::wstring& text) {
 
 void Download_worker::run_attempts(Http_session& session) {
     for (int attempt_index = 0;; ++attempt_index) {
-        const auto url = parse_url(url_);
-        std::wstring server = url ? url->server : std::wstring();
-        std::wstring object = url ? url->object : std::wstring();
-        if (!check_link(host_, server, object)) {
-            report_error(0, NT_LINK_SYNTAX_INVALID);
-            return;
-        }
-        const Link_parts link = split_link(object);
-        const Http_target api{url->service, host_.api_server, url->port, api_request_object(link)};
-        server_ = host_.api_server;
         if (attempt_index >= 1 && attempt_index < k_attempts &&
             count_down(k_pause_seconds, UM_WAIT)) {
             return;  // stopped during the pause: nothing more is said
         }
+        // Each attempt is made with the settings of its start.
+        refresh_settings(&session);
+        const auto url = parse_url(url_);
+        std::wstring server = url ? url->server : std::wstring();
+        std::wstring object = url ? url->object : std::wstring();
+        if (!check_link(current_.host, server, object)) {
+            report_error(0, NT_LINK_SYNTAX_INVALID);
+            return;
+        }
+        const Link_parts link = split_link(object);
+        const Http_target api{url->service, current_.host.api_server, url->port,
+                              api_request_object(link)};
+        server_ = current_.host.api_server;
         post(UM_RETRY_COUNT, attempt_index);
         if (attempt_index >= k_attempts) {
             report_error(0, NT_ATTEMPTS_USED_UP);

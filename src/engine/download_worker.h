@@ -16,7 +16,7 @@ namespace corvale {
 
 class Download_worker : public Transfer_worker {
   public:
-    explicit Download_worker(Host_config host = {}, Worker_timing timing = {});
+    explicit Download_worker(Settings_source settings = {});
     ~Download_worker() override;
 
     // Stops any earlier run, then creates the thread behind its gate.
@@ -45,7 +45,6 @@ class Download_worker : public Transfer_worker {
     Step fetch_file(Http_session& session, const Link_parts& link, const Api_reply& reply);
     void report_last_error(const std::wstring& text);
 
-    Host_config host_;
     Output_file* file_ = nullptr;
     std::wstring url_;
     std::wstring last_error_;  // guarded by lock_

@@ -2,13 +2,13 @@
 
 namespace corvale {
 
-void Notification_queue::post(std::uint32_t message, std::int64_t wparam, std::int64_t lparam) {
+void Notification_queue::post(const Notification& notification) {
     {
         const std::lock_guard lock(mutex_);
         if (closed_) {
             return;
         }
-        queue_.push_back({message, wparam, lparam});
+        queue_.push_back(notification);
     }
     posted_.notify_one();
 }

@@ -13,16 +13,10 @@
 
 namespace corvale {
 
-struct Notification {
-    std::uint32_t message = 0;
-    std::int64_t wparam = 0;
-    std::int64_t lparam = 0;
-};
-
 class Notification_queue : public Notification_target {
   public:
     // May be called from any thread.
-    void post(std::uint32_t message, std::int64_t wparam, std::int64_t lparam) override;
+    void post(const Notification& notification) override;
     void close();
     // The oldest notification, waiting up to `timeout` for one.
     std::optional<Notification> pop(std::chrono::milliseconds timeout);

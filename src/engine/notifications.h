@@ -1,48 +1,49 @@
 #pragma once
 
-// Message numbers between workers and windows, and the notification types
-// carried by UM_ERROR. The numbers keep their window-message values: receivers
-// and stored traces rely on them.
+// The kinds of notification between workers and windows (Notification::kind),
+// and the notification types carried by UM_ERROR. The kinds keep the numbers
+// they have always had: receivers and stored traces rely on them.
 
 #include <cstdint>
 #include <string_view>
 
 namespace corvale {
 
-inline constexpr std::uint32_t WM_APP = 0x8000;
+// The first number of the kinds.
+inline constexpr std::uint32_t k_kind_base = 0x8000;
 
-// Worker notifications: wParam is the sender's identifier (download number,
-// or the links grabber's -1 / row), lParam a number as noted.
+// Worker notifications: the sender is the worker's identifier (download
+// number, or the links grabber's -1 / row), the value a number as noted.
 enum Worker_message : std::uint32_t {
-    UM_PROGRESS = WM_APP + 100,        // progress block changed; lParam 0
-    UM_FINISHED = WM_APP + 101,        // transfer ended successfully; lParam 0
-    UM_ERROR = WM_APP + 102,           // a step failed; lParam = Notification_type
-    UM_STATUS = WM_APP + 103,          // status text changed; lParam 0
-    UM_CONTENT_LENGTH = WM_APP + 104,  // lParam = Content-Length of the reply being read
-    UM_RETRY_COUNT = WM_APP + 105,     // an attempt begins; lParam = index from 0
-    UM_WAIT = WM_APP + 106,            // a second of a wait begins; lParam = seconds left
-    UM_FILE_SIZE = WM_APP + 107,       // lParam = size of the file itself
-    UM_ESTIMATED_SIZE = WM_APP + 108,  // lParam = estimated size (no worker posts it)
-    UM_RETRY_WAIT = WM_APP + 109,      // a second of the fetcher's pause; lParam = seconds left
-    UM_LAST_ERROR = WM_APP + 110,      // last-error text changed; lParam 0
+    UM_PROGRESS = k_kind_base + 100,        // progress block changed; value 0
+    UM_FINISHED = k_kind_base + 101,        // transfer ended successfully; value 0
+    UM_ERROR = k_kind_base + 102,           // a step failed; value = Notification_type
+    UM_STATUS = k_kind_base + 103,          // status text changed; value 0
+    UM_CONTENT_LENGTH = k_kind_base + 104,  // value = Content-Length of the reply being read
+    UM_RETRY_COUNT = k_kind_base + 105,     // an attempt begins; value = index from 0
+    UM_WAIT = k_kind_base + 106,            // a second of a wait begins; value = seconds left
+    UM_FILE_SIZE = k_kind_base + 107,       // value = size of the file itself
+    UM_ESTIMATED_SIZE = k_kind_base + 108,  // value = estimated size (no worker posts it)
+    UM_RETRY_WAIT = k_kind_base + 109,      // a second of the fetcher's pause; value = seconds left
+    UM_LAST_ERROR = k_kind_base + 110,      // last-error text changed; value 0
     // The host asked for a wait of more than a day, which is cut to a day;
-    // lParam = the seconds asked for. Windows ignore it; traces show it.
-    UM_WAIT_CAPPED = WM_APP + 111,
+    // value = the seconds asked for. Windows ignore it; traces show it.
+    UM_WAIT_CAPPED = k_kind_base + 111,
 };
 
 // Messages of the main window.
 enum Main_window_message : std::uint32_t {
-    UM_START_DOWNLOAD = WM_APP + 1000,
-    UM_DOWNLOAD_WINDOW_CLOSED = WM_APP + 1001,
-    UM_CANCEL_AUTO_DOWNLOAD = WM_APP + 1003,
-    UM_OPEN_LINKS_GRABBER = WM_APP + 1004,
-    UM_LINKS_GRABBER_CLOSED = WM_APP + 1005,
-    UM_ADD_GRABBED_LINKS = WM_APP + 1006,
-    UM_OPEN_UPDATE_CHECK = WM_APP + 1007,
-    UM_UPDATE_CHECK_CLOSED = WM_APP + 1008,
+    UM_START_DOWNLOAD = k_kind_base + 1000,
+    UM_DOWNLOAD_WINDOW_CLOSED = k_kind_base + 1001,
+    UM_CANCEL_AUTO_DOWNLOAD = k_kind_base + 1003,
+    UM_OPEN_LINKS_GRABBER = k_kind_base + 1004,
+    UM_LINKS_GRABBER_CLOSED = k_kind_base + 1005,
+    UM_ADD_GRABBED_LINKS = k_kind_base + 1006,
+    UM_OPEN_UPDATE_CHECK = k_kind_base + 1007,
+    UM_UPDATE_CHECK_CLOSED = k_kind_base + 1008,
 };
 
-// lParam of UM_ERROR: which step failed. Types 12, 13 and 16 are never posted.
+// The value of UM_ERROR: which step failed. Types 12, 13 and 16 are never posted.
 enum Notification_type : std::int32_t {
     NT_SESSION_OPEN_FAILED = 1,
     NT_STATUS_CALLBACK_FAILED = 2,

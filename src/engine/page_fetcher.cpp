@@ -23,9 +23,8 @@ constexpr int k_attempts = 2;
 }  // namespace
 
 Page_fetcher::Page_fetcher(std::int32_t identifier, std::wstring url,
-                           std::shared_ptr<Notification_target> target, Worker_timing timing)
-    : Transfer_worker(Sender::page_fetcher, std::move(timing), encode_utf8(k_product_name)),
-      url_(std::move(url)) {
+                           std::shared_ptr<Notification_target> target, Settings_source settings)
+    : Transfer_worker(Sender::page_fetcher, std::move(settings)), url_(std::move(url)) {
     id_ = identifier;
     target_ = std::move(target);
     created_ = start_thread();
@@ -33,6 +32,10 @@ Page_fetcher::Page_fetcher(std::int32_t identifier, std::wstring url,
 
 Page_fetcher::~Page_fetcher() {
     stop();
+}
+
+std::string Page_fetcher::user_agent(const Transfer_values& values) const {
+    return values.page_user_agent.empty() ? encode_utf8(k_product_name) : values.page_user_agent;
 }
 
 int Page_fetcher::stop() {
@@ -52,6 +55,7 @@ void Page_fetcher::run_attempts(Http_session& session) {
             cancel();
             return;
         }
+        refresh_settings(&session);
         post(UM_RETRY_COUNT, attempt_index);
         if (attempt_index >= k_attempts) {
             report_error(0, NT_ATTEMPTS_USED_UP);

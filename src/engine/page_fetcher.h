@@ -16,7 +16,7 @@ class Page_fetcher : public Transfer_worker {
   public:
     // Creates the thread behind its gate; resume() starts the fetch.
     Page_fetcher(std::int32_t identifier, std::wstring url,
-                 std::shared_ptr<Notification_target> target, Worker_timing timing = {});
+                 std::shared_ptr<Notification_target> target, Settings_source settings = {});
     ~Page_fetcher() override;
 
     // False when the thread could not be created.
@@ -33,6 +33,7 @@ class Page_fetcher : public Transfer_worker {
     bool page_cut() const { return cut_; }
 
   private:
+    std::string user_agent(const Transfer_values& values) const override;
     void run_attempts(Http_session& session) override;
     Step attempt(Http_session& session, const Http_target& target);
 

@@ -11,10 +11,8 @@ namespace corvale {
 namespace {}  // namespace
 
 Runner_window::Runner_window(Progress_window_host& host, Prompter& prompter,
-                             std::int32_t download_number, Host_config config, Worker_timing timing)
-    : host_(host),
-      download_number_(download_number),
-      runner_(prompter, std::move(config), std::move(timing)) {}
+                             std::int32_t download_number, Settings_source settings)
+    : host_(host), download_number_(download_number), runner_(prompter, std::move(settings)) {}
 
 void Runner_window::set_download_info(const std::wstring& url, const std::wstring& folder,
                                       const std::wstring& file_name, const std::wstring& size,
@@ -59,7 +57,7 @@ Download_runner::Start Runner_window::start() {
 void Runner_window::ask_to_close() {
     if (!close_asked_) {
         close_asked_ = true;
-        host_.post_window_closed(this);
+        host_.post_window_closed(download_number_);
     }
 }
 

@@ -19,8 +19,9 @@ namespace corvale {
 class Progress_window_host {
   public:
     virtual ~Progress_window_host() = default;
-    // UM_DOWNLOAD_WINDOW_CLOSED, posted: the host releases the window later.
-    virtual void post_window_closed(Download_window* window) = 0;
+    // UM_DOWNLOAD_WINDOW_CLOSED, posted with the download's number: the host
+    // releases that download's window later.
+    virtual void post_window_closed(std::int32_t download_number) = 0;
     // UM_CANCEL_AUTO_DOWNLOAD, sent: handled before this call returns.
     virtual void cancel_automatic_downloads() = 0;
     virtual bool automatic_downloading_active() const = 0;
@@ -31,7 +32,7 @@ class Progress_window_host {
 class Runner_window : public Download_window {
   public:
     Runner_window(Progress_window_host& host, Prompter& prompter, std::int32_t download_number,
-                  Host_config config, Worker_timing timing);
+                  Settings_source settings);
 
     std::int32_t download_number() const override { return download_number_; }
     bool automatic() const override { return automatic_; }

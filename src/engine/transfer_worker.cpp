@@ -25,10 +25,19 @@ std::uint32_t steady_tick() {
         std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
-Transfer_worker::Transfer_worker(Sender sender, Worker_timing timing, std::string user_agent)
-    : timing_(std::move(timing)), sender_(sender), user_agent_(std::move(user_agent)) {
-    if (!timing_.tick) {
-        timing_.tick = steady_tick;
+Transfer_worker::Transfer_worker(Sender sender, Settings_source settings)
+    : settings_(settings_or_default(std::move(settings))), sender_(sender) {
+    refresh_settings();
+}
+
+void Transfer_worker::refresh_settings(Http_session* session) {
+    current_ = settings_->current();
+    if (!current_.timing.tick) {
+        current_.timing.tick = steady_tick;
+    }
+    if (session != nullptr) {
+        session->set_user_agent(user_agent(current_));
+        session->set_proxy(current_.proxy);
     }
 }
 
@@ -56,7 +65,7 @@ Progress_block Transfer_worker::take_progress() {
 
 void Transfer_worker::post(std::uint32_t message, std::int64_t lparam) {
     if (target_) {
-        target_->post(message, id_, lparam);
+        target_->post({message, id_, lparam});
     }
 }
 
@@ -84,7 +93,7 @@ void Transfer_worker::report_error(long long number, Notification_type type) {
 
 Transfer_worker::Reply_progress Transfer_worker::begin_reply(
     std::optional<std::uint64_t> content_length) const {
-    const std::uint32_t now = timing_.tick();
+    const std::uint32_t now = current_.timing.tick();
     return {content_length.value_or(0), content_length.has_value(), now, now, 0};
 }
 
@@ -97,7 +106,7 @@ void Transfer_worker::update_progress(Reply_progress& reply, std::uint64_t recei
     } else if (reply.size_known) {
         percentage = 100;  // nothing to receive: complete
     }
-    const std::uint32_t now = timing_.tick();
+    const std::uint32_t now = current_.timing.tick();
     const std::uint32_t elapsed = now - reply.last_sample_tick;
     const bool sample = elapsed > k_sample_period_ms;
     double speed = 0.0;
@@ -144,7 +153,7 @@ void Transfer_worker::update_progress(Reply_progress& reply, std::uint64_t recei
 bool Transfer_worker::count_down(int seconds, std::uint32_t message) {
     for (int left = seconds - 1; left >= 0; --left) {
         post(message, left);
-        if (stop_.wait_for(timing_.second)) {
+        if (stop_.wait_for(current_.timing.second)) {
             return true;
         }
     }
@@ -205,6 +214,7 @@ Transfer_worker::Step Transfer_worker::exchange(Http_request& request, bool rese
 }
 
 void Transfer_worker::run() {
+    refresh_settings();
     const auto session = open_session();
     if (!session->is_open()) {
         report_error(0, NT_SESSION_OPEN_FAILED);
@@ -218,7 +228,8 @@ void Transfer_worker::run() {
 }
 
 std::unique_ptr<Http_session> Transfer_worker::open_session() {
-    auto session = std::make_unique<Http_session>(user_agent_, stop_);
+    auto session = std::make_unique<Http_session>(user_agent(current_), stop_);
+    session->set_proxy(current_.proxy);
     session->set_event_handler([this](Http_event event, const std::wstring& info) {
         // Connecting and connected name the server being requested; the other
         // events name what the client reports (host, address, new URL).

@@ -13,7 +13,7 @@
 #include "engine/notification_target.h"
 #include "engine/notifications.h"
 #include "engine/progress_block.h"
-#include "engine/worker_timing.h"
+#include "engine/transfer_settings.h"
 #include "platform/gated_thread.h"
 #include "platform/http.h"
 #include "platform/stop_event.h"
@@ -39,7 +39,16 @@ class Transfer_worker {
     Progress_block take_progress();
 
   protected:
-    Transfer_worker(Sender sender, Worker_timing timing, std::string user_agent);
+    Transfer_worker(Sender sender, Settings_source settings);
+
+    // Takes a snapshot of the current settings for what follows: the session
+    // at the start of a run, then each attempt, whose requests `session`
+    // then makes with the current user agent and proxy. Worker thread.
+    void refresh_settings(Http_session* session = nullptr);
+    // What this worker tells servers it is.
+    virtual std::string user_agent(const Transfer_values& values) const {
+        return values.user_agent;
+    }
 
     // Posts to the target unless it is gone. Worker thread.
     void post(std::uint32_t message, std::int64_t lparam);
@@ -88,9 +97,11 @@ class Transfer_worker {
     // then resets the event. Idempotent.
     void stop_thread();
 
-    std::int32_t id_ = 0;  // wParam of every notification
+    std::int32_t id_ = 0;  // the sender of every notification
     std::shared_ptr<Notification_target> target_;
-    Worker_timing timing_;
+    Settings_source settings_;
+    // The snapshot the worker thread works with (refresh_settings).
+    Transfer_values current_;
     Stop_event stop_;
     std::wstring server_;  // the server being requested now (worker thread)
     mutable std::mutex lock_;
@@ -100,7 +111,6 @@ class Transfer_worker {
     std::unique_ptr<Http_session> open_session();
 
     Sender sender_;
-    std::string user_agent_;
     Gated_thread thread_;
     Progress_block progress_;  // guarded by lock_
     std::wstring status_;      // guarded by lock_

@@ -153,6 +153,9 @@ Http_request::Http_request(Http_session& session, const Http_target& target)
     curl_easy_setopt(easy_, CURLOPT_URL, url_.c_str());
     curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(easy_, CURLOPT_USERAGENT, session.user_agent_.c_str());
+    if (!session.proxy_.empty()) {
+        curl_easy_setopt(easy_, CURLOPT_PROXY, session.proxy_.c_str());
+    }
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");

@@ -44,6 +44,11 @@ class Http_session {
 
     bool is_open() const { return multi_ != nullptr; }
     void set_event_handler(Http_event_handler handler) { handler_ = std::move(handler); }
+    // "scheme://host:port" for the requests made after this; empty: the
+    // proxy variables decide.
+    void set_proxy(std::string proxy) { proxy_ = std::move(proxy); }
+    // The user agent of the requests made after this.
+    void set_user_agent(std::string user_agent) { user_agent_ = std::move(user_agent); }
     // From `when` on, every wait of the session's requests (connecting,
     // sending, reading) ends with k_http_deadline_passed: a bound on the
     // whole exchange that a server sending a byte now and then cannot stretch.
@@ -56,6 +61,7 @@ class Http_session {
     friend class Http_request;
     void* multi_ = nullptr;  // the connection cache of the session
     std::string user_agent_;
+    std::string proxy_;
     const Stop_event& stop_;
     Http_event_handler handler_;
     std::optional<std::chrono::steady_clock::time_point> deadline_;

@@ -296,6 +296,22 @@ TEST_F(Control_test, StopLeavesTheQueueAndIsReleasedOnce) {
     EXPECT_EQ(queued(), (std::vector<std::int32_t>{0, 1}));
 }
 
+// Hosts name the window to release by its download's number: only that
+// download's window goes, and a late close, or one for a download without a
+// window, changes nothing.
+TEST_F(Control_test, ClosingByNumberReleasesThatDownloadsWindowOnly) {
+    control.queue_rows({0, 1});
+    control.start_download(3);
+    pump();
+    control.stop_download(3);
+    control.window_closed(std::int32_t{3});
+    control.window_closed(std::int32_t{3});
+    control.window_closed(std::int32_t{5});
+    pump();
+    EXPECT_EQ(open_windows(), std::vector<std::int32_t>{0});
+    EXPECT_EQ(queued(), (std::vector<std::int32_t>{0, 1}));
+}
+
 TEST_F(Control_test, DeleteAsksPerRunningRowAndWaitsForEveryWindow) {
     control.queue_rows({1});
     control.start_download(3);

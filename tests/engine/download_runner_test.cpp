@@ -33,7 +33,8 @@ class Holding_target : public Notification_target {
 
     Holding_target(Download_runner& runner, Stage hold) : runner_(runner), hold_(std::move(hold)) {}
 
-    void post(std::uint32_t message, std::int64_t, std::int64_t) override {
+    void post(const Notification& notification) override {
+        const std::uint32_t message = notification.kind;
         Progress_block block;
         if (message == UM_PROGRESS) {
             block = runner_.worker().take_progress();
@@ -114,7 +115,9 @@ TEST_F(DownloadRunnerTest, CancelJudgesTheFileAsTheEndedWorkerLeftIt) {
         scenario.file("555", Reply{.pattern_size = k_size});
         const fs::path path = dir / "f.bin";
         Scripted_prompter prompter({row.answer});
-        Download_runner runner(prompter, config, Worker_timing{std::chrono::milliseconds(2), {}});
+        Download_runner runner(
+            prompter,
+            make_transfer_settings(config, Worker_timing{std::chrono::milliseconds(2), {}}));
         const auto target = std::make_shared<Holding_target>(runner, row.hold);
         ASSERT_EQ(
             runner.start(1, link("555"), decode_native(dir.path().string()), L"f.bin", target),
@@ -147,7 +150,9 @@ TEST_F(DownloadRunnerTest, ANameThatLeavesItsFolderIsRefusedBeforeAnyFileIsOpene
     };
     for (const Row& row : rows) {
         Scripted_prompter prompter;
-        Download_runner runner(prompter, config, Worker_timing{std::chrono::milliseconds(2), {}});
+        Download_runner runner(
+            prompter,
+            make_transfer_settings(config, Worker_timing{std::chrono::milliseconds(2), {}}));
         const auto target = std::make_shared<Holding_target>(
             runner, [](std::uint32_t, const Progress_block&) { return false; });
         EXPECT_EQ(runner.start(1, link("555"), decode_native(folder.string()), row.name, target),

@@ -89,7 +89,8 @@ class DownloadWorkerTest : public ::testing::Test {
     std::unique_ptr<Download_worker> worker = fresh_worker();
 
     std::unique_ptr<Download_worker> fresh_worker() const {
-        return std::make_unique<Download_worker>(config, Worker_timing{k_test_second, {}});
+        return std::make_unique<Download_worker>(
+            make_transfer_settings(config, Worker_timing{k_test_second, {}}));
     }
     std::shared_ptr<Recording_target> target = std::make_shared<Recording_target>();
     fs::path path;
@@ -151,6 +152,36 @@ TEST_F(DownloadWorkerTest, SendsTheFileHostsRequests) {
     ASSERT_NE(agent, requests[0].headers.end());
     EXPECT_EQ(agent->second, "Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 6.1; Trident/4.0)");
     EXPECT_EQ(requests[0].headers.find("Accept")->second, "*/*");
+}
+
+// A setting changed while a worker runs reaches its next attempt: here the
+// user agent, changed while the host answers the first API request.
+TEST_F(DownloadWorkerTest, ASettingChangedWhileRunningReachesTheNextAttempt) {
+    const auto settings = make_transfer_settings(config, Worker_timing{k_test_second, {}});
+    fakehost::File_host_scenario changing;
+    bool changed = false;  // host thread only
+    fakehost::Fake_host local{[&](const fakehost::Request& request) {
+        if (!changed) {
+            changed = true;
+            settings->change([](Transfer_values& values) { values.user_agent = "changed"; });
+        }
+        return changing.handle(request);
+    }};
+    const std::string port = std::to_string(local.port());
+    changing.set_server("127.0.0.1:" + port);
+    changing.api_replies("456", {Reply{200, "ERROR: no such thing"}, Reply{200, k_direct}});
+    changing.file("456", Reply{200, "file"});
+    worker = std::make_unique<Download_worker>(settings);
+    run(decode_ansi("http://rapidshare.com:" + port + "/files/456/name.zip"));
+    const auto requests = local.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    const auto agent = [&](std::size_t index) {
+        const auto found = requests[index].headers.find("User-Agent");
+        return found == requests[index].headers.end() ? std::string() : found->second;
+    };
+    EXPECT_EQ(agent(0), "Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 6.1; Trident/4.0)");
+    EXPECT_EQ(agent(1), "changed") << "the second attempt is made with the current settings";
+    EXPECT_EQ(agent(2), "changed");
 }
 
 TEST_F(DownloadWorkerTest, RefusalsWaitThenRetry) {
@@ -315,7 +346,8 @@ class CancelTest : public DownloadWorkerTest {
         return target->trace();
     }
 
-    Download_worker slow{config, Worker_timing{std::chrono::milliseconds(100), {}}};
+    Download_worker slow{
+        make_transfer_settings(config, Worker_timing{std::chrono::milliseconds(100), {}})};
 };
 
 TEST_F(CancelTest, DuringTheProtocolWaitReportsCancel) {
@@ -349,10 +381,10 @@ TEST_F(CancelTest, DuringTheTransferLeavesWhatWasWritten) {
 
 TEST(NotificationQueue, ClosedQueueDropsPosts) {
     Notification_queue queue;
-    queue.post(UM_STATUS, 1, 0);
+    queue.post({UM_STATUS, 1, 0});
     ASSERT_TRUE(queue.pop(std::chrono::milliseconds(0)).has_value());
     queue.close();
-    queue.post(UM_STATUS, 1, 0);
+    queue.post({UM_STATUS, 1, 0});
     EXPECT_FALSE(queue.pop(std::chrono::milliseconds(0)).has_value());
 }
 

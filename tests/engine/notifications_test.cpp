@@ -41,7 +41,7 @@ class Refusing_port {
 // A progress window with nothing to show: it says whether a notification
 // ends its download.
 struct No_host : Progress_window_host {
-    void post_window_closed(Download_window*) override {}
+    void post_window_closed(std::int32_t) override {}
     void cancel_automatic_downloads() override {}
     bool automatic_downloading_active() const override { return false; }
     std::shared_ptr<Notification_target> worker_target() override { return nullptr; }
@@ -113,11 +113,12 @@ TEST(Notifications, HowEachSenderEndsAndWhatTheWindowMakesOfIt) {
     };
     const Host_config config{L"127.0.0.1", L"rapidshare", L"com"};
     const Worker_timing fast{std::chrono::milliseconds(2), {}};
+    const auto settings = make_transfer_settings(config, fast);
     const std::string path =
         ::testing::TempDir() + "corvale-notifications-" + std::to_string(::getpid());
     for (const Row& row : rows) {
         const auto target = std::make_shared<Recording_target>();
-        Download_worker worker(config, fast);
+        Download_worker worker(settings);
         std::unique_ptr<Page_fetcher> fetcher;
         Output_file file;
         ASSERT_EQ(file.open_for_writing(path), 0);
@@ -125,7 +126,7 @@ TEST(Notifications, HowEachSenderEndsAndWhatTheWindowMakesOfIt) {
             file.close();
         }
         if (row.how == fetch) {
-            fetcher = std::make_unique<Page_fetcher>(-1, decode_ansi(row.url), target, fast);
+            fetcher = std::make_unique<Page_fetcher>(-1, decode_ansi(row.url), target, settings);
             target->watch(fetcher.get());
             fetcher->resume();
         } else {
@@ -149,7 +150,7 @@ TEST(Notifications, HowEachSenderEndsAndWhatTheWindowMakesOfIt) {
         if (row.how != fetch) {
             No_host no_host;
             testing::Scripted_prompter prompter;
-            Probe_window window(no_host, prompter, 1, config, fast);
+            Probe_window window(no_host, prompter, 1, settings);
             const Recording_target::Entry last = target->entries().back();
             EXPECT_EQ(window.handle_end(last.message, last.lparam), row.ends_download) << row.why;
             EXPECT_EQ(window.succeeded(), last.message == UM_FINISHED) << row.why;

@@ -24,8 +24,9 @@ class PageFetcherTest : public ::testing::Test {
     std::vector<std::string> fetch(const std::string& address, std::chrono::milliseconds second =
                                                                    std::chrono::milliseconds(2)) {
         target = std::make_shared<Recording_target>();
-        fetcher = std::make_unique<Page_fetcher>(-1, decode_ansi(address), target,
-                                                 Worker_timing{second, {}});
+        fetcher =
+            std::make_unique<Page_fetcher>(-1, decode_ansi(address), target,
+                                           make_transfer_settings({}, Worker_timing{second, {}}));
         target->watch(fetcher.get());
         EXPECT_TRUE(fetcher->created());
         EXPECT_TRUE(fetcher->resume());
@@ -130,8 +131,9 @@ TEST_F(PageFetcherTest, FollowsRedirectsAndSaysSo) {
 TEST_F(PageFetcherTest, StopDuringThePauseReportsCancel) {
     scenario.page("/missing", Reply{404, "no"});
     target = std::make_shared<Recording_target>();
-    fetcher = std::make_unique<Page_fetcher>(3, decode_ansi(url("/missing")), target,
-                                             Worker_timing{std::chrono::milliseconds(100), {}});
+    fetcher = std::make_unique<Page_fetcher>(
+        3, decode_ansi(url("/missing")), target,
+        make_transfer_settings({}, Worker_timing{std::chrono::milliseconds(100), {}}));
     target->watch(fetcher.get());
     fetcher->resume();
     ASSERT_TRUE(target->wait_for([](const auto& entries) {

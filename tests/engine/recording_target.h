@@ -36,8 +36,9 @@ class Recording_target : public Notification_target {
         download_ = download;
     }
 
-    void post(std::uint32_t message, std::int64_t wparam, std::int64_t lparam) override {
-        Entry entry{message, wparam, lparam, {}};
+    void post(const Notification& notification) override {
+        const std::uint32_t message = notification.kind;
+        Entry entry{message, notification.sender, notification.value, {}};
         std::optional<Progress_block> progress;
         if (message == UM_STATUS || message == UM_ERROR || message == UM_FINISHED) {
             entry.text = worker_->status_text();

@@ -17,8 +17,8 @@ class Measured_worker : public Transfer_worker {
   public:
     Measured_worker()
         : Transfer_worker(Sender::download_worker,
-                          Worker_timing{std::chrono::milliseconds(1000), [this] { return now; }},
-                          "test") {}
+                          make_transfer_settings({}, Worker_timing{std::chrono::milliseconds(1000),
+                                                                   [this] { return now; }})) {}
     using Transfer_worker::begin_reply;
     using Transfer_worker::Reply_progress;
     using Transfer_worker::update_progress;

@@ -7,11 +7,10 @@ namespace corvale {
 const QEvent::Type Notification_event::type =
     static_cast<QEvent::Type>(QEvent::registerEventType());
 
-void Window_target::post(std::uint32_t message, std::int64_t wparam, std::int64_t lparam) {
+void Window_target::post(const Notification& notification) {
     const std::lock_guard lock(mutex_);
     if (window_) {
-        QCoreApplication::postEvent(window_.data(),
-                                    new Notification_event(message, wparam, lparam));
+        QCoreApplication::postEvent(window_.data(), new Notification_event(notification));
     }
 }
 

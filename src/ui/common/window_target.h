@@ -16,18 +16,16 @@ namespace corvale {
 class Notification_event : public QEvent {
   public:
     static const QEvent::Type type;
-    Notification_event(std::uint32_t message, std::int64_t wparam, std::int64_t lparam)
-        : QEvent(type), message(message), wparam(wparam), lparam(lparam) {}
-    std::uint32_t message;
-    std::int64_t wparam;
-    std::int64_t lparam;
+    explicit Notification_event(const Notification& notification)
+        : QEvent(type), notification(notification) {}
+    const Notification notification;
 };
 
 class Window_target : public Notification_target {
   public:
     explicit Window_target(QObject* window) : window_(window) {}
     // May be called from any thread.
-    void post(std::uint32_t message, std::int64_t wparam, std::int64_t lparam) override;
+    void post(const Notification& notification) override;
     void close();
 
   private:

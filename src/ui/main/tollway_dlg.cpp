@@ -191,7 +191,7 @@ std::unique_ptr<Download_window> CTollwayDlg::make_window(std::int32_t download_
     progress_pace_.start();
     Progress_window_host& host = *this;
     auto window = std::make_unique<CDownload_dlg>(host, services_.prompter, download_number,
-                                                  Host_config{}, services_.timing);
+                                                  services_.settings);
     window->move(cascade_position());
     return window;
 }
@@ -212,9 +212,9 @@ QPoint CTollwayDlg::cascade_position() {
 }
 
 void CTollwayDlg::post_start(std::int32_t download_number) {
-    // wParam 1: a step of the queue, dropped if the queue has moved on.
+    // Sent by the queue (1): a step of it, dropped if the queue has moved on.
     QCoreApplication::postEvent(this,
-                                new Notification_event(UM_START_DOWNLOAD, 1, download_number));
+                                new Notification_event({UM_START_DOWNLOAD, 1, download_number}));
 }
 
 void CTollwayDlg::release_window(std::unique_ptr<Download_window> window) {
@@ -230,11 +230,10 @@ void CTollwayDlg::release_later(std::unique_ptr<Window> window) {
     services_.prompter.when_free([this] { released_.clear(); });
 }
 
-void CTollwayDlg::post_window_closed(Download_window* window) {
-    // The window is named by its address; the control releases only windows
-    // it still holds, so a late or second request is harmless.
-    post_message(UM_DOWNLOAD_WINDOW_CLOSED,
-                 static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(window)));
+void CTollwayDlg::post_window_closed(std::int32_t download_number) {
+    // The window is named by its download's number; the control releases only
+    // windows it still holds, so a late or second request is harmless.
+    post_message(UM_DOWNLOAD_WINDOW_CLOSED, download_number);
 }
 
 void CTollwayDlg::arm_timer(Control_timer timer) {
@@ -696,22 +695,22 @@ void CTollwayDlg::show_next_tip() {
 }
 
 void CTollwayDlg::post_message(std::uint32_t message, std::int64_t lparam) {
-    QCoreApplication::postEvent(this, new Notification_event(message, 0, lparam));
+    QCoreApplication::postEvent(this, new Notification_event({message, 0, lparam}));
 }
 
 bool CTollwayDlg::event(QEvent* event) {
     if (event->type() != Notification_event::type) {
         return QMainWindow::event(event);
     }
-    const auto* notification = static_cast<Notification_event*>(event);
-    const std::uint32_t message = notification->message;
+    const Notification& notification = static_cast<Notification_event*>(event)->notification;
+    const std::uint32_t message = notification.kind;
     if (message >= UM_PROGRESS && message <= UM_LAST_ERROR) {
-        control_->notify(message, static_cast<std::int32_t>(notification->wparam),
-                         notification->lparam);
+        control_->notify(message, static_cast<std::int32_t>(notification.sender),
+                         notification.value);
     } else if (message == UM_START_DOWNLOAD) {
         // A start waits while a question is open, as every command does.
-        const auto number = static_cast<std::int32_t>(notification->lparam);
-        const bool queue_step = notification->wparam == 1;
+        const auto number = static_cast<std::int32_t>(notification.value);
+        const bool queue_step = notification.sender == 1;
         services_.prompter.when_free([this, number, queue_step] {
             emit start_download_requested(number);
             if (queue_step) {
@@ -723,8 +722,7 @@ bool CTollwayDlg::event(QEvent* event) {
     } else if (message == UM_DOWNLOAD_WINDOW_CLOSED) {
         // The control forgets the window at once and hands it back to be
         // freed once no question is open.
-        control_->window_closed(
-            reinterpret_cast<Download_window*>(static_cast<std::intptr_t>(notification->lparam)));
+        control_->window_closed(static_cast<std::int32_t>(notification.value));
     } else if (message == UM_LINKS_GRABBER_CLOSED && grabber_) {
         release_later(std::unique_ptr<QWidget>(grabber_.release()));
         update_commands();
@@ -747,7 +745,7 @@ void CTollwayDlg::open_links_grabber() {
     callbacks.add_links = [this](Links_parser_dlg& grabber) { add_grabbed_links(grabber); };
     callbacks.closed = [this] { post_message(UM_LINKS_GRABBER_CLOSED, 0); };
     grabber_ = std::make_unique<Links_parser_dlg>(services_.prompter, services_.profile,
-                                                  std::move(callbacks), services_.timing);
+                                                  std::move(callbacks), services_.settings);
     grabber_->setLayoutDirection(layoutDirection());
     update_commands();  // one grabber at a time
     grabber_->show();

@@ -20,6 +20,7 @@
 #include "corvale/text_ids.h"
 #include "engine/download_control.h"
 #include "engine/scheduler.h"
+#include "engine/transfer_settings.h"
 #include "model/download_list.h"
 #include "ui/common/question_tracker.h"
 #include "ui/common/window_target.h"
@@ -51,7 +52,8 @@ class CTollwayDlg : public QMainWindow,
         Question_tracker& prompter;
         Profile& profile;
         std::function<void(QWidget*)> show_about;
-        Worker_timing timing = {};  // tests shorten the workers' second
+        // The application's transfer settings; empty: the defaults.
+        Settings_source settings = {};
         // Chooses a list file for opening or saving with the title's string
         // id; no value when the user cancels. Empty: Qt's file dialog.
         std::function<std::optional<std::wstring>(QWidget*, int title, bool saving)>
@@ -151,7 +153,7 @@ class CTollwayDlg : public QMainWindow,
     // line say when it comes.
     void show_schedule();
     // Progress_window_host
-    void post_window_closed(Download_window* window) override;
+    void post_window_closed(std::int32_t download_number) override;
     void cancel_automatic_downloads() override { control_->cancel_automatic(); }
     bool automatic_downloading_active() const override { return control_->automatic_active(); }
     std::shared_ptr<Notification_target> worker_target() override { return target_; }

@@ -56,8 +56,8 @@ class Elided_label : public QLabel {
 };
 
 CDownload_dlg::CDownload_dlg(Progress_window_host& host, Prompter& prompter,
-                             std::int32_t download_number, Host_config config, Worker_timing timing)
-    : Runner_window(host, prompter, download_number, std::move(config), std::move(timing)),
+                             std::int32_t download_number, Settings_source settings)
+    : Runner_window(host, prompter, download_number, std::move(settings)),
       start_time_(std::time(nullptr)) {
     setObjectName("download_window");
     setWindowTitle(text(texts::download_caption));

@@ -30,7 +30,7 @@ class CDownload_dlg : public QDialog, public Runner_window {
     // Questions and messages (replace, keep the partial file, ...) go to
     // `prompter`.
     CDownload_dlg(Progress_window_host& host, Prompter& prompter, std::int32_t download_number,
-                  Host_config config = {}, Worker_timing timing = {});
+                  Settings_source settings = {});
     ~CDownload_dlg() override;
 
     // Download_window

@@ -15,7 +15,6 @@
 #include <algorithm>
 
 #include "corvale/text_ids.h"
-#include "engine/host_config.h"
 #include "ui/common/data_cell_delegate.h"
 #include "ui/common/field_caption.h"
 #include "ui/common/file_dialogs.h"
@@ -51,8 +50,8 @@ class Links_parser_dlg::Fetch_relay : public QObject {
             return QObject::event(event);
         }
         if (window_ != nullptr) {
-            const auto* notice = static_cast<Notification_event*>(event);
-            window_->on_notice(notice->message, notice->wparam, notice->lparam);
+            const Notification& notice = static_cast<Notification_event*>(event)->notification;
+            window_->on_notice(notice.kind, notice.sender, notice.value);
         }
         return true;
     }
@@ -62,16 +61,16 @@ class Links_parser_dlg::Fetch_relay : public QObject {
 };
 
 Links_parser_dlg::Links_parser_dlg(Prompter& prompter, Profile& profile, Callbacks callbacks,
-                                   Worker_timing timing)
+                                   Settings_source settings)
     : QDialog(nullptr),
       prompter_(prompter),
       profile_(profile),
       callbacks_(std::move(callbacks)),
-      timing_(std::move(timing)),
+      settings_(settings_or_default(std::move(settings))),
       choose_folder_([this](QWidget* owner) {
           return choose_folder(owner, texts::select_download_folder, browse_start());
       }),
-      grabber_(*this, *this, Host_config{}.link_marker()) {
+      grabber_(*this, *this, settings_->current().host.link_marker()) {
     setObjectName("links_grabber");
     setWindowTitle(text(texts::grabber_title));
     setWindowFlag(Qt::WindowMinMaxButtonsHint);
@@ -281,7 +280,7 @@ bool Links_parser_dlg::start_fetch(std::int32_t id, const std::wstring& url) {
     stop_fetch();
     relay_ = std::make_unique<Fetch_relay>(this);
     auto target = std::make_shared<Window_target>(relay_.get());
-    fetch_ = std::make_unique<Page_fetcher>(id, url, target, timing_);
+    fetch_ = std::make_unique<Page_fetcher>(id, url, target, settings_);
     if (!fetch_->created() || !fetch_->resume()) {
         stop_fetch();
         return false;
@@ -316,7 +315,8 @@ std::string_view Links_parser_dlg::fetch_page() {
 
 void Links_parser_dlg::post_finished(std::int32_t id, std::int64_t outcome) {
     if (relay_) {
-        QCoreApplication::postEvent(relay_.get(), new Notification_event(UM_FINISHED, id, outcome));
+        QCoreApplication::postEvent(relay_.get(),
+                                    new Notification_event({UM_FINISHED, id, outcome}));
     }
 }
 

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "engine/page_fetcher.h"
-#include "engine/worker_timing.h"
+#include "engine/transfer_settings.h"
 #include "platform/profile.h"
 #include "platform/prompter.h"
 #include "tools/links_grabber.h"
@@ -40,7 +40,7 @@ class Links_parser_dlg : public QDialog, private Grabber_view, private Grabber_h
     using Folder_chooser = std::function<std::optional<std::wstring>(QWidget* parent)>;
 
     Links_parser_dlg(Prompter& prompter, Profile& profile, Callbacks callbacks,
-                     Worker_timing timing = {});
+                     Settings_source settings = {});
     ~Links_parser_dlg() override;
 
     // The main window's side of adding.
@@ -111,7 +111,7 @@ class Links_parser_dlg : public QDialog, private Grabber_view, private Grabber_h
     Prompter& prompter_;
     Profile& profile_;
     Callbacks callbacks_;
-    Worker_timing timing_;
+    Settings_source settings_;
     Folder_chooser choose_folder_;
     Links_grabber grabber_;
     // The running fetch and the object its notices are posted to; both go
