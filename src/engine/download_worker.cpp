@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "corvale/text_ids.h"
 #include "platform/url.h"
@@ -82,7 +83,7 @@ void Download_worker::run_attempts(Http_session& session) {
             return;
         }
         const Link_parts link = split_link(object);
-        const Http_target api{url->service, host_.api_server, url->port, api_request_object(link)};
+        const Http_target api{url->service, host_.api_server, api_request_object(link), url->port};
         server_ = host_.api_server;
         if (attempt_index >= 1 && attempt_index < k_attempts &&
             count_down(k_pause_seconds, UM_WAIT)) {
@@ -137,26 +138,20 @@ std::optional<std::size_t> Download_worker::read_api_reply(Http_request& request
     post(UM_CONTENT_LENGTH, static_cast<std::int64_t>(length.value_or(0)));
     report_status(texts::retrieving_the_file);
     Reply_progress progress = begin_reply(length);
-    std::size_t received = 0;
     // A reply longer than the buffer is cut there and judged by what was kept.
-    while (received < k_transfer_buffer) {
-        const auto read = request.read(buffer_.get() + received,
-                                       std::min(k_small_read, k_transfer_buffer - received));
-        if (read.error == k_http_stopped) {
-            break;
-        }
-        if (read.error != 0) {
-            report_error(read.error, NT_READ_FAILED);
-            end = Step::next_attempt;
-            return std::nullopt;
-        }
-        if (read.count == 0) {
-            break;
-        }
-        if (!stop_.is_set()) {
-            received += read.count;
+    char* const buffer = buffer_.get();
+    std::size_t received = 0;
+    const Reply_read read =
+        request.read_reply({k_small_read, k_transfer_buffer}, [&](std::string_view piece) {
+            std::memcpy(buffer + received, piece.data(), piece.size());
+            received += piece.size();
             update_progress(progress, received, false);
-        }
+            return true;
+        });
+    if (read.error != 0 && read.error != k_http_stopped) {
+        report_error(read.error, NT_READ_FAILED);
+        end = Step::next_attempt;
+        return std::nullopt;
     }
     if (stop_.is_set()) {
         cancel();
@@ -174,7 +169,7 @@ Transfer_worker::Step Download_worker::fetch_file(Http_session& session, const L
         return Step::next_attempt;
     }
     server_ = url->server;
-    Http_request request(session, {url->service, url->server, url->port, url->object});
+    Http_request request(session, *url);
     if (const Step sent = exchange(request, false); sent != Step::go_on) {
         return sent;
     }
@@ -221,36 +216,41 @@ Transfer_worker::Step Download_worker::fetch_file(Http_session& session, const L
         cancel();
         return Step::ends;
     };
-    for (;;) {
-        const auto read = request.read(buffer + buffered, read_size);
-        if (read.error == k_http_stopped) {
-            return stopped();
-        }
-        if (read.error != 0) {
-            report_error(read.error, NT_READ_FAILED);
-            return Step::next_attempt;
-        }
-        if (read.count == 0) {
-            if (buffered > 0 && !write_buffered()) {
-                return Step::ends;
+    Step end = Step::go_on;
+    const Reply_read read =
+        request.read_reply({read_size, std::nullopt}, [&](std::string_view piece) {
+            std::memcpy(buffer + buffered, piece.data(), piece.size());
+            buffered += piece.size();
+            // Only the start of the reply can be the host's expired-session page;
+            // the same words after the first write are the file's own content.
+            if (!written && buffered < k_expired_check_limit &&
+                session_expired(std::string_view(buffer, buffered))) {
+                end = Step::next_attempt;
+                return false;
             }
-            break;
-        }
-        buffered += read.count;
-        // Only the start of the reply can be the host's expired-session page;
-        // the same words after the first write are the file's own content.
-        if (!written && buffered < k_expired_check_limit &&
-            session_expired(std::string_view(buffer, buffered))) {
-            return Step::next_attempt;
-        }
-        downloaded += read.count;
-        update_progress(progress, downloaded, true);
-        if (stop_.is_set()) {
-            return stopped();
-        }
-        if (buffered >= k_write_batch && !write_buffered()) {
-            return Step::ends;
-        }
+            downloaded += piece.size();
+            update_progress(progress, downloaded, true);
+            if (stop_.is_set()) {
+                return true;  // the reading ends as stopped
+            }
+            if (buffered >= k_write_batch && !write_buffered()) {
+                end = Step::ends;
+                return false;
+            }
+            return true;
+        });
+    if (end != Step::go_on) {
+        return end;
+    }
+    if (read.error == k_http_stopped) {
+        return stopped();
+    }
+    if (read.error != 0) {
+        report_error(read.error, NT_READ_FAILED);
+        return Step::next_attempt;
+    }
+    if (buffered > 0 && !write_buffered()) {
+        return Step::ends;
     }
     if (stop_.is_set()) {
         cancel();
