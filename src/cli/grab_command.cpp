@@ -8,13 +8,13 @@
 #include "cli/terminal_text.h"
 #include "cli/transfer_loop.h"
 #include "corvale/text_ids.h"
-#include "engine/host_config.h"
 #include "engine/page_fetcher.h"
+#include "host/host_config.h"
+#include "host/link_extraction.h"
+#include "host/page_classification.h"
 #include "platform/string_table.h"
 #include "platform/url.h"
 #include "platform/wide_text.h"
-#include "tools/link_extraction.h"
-#include "tools/page_classification.h"
 
 namespace corvale {
 

@@ -31,7 +31,7 @@ char* allocate_transfer_buffer() {
 
 Download_worker::Download_worker(Host_config host, Worker_timing timing)
     : Transfer_worker(Sender::download_worker, std::move(timing), k_user_agent),
-      host_(std::move(host)),
+      host_(make_file_host(std::move(host))),
       buffer_(allocate_transfer_buffer(), &std::free) {}
 
 Download_worker::~Download_worker() {
@@ -76,15 +76,13 @@ void Download_worker::report_last_error(const std::wstring& text) {
 void Download_worker::run_attempts(Http_session& session) {
     for (int attempt_index = 0;; ++attempt_index) {
         const auto url = parse_url(url_);
-        std::wstring server = url ? url->server : std::wstring();
-        std::wstring object = url ? url->object : std::wstring();
-        if (!check_link(host_, server, object)) {
+        const auto link = url ? host_->file_link(*url) : std::nullopt;
+        if (!link) {
             report_error(0, NT_LINK_SYNTAX_INVALID);
             return;
         }
-        const Link_parts link = split_link(object);
-        const Http_target api{url->service, host_.api_server, api_request_object(link), url->port};
-        server_ = host_.api_server;
+        const Http_target api = host_->api_request(*url, *link);
+        server_ = api.server;
         if (attempt_index >= 1 && attempt_index < k_attempts &&
             count_down(k_pause_seconds, UM_WAIT)) {
             return;  // stopped during the pause: nothing more is said
@@ -94,7 +92,7 @@ void Download_worker::run_attempts(Http_session& session) {
             report_error(0, NT_ATTEMPTS_USED_UP);
             return;
         }
-        if (attempt(session, api, link) == Step::ends) {
+        if (attempt(session, api, *link) == Step::ends) {
             return;
         }
     }
@@ -113,10 +111,10 @@ Transfer_worker::Step Download_worker::attempt(Http_session& session, const Http
         if (!received) {
             return end;
         }
-        reply = classify_api_reply(std::string_view(buffer_.get(), *received));
+        reply = host_->read_api_reply(std::string_view(buffer_.get(), *received));
     }
     if (reply.outcome == Reply_outcome::refused) {
-        report_last_error(corvale::last_error_text(reply));
+        report_last_error(host_->refusal_text(reply));
     }
     if (reply.asked_wait_seconds > reply.wait_seconds) {
         post(UM_WAIT_CAPPED, reply.asked_wait_seconds);
@@ -163,7 +161,7 @@ std::optional<std::size_t> Download_worker::read_api_reply(Http_request& request
 
 Transfer_worker::Step Download_worker::fetch_file(Http_session& session, const Link_parts& link,
                                                   const Api_reply& reply) {
-    const auto url = parse_url(file_request_url(reply.file_server, link, reply.authorisation));
+    const auto url = parse_url(host_->file_request(reply, link));
     if (!url) {
         report_error(0, NT_NO_DIRECT_LINK);  // the named file server is no host
         return Step::next_attempt;
@@ -223,8 +221,7 @@ Transfer_worker::Step Download_worker::fetch_file(Http_session& session, const L
             buffered += piece.size();
             // Only the start of the reply can be the host's expired-session page;
             // the same words after the first write are the file's own content.
-            if (!written && buffered < k_expired_check_limit &&
-                session_expired(std::string_view(buffer, buffered))) {
+            if (!written && host_->session_expired(std::string_view(buffer, buffered))) {
                 end = Step::next_attempt;
                 return false;
             }

@@ -71,7 +71,7 @@ Links_parser_dlg::Links_parser_dlg(Prompter& prompter, Profile& profile, Callbac
       choose_folder_([this](QWidget* owner) {
           return choose_folder(owner, texts::select_download_folder, browse_start());
       }),
-      grabber_(*this, *this, Host_config{}.link_marker()) {
+      grabber_(*this, *this, Host_config{}) {
     setObjectName("links_grabber");
     setWindowTitle(text(texts::grabber_title));
     setWindowFlag(Qt::WindowMinMaxButtonsHint);
