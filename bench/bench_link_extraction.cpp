@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "engine/host_config.h"
+#include "host/host_config.h"
+#include "host/link_extraction.h"
 #include "platform/wide_text.h"
-#include "tools/link_extraction.h"
 
 namespace {
 

@@ -11,10 +11,11 @@
 #include "cli/transfer_loop.h"
 #include "corvale/text_ids.h"
 #include "engine/page_fetcher.h"
+#include "host/file_host.h"
+#include "host/host_config.h"
 #include "platform/string_table.h"
 #include "platform/url.h"
 #include "platform/wide_text.h"
-#include "tools/link_extraction.h"
 #include "tools/links_grabber.h"
 
 namespace corvale {
@@ -185,7 +186,7 @@ int verify_links(const std::vector<std::wstring>& links, const Settings_source& 
                    << std::flush;
         }
     };
-    Links_grabber grabber(view, host, settings->current().host.link_marker());
+    Links_grabber grabber(view, host, settings->current().host);
     grabber.verify();
     while (grabber.state() == Links_grabber::State::verifying) {
         if (Interrupt_guard::interrupted()) {
@@ -209,13 +210,12 @@ int verify_links(const std::vector<std::wstring>& links, const Settings_source& 
 std::vector<std::wstring> print_links(std::string& bytes, bool keep, const Host_config& host,
                                       Cli_streams io) {
     std::vector<std::wstring> kept;
-    const bool complete =
-        extract_links(bytes, encode_utf8(host.link_marker()), [&](std::wstring link) {
-            io.out << terminal_text(link) << '\n';
-            if (keep) {
-                kept.push_back(std::move(link));
-            }
-        });
+    const bool complete = make_file_host(host)->extract_links(bytes, [&](std::wstring link) {
+        io.out << terminal_text(link) << '\n';
+        if (keep) {
+            kept.push_back(std::move(link));
+        }
+    });
     io.out << std::flush;
     if (!complete) {
         io.err << "corvale-cli grab: an anchor \"<a \" has no \"</a>\" after it; links in anchors "

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "corvale/text_ids.h"
 #include "platform/url.h"
@@ -77,23 +78,21 @@ void Download_worker::run_attempts(Http_session& session) {
         }
         // Each attempt is made with the settings of its start.
         refresh_settings(&session);
+        host_ = make_file_host(current_.host);
         const auto url = parse_url(url_);
-        std::wstring server = url ? url->server : std::wstring();
-        std::wstring object = url ? url->object : std::wstring();
-        if (!check_link(current_.host, server, object)) {
+        const auto link = url ? host_->file_link(*url) : std::nullopt;
+        if (!link) {
             report_error(0, NT_LINK_SYNTAX_INVALID);
             return;
         }
-        const Link_parts link = split_link(object);
-        const Http_target api{url->service, current_.host.api_server, url->port,
-                              api_request_object(link)};
-        server_ = current_.host.api_server;
+        const Http_target api = host_->api_request(*url, *link);
+        server_ = api.server;
         post(UM_RETRY_COUNT, attempt_index);
         if (attempt_index >= k_attempts) {
             report_error(0, NT_ATTEMPTS_USED_UP);
             return;
         }
-        if (attempt(session, api, link) == Step::ends) {
+        if (attempt(session, api, *link) == Step::ends) {
             return;
         }
     }
@@ -112,10 +111,10 @@ Transfer_worker::Step Download_worker::attempt(Http_session& session, const Http
         if (!received) {
             return end;
         }
-        reply = classify_api_reply(std::string_view(buffer_.get(), *received));
+        reply = host_->read_api_reply(std::string_view(buffer_.get(), *received));
     }
     if (reply.outcome == Reply_outcome::refused) {
-        report_last_error(corvale::last_error_text(reply));
+        report_last_error(host_->refusal_text(reply));
     }
     if (reply.asked_wait_seconds > reply.wait_seconds) {
         post(UM_WAIT_CAPPED, reply.asked_wait_seconds);
@@ -137,26 +136,20 @@ std::optional<std::size_t> Download_worker::read_api_reply(Http_request& request
     post(UM_CONTENT_LENGTH, static_cast<std::int64_t>(length.value_or(0)));
     report_status(texts::retrieving_the_file);
     Reply_progress progress = begin_reply(length);
-    std::size_t received = 0;
     // A reply longer than the buffer is cut there and judged by what was kept.
-    while (received < k_transfer_buffer) {
-        const auto read = request.read(buffer_.get() + received,
-                                       std::min(k_small_read, k_transfer_buffer - received));
-        if (read.error == k_http_stopped) {
-            break;
-        }
-        if (read.error != 0) {
-            report_error(read.error, NT_READ_FAILED);
-            end = Step::next_attempt;
-            return std::nullopt;
-        }
-        if (read.count == 0) {
-            break;
-        }
-        if (!stop_.is_set()) {
-            received += read.count;
+    char* const buffer = buffer_.get();
+    std::size_t received = 0;
+    const Reply_read read =
+        request.read_reply({k_small_read, k_transfer_buffer}, [&](std::string_view piece) {
+            std::memcpy(buffer + received, piece.data(), piece.size());
+            received += piece.size();
             update_progress(progress, received, false);
-        }
+            return true;
+        });
+    if (read.error != 0 && read.error != k_http_stopped) {
+        report_error(read.error, NT_READ_FAILED);
+        end = Step::next_attempt;
+        return std::nullopt;
     }
     if (stop_.is_set()) {
         cancel();
@@ -168,13 +161,13 @@ std::optional<std::size_t> Download_worker::read_api_reply(Http_request& request
 
 Transfer_worker::Step Download_worker::fetch_file(Http_session& session, const Link_parts& link,
                                                   const Api_reply& reply) {
-    const auto url = parse_url(file_request_url(reply.file_server, link, reply.authorisation));
+    const auto url = parse_url(host_->file_request(reply, link));
     if (!url) {
         report_error(0, NT_NO_DIRECT_LINK);  // the named file server is no host
         return Step::next_attempt;
     }
     server_ = url->server;
-    Http_request request(session, {url->service, url->server, url->port, url->object});
+    Http_request request(session, *url);
     if (const Step sent = exchange(request, false); sent != Step::go_on) {
         return sent;
     }
@@ -221,36 +214,40 @@ Transfer_worker::Step Download_worker::fetch_file(Http_session& session, const L
         cancel();
         return Step::ends;
     };
-    for (;;) {
-        const auto read = request.read(buffer + buffered, read_size);
-        if (read.error == k_http_stopped) {
-            return stopped();
-        }
-        if (read.error != 0) {
-            report_error(read.error, NT_READ_FAILED);
-            return Step::next_attempt;
-        }
-        if (read.count == 0) {
-            if (buffered > 0 && !write_buffered()) {
-                return Step::ends;
+    Step end = Step::go_on;
+    const Reply_read read =
+        request.read_reply({read_size, std::nullopt}, [&](std::string_view piece) {
+            std::memcpy(buffer + buffered, piece.data(), piece.size());
+            buffered += piece.size();
+            // Only the start of the reply can be the host's expired-session page;
+            // the same words after the first write are the file's own content.
+            if (!written && host_->session_expired(std::string_view(buffer, buffered))) {
+                end = Step::next_attempt;
+                return false;
             }
-            break;
-        }
-        buffered += read.count;
-        // Only the start of the reply can be the host's expired-session page;
-        // the same words after the first write are the file's own content.
-        if (!written && buffered < k_expired_check_limit &&
-            session_expired(std::string_view(buffer, buffered))) {
-            return Step::next_attempt;
-        }
-        downloaded += read.count;
-        update_progress(progress, downloaded, true);
-        if (stop_.is_set()) {
-            return stopped();
-        }
-        if (buffered >= k_write_batch && !write_buffered()) {
-            return Step::ends;
-        }
+            downloaded += piece.size();
+            update_progress(progress, downloaded, true);
+            if (stop_.is_set()) {
+                return true;  // the reading ends as stopped
+            }
+            if (buffered >= k_write_batch && !write_buffered()) {
+                end = Step::ends;
+                return false;
+            }
+            return true;
+        });
+    if (end != Step::go_on) {
+        return end;
+    }
+    if (read.error == k_http_stopped) {
+        return stopped();
+    }
+    if (read.error != 0) {
+        report_error(read.error, NT_READ_FAILED);
+        return Step::next_attempt;
+    }
+    if (buffered > 0 && !write_buffered()) {
+        return Step::ends;
     }
     if (stop_.is_set()) {
         cancel();

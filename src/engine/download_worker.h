@@ -1,6 +1,6 @@
 #pragma once
 
-// Fetches one file from the file host on a thread of its own: up to four
+// Fetches one file from the file host (through File_host) on a thread of its own: up to four
 // attempts of API request, counted-down wait and file request, the file read
 // in pieces and written in large batches. Reports by notifications to its
 // target; the owner reads the texts and the progress block.
@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "engine/file_host_protocol.h"
 #include "engine/transfer_worker.h"
+#include "host/file_host.h"
 #include "platform/output_file.h"
 
 namespace corvale {
@@ -45,6 +45,7 @@ class Download_worker : public Transfer_worker {
     Step fetch_file(Http_session& session, const Link_parts& link, const Api_reply& reply);
     void report_last_error(const std::wstring& text);
 
+    std::unique_ptr<const File_host> host_;  // made from the settings at each attempt's start
     Output_file* file_ = nullptr;
     std::wstring url_;
     std::wstring last_error_;  // guarded by lock_

@@ -61,8 +61,7 @@ void Page_fetcher::run_attempts(Http_session& session) {
             report_error(0, NT_ATTEMPTS_USED_UP);
             return;
         }
-        const Http_target target{url->service, url->server, url->port, url->object};
-        if (attempt(session, target) == Step::ends) {
+        if (attempt(session, *url) == Step::ends) {
             return;
         }
     }
@@ -83,39 +82,28 @@ Transfer_worker::Step Page_fetcher::attempt(Http_session& session, const Http_ta
     page_.clear();
     cut_ = false;
     page_.reserve(std::min<std::uint64_t>(length.value_or(k_unknown_size), k_page_limit) + k_slack);
-    char piece[k_read_size];
-    std::uint64_t received = 0;
-    for (;;) {
-        const auto read = request.read(piece, sizeof piece);
-        if (read.error == k_http_stopped) {
-            cancel();
-            return Step::ends;
-        }
-        if (read.error != 0) {
-            report_error(read.error, NT_READ_FAILED);
-            page_.clear();
-            return Step::next_attempt;
-        }
-        if (read.count > 0 && !stop_.is_set()) {
-            const std::size_t room = k_page_limit - std::min(k_page_limit, page_.size());
-            page_.append(piece, std::min(room, read.count));
-            received += read.count;
-            update_progress(progress, received, true);
-        }
-        if (stop_.is_set()) {
-            cancel();
-            return Step::ends;
-        }
-        if (read.count == 0) {
-            break;
-        }
-        if (page_.size() >= k_page_limit) {
-            // Without a length, a reply that ends right at the limit cannot
-            // be told from a longer one without reading on.
-            cut_ = received > page_.size() || !length || *length > page_.size();
-            break;
-        }
+    const Reply_reading reading{k_read_size, k_page_limit};
+    const Reply_read read = request.read_reply(reading, [&](std::string_view piece) {
+        page_.append(piece);
+        update_progress(progress, page_.size(), true);
+        return true;
+    });
+    if (read.error == k_http_stopped) {
+        cancel();
+        return Step::ends;
     }
+    if (read.error != 0) {
+        report_error(read.error, NT_READ_FAILED);
+        page_.clear();
+        return Step::next_attempt;
+    }
+    if (stop_.is_set()) {
+        cancel();
+        return Step::ends;
+    }
+    // Without a length, a reply that ends right at the limit cannot be told
+    // from a longer one without reading on.
+    cut_ = read.limit_reached(reading) && (!length || *length > page_.size());
     // std::string keeps a NUL after its bytes: the page ends with one.
     report_status(texts::finished_downloading);
     post(UM_FINISHED, 0);

@@ -12,8 +12,8 @@
 #include <mutex>
 #include <string>
 
-#include "engine/host_config.h"
 #include "engine/worker_timing.h"
+#include "host/host_config.h"
 
 namespace corvale {
 

@@ -191,18 +191,14 @@ Transfer_worker::Step Transfer_worker::exchange(Http_request& request, bool rese
         }
         const bool auth = status == 401 || status == 407;
         if (resend_on_auth && auth && resends < k_max_auth_resends) {
-            char drain[k_drain_read];
-            Http_request::Read_result read;
-            std::size_t drained = 0;
-            do {
-                read = request.read(drain, sizeof drain);
-                drained += read.count;
-            } while (read.count > 0 && drained <= k_drain_limit);
+            const Reply_reading drain{k_drain_read, k_drain_limit + 1};
+            const Reply_read read =
+                request.read_reply(drain, [](std::string_view) { return true; });
             if (read.error == k_http_stopped) {
                 return cancelled();
             }
-            if (read.count == 0) {
-                continue;
+            if (!read.limit_reached(drain)) {
+                continue;  // the body ended, or failed: send again
             }
         }
         if (status != 200) {

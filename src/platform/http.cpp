@@ -42,53 +42,6 @@ bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
     return true;
 }
 
-// Where a redirect leads: its Location resolved against the current URL (as
-// curl resolves it), and that URL's host for the resolving event that follows.
-struct Redirect_target {
-    std::string url;
-    std::string host;
-};
-
-Redirect_target resolve_location(const char* current, const std::string& location) {
-    Redirect_target target{location, {}};
-    CURLU* handle = curl_url();
-    char* resolved = nullptr;
-    char* host = nullptr;
-    if (current != nullptr && curl_url_set(handle, CURLUPART_URL, current, 0) == CURLUE_OK &&
-        curl_url_set(handle, CURLUPART_URL, location.c_str(), CURLU_NON_SUPPORT_SCHEME) ==
-            CURLUE_OK) {
-        if (curl_url_get(handle, CURLUPART_URL, &resolved, 0) == CURLUE_OK) {
-            target.url = resolved;
-        }
-        if (curl_url_get(handle, CURLUPART_HOST, &host, 0) == CURLUE_OK) {
-            target.host = host;
-        }
-    }
-    curl_free(resolved);
-    curl_free(host);
-    curl_url_cleanup(handle);
-    return target;
-}
-
-// The URL curl is given: spaces and bytes beyond ASCII in the path and query
-// are percent-encoded by curl's own URL parser; existing escapes stay.
-std::optional<std::string> make_url(const Http_target& target) {
-    const char* scheme = target.service == Service_type::https ? "https://" : "http://";
-    const std::string text = scheme + encode_utf8(target.server) + ":" +
-                             std::to_string(target.port) + encode_utf8(target.object);
-    CURLU* handle = curl_url();
-    std::optional<std::string> url;
-    char* full = nullptr;
-    if (curl_url_set(handle, CURLUPART_URL, text.c_str(), CURLU_URLENCODE | CURLU_ALLOW_SPACE) ==
-            CURLUE_OK &&
-        curl_url_get(handle, CURLUPART_URL, &full, 0) == CURLUE_OK) {
-        url = full;
-    }
-    curl_free(full);
-    curl_url_cleanup(handle);
-    return url;
-}
-
 }  // namespace
 
 // libcurl's callbacks, with the exact signatures it calls them with.
@@ -133,7 +86,7 @@ Http_request::Http_request(Http_session& session, const Http_target& target)
         open_error_ = CURLE_UNSUPPORTED_PROTOCOL;
         return;
     }
-    const auto url = make_url(target);
+    const auto url = request_url(target);
     if (!url) {
         open_error_ = CURLE_URL_MALFORMAT;
         return;
@@ -202,6 +155,7 @@ void Http_request::reset_response() {
     block_status_ = 0;
     block_location_.clear();
     redirects_ = 0;
+    redirect_pending_ = false;
     spill_.clear();
     spill_begin_ = 0;
 }
@@ -236,9 +190,9 @@ std::optional<std::uint64_t> Http_request::content_length() const {
     return static_cast<std::uint64_t>(length);
 }
 
-Http_request::Read_result Http_request::read(char* buffer, std::size_t size) {
+Http_request::Piece Http_request::take(std::size_t size) {
     if (!attached_ && !finished_) {
-        return {0, CURLE_FAILED_INIT};
+        return {{}, CURLE_FAILED_INIT};
     }
     if (spill_begin_ == spill_.size() && !finished_) {
         if (paused_) {
@@ -247,17 +201,54 @@ Http_request::Read_result Http_request::read(char* buffer, std::size_t size) {
         }
         const int result = drive([this] { return spill_begin_ < spill_.size() || finished_; });
         if (result != 0) {
-            return {0, result};
+            return {{}, result};
         }
     }
     const std::size_t available = spill_.size() - spill_begin_;
     if (available == 0) {
-        return {0, result_};
+        return {{}, result_};
     }
     const std::size_t count = std::min(size, available);
-    std::memcpy(buffer, spill_.data() + spill_begin_, count);
+    const std::string_view data(spill_.data() + spill_begin_, count);
     spill_begin_ += count;
-    return {count, 0};
+    return {data, 0};
+}
+
+Http_request::Read_result Http_request::read(char* buffer, std::size_t size) {
+    const Piece piece = take(size);
+    std::memcpy(buffer, piece.data.data(), piece.data.size());
+    return {piece.data.size(), piece.error};
+}
+
+Reply_read Http_request::read_reply(const Reply_reading& how, const Reply_sink& sink) {
+    Reply_read result;
+    for (;;) {
+        std::size_t size = how.piece;
+        if (how.limit) {
+            if (result.received >= *how.limit) {
+                return result;
+            }
+            size = static_cast<std::size_t>(
+                std::min<std::uint64_t>(size, *how.limit - result.received));
+        }
+        const Piece piece = take(size);
+        if (piece.error != 0) {
+            result.error = piece.error;
+            return result;
+        }
+        if (piece.data.empty()) {
+            result.ended = true;
+            return result;
+        }
+        result.received += piece.data.size();
+        if (!sink(piece.data)) {
+            return result;
+        }
+        if (session_.stop_.is_set()) {
+            result.error = k_http_stopped;
+            return result;
+        }
+    }
 }
 
 int Http_request::drive(const std::function<bool()>& done) {
@@ -289,6 +280,21 @@ int Http_request::drive(const std::function<bool()>& done) {
     return 0;
 }
 
+// A redirect is told once curl has moved on to its target, before anything
+// else of the new hop: the URL then is the one curl resolved the Location to.
+void Http_request::tell_pending_redirect() {
+    if (!redirect_pending_) {
+        return;
+    }
+    redirect_pending_ = false;
+    char* current = nullptr;
+    curl_easy_getinfo(easy_, CURLINFO_EFFECTIVE_URL, &current);
+    const std::string url = current != nullptr ? current : "";
+    const auto parsed = parse_url(decode_ansi(url));
+    host_ = parsed ? encode_utf8(parsed->server) : std::string();
+    event(Http_event::redirect, url);
+}
+
 void Http_request::event(Http_event kind, const std::string& info) {
     if (session_.handler_) {
         session_.handler_(kind, decode_ansi(info));
@@ -313,11 +319,7 @@ std::size_t Http_callbacks::on_header(char* data, std::size_t size, std::size_t 
         if (is_redirect(status) && !request->block_location_.empty() &&
             request->redirects_ < k_max_redirects) {
             ++request->redirects_;
-            char* current = nullptr;
-            curl_easy_getinfo(request->easy_, CURLINFO_EFFECTIVE_URL, &current);
-            const Redirect_target target = resolve_location(current, request->block_location_);
-            request->host_ = target.host;
-            request->event(Http_event::redirect, target.url);
+            request->redirect_pending_ = true;
             return line.size();
         }
         request->status_ = status;
@@ -343,12 +345,14 @@ std::size_t Http_callbacks::on_body(char* data, std::size_t size, std::size_t co
 
 int Http_callbacks::on_resolver_start(void*, void*, void* self) {
     auto* request = static_cast<Http_request*>(self);
+    request->tell_pending_redirect();
     request->event(Http_event::resolving_name, request->host_);
     return 0;
 }
 
 curl_socket_t Http_callbacks::on_open_socket(void* self, curlsocktype, curl_sockaddr* address) {
     auto* request = static_cast<Http_request*>(self);
+    request->tell_pending_redirect();
     char text[INET6_ADDRSTRLEN] = "";
     if (address->family == AF_INET) {
         inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(&address->addr)->sin_addr, text,
@@ -365,6 +369,7 @@ curl_socket_t Http_callbacks::on_open_socket(void* self, curlsocktype, curl_sock
 
 int Http_callbacks::on_prerequest(void* self, char* primary_ip, char*, int, int) {
     auto* request = static_cast<Http_request*>(self);
+    request->tell_pending_redirect();
     if (request->new_socket_) {
         request->new_socket_ = false;
         request->event(Http_event::connected, primary_ip != nullptr ? primary_ip : "");

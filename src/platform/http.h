@@ -15,6 +15,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/stop_event.h"
@@ -68,11 +69,28 @@ class Http_session {
     std::chrono::seconds stall_limit_{60};
 };
 
-struct Http_target {
-    Service_type service = Service_type::http;
-    std::wstring server;
-    std::uint16_t port = 80;
-    std::wstring object = L"/";
+// What a request asks for: the parts that parse_url gives. The client parses
+// no URL of its own; it composes the request URL from these parts.
+using Http_target = Parsed_url;
+
+// How read_reply reads a body.
+struct Reply_reading {
+    std::size_t piece = 1024;  // the most bytes handed to the sink at once
+    // Reading ends once this many bytes have been handed over, the rest of
+    // the body unread; no limit when none.
+    std::optional<std::uint64_t> limit;
+};
+// Gets each piece of the body in order; false ends the reading there.
+using Reply_sink = std::function<bool(std::string_view piece)>;
+struct Reply_read {
+    std::uint64_t received = 0;  // bytes handed to the sink
+    // 0, or why the reading failed: k_http_stopped when the session's stop
+    // event was set (checked after every piece), or a libcurl error code.
+    int error = 0;
+    bool ended = false;  // the body ended (not the limit or the sink)
+    bool limit_reached(const Reply_reading& how) const {
+        return !ended && error == 0 && how.limit && received >= *how.limit;
+    }
 };
 
 // One GET request with "Accept: */*" that bypasses caches.
@@ -98,6 +116,9 @@ class Http_request {
     };
     // Waits for at least one byte of the body, then gives up to `size` bytes.
     Read_result read(char* buffer, std::size_t size);
+    // The one read loop: hands the body to `sink` piece by piece until it
+    // ends, fails, is stopped, reaches the limit or the sink says enough.
+    Reply_read read_reply(const Reply_reading& how, const Reply_sink& sink);
     // Bytes received and not yet read: the transfer pauses while more than
     // 256 KiB wait, so a slow reader holds little more than that.
     std::size_t unread() const { return spill_.size() - spill_begin_; }
@@ -106,7 +127,15 @@ class Http_request {
     friend struct Http_callbacks;
 
     int drive(const std::function<bool()>& done);
+    // Waits for body bytes, then gives a view of up to `size` of them (valid
+    // until the next call); an empty view with error 0: the body has ended.
+    struct Piece {
+        std::string_view data;
+        int error = 0;
+    };
+    Piece take(std::size_t size);
     void event(Http_event event, const std::string& info);
+    void tell_pending_redirect();
     void detach();
     void reset_response();
 
@@ -115,6 +144,7 @@ class Http_request {
     void* headers_ = nullptr;
     std::string url_;
     std::string host_;
+    bool redirect_pending_ = false;
     int open_error_ = 0;
     bool attached_ = false;
     bool finished_ = false;

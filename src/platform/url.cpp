@@ -1,5 +1,7 @@
 #include "platform/url.h"
 
+#include <curl/curl.h>
+
 #include "platform/wide_text.h"
 
 namespace corvale {
@@ -114,6 +116,23 @@ std::optional<Parsed_url> parse_url(std::wstring_view text) {
     url.object = object.empty() || object.front() != L'/' ? L"/" + std::wstring(object)
                                                           : std::wstring(object);
     return url;
+}
+
+std::optional<std::string> request_url(const Parsed_url& url) {
+    const char* scheme = url.service == Service_type::https ? "https://" : "http://";
+    const std::string text =
+        scheme + encode_utf8(url.server) + ":" + std::to_string(url.port) + encode_utf8(url.object);
+    CURLU* handle = curl_url();
+    std::optional<std::string> composed;
+    char* full = nullptr;
+    if (curl_url_set(handle, CURLUPART_URL, text.c_str(), CURLU_URLENCODE | CURLU_ALLOW_SPACE) ==
+            CURLUE_OK &&
+        curl_url_get(handle, CURLUPART_URL, &full, 0) == CURLUE_OK) {
+        composed = full;
+    }
+    curl_free(full);
+    curl_url_cleanup(handle);
+    return composed;
 }
 
 std::wstring usable_link(std::wstring_view link) {

@@ -1,8 +1,9 @@
 #pragma once
 
-// Splits a URL into the parts that an HTTP exchange needs: service type,
-// server, object (path with query) and port. The parser splits; it neither
-// escapes nor unescapes (the HTTP client escapes what it must send).
+// The program's one URL parser. It splits a URL into the parts that an HTTP
+// exchange needs: service type, server, object (path with query) and port.
+// The parser splits; it neither escapes nor unescapes. The HTTP client gets
+// these parts and sends the URL that request_url composes from them.
 
 #include <cstdint>
 #include <optional>
@@ -32,6 +33,12 @@ struct Parsed_url {
 // no value. Default ports: http 80, https 443, ftp 21, gopher 70; an explicit
 // port wins.
 std::optional<Parsed_url> parse_url(std::wstring_view text);
+
+// The URL that is sent for `url` (http or https), composed from its parts:
+// spaces and bytes beyond ASCII in the object are percent-encoded (by curl's
+// URL encoder); existing escapes stay. No value when it cannot be sent (a
+// server that is no host name).
+std::optional<std::string> request_url(const Parsed_url& url);
 
 // How a link that was typed, pasted or found in a page becomes one the
 // program can fetch: kept as it is when it begins with "http://" or

@@ -7,8 +7,6 @@
 #include "platform/string_table.h"
 #include "platform/url.h"
 #include "platform/wide_text.h"
-#include "tools/link_extraction.h"
-#include "tools/page_classification.h"
 
 namespace corvale {
 
@@ -120,7 +118,7 @@ void Links_grabber::paste_links(const std::wstring& clipboard_text) {
 
 void Links_grabber::extract() {
     int number = view_.item_count();
-    Extracted_links found = extract_links(page_text_, link_marker_);
+    Extracted_links found = file_host_->extract_links(page_text_);
     for (const std::wstring& link : found.links) {
         view_.append_item(std::to_wstring(++number), link);
     }
@@ -303,7 +301,7 @@ void Links_grabber::finished(std::int32_t id, std::int64_t outcome) {
     // Only a page fetched for this item is judged; a failed fetch keeps its
     // failure text and verification goes on.
     if (success && id < view_.item_count()) {
-        Page_classification verdict = classify_page(page_text_);
+        Page_classification verdict = file_host_->classify_page(page_text_);
         view_.set_item_text(id, gcol_status, load_string(verdict_message(verdict.verdict)));
         if (!verdict.file_name.empty() || !verdict.size.empty()) {
             view_.set_item_text(id, gcol_file_name, verdict.file_name);

@@ -7,11 +7,14 @@
 // buttons (Grabber_view, Grabber_host) and forwards presses and notices.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <utility>
+
+#include "host/file_host.h"
 
 namespace corvale {
 
@@ -84,9 +87,9 @@ class Links_grabber {
   public:
     enum class State { idle, getting_links, verifying, adding };
 
-    // `link_marker`: the file host's domain followed by "/files/", lower case.
-    Links_grabber(Grabber_view& view, Grabber_host& host, std::wstring link_marker)
-        : view_(view), host_(host), link_marker_(std::move(link_marker)) {}
+    // `file_host`: the names of the file host whose links are grabbed.
+    Links_grabber(Grabber_view& view, Grabber_host& host, Host_config file_host)
+        : view_(view), host_(host), file_host_(make_file_host(std::move(file_host))) {}
 
     // The buttons.
     void get_links(const std::wstring& page_url);
@@ -130,7 +133,7 @@ class Links_grabber {
 
     Grabber_view& view_;
     Grabber_host& host_;
-    std::wstring link_marker_;
+    std::unique_ptr<const File_host> file_host_;
     State state_ = State::idle;
     std::wstring page_text_;
     int verify_cursor_ = 0;

@@ -43,7 +43,7 @@ Version_fetch fetch_version_file(const Update_source& source, const Stop_event& 
     Version_fetch fetch;
     Http_session session(k_user_agent, stop);
     session.set_deadline(std::chrono::steady_clock::now() + deadline);
-    Http_request request(session, {source.service, source.server, source.port, source.path});
+    Http_request request(session, {source.service, source.server, source.path, source.port});
     if (request.open_error() != 0) {
         fetch.error = failure_text(request.open_error());
         return fetch;
@@ -61,21 +61,18 @@ Version_fetch fetch_version_file(const Update_source& source, const Stop_event& 
         return fetch;  // too large: not read
     }
     std::string body;
-    char piece[1024];
-    for (;;) {
-        const Http_request::Read_result read = request.read(piece, sizeof piece);
-        if (read.error != 0) {
-            fetch.error = failure_text(read.error);
-            fetch.status = 0;
-            return fetch;
-        }
-        if (read.count == 0) {
-            break;
-        }
-        body.append(piece, read.count);
-        if (body.size() >= k_version_file_limit) {
-            return fetch;  // a reply without a length that is too large
-        }
+    const Reply_reading reading{1024, k_version_file_limit};
+    const Reply_read read = request.read_reply(reading, [&body](std::string_view piece) {
+        body.append(piece);
+        return true;
+    });
+    if (read.error != 0) {
+        fetch.error = failure_text(read.error);
+        fetch.status = 0;
+        return fetch;
+    }
+    if (read.limit_reached(reading)) {
+        return fetch;  // a reply without a length that is too large
     }
     if (body.size() > k_mark_size) {
         fetch.reply = from_utf16le(std::string_view(body).substr(k_mark_size));

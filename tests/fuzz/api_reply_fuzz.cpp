@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/file_host_protocol.h"
 #include "fuzz_support.h"
+#include "host/file_host_protocol.h"
 #include "platform/url.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "fuzz_support.h"
+#include "host/link_extraction.h"
 #include "platform/wide_text.h"
-#include "tools/link_extraction.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "fuzz_support.h"
+#include "host/page_classification.h"
 #include "platform/wide_text.h"
-#include "tools/page_classification.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::wstring page =

@@ -28,8 +28,8 @@ class HttpTest : public ::testing::Test {
     }
 
     static Http_target local(int port, const std::string& object) {
-        return {Service_type::http, L"127.0.0.1", static_cast<std::uint16_t>(port),
-                decode_ansi(object)};
+        return {Service_type::http, L"127.0.0.1", decode_ansi(object),
+                static_cast<std::uint16_t>(port)};
     }
     std::string url(const std::string& object) const {
         return "http://127.0.0.1:" + std::to_string(host.port()) + object;

@@ -15,8 +15,6 @@
 namespace corvale {
 namespace {
 
-constexpr std::wstring_view k_marker = L"rapidshare.com/files/";
-
 // The links list in memory.
 class Memory_grabber_view : public Grabber_view {
   public:
@@ -139,7 +137,7 @@ const std::string k_missing_page = "ERROR: File not found";
 struct Grabber_rig {
     Memory_grabber_view view;
     Recording_host host;
-    Links_grabber grabber{view, host, std::wstring(k_marker)};
+    Links_grabber grabber{view, host, Host_config{}};
 
     void add_links(int count) {
         std::wstring text;
@@ -215,7 +213,7 @@ TEST_F(GrabberTest, PageLinksAndTheirOutcomes) {
     for (const Row& row : rows) {
         Memory_grabber_view v;
         Recording_host h;
-        Links_grabber g(v, h, std::wstring(k_marker));
+        Links_grabber g(v, h, Host_config{});
         g.get_links(row.typed);
         if (row.fetched.empty()) {
             EXPECT_TRUE(h.fetches.empty()) << row.why;

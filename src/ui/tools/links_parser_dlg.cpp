@@ -70,7 +70,7 @@ Links_parser_dlg::Links_parser_dlg(Prompter& prompter, Profile& profile, Callbac
       choose_folder_([this](QWidget* owner) {
           return choose_folder(owner, texts::select_download_folder, browse_start());
       }),
-      grabber_(*this, *this, settings_->current().host.link_marker()) {
+      grabber_(*this, *this, settings_->current().host) {
     setObjectName("links_grabber");
     setWindowTitle(text(texts::grabber_title));
     setWindowFlag(Qt::WindowMinMaxButtonsHint);

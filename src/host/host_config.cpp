@@ -1,4 +1,4 @@
-#include "engine/host_config.h"
+#include "host/host_config.h"
 
 #include "platform/wide_text.h"
 

@@ -1,4 +1,4 @@
-#include "tools/page_classification.h"
+#include "host/page_classification.h"
 #include "corvale/text_ids.h"
 
 #include <gtest/gtest.h>

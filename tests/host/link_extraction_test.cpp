@@ -1,4 +1,4 @@
-#include "tools/link_extraction.h"
+#include "host/link_extraction.h"
 
 #include <gtest/gtest.h>
 

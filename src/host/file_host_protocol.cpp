@@ -1,4 +1,4 @@
-#include "engine/file_host_protocol.h"
+#include "host/file_host_protocol.h"
 
 #include <algorithm>
 
@@ -239,6 +239,61 @@ std::wstring last_error_text(const Api_reply& reply) {
 
 bool session_expired(std::string_view buffered) {
     return buffered.find("The download session has expired") != std::string_view::npos;
+}
+
+File_host_protocol::File_host_protocol(Host_config config)
+    : config_(std::move(config)),
+      marker_(config_.link_marker()),
+      marker_bytes_(encode_utf8(marker_)) {}
+
+std::optional<Link_parts> File_host_protocol::file_link(const Parsed_url& link) const {
+    std::wstring server = link.server;
+    std::wstring object = link.object;
+    if (!check_link(config_, server, object)) {
+        return std::nullopt;
+    }
+    return split_link(object);
+}
+
+Parsed_url File_host_protocol::api_request(const Parsed_url& link, const Link_parts& parts) const {
+    return {link.service, config_.api_server, api_request_object(parts), link.port};
+}
+
+Api_reply File_host_protocol::read_api_reply(std::string_view reply) const {
+    return classify_api_reply(reply);
+}
+
+std::wstring File_host_protocol::refusal_text(const Api_reply& reply) const {
+    return last_error_text(reply);
+}
+
+std::wstring File_host_protocol::file_request(const Api_reply& reply,
+                                              const Link_parts& parts) const {
+    return file_request_url(reply.file_server, parts, reply.authorisation);
+}
+
+bool File_host_protocol::session_expired(std::string_view start_of_reply) const {
+    // Only the start of a reply can be the page: the same words further on
+    // are the file's own content.
+    return start_of_reply.size() < k_expired_check_limit &&
+           corvale::session_expired(start_of_reply);
+}
+
+Extracted_links File_host_protocol::extract_links(std::wstring& text) const {
+    return corvale::extract_links(text, marker_);
+}
+
+bool File_host_protocol::extract_links(std::string& bytes,
+                                       const std::function<void(std::wstring)>& on_link) const {
+    return corvale::extract_links(bytes, marker_bytes_, on_link);
+}
+
+Page_classification File_host_protocol::classify_page(std::wstring& page) const {
+    return corvale::classify_page(page);
+}
+
+std::unique_ptr<File_host> make_file_host(Host_config config) {
+    return std::make_unique<File_host_protocol>(std::move(config));
 }
 
 }  // namespace corvale

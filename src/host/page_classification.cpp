@@ -1,4 +1,4 @@
-#include "tools/page_classification.h"
+#include "host/page_classification.h"
 
 #include <string_view>
 

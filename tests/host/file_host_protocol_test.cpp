@@ -1,4 +1,4 @@
-#include "engine/file_host_protocol.h"
+#include "host/file_host_protocol.h"
 #include "corvale/text_ids.h"
 
 #include <gtest/gtest.h>
