@@ -143,15 +143,7 @@ class Questions_test : public QObject, private Window_fixture {
         s->window().set_clock([&now] { return now; });
         const std::int64_t start = now + 1;
         const std::int64_t stop = start + 2;
-        when_dialog_opens<corvale::CSchedule_dlg>([&](corvale::CSchedule_dlg& d) {
-            const corvale::Local_time from = corvale::local_time(start);
-            const corvale::Local_time to = corvale::local_time(stop);
-            d.start_date().setDate(QDate(from.year, from.month, from.day));
-            d.start_time().setTime(QTime(from.hour, from.minute, from.second));
-            d.stop_date().setDate(QDate(to.year, to.month, to.day));
-            d.stop_time().setTime(QTime(to.hour, to.minute, to.second));
-            d.ok_button().click();
-        });
+        when_schedule_opens(start, stop);
         select_rows(s->window().list_view_widget(), {0, 1});
         s->window().action(corvale::cmd_scheduler)->trigger();
         settle(s->window());

@@ -38,6 +38,7 @@ using corvale::testing::k_english;
 using corvale::testing::run_posted_events;
 using corvale::testing::settle;
 using corvale::testing::when_dialog_opens;
+using corvale::testing::when_schedule_opens;
 namespace texts = corvale::texts;
 using corvale::testing::text;
 
@@ -108,15 +109,7 @@ class Window_download_test : public QObject, private corvale::testing::Window_fi
         const std::int64_t start = now + 60;
         const std::int64_t stop = start + 60;
         QAction& button = *window.action(corvale::cmd_scheduler);
-        when_dialog_opens<corvale::CSchedule_dlg>([&](corvale::CSchedule_dlg& d) {
-            const corvale::Local_time from = corvale::local_time(start);
-            const corvale::Local_time to = corvale::local_time(stop);
-            d.start_date().setDate(QDate(from.year, from.month, from.day));
-            d.start_time().setTime(QTime(from.hour, from.minute, from.second));
-            d.stop_date().setDate(QDate(to.year, to.month, to.day));
-            d.stop_time().setTime(QTime(to.hour, to.minute, to.second));
-            d.ok_button().click();
-        });
+        when_schedule_opens(start, stop);
         button.trigger();
         settle(window);
         QVERIFY(button.isChecked());

@@ -7,10 +7,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QApplication>
+#include <QDateEdit>
 #include <QFile>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeEdit>
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
@@ -19,11 +22,13 @@
 #include <optional>
 
 #include "app/tollway_app.h"
+#include "engine/scheduler.h"
 #include "fakehost/fake_host.h"
 #include "model/list_file.h"
 #include "platform/string_table.h"
 #include "support/scripted_prompter.h"
 #include "ui/common/settings_profile.h"
+#include "ui/dialogs/schedule_dlg.h"
 
 namespace corvale::testing {
 
@@ -72,6 +77,20 @@ void when_dialog_opens(std::function<void(Dialog&)> fill) {
         fill(*dialog);
     });
     poll->start();
+}
+
+// Fills the schedule dialog that the command about to run opens with a start
+// and a stop (seconds since 1970), and presses OK.
+inline void when_schedule_opens(std::int64_t start, std::int64_t stop) {
+    when_dialog_opens<corvale::CSchedule_dlg>([start, stop](corvale::CSchedule_dlg& d) {
+        const corvale::Local_time from = corvale::local_time(start);
+        const corvale::Local_time to = corvale::local_time(stop);
+        d.start_date().setDate(QDate(from.year, from.month, from.day));
+        d.start_time().setTime(QTime(from.hour, from.minute, from.second));
+        d.stop_date().setDate(QDate(to.year, to.month, to.day));
+        d.stop_time().setTime(QTime(to.hour, to.minute, to.second));
+        d.ok_button().click();
+    });
 }
 
 // Runs the events already posted, and those that they post in turn, without
