@@ -216,7 +216,9 @@ Http_request::Piece Http_request::take(std::size_t size) {
 
 Http_request::Read_result Http_request::read(char* buffer, std::size_t size) {
     const Piece piece = take(size);
-    std::memcpy(buffer, piece.data.data(), piece.data.size());
+    if (!piece.data.empty()) {  // an empty piece may have no data pointer at all
+        std::memcpy(buffer, piece.data.data(), piece.data.size());
+    }
     return {piece.data.size(), piece.error};
 }
 
