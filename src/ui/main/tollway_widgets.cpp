@@ -1,0 +1,324 @@
+#include "ui/main/tollway_dlg.h"
+
+// The main window's widgets: menus, toolbar, the list and its context menu,
+// and how mouse and keys reach the commands.
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QToolBar>
+#include <QUrl>
+#include <ctime>
+
+#include "corvale/text_ids.h"
+#include "engine/notifications.h"
+#include "model/download_fields.h"
+#include "model/edit_rules.h"
+#include "model/help_file.h"
+#include "model/list_file.h"
+#include "model/row_texts.h"
+#include "platform/file_io.h"
+#include "platform/profile.h"
+#include "platform/prompter.h"
+#include "ui/common/data_cell_delegate.h"
+#include "ui/common/file_dialogs.h"
+#include "ui/common/icons.h"
+#include "ui/common/ui_text.h"
+#include "ui/common/window_target.h"
+#include "ui/dialogs/add_new_download_dlg.h"
+#include "ui/dialogs/load_or_merge_dlg.h"
+#include "ui/dialogs/modify_download_properties.h"
+#include "ui/dialogs/schedule_dlg.h"
+
+namespace corvale {
+
+namespace {
+
+constexpr int k_pixels_per_character = 11;
+// Columns whose width follows the length of their header text, and the fixed
+// widths of the others.
+constexpr int k_measured_columns[] = {0, 1, 5, 7, 8, 9, 10, 11};
+constexpr std::pair<int, int> k_fixed_widths[] = {{2, 250}, {3, 160},  {4, 140},
+                                                  {6, 90},  {12, 190}, {13, 390}};
+
+struct Tool_button {
+    int command;  // 0: a separator
+    const char* icon;
+    int tooltip;
+};
+
+constexpr Tool_button k_toolbar[] = {
+    {cmd_save_list, "save", texts::tooltip_save_list},
+    {cmd_load_list, "load", texts::tooltip_load_list},
+    {0, nullptr, 0},
+    {cmd_add_download, "add", texts::tooltip_add_download},
+    {cmd_download, "download", texts::tooltip_start},
+    {cmd_stop, "stop", texts::tooltip_stop},
+    {0, nullptr, 0},
+    {cmd_add_to_auto, "auto_add", texts::tooltip_add_to_auto},
+    {cmd_remove_from_auto, "auto_remove", texts::tooltip_remove_from_auto},
+    {cmd_scheduler, "scheduler", texts::tooltip_scheduler},
+    {0, nullptr, 0},
+    {cmd_edit, "edit", texts::tooltip_edit},
+    {cmd_delete, "delete", texts::tooltip_delete},
+    {0, nullptr, 0},
+    {cmd_check_updates, "update", texts::tooltip_check_updates},
+    {cmd_help_button, "help", texts::tooltip_help},
+    {0, nullptr, 0},
+    {cmd_links_grabber, "grabber", texts::tooltip_links_grabber},
+};
+
+}  // namespace
+
+QAction* CTollwayDlg::make_action(int command, const QString& label) {
+    auto* created = new QAction(label, this);
+    created->setData(command);
+    actions_.emplace(command, created);
+    return created;
+}
+
+QAction* CTollwayDlg::action(int command) const {
+    const auto it = actions_.find(command);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void CTollwayDlg::build_menus() {
+    QMenu* file = menuBar()->addMenu(text(texts::menu_file));
+    file->addAction(make_action(cmd_load_list, text(texts::load_list)));
+    file->addAction(make_action(cmd_save_list, text(texts::save_list)));
+    file->addAction(make_action(cmd_save_list_as, text(texts::save_list_as)));
+    file->addSeparator();
+    file->addAction(make_action(cmd_exit, text(texts::exit)));
+
+    QMenu* edit = menuBar()->addMenu(text(texts::menu_edit));
+    edit->addAction(make_action(cmd_edit, text(texts::edit_downloads)));
+    edit->addAction(make_action(cmd_delete, text(texts::delete_downloads)));
+
+    QMenu* help = menuBar()->addMenu(text(texts::menu_help));
+    help->addAction(make_action(cmd_help, text(texts::help)));
+    help->addAction(make_action(cmd_check_updates_menu, text(texts::check_updates)));
+    help->addSeparator();
+    help->addAction(make_action(cmd_about, text(texts::about)));
+
+    QMenu* language = menuBar()->addMenu(text(texts::menu_language));
+    language->addAction(make_action(cmd_arabic, text(texts::arabic)));
+    language->addAction(make_action(cmd_english, text(texts::english)));
+}
+
+void CTollwayDlg::build_toolbar() {
+    toolbar_ = addToolBar(text(texts::application_title));
+    toolbar_->setObjectName("toolbar");
+    toolbar_->setMovable(false);
+    toolbar_->setFloatable(false);
+    toolbar_->setIconSize(QSize(32, 32));
+    toolbar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    toolbar_->setContentsMargins(5, 0, 0, 0);
+    for (const Tool_button& button : k_toolbar) {
+        if (button.command == 0) {
+            toolbar_->addSeparator();
+            continue;
+        }
+        QAction* added = make_action(button.command, text(button.tooltip));
+        added->setIcon(program_icon(button.icon));
+        added->setToolTip(text(button.tooltip));
+        added->setCheckable(button.command == cmd_scheduler);
+        toolbar_->addAction(added);
+    }
+}
+
+void CTollwayDlg::build_list() {
+    table_->setObjectName("downloads");
+    table_->setColumnCount(k_column_count);
+    table_->setShowGrid(true);
+    table_->setWordWrap(false);
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 8);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->verticalHeader()->hide();
+    table_->horizontalHeader()->setSectionsMovable(true);
+    table_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeading | Qt::AlignVCenter);
+    table_->horizontalHeader()->setStretchLastSection(false);
+    // The widths below come from the header texts' lengths; the style's own
+    // minimum, which grows with the font, must not override them.
+    table_->horizontalHeader()->setMinimumSectionSize(k_pixels_per_character);
+    table_->setItemDelegate(new Data_cell_delegate(table_));
+
+    services_.list.load_column_titles();
+    QStringList headers;
+    for (const auto& [column, title] : services_.list.column_titles()) {
+        headers << qt(title);
+    }
+    table_->setHorizontalHeaderLabels(headers);
+    for (const int column : k_measured_columns) {
+        const auto length = static_cast<int>(services_.list.column_titles().at(column).size());
+        table_->setColumnWidth(column, length * k_pixels_per_character);
+    }
+    for (const auto& [column, width] : k_fixed_widths) {
+        table_->setColumnWidth(column, width);
+    }
+    connect(table_, &QTableWidget::cellDoubleClicked, this,
+            [this](int row, int) { on_double_click(row); });
+    // The context menu opens where the mouse asks for it, or, from the
+    // keyboard (the Menu key, Shift+F10), at the current row.
+    table_->setContextMenuPolicy(Qt::DefaultContextMenu);
+    table_->viewport()->installEventFilter(this);
+    table_->installEventFilter(this);
+    auto* keyboard_menu = new QAction(table_);
+    keyboard_menu->setShortcuts({QKeySequence(Qt::SHIFT | Qt::Key_F10)});
+    keyboard_menu->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    table_->addAction(keyboard_menu);
+    connect(keyboard_menu, &QAction::triggered, this,
+            &CTollwayDlg::open_context_menu_at_current_row);
+}
+
+void CTollwayDlg::build_context_menu() {
+    context_menu_ = new QMenu(text(texts::choose_action), this);
+    const std::pair<int, int> items[] = {
+        {cmd_download, texts::download},
+        {cmd_add_to_auto, texts::add_to_auto},
+        {cmd_remove_from_auto, texts::remove_from_auto},
+        {cmd_add_download, texts::add_new_download},
+        {cmd_edit, texts::edit_downloads},
+        {cmd_delete, texts::delete_downloads},
+        {cmd_open_folder, texts::open_folder},
+        {cmd_open_link, texts::open_link},
+        {0, 0},
+        {cmd_check_updates_menu, texts::check_program_updates},
+        {0, 0},
+        {cmd_exit, texts::exit_program},
+    };
+    for (const auto& [command, label] : items) {
+        if (command == 0) {
+            context_menu_->addSeparator();
+        } else {
+            context_menu_->addAction(make_action(command, text(label)));
+        }
+    }
+}
+
+void CTollwayDlg::wire_commands() {
+    handlers_ = {
+        {cmd_about,
+         [this] {
+             const Question_tracker::Scope open(services_.prompter);
+             services_.show_about(this);
+         }},
+        {cmd_exit, [this] { close(); }},
+        {cmd_save_list, [this] { save_list_command(); }},
+        {cmd_save_list_as, [this] { save_list_as_command(); }},
+        {cmd_open_folder, [this] { open_first_selected(true); }},
+        {cmd_open_link, [this] { open_first_selected(false); }},
+        {cmd_links_grabber, [this] { open_links_grabber(); }},
+        {cmd_check_updates, [this] { open_update_window(); }},
+        {cmd_check_updates_menu, [this] { open_update_window(); }},
+        {cmd_help, [this] { open_help(); }},
+        {cmd_help_button, [this] { open_help(); }},
+        {cmd_arabic, [this] { set_language(k_language_arabic, texts::language_restart_arabic); }},
+        {cmd_english,
+         [this] { set_language(k_language_english, texts::language_restart_english); }},
+        {cmd_download, [this] { start_selected(); }},
+        {cmd_stop, [this] { stop_selected(); }},
+        {cmd_add_to_auto, [this] { control_->queue_rows(selected_rows()); }},
+        {cmd_remove_from_auto, [this] { control_->unqueue_rows(selected_rows()); }},
+        {cmd_delete, [this] { control_->delete_rows(selected_rows()); }},
+        {cmd_add_download, [this] { add_command(); }},
+        {cmd_edit, [this] { edit_command(); }},
+        {cmd_load_list, [this] { load_command(); }},
+    };
+    handlers_.emplace(cmd_scheduler, [] {});  // the toggle below carries its state
+    for (const auto& [command, item] : actions_) {
+        if (command == cmd_scheduler) {
+            // The click has checked or un-checked the button already; the
+            // command acts on that state.
+            connect(item, &QAction::triggered, this, [this](bool checked) {
+                services_.prompter.when_free([this, checked] { scheduler_command(checked); });
+            });
+        } else {
+            const int id = command;
+            connect(item, &QAction::triggered, this, [this, id] { run_command(id); });
+        }
+    }
+    // A command whose work is not built yet stays disabled, never a silent no-op.
+    update_commands();
+}
+
+void CTollwayDlg::on_double_click(int row) {
+    const std::int32_t number = view_.item_data(row);
+    const Download_record* record = services_.list.find(number);
+    if (record == nullptr) {
+        return;
+    }
+    // A download that has its window: the window comes to the top.
+    if (CDownload_dlg* window = progress_window(number)) {
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+        window->show();
+        window->raise();
+        window->activateWindow();
+        return;
+    }
+    post_message(UM_START_DOWNLOAD, number);
+}
+
+void CTollwayDlg::on_context_menu(const QPoint& position) {
+    context_menu_->popup(table_->viewport()->mapToGlobal(position));
+}
+
+bool CTollwayDlg::eventFilter(QObject* watched, QEvent* event) {
+    // Ctrl+A and Delete act before the list sees the key (which it still
+    // does), and only while the window is not busy.
+    if (event->type() == QEvent::KeyPress && watched == table_ && !control_->busy()) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::SelectAll)) {
+            table_->selectAll();
+        } else if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
+            run_command(cmd_delete);
+        }
+        return false;
+    }
+    if (event->type() == QEvent::ContextMenu &&
+        (watched == table_ || watched == table_->viewport())) {
+        const auto* request = static_cast<QContextMenuEvent*>(event);
+        if (request->reason() == QContextMenuEvent::Mouse) {
+            context_menu_->popup(request->globalPos());
+        } else {
+            open_context_menu_at_current_row();
+        }
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CTollwayDlg::open_context_menu_at_current_row() {
+    const QModelIndex current = table_->currentIndex();
+    const QRect cell = current.isValid() ? table_->visualRect(current) : QRect();
+    on_context_menu(current.isValid() ? QPoint(cell.left() + cell.height(), cell.bottom())
+                                      : QPoint(0, 0));
+}
+
+std::vector<int> CTollwayDlg::selected_rows() const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : table_->selectionModel()->selectedRows()) {
+        rows.push_back(index.row());
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void CTollwayDlg::keyPressEvent(QKeyEvent* event) {
+    // Enter and Esc end nothing in the main window.
+    event->accept();
+}
+
+}  // namespace corvale
