@@ -6,10 +6,15 @@
 #include <algorithm>
 #include <chrono>
 #include <deque>
+#include <filesystem>
 #include <set>
 #include <variant>
 
+#include <unistd.h>
+
+#include "engine/list_flow.h"
 #include "engine/notifications.h"
+#include "model/list_file.h"
 #include "model/row_texts.h"
 #include "platform/profile.h"
 #include "platform/string_table.h"
@@ -579,6 +584,78 @@ TEST_F(Control_test, ProgressIsTakenAtMostEveryHundredMilliseconds) {
     EXPECT_EQ(progress_forwards(), 2) << "and only once";
     control.notify(UM_FINISHED, 1, 0);
     EXPECT_EQ(progress_forwards(), 3) << "the end takes the last values at once";
+}
+
+}  // namespace
+}  // namespace corvale
+
+namespace corvale {
+namespace {
+
+// The list file commands' host: a chooser that gives what the test says.
+class Flow_host : public List_flow_host {
+  public:
+    std::optional<std::wstring> choose_list_file(int, bool saving) override {
+        ++(saving ? save_choices : load_choices);
+        return saving ? save_as : std::nullopt;
+    }
+    void list_file_changed() override { ++changes; }
+    std::optional<std::wstring> save_as;
+    int save_choices = 0;
+    int load_choices = 0;
+    int changes = 0;
+};
+
+// Replacing the list with a running download: what keeps the old list and
+// its downloads, and what replaces them.
+TEST_F(Control_test, ReplacingTheListStopsNothingUntilTheNewFileIsRead) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("corvale_flow_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::wstring good = (folder / "good.zrv").wstring();
+    {
+        Scripted_prompter quiet;
+        Memory_profile other_profile;
+        Download_list other(quiet, other_profile);
+        Memory_list_view other_view;
+        other.add_download(L"new.zip", L"", other_view, L"http://rapidshare.com/files/9/n.zip",
+                           L"/tmp");
+        ASSERT_TRUE(corvale::save_list(other, good));
+    }
+    struct Row {
+        bool save_first;                   // Yes to confirm_save_list
+        std::optional<std::wstring> file;  // what the load's choice gives
+        bool replaced;
+        const char* why;
+    };
+    const Row rows[] = {
+        {true, good, false, "Yes to saving, Save As cancelled: the list is not given up"},
+        {false, std::nullopt, false, "the load's choice cancelled"},
+        {false, (folder / "missing.zrv").wstring(), false, "a file that cannot be read"},
+        {false, good, true, "a list read: downloads stop and the rows show it"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.why);
+        control.start_download(0);
+        ASSERT_EQ(open_windows(), std::vector<std::int32_t>{0});
+        list.set_modified(true);
+        prompter.answer(row.save_first);
+        Flow_host host;
+        replace_list(list, view, control, host, [&] { return row.file; });
+        pump();
+        EXPECT_EQ(host.save_choices, row.save_first ? 1 : 0);
+        if (row.replaced) {
+            EXPECT_TRUE(open_windows().empty());
+            ASSERT_EQ(view.row_count(), 1);
+            EXPECT_EQ(list.records().front().file_name, L"new.zip");
+        } else {
+            EXPECT_EQ(open_windows(), std::vector<std::int32_t>{0}) << "the download still runs";
+            EXPECT_EQ(view.row_count(), 5);
+            control.stop_download(0);
+            pump();
+        }
+    }
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 
 #include "corvale/text_ids.h"
 #include "engine/download_control.h"
+#include "engine/list_flow.h"
 #include "engine/scheduler.h"
 #include "engine/transfer_settings.h"
 #include "model/download_list.h"
@@ -41,7 +42,8 @@ namespace corvale {
 class CTollwayDlg : public QMainWindow,
                     private Control_host,
                     private Progress_window_host,
-                    private Schedule_host {
+                    private Schedule_host,
+                    private List_flow_host {
     Q_OBJECT
 
   public:
@@ -173,7 +175,8 @@ class CTollwayDlg : public QMainWindow,
     void add_command();
     void edit_command();
     void load_command();
-    std::optional<std::wstring> choose_list_file(int title, bool saving);
+    std::optional<std::wstring> choose_list_file(int title, bool saving) override;
+    void list_file_changed() override { update_title(); }
     void stop_selected();
 
     void build_menus();

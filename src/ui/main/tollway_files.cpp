@@ -21,6 +21,7 @@
 #include <ctime>
 
 #include "corvale/text_ids.h"
+#include "engine/list_flow.h"
 #include "engine/notifications.h"
 #include "model/download_fields.h"
 #include "model/edit_rules.h"
@@ -42,33 +43,6 @@
 
 namespace corvale {
 
-namespace {
-
-// Reads a list file that is to replace the list: a list another program holds
-// is read read-only when the user agrees; a failure is said. No value: the
-// list stays as it is.
-std::optional<List_file> read_new_list(const Download_list& list, Prompter& prompter,
-                                       const std::wstring& path) {
-    try {
-        return read_list_file(list, path, false);
-    } catch (const List_in_use&) {
-        if (!prompter.ask_yes_no(format_message(texts::open_read_only, {embed_data(path)}))) {
-            return std::nullopt;
-        }
-    } catch (const Settings_file_error& error) {
-        prompter.show_message(error.message());
-        return std::nullopt;
-    }
-    try {
-        return read_list_file(list, path, false, List_access::read_only);
-    } catch (const Settings_file_error& error) {
-        prompter.show_message(error.message());
-    }
-    return std::nullopt;
-}
-
-}  // namespace
-
 std::optional<std::wstring> CTollwayDlg::load_last_list() {
     const Last_list loaded = corvale::load_last_list(services_.list, view_);
     if (loaded.loaded) {
@@ -83,22 +57,7 @@ std::optional<std::wstring> CTollwayDlg::load_last_list() {
 }
 
 bool CTollwayDlg::save_list_command() {
-    Download_list& list = services_.list;
-    // A read-only list (another program holds its file) goes elsewhere.
-    if (list.list_path().empty() || list.read_only()) {
-        return save_list_as_command();
-    }
-    Save_failure failure = Save_failure::none;
-    if (!corvale::save_list(list, list.list_path(), &failure)) {
-        const bool elsewhere =
-            failure == Save_failure::not_replaceable || failure == Save_failure::in_use;
-        if (elsewhere && services_.prompter.ask_yes_no(load_string(texts::save_elsewhere))) {
-            return save_list_as_command();
-        }
-        return false;
-    }
-    update_title();
-    return true;
+    return corvale::save_list_command(services_.list, *this);
 }
 
 std::optional<std::wstring> CTollwayDlg::choose_list_file(int title, bool saving) {
@@ -122,12 +81,7 @@ std::optional<std::wstring> CTollwayDlg::choose_list_file(int title, bool saving
 }
 
 bool CTollwayDlg::save_list_as_command() {
-    const auto path = choose_list_file(texts::save_list_as_title, true);
-    if (!path || !corvale::save_list(services_.list, *path)) {
-        return false;
-    }
-    update_title();
-    return true;
+    return corvale::save_list_as_command(services_.list, *this);
 }
 
 void CTollwayDlg::load_command() {
@@ -137,29 +91,11 @@ void CTollwayDlg::load_command() {
         services_.prompter.exec(dialog);
         choice = dialog.choice();
     }
-    Download_list& list = services_.list;
-    const auto failed = [&](const Settings_file_error& error) {
-        services_.prompter.show_message(error.message());
-    };
     if (choice == CLoad_or_merge_dlg::merge) {
-        const auto path = choose_list_file(texts::merge_list_title, false);
-        if (!path) {
-            return;  // nothing changes: the list keeps its path and title
-        }
-        try {
-            load_list(list, *path, true);
-        } catch (const Settings_file_error& error) {
-            failed(error);
-            return;
-        }
-        list.fill_missing_rows(view_);
-        update_title();
-        return;
+        merge_list_command(services_.list, view_, *this);
+    } else if (choice == CLoad_or_merge_dlg::load) {
+        replace_list([this] { return choose_list_file(texts::load_list_title, false); });
     }
-    if (choice != CLoad_or_merge_dlg::load) {
-        return;
-    }
-    replace_list([this] { return choose_list_file(texts::load_list_title, false); });
 }
 
 void CTollwayDlg::open_list_file(const std::wstring& path) {
@@ -172,31 +108,7 @@ void CTollwayDlg::open_list_file(const std::wstring& path) {
 }
 
 void CTollwayDlg::replace_list(const std::function<std::optional<std::wstring>()>& choose) {
-    Download_list& list = services_.list;
-    if (list.modified() && services_.prompter.ask_yes_no(load_string(texts::confirm_save_list))) {
-        if (!save_list_command()) {
-            return;  // the list was not saved, so it is not given up
-        }
-    }
-    // A cancelled choice leaves the list, its path, its title and its
-    // downloads as they were.
-    const auto path = choose();
-    if (!path) {
-        return;
-    }
-    // The file is read first: one that cannot be loaded stops nothing.
-    std::optional<List_file> read = read_new_list(list, services_.prompter, *path);
-    if (!read) {
-        return;
-    }
-    if (control_->automatic_active()) {
-        control_->cancel_automatic();
-    }
-    control_->stop_all();
-    table_->setRowCount(0);
-    apply_list_file(list, std::move(*read));
-    list.fill_rows(view_);
-    update_title();
+    corvale::replace_list(services_.list, view_, *control_, *this, choose);
 }
 
 }  // namespace corvale
