@@ -38,12 +38,8 @@
 #include "ui/window_fixture.h"
 
 using corvale::fakehost::Reply;
-using corvale::testing::k_english;
-using corvale::testing::press;
-using corvale::testing::settle;
-using corvale::testing::when_dialog_opens;
+using namespace corvale::testing;
 namespace texts = corvale::texts;
-using corvale::testing::text;
 
 class Window_rows_test : public QObject, private corvale::testing::Window_fixture {
     Q_OBJECT

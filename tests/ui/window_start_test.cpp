@@ -36,15 +36,8 @@
 #include "ui/window_fixture.h"
 
 using corvale::Language;
-using corvale::testing::k_bundle_dir;
-using corvale::testing::k_english;
-using corvale::testing::press;
-using corvale::testing::Session;
-using corvale::testing::settle;
+using namespace corvale::testing;
 namespace texts = corvale::texts;
-using corvale::testing::column_widths;
-using corvale::testing::headers;
-using corvale::testing::text;
 
 class Window_start_test : public QObject, private corvale::testing::Window_fixture {
     Q_OBJECT

@@ -33,12 +33,8 @@
 #include "ui/window_fixture.h"
 
 using corvale::fakehost::Reply;
-using corvale::testing::k_english;
-using corvale::testing::press;
-using corvale::testing::run_posted_events;
-using corvale::testing::Session;
+using namespace corvale::testing;
 namespace texts = corvale::texts;
-using corvale::testing::text;
 
 class Window_tools_test : public QObject, private corvale::testing::Window_fixture {
     Q_OBJECT
