@@ -9,9 +9,11 @@
 #include <QClipboard>
 #include <QDateEdit>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -271,6 +273,65 @@ class Dialogs_test : public QObject {
         QCOMPARE(shown(prompter),
                  QString::fromStdWString(corvale::load_string(texts::start_passed)));
         QVERIFY(late.isVisible());
+    }
+
+    // Dates and times are data: left to right in both languages, with the
+    // language's month names, each field with its own name, and typing into
+    // a field changes that field.
+    void the_schedule_fields_read_in_order_and_by_name_data() {
+        QTest::addColumn<bool>("arabic");
+        QTest::newRow("English") << false;
+        QTest::newRow("Arabic") << true;
+    }
+    void the_schedule_fields_read_in_order_and_by_name() {
+        QFETCH(bool, arabic);
+        if (arabic) {
+            QFile bundle(CORVALE_BUNDLE_DIR "/resource_ara.strings");
+            QVERIFY(bundle.open(QIODevice::ReadOnly));
+            std::string error;
+            auto table = corvale::parse_string_table(bundle.readAll().toStdString(), error);
+            QVERIFY2(table.has_value(), error.c_str());
+            corvale::install_string_table(std::make_shared<const corvale::String_table>(*table),
+                                          true);
+            QGuiApplication::setLayoutDirection(Qt::RightToLeft);
+        }
+        const auto english_again = qScopeGuard([] {
+            corvale::install_string_table(nullptr);
+            QGuiApplication::setLayoutDirection(Qt::LeftToRight);
+        });
+        const std::int64_t now = corvale::local_instant(2026, 12, 7, 23, 52, 39);
+        Scripted_prompter prompter;
+        corvale::CSchedule_dlg dialog(prompter, nullptr, [&] { return now; });
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+
+        QCOMPARE(dialog.start_time().text(), QString("23:53:00"));
+        QCOMPARE(dialog.stop_time().text(), QString("00:53:00"));
+        if (arabic) {
+            const QLocale locale(QLocale::Arabic, QLocale::UnitedArabEmirates);
+            QCOMPARE(dialog.stop_date().text().remove(QChar(0x200E)),
+                     QString("8 %1 2026").arg(locale.monthName(12, QLocale::ShortFormat)));
+        }
+        const std::pair<QWidget*, int> names[] = {
+            {&dialog.start_time(), texts::start_time_field},
+            {&dialog.start_date(), texts::start_date_field},
+            {&dialog.stop_time(), texts::stop_time_field},
+            {&dialog.stop_date(), texts::stop_date_field},
+        };
+        for (const auto& [field, name] : names) {
+            QCOMPARE(QAccessible::queryAccessibleInterface(field)->text(QAccessible::Name),
+                     QString::fromStdWString(corvale::load_string(name)));
+            QVERIFY(
+                !QAccessible::queryAccessibleInterface(field)->text(QAccessible::Name).isEmpty());
+        }
+
+        // Tab into a field selects its first part: the hour, the day.
+        dialog.stop_time().setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(&dialog.stop_time(), "14");
+        QCOMPARE(dialog.stop_time().time(), QTime(14, 53, 0));
+        dialog.stop_date().setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(&dialog.stop_date(), "9");
+        QCOMPARE(dialog.stop_date().date(), QDate(2026, 12, 9));
     }
 
     void edit_locks_the_link_and_name_for_several_downloads() {

@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QTimeEdit>
 #include <QVBoxLayout>
@@ -28,6 +29,27 @@ std::int64_t system_now() {
     return std::time(nullptr);
 }
 
+// Dates and times are data: they read left to right in an Arabic window too,
+// with the Arabic month names and the digits the rest of the data uses.
+// An editor reverses the order of its fields when it is right to left at the
+// moment it takes its format, so the direction is set first. A field starts
+// with a left-to-right mark, so that its text is not taken for Arabic, and
+// another follows the month, so that the year stays to its right.
+void lay_out_left_to_right(QDateTimeEdit& editor, const QString& format) {
+    editor.setLayoutDirection(Qt::LeftToRight);
+    if (texts_right_to_left()) {
+        editor.setLocale(QLocale(QLocale::Arabic, QLocale::UnitedArabEmirates));
+    }
+    editor.setDisplayFormat(format);
+}
+
+QString date_format() {
+    if (texts_right_to_left()) {
+        return QString::fromUtf8("\u200Ed MMM\u200E yyyy");
+    }
+    return QLocale().dateFormat(QLocale::ShortFormat);
+}
+
 }  // namespace
 
 CSchedule_dlg::CSchedule_dlg(Prompter& prompter, QWidget* parent, Clock clock)
@@ -37,24 +59,26 @@ CSchedule_dlg::CSchedule_dlg(Prompter& prompter, QWidget* parent, Clock clock)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(text(texts::schedule_text), this));
     const Schedule_times first = first_schedule(clock_());
-    const auto add_group = [&](int title, const Local_time& at, QDateEdit*& date,
-                               QTimeEdit*& time) {
+    const auto add_group = [&](int title, int time_name, int date_name, const Local_time& at,
+                               QDateEdit*& date, QTimeEdit*& time) {
         auto* group = new QGroupBox(text(title), this);
         auto* row = new QHBoxLayout(group);
         time = new QTimeEdit(QTime(at.hour, at.minute, at.second), group);
-        time->setDisplayFormat("HH:mm:ss");
+        lay_out_left_to_right(*time, "HH:mm:ss");
+        time->setAccessibleName(text(time_name));
         date = new QDateEdit(QDate(at.year, at.month, at.day), group);
+        lay_out_left_to_right(*date, date_format());
+        date->setAccessibleName(text(date_name));
         date->setDateRange(QDate(1970, 1, 2), QDate(3000, 12, 31));
         date->setCalendarPopup(true);
-        for (QWidget* editor : {static_cast<QWidget*>(time), static_cast<QWidget*>(date)}) {
-            editor->setAccessibleName(text(title));
-            editor->setLayoutDirection(Qt::LeftToRight);
-            row->addWidget(editor);
-        }
+        row->addWidget(time);
+        row->addWidget(date);
         layout->addWidget(group);
     };
-    add_group(texts::schedule_start, first.start, start_date_, start_time_);
-    add_group(texts::schedule_stop, first.stop, stop_date_, stop_time_);
+    add_group(texts::schedule_start, texts::start_time_field, texts::start_date_field, first.start,
+              start_date_, start_time_);
+    add_group(texts::schedule_stop, texts::stop_time_field, texts::stop_date_field, first.stop,
+              stop_date_, stop_time_);
     auto* buttons = new QDialogButtonBox(this);
     ok_ = buttons->addButton(text(texts::ok), QDialogButtonBox::AcceptRole);
     buttons->addButton(text(texts::cancel), QDialogButtonBox::RejectRole);
