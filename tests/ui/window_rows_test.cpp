@@ -325,12 +325,21 @@ class Window_rows_test : public QObject, private corvale::testing::Window_fixtur
             QVERIFY(!window.isVisible());
         }
         if (command == corvale::cmd_download || command == corvale::cmd_delete) {
-            // Elsewhere in the window the keys do not act on the rows.
+            // Elsewhere in the window the keys do not act on the rows: not on
+            // a button, not on the menu bar (reached with Alt).
             triggered.clear();
             window.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&window));
             window.toolbar().widgetForAction(window.action(corvale::cmd_edit))->setFocus();
             QTest::keySequence(QApplication::focusWidget(), keys);
+            QTest::keyPress(QApplication::focusWidget(), Qt::Key_Alt, Qt::AltModifier);
+            QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Alt, Qt::NoModifier);
+            QCOMPARE(QApplication::focusWidget(), window.menuBar());
+            QTest::keySequence(window.menuBar(), keys);
             QVERIFY(triggered.isEmpty());
+            if (QApplication::activePopupWidget() != nullptr) {
+                QApplication::activePopupWidget()->close();
+            }
         }
     }
 
