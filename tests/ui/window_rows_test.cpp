@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <algorithm>
+#include <ctime>
 #include <fstream>
 
 #include "app/language.h"
@@ -164,14 +165,40 @@ class Window_rows_test : public QObject, private corvale::testing::Window_fixtur
         QVERIFY(checked_meanwhile);
         QVERIFY(!menu_scheduler->isChecked() &&
                 !window.action(corvale::cmd_scheduler)->isChecked());
+        // While a schedule waits, the menu's Remove From Auto Download List
+        // takes rows off its queue (the button waits for automatic
+        // downloading).
+        const std::int64_t now = std::time(nullptr);
+        when_schedule_opens(now + 3600, now + 7200);
+        menu_scheduler->trigger();
+        settle(window);
+        QVERIFY(menu_scheduler->isChecked() && window.action(corvale::cmd_scheduler)->isChecked());
+        int removers = 0;  // the context menu's and the Downloads menu's
+        for (QAction* item : commands) {
+            if (item->data().toInt() == corvale::cmd_remove_from_auto) {
+                run_command(*s, corvale::cmd_add_to_auto, {0});
+                QCOMPARE(window.control().queue().size(), std::size_t(1));
+                QVERIFY(!window.action(corvale::cmd_remove_from_auto)->isEnabled());
+                s->prompter.answer(true);  // confirm_cancel_queue
+                item->trigger();
+                settle(window);
+                QCOMPARE(window.control().queue().size(), std::size_t(0));
+                ++removers;
+            }
+        }
+        QCOMPARE(removers, 2);
 
-        // Names: each button its tooltip, the list its own; nothing unnamed.
+        // Names: each button its tooltip (the scheduler's without the
+        // pending start), the list its own; nothing unnamed.
         for (QAction* button : window.toolbar().actions()) {
             if (!button->isSeparator()) {
-                QCOMPARE(
+                const QString name =
                     QAccessible::queryAccessibleInterface(window.toolbar().widgetForAction(button))
-                        ->text(QAccessible::Name),
-                    button->toolTip());
+                        ->text(QAccessible::Name);
+                QCOMPARE(name, button->data().toInt() == corvale::cmd_scheduler
+                                   ? text(texts::tooltip_scheduler)
+                                   : button->toolTip());
+                QVERIFY(button->toolTip().startsWith(name));
             }
         }
         QTableWidget& table = window.list_view_widget();
