@@ -167,7 +167,8 @@ class CTollwayDlg : public QMainWindow,
     void for_each_action(int command, const std::function<void(QAction&)>& apply);
     // Whether the command can be given from this place now.
     bool available(int command, const QAction& item) const;
-    // Every command's enabled state, the list's and the first three menus'.
+    // Every command's enabled state, the list's and that of the menus that
+    // are greyed while busy (with their items).
     void update_commands();
     // The command's handler, run at once.
     void dispatch(int command, const QAction* from);

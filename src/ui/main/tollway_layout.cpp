@@ -26,8 +26,8 @@ constexpr int k_pixels_per_character = 11;
 constexpr int k_measured_columns[] = {0, 1, 5, 7, 8, 9, 10, 11};
 constexpr std::pair<int, int> k_fixed_widths[] = {{2, 250}, {3, 160},  {4, 140},
                                                   {6, 90},  {12, 190}, {13, 390}};
-// A first start shows the columns up to Save In and the progress, speed and
-// time columns on a 1366 x 768 screen.
+// A first start shows the columns from No. to Speed whole on a 1366 x 768
+// screen; a smaller screen gets a smaller window.
 constexpr QSize k_first_size(1280, 640);
 constexpr int k_widest_column = 10000;
 
@@ -129,9 +129,13 @@ void CTollwayDlg::restore_layout() {
     const QByteArray geometry = QByteArray::fromBase64(qt(stored(k_geometry_key)).toLatin1(),
                                                        QByteArray::AbortOnBase64DecodingErrors);
     if (geometry.isEmpty() || !restoreGeometry(geometry)) {
-        const QRect room = screen()->availableGeometry();
-        resize(std::min(k_first_size.width(), room.width() - 40),
-               std::min(k_first_size.height(), room.height() - 80));
+        QSize size = k_first_size;
+        if (const QScreen* shown_on = screen()) {
+            // Room for the window's frame and the desktop's panels.
+            const QRect room = shown_on->availableGeometry();
+            size = size.boundedTo(room.size() - QSize(40, 80));
+        }
+        resize(size);
     }
     QHeaderView& header = *table_->horizontalHeader();
     if (const auto widths = column_numbers(stored(k_widths_key));
