@@ -195,6 +195,7 @@ class CTollwayDlg : public QMainWindow,
     // profile; a missing or broken value leaves the defaults.
     void restore_layout();
     void store_layout();
+    std::wstring_view widths_key() const;
     QAction* make_action(int command, const QString& label);
     void wire_commands();
     void post_message(std::uint32_t message, std::int64_t lparam);

@@ -32,7 +32,9 @@ constexpr QSize k_first_size(1280, 640);
 constexpr int k_widest_column = 10000;
 
 constexpr std::wstring_view k_geometry_key = L"window_geometry";
+// Texts of the other language need other widths: each direction keeps its own.
 constexpr std::wstring_view k_widths_key = L"column_widths";
+constexpr std::wstring_view k_right_to_left_widths_key = L"column_widths_rtl";
 constexpr std::wstring_view k_order_key = L"column_order";
 
 // What a column usually shows while downloads run, in the current language.
@@ -88,6 +90,10 @@ std::optional<std::vector<int>> column_numbers(const std::wstring& stored) {
 
 }  // namespace
 
+std::wstring_view CTollwayDlg::widths_key() const {
+    return layoutDirection() == Qt::RightToLeft ? k_right_to_left_widths_key : k_widths_key;
+}
+
 int CTollwayDlg::cell_width(const QString& sample) const {
     QStyleOptionViewItem option;
     option.initFrom(table_->viewport());
@@ -138,7 +144,7 @@ void CTollwayDlg::restore_layout() {
         resize(size);
     }
     QHeaderView& header = *table_->horizontalHeader();
-    if (const auto widths = column_numbers(stored(k_widths_key));
+    if (const auto widths = column_numbers(stored(widths_key()));
         widths && std::all_of(widths->begin(), widths->end(), [&](int width) {
             return width >= header.minimumSectionSize() && width <= k_widest_column;
         })) {
@@ -173,7 +179,7 @@ void CTollwayDlg::store_layout() {
     Profile& profile = services_.profile;
     profile.write_string(k_settings_section, k_geometry_key,
                          QString::fromLatin1(saveGeometry().toBase64()).toStdWString());
-    profile.write_string(k_settings_section, k_widths_key, joined(widths).toStdWString());
+    profile.write_string(k_settings_section, widths_key(), joined(widths).toStdWString());
     profile.write_string(k_settings_section, k_order_key, joined(order).toStdWString());
 }
 
