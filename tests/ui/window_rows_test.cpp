@@ -5,17 +5,22 @@
 #include <QAccessible>
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QDialog>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <algorithm>
+#include <ctime>
 #include <fstream>
 
 #include "app/language.h"
@@ -44,13 +49,41 @@ namespace texts = corvale::texts;
 class Window_rows_test : public QObject, private corvale::testing::Window_fixture {
     Q_OBJECT
 
+    // The controls below `root` that a screen reader would read without a
+    // name (cells and headers read their texts; bars and panes only hold
+    // the controls).
+    static QStringList unnamed_controls(QAccessibleInterface* root) {
+        QStringList unnamed;
+        static const QSet<QAccessible::Role> wordless{
+            QAccessible::Cell,      QAccessible::ColumnHeader, QAccessible::RowHeader,
+            QAccessible::Separator, QAccessible::ScrollBar,    QAccessible::Client,
+            QAccessible::Grip,      QAccessible::MenuBar,      QAccessible::StatusBar,
+            QAccessible::Pane};
+        if (root->text(QAccessible::Name).isEmpty() && !wordless.contains(root->role()) &&
+            !root->state().invisible) {
+            unnamed << QString("%1 (role %2)")
+                           .arg(root->object() ? root->object()->metaObject()->className() : "?")
+                           .arg(int(root->role()));
+        }
+        for (int i = 0; i < root->childCount(); ++i) {
+            unnamed += unnamed_controls(root->child(i));
+        }
+        return unnamed;
+    }
+
   private slots:
     void initTestCase() { start_file_host(); }
 
     void cleanup() { forget_test(); }
 
+    void toolbar_menus_and_commands_data() {
+        QTest::addColumn<int>("language");
+        QTest::newRow("English") << k_english;
+        QTest::newRow("Arabic") << 1;
+    }
     void toolbar_menus_and_commands() {
-        auto s = session(k_english);
+        QFETCH(int, language);
+        auto s = session(language, sample_list());
         QVERIFY(s->start());
         corvale::CTollwayDlg& window = s->window();
         QStringList tips;
@@ -60,13 +93,13 @@ class Window_rows_test : public QObject, private corvale::testing::Window_fixtur
             }
         }
         QCOMPARE(tips.size(), 13);
-        QCOMPARE(tips.front(), QString("Save downloads list"));
-        QCOMPARE(tips.back(), QString("Start Links Grabber and Verifier"));
+        QCOMPARE(tips.front(), text(texts::tooltip_save_list));
+        QCOMPARE(tips.back(), text(texts::tooltip_links_grabber));
         QVERIFY(window.action(corvale::cmd_scheduler)->isCheckable());
         QVERIFY(!window.action(corvale::cmd_remove_from_auto)->isEnabled());
         // Every command works; only the toolbar's Remove From Auto Download
-        // List waits for automatic downloading (the context menu's item also
-        // takes rows off a queue that waits for the scheduler).
+        // List waits for automatic downloading (the menus' items also take
+        // rows off a queue that waits for the scheduler).
         QList<QAction*> commands = window.context_menu().actions();
         for (QMenu* menu : window.menuBar()->findChildren<QMenu*>()) {
             commands += menu->actions();
@@ -79,9 +112,111 @@ class Window_rows_test : public QObject, private corvale::testing::Window_fixtur
                 QVERIFY(action->isEnabled());
             }
         }
-        QVERIFY(window.action(corvale::cmd_download)->isEnabled());
-        QVERIFY(window.action(corvale::cmd_about)->isEnabled());
         QCOMPARE(window.context_menu().actions().size(), 12);
+
+        // Every toolbar command is in the menu bar too; English menus and
+        // items have mnemonics of their own, Arabic ones none.
+        const bool english = language == k_english;
+        QSet<int> in_menus;
+        QAction* menu_scheduler = nullptr;
+        QSet<QChar> titles;
+        for (QAction* title : window.menuBar()->actions()) {
+            QSet<QChar> keys;
+            QList<QAction*> items = title->menu()->actions();
+            items << title;
+            for (QAction* item : items) {
+                const QString label = item->text();
+                if (item->isSeparator()) {
+                    continue;
+                }
+                in_menus << item->data().toInt();
+                if (item->data().toInt() == corvale::cmd_scheduler) {
+                    menu_scheduler = item;
+                }
+                const qsizetype amp = label.indexOf('&');
+                if (!english || label.isRightToLeft()) {
+                    QVERIFY2(amp < 0, qPrintable(label));
+                    continue;
+                }
+                QVERIFY2(amp >= 0 && amp + 1 < label.size(), qPrintable(label));
+                QSet<QChar>& unique = item == title ? titles : keys;
+                const QChar key = label.at(amp + 1).toLower();
+                QVERIFY2(!unique.contains(key), qPrintable(label));
+                unique << key;
+            }
+        }
+        for (QAction* button : window.toolbar().actions()) {
+            int command = button->data().toInt();
+            command = command == corvale::cmd_check_updates ? int(corvale::cmd_check_updates_menu)
+                      : command == corvale::cmd_help_button ? int(corvale::cmd_help)
+                                                            : command;
+            QVERIFY2(button->isSeparator() || in_menus.contains(command),
+                     qPrintable(button->toolTip()));
+        }
+        // The scheduler's menu item and button are one state.
+        QVERIFY(menu_scheduler != nullptr && menu_scheduler->isCheckable());
+        bool checked_meanwhile = false;
+        when_dialog_opens<corvale::CSchedule_dlg>([&](corvale::CSchedule_dlg& d) {
+            checked_meanwhile = window.action(corvale::cmd_scheduler)->isChecked();
+            d.reject();
+        });
+        menu_scheduler->trigger();
+        settle(window);
+        QVERIFY(checked_meanwhile);
+        QVERIFY(!menu_scheduler->isChecked() &&
+                !window.action(corvale::cmd_scheduler)->isChecked());
+        // While a schedule waits, the menu's Remove From Auto Download List
+        // takes rows off its queue (the button waits for automatic
+        // downloading).
+        const std::int64_t now = std::time(nullptr);
+        when_schedule_opens(now + 3600, now + 7200);
+        menu_scheduler->trigger();
+        settle(window);
+        QVERIFY(menu_scheduler->isChecked() && window.action(corvale::cmd_scheduler)->isChecked());
+        int removers = 0;  // the context menu's and the Downloads menu's
+        for (QAction* item : commands) {
+            if (item->data().toInt() == corvale::cmd_remove_from_auto) {
+                run_command(*s, corvale::cmd_add_to_auto, {0});
+                QCOMPARE(window.control().queue().size(), std::size_t(1));
+                QVERIFY(!window.action(corvale::cmd_remove_from_auto)->isEnabled());
+                s->prompter.answer(true);  // confirm_cancel_queue
+                item->trigger();
+                settle(window);
+                QCOMPARE(window.control().queue().size(), std::size_t(0));
+                ++removers;
+            }
+        }
+        QCOMPARE(removers, 2);
+
+        // Names: each button its tooltip (the scheduler's without the
+        // pending start), the list its own; nothing unnamed.
+        for (QAction* button : window.toolbar().actions()) {
+            if (!button->isSeparator()) {
+                const QString name =
+                    QAccessible::queryAccessibleInterface(window.toolbar().widgetForAction(button))
+                        ->text(QAccessible::Name);
+                QCOMPARE(name, button->data().toInt() == corvale::cmd_scheduler
+                                   ? text(texts::tooltip_scheduler)
+                                   : button->toolTip());
+                QVERIFY(button->toolTip().startsWith(name));
+            }
+        }
+        QTableWidget& table = window.list_view_widget();
+        QCOMPARE(QAccessible::queryAccessibleInterface(&table)->text(QAccessible::Name),
+                 text(texts::download_list_name));
+        const QStringList unnamed =
+            unnamed_controls(QAccessible::queryAccessibleInterface(&window));
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
+
+        // The Auto column's mark reads as a word.
+        window.list_view().set_text(1, corvale::col_auto, L"@");
+        const auto auto_cell = [&](int row) {
+            return QAccessible::queryAccessibleInterface(&table)->tableInterface()->cellAt(
+                row, corvale::col_auto);
+        };
+        QCOMPARE(auto_cell(1)->text(QAccessible::Name), text(texts::auto_queued));
+        window.list_view().set_text(1, corvale::col_auto, L"");
+        QCOMPARE(auto_cell(1)->text(QAccessible::Name), QString());
     }
 
     void a_double_click_asks_to_start_that_download() {
@@ -93,26 +228,146 @@ class Window_rows_test : public QObject, private corvale::testing::Window_fixtur
         QCOMPARE(started.front().front().toInt(), s->window().list_view().item_data(1));
     }
 
-    void the_context_menu_opens_from_the_keyboard_at_the_current_row() {
+    // Tab goes from the list along the toolbar to the status line and back,
+    // Shift+Tab the other way; the context menu opens from the keyboard at
+    // the current row with its first item highlighted.
+    void the_keyboard_moves_between_the_parts_and_opens_the_context_menu() {
         auto s = session(k_english, sample_list());
         QVERIFY(s->start());
-        QTableWidget& table = s->window().list_view_widget();
+        corvale::CTollwayDlg& window = s->window();
+        QTableWidget& table = window.list_view_widget();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QList<QWidget*> expected{&table};
+        for (QAction* button : window.toolbar().actions()) {
+            if (!button->isSeparator() && button->isEnabled()) {
+                expected << window.toolbar().widgetForAction(button);
+            }
+        }
+        for (QLabel* label : window.findChildren<QLabel*>()) {
+            if (label->text() == window.status_text()) {
+                expected << label;  // the status line
+            }
+        }
+        for (const bool backwards : {false, true}) {
+            table.setFocus();
+            QList<QWidget*> reached{QApplication::focusWidget()};
+            for (int i = 0; i < expected.size(); ++i) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab,
+                                backwards ? Qt::ShiftModifier : Qt::NoModifier);
+                reached << QApplication::focusWidget();
+            }
+            QList<QWidget*> cycle = expected;
+            if (backwards) {
+                std::reverse(cycle.begin() + 1, cycle.end());
+            }
+            QCOMPARE(reached, cycle << &table);
+        }
+
         table.setCurrentCell(1, 2);
         const QRect row = table.visualRect(table.model()->index(1, 2));
         QContextMenuEvent menu_key(QContextMenuEvent::Keyboard, QPoint(0, 0),
                                    table.viewport()->mapToGlobal(QPoint(0, 0)));
         QApplication::sendEvent(table.viewport(), &menu_key);
-        QMenu& menu = s->window().context_menu();
+        QMenu& menu = window.context_menu();
         QTRY_VERIFY(menu.isVisible());
         QVERIFY2(table.viewport()->mapFromGlobal(menu.pos()).y() >= row.top(),
                  "at the current row, not at the top of the list");
+        QCOMPARE(menu.activeAction(), menu.actions().front());
         menu.hide();
-        s->window().activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&s->window()));
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
         table.setFocus();
         QTest::keyClick(&table, Qt::Key_F10, Qt::ShiftModifier);
         QTRY_VERIFY(menu.isVisible());
+        QCOMPARE(menu.activeAction(), menu.actions().front());
         menu.hide();
+    }
+
+    // The standard keys run their menu items' commands, whose menu items show
+    // them, in both languages; Return and Delete only on the list.
+    void keys_run_their_commands_data() {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<int>("command");
+        const std::pair<QKeySequence, int> keys[] = {
+            {QKeySequence(Qt::CTRL | Qt::Key_O), corvale::cmd_load_list},
+            {QKeySequence(Qt::CTRL | Qt::Key_S), corvale::cmd_save_list},
+            {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), corvale::cmd_save_list_as},
+            {QKeySequence(Qt::CTRL | Qt::Key_N), corvale::cmd_add_download},
+            {QKeySequence(Qt::Key_Insert), corvale::cmd_add_download},
+            {QKeySequence(Qt::Key_Return), corvale::cmd_download},
+            {QKeySequence(Qt::Key_Enter), corvale::cmd_download},
+            {QKeySequence(Qt::Key_Delete), corvale::cmd_delete},
+            {QKeySequence(Qt::CTRL | Qt::Key_Q), corvale::cmd_exit},
+            {QKeySequence(Qt::Key_F1), corvale::cmd_help},
+        };
+        for (const auto& [language, name] : {std::pair(k_english, "English"), {1, "Arabic"}}) {
+            for (const auto& [sequence, command] : keys) {
+                QTest::addRow("%s %s", name, qPrintable(sequence.toString()))
+                    << language << sequence << int(command);
+            }
+        }
+    }
+    void keys_run_their_commands() {
+        QFETCH(int, language);
+        QFETCH(QKeySequence, keys);
+        QFETCH(int, command);
+        auto s = session(language, sample_list());
+        s->app.set_list_file_chooser([](QWidget*, int, bool) { return std::nullopt; });
+        s->app.set_url_opener([](const QUrl&) { return true; });
+        QVERIFY(s->start());
+        corvale::CTollwayDlg& window = s->window();
+        QList<QAction*> triggered;
+        for (QAction* action : window.findChildren<QAction*>()) {
+            connect(action, &QAction::triggered, this,
+                    [&triggered, action] { triggered << action; });
+        }
+        QSignalSpy started(&window, &corvale::CTollwayDlg::start_download_requested);
+        // What the command opens is closed again.
+        QTimer closer;
+        closer.setInterval(5);
+        connect(&closer, &QTimer::timeout, [] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                dialog->reject();
+            }
+        });
+        closer.start();
+        s->prompter.answer(false);  // confirm_delete: keep the rows
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTableWidget& table = window.list_view_widget();
+        table.setFocus();
+        select_rows(table, {0});
+        QTest::keySequence(&table, keys);
+        QCOMPARE(triggered.size(), 1);
+        QCOMPARE(triggered.front()->data().toInt(), command);
+        QVERIFY2(triggered.front()->shortcuts().contains(keys), "its menu item shows the key");
+        QVERIFY(!window.context_menu().actions().contains(triggered.front()));
+        settle(window);
+        if (command == corvale::cmd_download) {
+            QTRY_COMPARE(started.size(), 1);
+        }
+        if (command == corvale::cmd_exit) {
+            QVERIFY(!window.isVisible());
+        }
+        if (command == corvale::cmd_download || command == corvale::cmd_delete) {
+            // Elsewhere in the window the keys do not act on the rows: not on
+            // a button, not on the menu bar (reached with Alt).
+            triggered.clear();
+            window.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&window));
+            window.toolbar().widgetForAction(window.action(corvale::cmd_edit))->setFocus();
+            QTest::keySequence(QApplication::focusWidget(), keys);
+            QTest::keyPress(QApplication::focusWidget(), Qt::Key_Alt, Qt::AltModifier);
+            QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Alt, Qt::NoModifier);
+            QCOMPARE(QApplication::focusWidget(), window.menuBar());
+            QTest::keySequence(window.menuBar(), keys);
+            QVERIFY(triggered.isEmpty());
+            if (QApplication::activePopupWidget() != nullptr) {
+                QApplication::activePopupWidget()->close();
+            }
+        }
     }
 
     void a_download_can_be_driven_through_accessibility_alone() {
@@ -147,6 +402,9 @@ class Window_rows_test : public QObject, private corvale::testing::Window_fixtur
         auto s = session(k_english, sample_list());
         QVERIFY(s->start());
         QTableWidget& table = s->window().list_view_widget();
+        s->window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&s->window()));
+        table.setFocus();
         table.selectionModel()->select(
             table.model()->index(0, 0),
             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);

@@ -114,6 +114,9 @@ class Window_start_test : public QObject, private corvale::testing::Window_fixtu
         }
     }
 
+    // Each column is at least as wide as the rule says (11 pixels a
+    // character of the header for some, fixed for the others), wider where
+    // its header or a usual value would be cut.
     void headers_and_widths_follow_the_language_data() {
         QTest::addColumn<int>("language");
         QTest::addColumn<QList<int>>("widths");
@@ -126,10 +129,9 @@ class Window_start_test : public QObject, private corvale::testing::Window_fixtu
     void headers_and_widths_follow_the_language() {
         QFETCH(int, language);
         QFETCH(QList<int>, widths);
-        auto s = session(language);
+        auto s = session(language, sample_list());
         QVERIFY(s->start());
         QTableWidget& table = s->window().list_view_widget();
-        QCOMPARE(column_widths(table), widths);
         QStringList expected;
         for (int id = texts::column_title_first; id <= texts::column_title_url; ++id) {
             expected << QString::fromStdWString(corvale::load_string(id));
@@ -138,6 +140,122 @@ class Window_start_test : public QObject, private corvale::testing::Window_fixtu
         QVERIFY(table.horizontalHeader()->sectionsMovable());
         QVERIFY(table.showGrid());
         QCOMPARE(table.selectionMode(), QAbstractItemView::ExtendedSelection);
+        for (int column = 0; column < table.columnCount(); ++column) {
+            QVERIFY2(table.columnWidth(column) >= widths[column], qPrintable(expected[column]));
+            QVERIFY2(table.columnWidth(column) >= table.horizontalHeader()->sectionSizeHint(column),
+                     qPrintable(expected[column]));
+        }
+        // Values a running download shows are not cut.
+        constexpr std::uint64_t mib = 1024 * 1024;
+        const std::pair<int, std::wstring> values[] = {
+            {corvale::col_status, corvale::countdown_text(texts::retry_countdown, 103)},
+            {corvale::col_status, corvale::load_string(texts::finished_downloading)},
+            {corvale::col_progress, corvale::size_text(16 * mib)},
+            {corvale::col_size, corvale::size_text(700 * mib)},
+            {corvale::col_speed, corvale::speed_text(6183.0)},
+            {corvale::col_time_left, corvale::time_left_text(43 * 60 + 59)},
+            {corvale::col_added_at, corvale::time_stamp(std::time(nullptr))},
+        };
+        auto* delegate = dynamic_cast<corvale::Data_cell_delegate*>(table.itemDelegate());
+        for (const auto& [column, value] : values) {
+            s->window().list_view().set_text(0, column, value);
+            QVERIFY2(!delegate->elided(table, table.model()->index(0, column)),
+                     qPrintable(QString::fromStdWString(value)));
+        }
+    }
+
+    // The window's geometry, the columns' widths and their order are kept
+    // at close and come back at the next start; a value that is missing or
+    // broken leaves that part as a first start has it.
+    void the_layout_is_kept_between_runs_data() {
+        QTest::addColumn<QString>("geometry");  // stored instead of what close kept
+        QTest::addColumn<QString>("widths");
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<bool>("geometry_kept");
+        QTest::addColumn<bool>("widths_kept");
+        QTest::addColumn<bool>("order_kept");
+        QTest::addColumn<int>("language");  // of the second start
+        const QString kept;                 // what close kept
+        const QString thirteen = "50,50,50,50,50,50,50,50,50,50,50,50,50";
+        const QString twice = "0,1,2,3,4,5,6,7,8,9,10,11,12,12";
+        const QString no_such = "0,1,2,3,4,5,6,7,8,9,10,11,12,14";
+        QTest::newRow("as kept") << kept << kept << kept << true << true << true << k_english;
+        // Arabic texts need other widths than the English ones kept.
+        QTest::newRow("the other language") << kept << kept << kept << true << false << true << 1;
+        QTest::newRow("geometry not base64")
+            << QString("%%%") << kept << kept << false << true << true << k_english;
+        QTest::newRow("geometry not a geometry")
+            << QString("AAAA") << kept << kept << false << true << true << k_english;
+        QTest::newRow("a width missing")
+            << kept << thirteen << kept << true << false << true << k_english;
+        QTest::newRow("a width too many")
+            << kept << thirteen + ",50,50" << kept << true << false << true << k_english;
+        QTest::newRow("a width not a number")
+            << kept << thirteen + ",x" << kept << true << false << true << k_english;
+        QTest::newRow("a width of nothing")
+            << kept << thirteen + ",0" << kept << true << false << true << k_english;
+        QTest::newRow("a column twice in the order")
+            << kept << kept << twice << true << true << false << k_english;
+        QTest::newRow("no such column in the order")
+            << kept << kept << no_such << true << true << false << k_english;
+        QTest::newRow("all of it broken") << QString("AAAA") << QString("1,2") << QString("x")
+                                          << false << false << false << k_english;
+    }
+    void the_layout_is_kept_between_runs() {
+        QFETCH(QString, geometry);
+        QFETCH(QString, widths);
+        QFETCH(QString, order);
+        QFETCH(bool, geometry_kept);
+        QFETCH(bool, widths_kept);
+        QFETCH(bool, order_kept);
+        QFETCH(int, language);
+        struct Layout {
+            QSize size;
+            QList<int> widths;
+            QList<int> order;  // the column at each place
+        };
+        const auto layout_of = [](corvale::CTollwayDlg& window) {
+            QTableWidget& table = window.list_view_widget();
+            Layout layout{window.size(), column_widths(table), {}};
+            for (int place = 0; place < table.columnCount(); ++place) {
+                layout.order << table.horizontalHeader()->logicalIndex(place);
+            }
+            return layout;
+        };
+        auto fresh = session(language);  // the widths of the second start's language
+        QVERIFY(fresh->start());
+        const QList<int> default_widths = column_widths(fresh->window().list_view_widget());
+        fresh.reset();
+        auto first = session(k_english);
+        QVERIFY(first->start());
+        const Layout defaults = layout_of(first->window());
+        // The user's own layout, kept at close.
+        first->window().resize(defaults.size - QSize(100, 80));
+        QTableWidget& table = first->window().list_view_widget();
+        table.setColumnWidth(corvale::col_description, 123);
+        table.horizontalHeader()->moveSection(
+            table.horizontalHeader()->visualIndex(corvale::col_speed), 2);
+        const Layout chosen = layout_of(first->window());
+        press(first->window(), corvale::cmd_exit);
+        QVERIFY(!first->window().isVisible());
+        first.reset();
+
+        const std::pair<const wchar_t*, QString> broken[] = {
+            {L"window_geometry", geometry}, {L"column_widths", widths}, {L"column_order", order}};
+        for (const auto& [key, value] : broken) {
+            if (!value.isEmpty()) {
+                corvale::Settings_profile(profile_path())
+                    .write_string(corvale::k_settings_section, key, value.toStdWString());
+            }
+        }
+        auto second = session(language);
+        QVERIFY(second->start());
+        const Layout restored = layout_of(second->window());
+        QCOMPARE(restored.size, (geometry_kept ? chosen : defaults).size);
+        QCOMPARE(restored.widths, widths_kept ? chosen.widths : default_widths);
+        QCOMPARE(restored.order, (order_kept ? chosen : defaults).order);
+        QVERIFY(chosen.size != defaults.size && chosen.widths != defaults.widths &&
+                chosen.order != defaults.order);
     }
 
     void data_reads_left_to_right_in_arabic_data() {

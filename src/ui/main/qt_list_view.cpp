@@ -1,14 +1,27 @@
 #include "ui/main/qt_list_view.h"
 
+#include "model/row_texts.h"
+#include "ui/common/ui_text.h"
+
 namespace corvale {
 
 namespace {
 
-QTableWidgetItem* cell(const std::wstring& text) {
-    auto* item = new QTableWidgetItem(QString::fromStdWString(text));
-    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-    return item;
-}
+// A cell of the list. The Auto column's mark is read as a word, not as the
+// sign; it is worked out when asked for, so that a change of the mark is one
+// change of the cell.
+class Cell : public QTableWidgetItem {
+  public:
+    explicit Cell(const std::wstring& text) : QTableWidgetItem(QString::fromStdWString(text)) {
+        setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    }
+    QVariant data(int role) const override {
+        if (role == Qt::AccessibleTextRole && column() == col_auto && !text().isEmpty()) {
+            return corvale::text(texts::auto_queued);
+        }
+        return QTableWidgetItem::data(role);
+    }
+};
 
 }  // namespace
 
@@ -16,7 +29,7 @@ void Qt_list_view::insert_row(int row, const Row_texts& texts, std::int32_t item
     row = std::clamp(row, 0, table_.rowCount());
     table_.insertRow(row);
     for (int column = 0; column < k_column_count; ++column) {
-        table_.setItem(row, column, cell(texts[static_cast<std::size_t>(column)]));
+        table_.setItem(row, column, new Cell(texts[static_cast<std::size_t>(column)]));
     }
     table_.item(row, 0)->setData(Qt::UserRole, item_data);
 }

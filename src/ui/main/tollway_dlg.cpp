@@ -17,6 +17,7 @@
 #include <QTableWidget>
 #include <QToolBar>
 #include <QUrl>
+#include <algorithm>
 #include <ctime>
 
 #include "corvale/text_ids.h"
@@ -101,8 +102,9 @@ CTollwayDlg::CTollwayDlg(Services services, QWidget* parent)
             progress_pace_.stop();
         }
     });
-    build_menus();
+    // The toolbar's actions come first, so that action() finds a button.
     build_toolbar();
+    build_menus();
     build_list();
     build_context_menu();
     wire_commands();
@@ -115,7 +117,17 @@ CTollwayDlg::CTollwayDlg(Services services, QWidget* parent)
     tips_.start();
 
     setCentralWidget(table_);
-    resize(1000, 520);
+    // Tab goes from the list along the toolbar to the status line and back.
+    status_->setFocusPolicy(Qt::TabFocus);
+    QWidget* previous = table_;
+    for (QAction* item : toolbar_->actions()) {
+        if (QWidget* button = toolbar_->widgetForAction(item); !item->isSeparator() && button) {
+            setTabOrder(previous, button);
+            previous = button;
+        }
+    }
+    setTabOrder(previous, status_);
+    restore_layout();
     update_title();
 }
 
@@ -220,14 +232,19 @@ bool CTollwayDlg::available(int command, const QAction& item) const {
 }
 
 void CTollwayDlg::update_commands() {
+    const bool busy = control_->busy();
+    // The items of a menu that is greyed are greyed with it (a screen reader
+    // reads them one by one).
+    const auto greyed = [&](const QAction* item) {
+        return busy && std::any_of(busy_menus_.begin(), busy_menus_.end(),
+                                   [&](QMenu* menu) { return menu->actions().contains(item); });
+    };
     for (const auto& [command, item] : actions_) {
-        item->setEnabled(available(command, *item));
+        item->setEnabled(available(command, *item) && !greyed(item));
     }
-    const bool enabled = !control_->busy();
-    table_->setEnabled(enabled);
-    const QList<QAction*> menus = menuBar()->actions();
-    for (int i = 0; i < 3 && i < menus.size(); ++i) {
-        menus[i]->setEnabled(enabled);
+    table_->setEnabled(!busy);
+    for (QMenu* menu : busy_menus_) {
+        menu->menuAction()->setEnabled(!busy);
     }
     menuBar()->update();
 }
@@ -380,20 +397,20 @@ void CTollwayDlg::stop_selected() {
     }
 }
 
-void CTollwayDlg::run_command(int command) {
+void CTollwayDlg::run_command(int command, const QAction* from) {
     // Never inside the handler that received it (a screen reader's press
     // returns at once), and never while a question is open.
-    services_.prompter.when_free([this, command] { dispatch(command); });
+    services_.prompter.when_free([this, command, from] { dispatch(command, from); });
 }
 
-void CTollwayDlg::dispatch(int command) {
+void CTollwayDlg::dispatch(int command, const QAction* from) {
     const auto handler = handlers_.find(command);
     if (handler == handlers_.end() || control_->closing()) {
         return;
     }
     // A command that waited may have been switched off meanwhile (the busy
     // state of a deletion): it is refused as its button would be.
-    const QAction* item = action(command);
+    const QAction* item = from != nullptr ? from : action(command);
     if (item != nullptr && !item->isEnabled() && command != cmd_exit) {
         return;
     }
@@ -486,6 +503,7 @@ void CTollwayDlg::closeEvent(QCloseEvent* event) {
         return;
     }
     tips_.stop();
+    store_layout();
     event->accept();
 }
 

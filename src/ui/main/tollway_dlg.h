@@ -16,6 +16,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "corvale/text_ids.h"
 #include "engine/download_control.h"
@@ -81,6 +82,7 @@ class CTollwayDlg : public QMainWindow,
     QTableWidget& list_view_widget() { return *table_; }
     List_view& list_view() { return view_; }
     QToolBar& toolbar() { return *toolbar_; }
+    // The command's toolbar button when it has one, else its first item.
     QAction* action(int command) const;
     QMenu& context_menu() { return *context_menu_; }
     QString status_text() const;
@@ -104,8 +106,9 @@ class CTollwayDlg : public QMainWindow,
     // deletion or the close sequence is under way.
     void open_list_file(const std::wstring& path);
     // Runs a command as the menu, toolbar and keys do: from a queued call,
-    // once no question is open.
-    void run_command(int command);
+    // once no question is open. `from`: the item that gave it, whose state
+    // decides whether it still may run (none: action(command)).
+    void run_command(int command, const QAction* from = nullptr);
 
     // Every ten seconds: the next tip in the status line (tip_first to
     // tip_last, round).
@@ -164,10 +167,11 @@ class CTollwayDlg : public QMainWindow,
     void for_each_action(int command, const std::function<void(QAction&)>& apply);
     // Whether the command can be given from this place now.
     bool available(int command, const QAction& item) const;
-    // Every command's enabled state, the list's and the first three menus'.
+    // Every command's enabled state, the list's and that of the menus that
+    // are greyed while busy (with their items).
     void update_commands();
     // The command's handler, run at once.
-    void dispatch(int command);
+    void dispatch(int command, const QAction* from);
     // Where the next progress window opens: each a step below and right of
     // the last, so that none hides another.
     QPoint cascade_position();
@@ -183,6 +187,15 @@ class CTollwayDlg : public QMainWindow,
     void build_toolbar();
     void build_list();
     void build_context_menu();
+    // The columns' least widths: the header's, the usual content's.
+    void set_default_widths();
+    // The width a cell needs to show the text whole.
+    int cell_width(const QString& sample) const;
+    // The window's geometry and the columns' widths and order from the
+    // profile; a missing or broken value leaves the defaults.
+    void restore_layout();
+    void store_layout();
+    std::wstring_view widths_key() const;
     QAction* make_action(int command, const QString& label);
     void wire_commands();
     void post_message(std::uint32_t message, std::int64_t lparam);
@@ -216,6 +229,7 @@ class CTollwayDlg : public QMainWindow,
     int next_tip_ = texts::tip_first;
     int shown_tip_ = texts::tip_initial;
     std::multimap<int, QAction*> actions_;
+    std::vector<QMenu*> busy_menus_;                 // greyed while busy
     std::map<int, std::function<void()>> handlers_;  // commands with a handler
     // Windows let go of, freed from the top of the event loop.
     std::vector<std::shared_ptr<void>> released_;

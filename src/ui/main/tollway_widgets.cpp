@@ -45,13 +45,6 @@ namespace corvale {
 
 namespace {
 
-constexpr int k_pixels_per_character = 11;
-// Columns whose width follows the length of their header text, and the fixed
-// widths of the others.
-constexpr int k_measured_columns[] = {0, 1, 5, 7, 8, 9, 10, 11};
-constexpr std::pair<int, int> k_fixed_widths[] = {{2, 250}, {3, 160},  {4, 140},
-                                                  {6, 90},  {12, 190}, {13, 390}};
-
 struct Tool_button {
     int command;  // 0: a separator
     const char* icon;
@@ -79,6 +72,36 @@ constexpr Tool_button k_toolbar[] = {
     {cmd_links_grabber, "grabber", texts::tooltip_links_grabber},
 };
 
+// The keys of a menu command; none for most. They are key codes, the same in
+// every language.
+QList<QKeySequence> shortcuts_of(int command) {
+    switch (command) {
+        case cmd_load_list:
+            return {QKeySequence(Qt::CTRL | Qt::Key_O)};
+        case cmd_save_list:
+            return {QKeySequence(Qt::CTRL | Qt::Key_S)};
+        case cmd_save_list_as:
+            return {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)};
+        case cmd_exit:
+            return {QKeySequence(Qt::CTRL | Qt::Key_Q)};
+        case cmd_add_download:
+            return {QKeySequence(Qt::CTRL | Qt::Key_N), QKeySequence(Qt::Key_Insert)};
+        case cmd_help:
+            return {QKeySequence(Qt::Key_F1)};
+        case cmd_download:
+            return {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)};
+        case cmd_delete:
+            return {QKeySequence(Qt::Key_Delete)};
+        default:
+            return {};
+    }
+}
+
+// Keys that act on the list's rows, only while the list has the focus.
+bool acts_on_rows(int command) {
+    return command == cmd_download || command == cmd_delete;
+}
+
 }  // namespace
 
 QAction* CTollwayDlg::make_action(int command, const QString& label) {
@@ -94,26 +117,61 @@ QAction* CTollwayDlg::action(int command) const {
 }
 
 void CTollwayDlg::build_menus() {
-    QMenu* file = menuBar()->addMenu(text(texts::menu_file));
-    file->addAction(make_action(cmd_load_list, text(texts::load_list)));
-    file->addAction(make_action(cmd_save_list, text(texts::save_list)));
-    file->addAction(make_action(cmd_save_list_as, text(texts::save_list_as)));
-    file->addSeparator();
-    file->addAction(make_action(cmd_exit, text(texts::exit)));
-
-    QMenu* edit = menuBar()->addMenu(text(texts::menu_edit));
-    edit->addAction(make_action(cmd_edit, text(texts::edit_downloads)));
-    edit->addAction(make_action(cmd_delete, text(texts::delete_downloads)));
-
-    QMenu* help = menuBar()->addMenu(text(texts::menu_help));
-    help->addAction(make_action(cmd_help, text(texts::help)));
-    help->addAction(make_action(cmd_check_updates_menu, text(texts::check_updates)));
-    help->addSeparator();
-    help->addAction(make_action(cmd_about, text(texts::about)));
-
-    QMenu* language = menuBar()->addMenu(text(texts::menu_language));
-    language->addAction(make_action(cmd_arabic, text(texts::arabic)));
-    language->addAction(make_action(cmd_english, text(texts::english)));
+    struct Item {
+        int command;  // 0: a separator
+        int label;
+    };
+    const auto add_menu = [this](int title, std::initializer_list<Item> items, bool busy_grey) {
+        QMenu* menu = menuBar()->addMenu(text(title));
+        for (const Item& item : items) {
+            if (item.command == 0) {
+                menu->addSeparator();
+                continue;
+            }
+            QAction* added = make_action(item.command, text(item.label));
+            added->setShortcuts(shortcuts_of(item.command));
+            if (acts_on_rows(item.command)) {
+                added->setShortcutContext(Qt::WidgetShortcut);
+                table_->addAction(added);
+            }
+            added->setCheckable(item.command == cmd_scheduler);
+            menu->addAction(added);
+        }
+        if (busy_grey) {
+            busy_menus_.push_back(menu);
+        }
+    };
+    add_menu(texts::menu_file,
+             {{cmd_load_list, texts::load_list},
+              {cmd_save_list, texts::save_list},
+              {cmd_save_list_as, texts::save_list_as},
+              {0, 0},
+              {cmd_exit, texts::exit}},
+             true);
+    add_menu(texts::menu_edit,
+             {{cmd_edit, texts::edit_downloads}, {cmd_delete, texts::delete_downloads}}, true);
+    add_menu(texts::menu_downloads,
+             {{cmd_download, texts::menu_download},
+              {cmd_stop, texts::menu_stop},
+              {0, 0},
+              {cmd_add_to_auto, texts::menu_add_to_auto},
+              {cmd_remove_from_auto, texts::menu_remove_from_auto},
+              {cmd_scheduler, texts::menu_scheduler},
+              {0, 0},
+              {cmd_add_download, texts::menu_add_new_download}},
+             true);
+    add_menu(texts::menu_tools, {{cmd_links_grabber, texts::menu_links_grabber}}, true);
+    add_menu(texts::menu_help,
+             {{cmd_help, texts::help},
+              {cmd_check_updates_menu, texts::check_updates},
+              {0, 0},
+              {cmd_about, texts::about}},
+             true);
+    add_menu(texts::menu_language, {{cmd_arabic, texts::arabic}, {cmd_english, texts::english}},
+             false);
+    // Return and Delete on a menu title that has the keyboard open the menu
+    // or do nothing; they never reach the rows.
+    menuBar()->installEventFilter(this);
 }
 
 void CTollwayDlg::build_toolbar() {
@@ -134,6 +192,11 @@ void CTollwayDlg::build_toolbar() {
         added->setToolTip(text(button.tooltip));
         added->setCheckable(button.command == cmd_scheduler);
         toolbar_->addAction(added);
+        // Tab reaches every button; its name is its tooltip, which stays
+        // when the scheduler's tooltip adds a pending start.
+        QWidget* shown = toolbar_->widgetForAction(added);
+        shown->setFocusPolicy(Qt::TabFocus);
+        shown->setAccessibleName(text(button.tooltip));
     }
 }
 
@@ -146,13 +209,13 @@ void CTollwayDlg::build_list() {
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the list for the toolbar and the status line.
+    table_->setTabKeyNavigation(false);
+    table_->setAccessibleName(text(texts::download_list_name));
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setSectionsMovable(true);
     table_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeading | Qt::AlignVCenter);
     table_->horizontalHeader()->setStretchLastSection(false);
-    // The widths below come from the header texts' lengths; the style's own
-    // minimum, which grows with the font, must not override them.
-    table_->horizontalHeader()->setMinimumSectionSize(k_pixels_per_character);
     table_->setItemDelegate(new Data_cell_delegate(table_));
 
     services_.list.load_column_titles();
@@ -161,13 +224,7 @@ void CTollwayDlg::build_list() {
         headers << qt(title);
     }
     table_->setHorizontalHeaderLabels(headers);
-    for (const int column : k_measured_columns) {
-        const auto length = static_cast<int>(services_.list.column_titles().at(column).size());
-        table_->setColumnWidth(column, length * k_pixels_per_character);
-    }
-    for (const auto& [column, width] : k_fixed_widths) {
-        table_->setColumnWidth(column, width);
-    }
+    set_default_widths();
     connect(table_, &QTableWidget::cellDoubleClicked, this,
             [this](int row, int) { on_double_click(row); });
     // The context menu opens where the mouse asks for it, or, from the
@@ -240,14 +297,16 @@ void CTollwayDlg::wire_commands() {
     handlers_.emplace(cmd_scheduler, [] {});  // the toggle below carries its state
     for (const auto& [command, item] : actions_) {
         if (command == cmd_scheduler) {
-            // The click has checked or un-checked the button already; the
-            // command acts on that state.
+            // The click has checked or un-checked the button or menu item
+            // already; the other follows, and the command acts on that state.
             connect(item, &QAction::triggered, this, [this](bool checked) {
+                set_button_checked(checked);
                 services_.prompter.when_free([this, checked] { scheduler_command(checked); });
             });
         } else {
             const int id = command;
-            connect(item, &QAction::triggered, this, [this, id] { run_command(id); });
+            QAction* from = item;
+            connect(item, &QAction::triggered, this, [this, id, from] { run_command(id, from); });
         }
     }
     // A command whose work is not built yet stays disabled, never a silent no-op.
@@ -276,16 +335,22 @@ void CTollwayDlg::on_context_menu(const QPoint& position) {
 }
 
 bool CTollwayDlg::eventFilter(QObject* watched, QEvent* event) {
-    // Ctrl+A and Delete act before the list sees the key (which it still
-    // does), and only while the window is not busy.
+    // Ctrl+A acts before the list sees the key (which it still does), and
+    // only while the window is not busy. Delete and Return are the Edit and
+    // Downloads menus' keys while the list has the focus.
     if (event->type() == QEvent::KeyPress && watched == table_ && !control_->busy()) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->matches(QKeySequence::SelectAll)) {
             table_->selectAll();
-        } else if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
-            run_command(cmd_delete);
         }
         return false;
+    }
+    if (event->type() == QEvent::ShortcutOverride && watched == menuBar()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Delete) {
+            event->accept();
+            return true;
+        }
     }
     if (event->type() == QEvent::ContextMenu &&
         (watched == table_ || watched == table_->viewport())) {
@@ -305,6 +370,14 @@ void CTollwayDlg::open_context_menu_at_current_row() {
     const QRect cell = current.isValid() ? table_->visualRect(current) : QRect();
     on_context_menu(current.isValid() ? QPoint(cell.left() + cell.height(), cell.bottom())
                                       : QPoint(0, 0));
+    // From the keyboard the first item is highlighted, so that the arrows
+    // and a screen reader start there.
+    for (QAction* item : context_menu_->actions()) {
+        if (!item->isSeparator() && item->isEnabled()) {
+            context_menu_->setActiveAction(item);
+            break;
+        }
+    }
 }
 
 std::vector<int> CTollwayDlg::selected_rows() const {
@@ -317,7 +390,8 @@ std::vector<int> CTollwayDlg::selected_rows() const {
 }
 
 void CTollwayDlg::keyPressEvent(QKeyEvent* event) {
-    // Enter and Esc end nothing in the main window.
+    // Enter and Esc end nothing in the main window (Return on the list is the
+    // Download command's key).
     event->accept();
 }
 
