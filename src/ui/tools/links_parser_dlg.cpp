@@ -123,13 +123,15 @@ void Links_parser_dlg::build() {
     list_->horizontalHeader()->setSectionsMovable(true);
     list_->horizontalHeader()->setStretchLastSection(true);
     list_->setItemDelegate(new Data_cell_delegate(list_));
+    // Tab leaves the list for the fields and buttons; the arrows move in it.
+    list_->setTabKeyNavigation(false);
     layout->addWidget(field_caption(texts::links_found, list_, this));
     layout->addWidget(list_, 1);
 
     auto* fields = new QGridLayout;
     folder_ = new QLineEdit(this);
     folder_->setLayoutDirection(Qt::LeftToRight);
-    browse_ = button(texts::browse);
+    browse_ = button(texts::grabber_browse);
     description_ = new QLineEdit(this);
     fields->addWidget(field_caption(texts::destination_folder, folder_, this), 0, 0);
     fields->addWidget(folder_, 0, 1);
