@@ -1,15 +1,32 @@
 #pragma once
 
-// The caption of a field in a window: a label with the string-table text,
-// whose buddy is the field, and the same text (without its mnemonic mark) as
-// the field's accessible name, so a screen reader announces the field by its
-// caption and AT-SPI can find it.
+// Captions of the fields and values in a window. A screen reader announces
+// a control by its accessible name and by the label that labels it (the
+// caption whose buddy it is), so "Status:" and the status it shows are read
+// together as "Status: Finished Downloading File".
 
-class QLabel;
-class QWidget;
+#include <QLabel>
 
 namespace corvale {
 
+// The caption of a field the user fills in: a label with the string-table
+// text, whose buddy is the field, and the same text (without its mnemonic
+// mark) as the field's accessible name, so AT-SPI can find the field by it.
 QLabel* field_caption(int label, QWidget* field, QWidget* parent);
+
+// The caption of a value the window shows. The value keeps its own text as
+// its accessible name (a change of it is announced as a name change); the
+// caption labels it. The value is a tab stop whose text can be selected and
+// copied, so a keyboard or screen-reader user reaches it like a field.
+QLabel* value_caption(int label, QLabel* value, QWidget* parent);
+
+// A value label: read-only, selectable, reachable by Tab, next to its
+// caption in either direction.
+QLabel* value_label(QWidget* parent, const QString& shown = {});
+
+// Where a value stands in its cell: beside its caption, at the cell's left
+// in a left-to-right window and at its right in a right-to-left one, whatever
+// the direction of the value's own text.
+Qt::Alignment beside_caption(const QWidget* window);
 
 }  // namespace corvale

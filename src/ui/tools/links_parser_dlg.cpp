@@ -151,12 +151,12 @@ void Links_parser_dlg::build() {
     layout->addLayout(buttons);
 
     auto* state = new QHBoxLayout;
-    status_ = new QLabel(QString(k_placeholder_fields, QChar('.')), this);
+    status_ = value_label(this, QString(k_placeholder_fields, QChar('.')));
     status_->setWordWrap(true);
-    retries_ = new QLabel(QString(k_placeholder_fields, QChar('.')), this);
-    state->addWidget(field_caption(texts::grabber_status, status_, this));
+    retries_ = value_label(this, QString(k_placeholder_fields, QChar('.')));
+    state->addWidget(value_caption(texts::grabber_status, status_, this));
     state->addWidget(status_, 1);
-    state->addWidget(field_caption(texts::grabber_retries, retries_, this));
+    state->addWidget(value_caption(texts::grabber_retries, retries_, this));
     state->addWidget(retries_);
     layout->addLayout(state);
     resize(900, 520);
