@@ -1,5 +1,6 @@
 #include "ui/common/field_caption.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 
 #include "ui/common/ui_text.h"
@@ -25,12 +26,43 @@ Qt::Alignment beside_caption(const QWidget* window) {
     return (right_to_left ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignAbsolute;
 }
 
+namespace {
+
+class Value_accessible : public QAccessibleWidget {
+  public:
+    explicit Value_accessible(QLabel* value) : QAccessibleWidget(value, QAccessible::StaticText) {}
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Name) {
+            const auto* value = static_cast<const QLabel*>(widget());
+            return value->accessibleName().isEmpty() ? value->text() : value->accessibleName();
+        }
+        return QAccessibleWidget::text(kind);
+    }
+};
+
+QAccessibleInterface* value_factory(const QString& class_name, QObject* object) {
+    if (class_name == QLatin1String(Value_label::staticMetaObject.className())) {
+        return new Value_accessible(static_cast<QLabel*>(object));
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+Value_label::Value_label(QWidget* parent, const QString& shown) : QLabel(shown, parent) {
+    static const bool installed = [] {
+        QAccessible::installFactory(value_factory);
+        return true;
+    }();
+    (void)installed;
+    setTextFormat(Qt::PlainText);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setFocusPolicy(Qt::StrongFocus);
+    setAlignment(beside_caption(parent) | Qt::AlignVCenter);
+}
+
 QLabel* value_label(QWidget* parent, const QString& shown) {
-    auto* value = new QLabel(shown, parent);
-    value->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    value->setFocusPolicy(Qt::StrongFocus);
-    value->setAlignment(beside_caption(parent) | Qt::AlignVCenter);
-    return value;
+    return new Value_label(parent, shown);
 }
 
 }  // namespace corvale

@@ -21,7 +21,15 @@ QLabel* field_caption(int label, QWidget* field, QWidget* parent);
 QLabel* value_caption(int label, QLabel* value, QWidget* parent);
 
 // A value label: read-only, selectable, reachable by Tab, next to its
-// caption in either direction.
+// caption in either direction. Its accessible name is its text, also when
+// that is empty (a plain label would then take its caption's text, and be
+// read as "Last Error: Last Error:").
+class Value_label : public QLabel {
+    Q_OBJECT
+
+  public:
+    explicit Value_label(QWidget* parent, const QString& shown = {});
+};
 QLabel* value_label(QWidget* parent, const QString& shown = {});
 
 // Where a value stands in its cell: beside its caption, at the cell's left

@@ -33,11 +33,11 @@ void Paced_progress_bar::show_value(int shown, Clock::time_point now) {
     }
 }
 
-void Paced_progress_bar::settle() {
+void Paced_progress_bar::settle(Clock::time_point now) {
     catch_up_->stop();
     setValue(drawn_);
     drawn_ = value();  // a value outside the range is not taken
-    last_taken_ = Clock::now();
+    last_taken_ = now;
 }
 
 void Paced_progress_bar::paintEvent(QPaintEvent*) {

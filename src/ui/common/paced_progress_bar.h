@@ -21,7 +21,7 @@ class Paced_progress_bar : public QProgressBar {
 
     void show_value(int value, Clock::time_point now = Clock::now());
     // Takes the value drawn now (a new range, the end of a download).
-    void settle();
+    void settle(Clock::time_point now = Clock::now());
     int drawn_value() const { return drawn_; }
     bool holds_back() const { return drawn_ != value(); }
 

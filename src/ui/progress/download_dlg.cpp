@@ -31,9 +31,12 @@ constexpr int k_first_width_chars = 90;
 // beside its caption, cut with an ellipsis at its end when the window is
 // narrow, whole in its tooltip and in its accessible name. A tab stop like
 // the other values.
-class Elided_label : public QLabel {
+class Elided_label : public Value_label {
   public:
-    explicit Elided_label(QWidget* parent) : QLabel(parent) { setFocusPolicy(Qt::StrongFocus); }
+    explicit Elided_label(QWidget* parent) : Value_label(parent) {
+        setTextInteractionFlags(Qt::NoTextInteraction);  // it draws its text itself
+        setFocusPolicy(Qt::StrongFocus);
+    }
     void set_full_text(const QString& text) {
         full_ = text;
         setToolTip(text);
