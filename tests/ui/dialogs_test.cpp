@@ -420,6 +420,8 @@ class Dialogs_test : public QObject {
             QVERIFY2(value != nullptr, qPrintable(row.window->windowTitle() + ": " + row.caption));
             QCOMPARE(value->role(), QAccessible::StaticText);
             QCOMPARE(value->text(QAccessible::Name), row.value);
+            QCOMPARE(value->textInterface()->text(0, value->textInterface()->characterCount()),
+                     row.value);
             QCOMPARE(read_aloud(value), row.caption + " " + row.value);
             QVERIFY2(value->state().focusable, qPrintable(row.caption));
         }

@@ -187,6 +187,8 @@ class Window_download_test : public QObject, private corvale::testing::Window_fi
             QVERIFY2(value != nullptr, qPrintable(text(label)));
             QCOMPARE(value->role(), QAccessible::StaticText);
             QCOMPARE(value->text(QAccessible::Name), window->value_text(label));
+            QCOMPARE(value->textInterface()->text(0, value->textInterface()->characterCount()),
+                     window->value_text(label));
             QCOMPARE(read_aloud(value), text(label) + " " + window->value_text(label));
             QVERIFY(value->state().focusable);
         }

@@ -28,21 +28,60 @@ Qt::Alignment beside_caption(const QWidget* window) {
 
 namespace {
 
-class Value_accessible : public QAccessibleWidget {
+// The accessibility side of a value label: its name and its text are what it
+// shows; the text can be read by character, word and line and selected.
+class Value_accessible : public QAccessibleWidget, public QAccessibleTextInterface {
   public:
-    explicit Value_accessible(QLabel* value) : QAccessibleWidget(value, QAccessible::StaticText) {}
-    QString text(QAccessible::Text kind) const override {
-        if (kind == QAccessible::Name) {
-            const auto* value = static_cast<const QLabel*>(widget());
-            return value->accessibleName().isEmpty() ? value->text() : value->accessibleName();
-        }
-        return QAccessibleWidget::text(kind);
+    explicit Value_accessible(Value_label* value)
+        : QAccessibleWidget(value, QAccessible::StaticText) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        return type == QAccessible::TextInterface ? static_cast<QAccessibleTextInterface*>(this)
+                                                  : QAccessibleWidget::interface_cast(type);
     }
+    QString text(QAccessible::Text kind) const override {
+        return kind == QAccessible::Name ? value()->shown_text() : QAccessibleWidget::text(kind);
+    }
+
+    // QAccessibleTextInterface
+    QString text(int start, int end) const override {
+        return value()->shown_text().mid(start, end - start);
+    }
+    int characterCount() const override { return static_cast<int>(value()->shown_text().size()); }
+    int cursorPosition() const override {
+        return value()->hasSelectedText()
+                   ? value()->selectionStart() + static_cast<int>(value()->selectedText().size())
+                   : 0;
+    }
+    void setCursorPosition(int) override {}
+    int selectionCount() const override { return value()->hasSelectedText() ? 1 : 0; }
+    void selection(int index, int* start, int* end) const override {
+        *start = *end = 0;
+        if (index == 0 && value()->hasSelectedText()) {
+            *start = value()->selectionStart();
+            *end = *start + static_cast<int>(value()->selectedText().size());
+        }
+    }
+    void addSelection(int start, int end) override { setSelection(0, start, end); }
+    void removeSelection(int) override { value()->setSelection(0, 0); }
+    void setSelection(int, int start, int end) override {
+        value()->setSelection(start, end - start);
+    }
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int offset, int* start, int* end) const override {
+        *start = *end = offset;
+        return {};
+    }
+
+  private:
+    Value_label* value() const { return static_cast<Value_label*>(widget()); }
 };
 
 QAccessibleInterface* value_factory(const QString& class_name, QObject* object) {
     if (class_name == QLatin1String(Value_label::staticMetaObject.className())) {
-        return new Value_accessible(static_cast<QLabel*>(object));
+        return new Value_accessible(static_cast<Value_label*>(object));
     }
     return nullptr;
 }
@@ -61,7 +100,19 @@ Value_label::Value_label(QWidget* parent, const QString& shown) : QLabel(shown, 
     setAlignment(beside_caption(parent) | Qt::AlignVCenter);
 }
 
-QLabel* value_label(QWidget* parent, const QString& shown) {
+void Value_label::set_value(const QString& shown) {
+    const QString before = shown_text();
+    if (shown == text()) {
+        return;
+    }
+    setText(shown);  // announces the name change
+    if (QAccessible::isActive()) {
+        QAccessibleTextUpdateEvent change(this, 0, before, shown_text());
+        QAccessible::updateAccessibility(&change);
+    }
+}
+
+Value_label* value_label(QWidget* parent, const QString& shown) {
     return new Value_label(parent, shown);
 }
 

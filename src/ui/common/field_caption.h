@@ -21,16 +21,22 @@ QLabel* field_caption(int label, QWidget* field, QWidget* parent);
 QLabel* value_caption(int label, QLabel* value, QWidget* parent);
 
 // A value label: read-only, selectable, reachable by Tab, next to its
-// caption in either direction. Its accessible name is its text, also when
-// that is empty (a plain label would then take its caption's text, and be
-// read as "Last Error: Last Error:").
+// caption in either direction. Its accessible name and text are what it
+// shows, also when that is empty (a plain label would then take its
+// caption's text, and be read as "Last Error: Last Error:").
 class Value_label : public QLabel {
     Q_OBJECT
 
   public:
     explicit Value_label(QWidget* parent, const QString& shown = {});
+    // Shows `shown` and announces the change (a name change and a text
+    // change); the same text again announces nothing.
+    void set_value(const QString& shown);
+    // What it shows: its text, or the accessible name of a label that draws
+    // its text itself.
+    QString shown_text() const { return accessibleName().isEmpty() ? text() : accessibleName(); }
 };
-QLabel* value_label(QWidget* parent, const QString& shown = {});
+Value_label* value_label(QWidget* parent, const QString& shown = {});
 
 // Where a value stands in its cell: beside its caption, at the cell's left
 // in a left-to-right window and at its right in a right-to-left one, whatever

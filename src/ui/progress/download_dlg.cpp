@@ -85,7 +85,7 @@ void CDownload_dlg::build() {
     // way when the window is narrow (cut with an ellipsis).
     const auto add_value = [&](int label, int row, int column,
                                std::initializer_list<std::wstring> longest, int span = 1) {
-        QLabel* value = value_label(this);
+        Value_label* value = value_label(this);
         value->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         int room = 0;
         for (const std::wstring& sample : longest) {
@@ -190,7 +190,7 @@ void CDownload_dlg::open() {
     url_label_->set_full_text(qt(runner().url()));
     set_title(0);
     values_[texts::label_elapsed]->setText(qt(elapsed_text(0)));
-    values_[texts::label_last_error]->clear();
+    values_[texts::label_last_error]->set_value({});
     refresh();
 }
 
@@ -208,7 +208,7 @@ void CDownload_dlg::show_ended() {
 }
 
 void CDownload_dlg::show_refused() {
-    values_[texts::label_status]->setText(qt(window_texts().status));
+    values_[texts::label_status]->set_value(qt(window_texts().status));
     show_ended();
 }
 
@@ -223,7 +223,7 @@ void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
             break;
         case UM_FINISHED:
         case UM_ERROR:
-            values_[texts::label_status]->setText(qt(window_texts().status));
+            values_[texts::label_status]->set_value(qt(window_texts().status));
             if (message == UM_FINISHED && lparam == 0) {
                 bar_->setRange(0, k_bar_steps);  // also when no length was sent
                 bar_->show_value(k_bar_steps);
@@ -233,7 +233,7 @@ void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
             handle_end(message, lparam);
             break;
         case UM_STATUS:
-            values_[texts::label_status]->setText(qt(window_texts().status));
+            values_[texts::label_status]->set_value(qt(window_texts().status));
             break;
         case UM_CONTENT_LENGTH: {
             // Without a length the bar shows that something goes on, not how
@@ -249,7 +249,7 @@ void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
             refresh();
             break;
         case UM_LAST_ERROR:
-            values_[texts::label_last_error]->setText(qt(window_texts().last_error));
+            values_[texts::label_last_error]->set_value(qt(window_texts().last_error));
             break;
         default:
             break;

@@ -16,12 +16,12 @@
 #include "platform/prompter.h"
 #include "ui/common/paced_progress_bar.h"
 
-class QLabel;
 class QPushButton;
 
 namespace corvale {
 
 class Elided_label;
+class Value_label;
 
 class CDownload_dlg : public QDialog, public Runner_window {
     Q_OBJECT
@@ -62,7 +62,7 @@ class CDownload_dlg : public QDialog, public Runner_window {
     std::uint64_t divisor_ = 1;
     std::time_t start_time_;
 
-    std::map<int, QLabel*> values_;
+    std::map<int, Value_label*> values_;
     Elided_label* url_label_ = nullptr;
     Elided_label* path_label_ = nullptr;
     Paced_progress_bar* bar_ = nullptr;

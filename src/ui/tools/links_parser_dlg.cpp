@@ -353,11 +353,11 @@ void Links_parser_dlg::set_verify_caption(int id) {
 }
 
 void Links_parser_dlg::set_status(const std::wstring& text) {
-    status_->setText(qt(text));
+    status_->set_value(qt(text));
 }
 
 void Links_parser_dlg::set_retries(const std::wstring& text) {
-    retries_->setText(qt(text));
+    retries_->set_value(qt(text));
 }
 
 void Links_parser_dlg::show_message(const std::wstring& text) {

@@ -94,7 +94,7 @@ void Update_check_dlg::check() {
     }
     check_->setEnabled(false);
     exit_->setEnabled(false);
-    status_->setText(text(texts::connecting_for_update));
+    status_->set_value(text(texts::connecting_for_update));
     stop_.reset();
     // The thread owns copies of what it needs; its outcome comes back as a
     // queued call, which Qt drops if the window is gone by then.
@@ -110,21 +110,21 @@ void Update_check_dlg::show_outcome(const Version_fetch& fetch) {
         worker_.join();
     }
     if (!fetch.error.empty()) {
-        status_->setText(qt(fetch.error));
+        status_->set_value(qt(fetch.error));
     }
     if (fetch.has_reply()) {
         const Version_file file = parse_version_file(fetch.reply);
         if (!file.latest.empty()) {
-            latest_->setText(qt(file.latest));
+            latest_->set_value(qt(file.latest));
         }
         if (file.date) {
-            date_->setText(qt(*file.date));
+            date_->set_value(qt(*file.date));
         }
         if (file.information) {
             information_->setPlainText(qt(*file.information));
         }
         const bool available = update_available(current_->text().toStdWString(), file.latest);
-        status_->setText(text(update_verdict_message(available)));
+        status_->set_value(text(update_verdict_message(available)));
     } else {
         prompter_.show_message(load_string(texts::update_check_failed));
     }
@@ -140,7 +140,7 @@ void Update_check_dlg::try_close() {
         return;
     }
     close_requested_ = true;
-    status_->setText(text(texts::cancelling_update));
+    status_->set_value(text(texts::cancelling_update));
     hide();
     if (closed_) {
         closed_();
