@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QDateEdit>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -191,6 +192,11 @@ class Window_download_test : public QObject, private corvale::testing::Window_fi
                      window->value_text(label));
             QCOMPARE(read_aloud(value), text(label) + " " + window->value_text(label));
             QVERIFY(value->state().focusable);
+            // Nothing is cut: the value has room for its whole text.
+            const auto* shown = qobject_cast<QLabel*>(value->object());
+            QVERIFY2(shown->wordWrap() ||
+                         shown->width() >= shown->fontMetrics().horizontalAdvance(shown->text()),
+                     qPrintable(text(label)));
         }
         QCOMPARE(read_aloud(labelled_by(root, "Status:")),
                  QString("Status: Finished Downloading File"));
