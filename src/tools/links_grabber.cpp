@@ -305,7 +305,7 @@ void Links_grabber::finished(std::int32_t id, std::int64_t outcome) {
         view_.set_item_text(id, gcol_status, load_string(verdict_message(verdict.verdict)));
         if (!verdict.file_name.empty() || !verdict.size.empty()) {
             view_.set_item_text(id, gcol_file_name, verdict.file_name);
-            view_.set_item_text(id, gcol_size, page_size_text(verdict.size));
+            view_.set_item_text(id, gcol_size, verdict.size);
         }
     }
     verify_next();

@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "corvale/text_ids.h"
+#include "model/row_texts.h"
 #include "ui/common/data_cell_delegate.h"
 #include "ui/common/field_caption.h"
 #include "ui/common/file_dialogs.h"
@@ -27,11 +28,11 @@ namespace {
 
 constexpr int k_placeholder_fields = 5;  // "....."
 
-struct Column {
+struct Grab_column {
     int title;
     int width;
 };
-constexpr Column k_columns[gcol_count] = {
+constexpr Grab_column k_columns[gcol_count] = {
     {texts::column_title_first, 40},    {texts::column_title_url, 350},
     {texts::column_title_status, 140},  {texts::column_title_file_name, 190},
     {texts::column_title_est_size, 80}, {texts::column_title_retries, 60},
@@ -103,7 +104,7 @@ void Links_parser_dlg::build() {
 
     list_ = new QTableWidget(0, gcol_count, this);
     QStringList headers;
-    for (const Column& column : k_columns) {
+    for (const Grab_column& column : k_columns) {
         headers << text(column.title);
     }
     list_->setHorizontalHeaderLabels(headers);
@@ -263,7 +264,8 @@ std::wstring Links_parser_dlg::item_text(int item, int column) const {
 
 void Links_parser_dlg::set_item_text(int item, int column, const std::wstring& text) {
     if (QTableWidgetItem* cell = list_->item(item, column)) {
-        cell->setText(qt(text));
+        // A size reads as the download list's sizes, in the window's language.
+        cell->setText(qt(column == gcol_size ? page_size_text(text) : text));
     }
 }
 
