@@ -32,6 +32,7 @@
 #include "platform/string_table.h"
 #include "support/find_accessible.h"
 #include "support/scripted_prompter.h"
+#include "ui/common/field_caption.h"
 #include "ui/common/file_dialogs.h"
 #include "ui/common/paced_progress_bar.h"
 #include "ui/dialogs/add_new_download_dlg.h"
@@ -524,12 +525,16 @@ class Dialogs_test : public QObject {
                      QString::fromStdWString(corvale::load_string(texts::select_to_verify)));
     }
 
-    // The bar draws every value but takes one (and so announces it) at most
-    // once a second; settle takes the value drawn at once.
-    void the_progress_bar_takes_a_value_at_most_once_a_second() {
+    // A progress value (the bar, a speed) shows every change but announces
+    // one at most once a second: the bar through its value, a label through
+    // its accessible name; settle announces what is shown at once.
+    void progress_is_announced_at_most_once_a_second() {
         using Clock = corvale::Paced_progress_bar::Clock;
         corvale::Paced_progress_bar bar(nullptr);
         bar.setRange(0, 1000);
+        corvale::Value_label speed(nullptr);
+        speed.pace_announcements();
+        QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(&speed);
         const Clock::time_point start{};
         const struct {
             int at_ms;
@@ -544,11 +549,17 @@ class Dialogs_test : public QObject {
             const Clock::time_point now = start + std::chrono::milliseconds(step.at_ms);
             if (step.shown < 0) {
                 bar.settle(now);
+                speed.settle(now);
             } else {
                 bar.show_value(step.shown, now);
+                speed.set_value(QString::number(step.shown), now);
                 QCOMPARE(bar.drawn_value(), step.shown);
+                QCOMPARE(speed.text(), QString::number(step.shown));
             }
             QCOMPARE(bar.value(), step.taken);
+            QCOMPARE(spoken->text(QAccessible::Name), QString::number(step.taken));
+            QCOMPARE(spoken->textInterface()->text(0, spoken->textInterface()->characterCount()),
+                     QString::number(step.taken));
         }
     }
 

@@ -2,6 +2,7 @@
 
 #include <QAccessibleWidget>
 #include <QApplication>
+#include <QTimer>
 
 #include "ui/common/ui_text.h"
 
@@ -100,12 +101,51 @@ Value_label::Value_label(QWidget* parent, const QString& shown) : QLabel(shown, 
     setAlignment(beside_caption(parent) | Qt::AlignVCenter);
 }
 
-void Value_label::set_value(const QString& shown) {
-    const QString before = shown_text();
+void Value_label::set_value(const QString& shown, std::chrono::steady_clock::time_point now) {
     if (shown == text()) {
         return;
     }
-    setText(shown);  // announces the name change
+    const QString before = shown_text();
+    setText(shown);  // an unpaced label announces its name change itself
+    if (catch_up_ == nullptr) {
+        announce(before);
+        return;
+    }
+    constexpr std::chrono::milliseconds period{1000};
+    if (!last_announced_ || now - *last_announced_ >= period) {
+        settle(now);
+    } else if (!catch_up_->isActive()) {
+        catch_up_->start(std::chrono::duration_cast<std::chrono::milliseconds>(
+            period - (now - *last_announced_)));
+    }
+}
+
+void Value_label::pace_announcements() {
+    if (catch_up_ != nullptr) {
+        return;
+    }
+    catch_up_ = new QTimer(this);
+    catch_up_->setSingleShot(true);
+    connect(catch_up_, &QTimer::timeout, this, [this] { settle(); });
+    setAccessibleName(text());
+}
+
+void Value_label::settle(std::chrono::steady_clock::time_point now) {
+    if (catch_up_ == nullptr) {
+        return;
+    }
+    catch_up_->stop();
+    last_announced_ = now;
+    const QString before = shown_text();
+    if (accessibleName() != text()) {
+        setAccessibleName(text());  // announces the name change
+    }
+    if (before != text()) {
+        announce(before);
+    }
+}
+
+void Value_label::announce(const QString& before) {
     if (QAccessible::isActive()) {
         QAccessibleTextUpdateEvent change(this, 0, before, shown_text());
         QAccessible::updateAccessibility(&change);

@@ -6,6 +6,10 @@
 // together as "Status: Finished Downloading File".
 
 #include <QLabel>
+#include <chrono>
+#include <optional>
+
+class QTimer;
 
 namespace corvale {
 
@@ -31,10 +35,22 @@ class Value_label : public QLabel {
     explicit Value_label(QWidget* parent, const QString& shown = {});
     // Shows `shown` and announces the change (a name change and a text
     // change); the same text again announces nothing.
-    void set_value(const QString& shown);
-    // What it shows: its text, or the accessible name of a label that draws
-    // its text itself.
+    void set_value(const QString& shown,
+                   std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());
+    // A value that changes many times a second (a speed, a size received)
+    // announces its changes at most once a second: its accessible name and
+    // text follow what it shows at that pace. `settle` catches up at once.
+    void pace_announcements();
+    void settle(std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());
+    // What it announces: its text, or its accessible name when it draws its
+    // text itself or paces its announcements.
     QString shown_text() const { return accessibleName().isEmpty() ? text() : accessibleName(); }
+
+  private:
+    void announce(const QString& before);
+
+    QTimer* catch_up_ = nullptr;  // only when paced
+    std::optional<std::chrono::steady_clock::time_point> last_announced_;
 };
 Value_label* value_label(QWidget* parent, const QString& shown = {});
 

@@ -24,6 +24,10 @@ namespace {
 constexpr int k_bar_steps = 1000;
 // The first width, in average characters: room for every caption and value.
 constexpr int k_first_width_chars = 90;
+// The values that change with every progress: their changes are announced at
+// most once a second, as the bar's.
+constexpr int k_paced_values[] = {texts::label_downloaded, texts::label_file_size,
+                                  texts::label_elapsed, texts::label_speed, texts::label_time_left};
 
 }  // namespace
 
@@ -122,6 +126,9 @@ void CDownload_dlg::build() {
     add_value(texts::label_resume, 3, 4, {L"Yes", L"No", L"???"});
     add_value(texts::label_status, 4, 0, {}, 5)->setWordWrap(true);
     add_value(texts::label_last_error, 5, 0, {}, 5)->setWordWrap(true);
+    for (const int paced : k_paced_values) {
+        values_[paced]->pace_announcements();
+    }
     bar_ = new Paced_progress_bar(this);
     bar_->setRange(0, k_bar_steps);
     bar_->setValue(0);
@@ -158,11 +165,11 @@ void CDownload_dlg::show_download_info(const std::wstring&, const std::wstring& 
 }
 
 void CDownload_dlg::refresh() {
-    values_[texts::label_downloaded]->setText(qt(window_texts().downloaded));
-    values_[texts::label_file_size]->setText(qt(window_texts().size));
-    values_[texts::label_speed]->setText(qt(window_texts().speed));
-    values_[texts::label_time_left]->setText(qt(window_texts().time_left));
-    values_[texts::label_retries]->setText(qt(window_texts().retries));
+    values_[texts::label_downloaded]->set_value(qt(window_texts().downloaded));
+    values_[texts::label_file_size]->set_value(qt(window_texts().size));
+    values_[texts::label_speed]->set_value(qt(window_texts().speed));
+    values_[texts::label_time_left]->set_value(qt(window_texts().time_left));
+    values_[texts::label_retries]->set_value(qt(window_texts().retries));
 }
 
 void CDownload_dlg::open() {
@@ -189,7 +196,7 @@ void CDownload_dlg::open() {
     }
     url_label_->set_full_text(qt(runner().url()));
     set_title(0);
-    values_[texts::label_elapsed]->setText(qt(elapsed_text(0)));
+    values_[texts::label_elapsed]->set_value(qt(elapsed_text(0)));
     values_[texts::label_last_error]->set_value({});
     refresh();
 }
@@ -217,7 +224,7 @@ void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
         case UM_PROGRESS:
             bar_->show_value(static_cast<int>(std::min<std::uint64_t>(
                 static_cast<std::uint64_t>(lparam) / divisor_, k_bar_steps)));
-            values_[texts::label_elapsed]->setText(
+            values_[texts::label_elapsed]->set_value(
                 qt(elapsed_text(static_cast<std::int64_t>(std::time(nullptr) - start_time_))));
             refresh();
             break;
@@ -229,7 +236,11 @@ void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
                 bar_->show_value(k_bar_steps);
                 refresh();  // the size, once known from what was received
             }
-            bar_->settle();  // the end is announced at once
+            // The end is announced at once.
+            bar_->settle();
+            for (const int paced : k_paced_values) {
+                values_[paced]->settle();
+            }
             handle_end(message, lparam);
             break;
         case UM_STATUS:
