@@ -1,17 +1,16 @@
 #include "app/about_dlg.h"
 
-#include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "corvale/version.h"
 #include "platform/string_table.h"
 #include "platform/version_info.h"
 #include "ui/common/icons.h"
+#include "ui/common/link_label.h"
 #include "ui/common/ui_text.h"
 
 namespace corvale {
@@ -20,6 +19,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(text(texts::about_title));
     auto* icon = new QLabel(this);
     icon->setPixmap(program_icon("corvale").pixmap(48, 48));
+    icon->setAccessibleName(text(texts::about_product));  // the program's icon
     auto* product = new QLabel("<b>" + text(texts::about_product).toHtmlEscaped() + "</b>", this);
     auto* maker = new QLabel(text(texts::about_maker), this);
     version_ = new QLabel(
@@ -27,13 +27,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
         this);
     info_ = new QLabel(text(texts::about_notice), this);
     info_->setWordWrap(true);
-    auto* link = new QLabel(QString("<a href=\"%1\">%2</a>")
-                                .arg(k_maker_website, text(texts::about_link).toHtmlEscaped()),
-                            this);
-    link->setTextInteractionFlags(Qt::TextBrowserInteraction);
-    link->setOpenExternalLinks(false);
-    connect(link, &QLabel::linkActivated, this,
-            [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); });
+    auto* link = new Link_label(k_maker_website, text(texts::about_link), this);
 
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(text(texts::ok), QDialogButtonBox::AcceptRole);

@@ -1,6 +1,7 @@
 #include "model/row_texts.h"
 
 #include <charconv>
+#include <utility>
 
 #include "corvale/text_ids.h"
 #include "model/download_fields.h"
@@ -33,6 +34,42 @@ std::wstring size_text(std::uint64_t bytes) {
         return format_message(texts::size_kb, {fixed(static_cast<double>(bytes) / kib, 1)});
     }
     return format_message(texts::size_mb, {fixed(static_cast<double>(bytes) / mib, 2)});
+}
+
+std::wstring page_size_text(std::wstring_view given) {
+    // A number (digits, a fraction after a point) and a unit, blanks around.
+    std::string number;
+    std::size_t at = given.find_first_not_of(L' ');
+    for (; at < given.size() && ((given[at] >= L'0' && given[at] <= L'9') || given[at] == L'.');
+         ++at) {
+        number.push_back(static_cast<char>(given[at]));
+    }
+    std::wstring unit;
+    for (; at < given.size(); ++at) {
+        if (given[at] != L' ') {
+            unit.push_back(given[at] >= L'a' && given[at] <= L'z' ? given[at] - L'a' + L'A'
+                                                                  : given[at]);
+        }
+    }
+    static constexpr std::pair<std::wstring_view, double> units[] = {
+        {L"B", 1.0},
+        {L"BYTES", 1.0},
+        {L"KB", 1024.0},
+        {L"MB", 1024.0 * 1024},
+        {L"GB", 1024.0 * 1024 * 1024},
+    };
+    double value = 0;
+    const auto read = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (number.empty() || read.ec != std::errc() || read.ptr != number.data() + number.size()) {
+        return std::wstring(given);
+    }
+    for (const auto& [name, factor] : units) {
+        const double bytes = value * factor;
+        if (unit == name && bytes < 1e18) {
+            return size_text(static_cast<std::uint64_t>(bytes + 0.5));
+        }
+    }
+    return std::wstring(given);
 }
 
 std::wstring speed_text(double bytes_per_ms) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <string_view>
 
 #include "corvale/text_ids.h"
 #include "model/download_record.h"
@@ -39,6 +40,11 @@ static_assert(column_title_id(col_url) == texts::column_title_url);
 
 // "512 Bytes", "1.5 KB", "3.00 MB" (in the current language).
 std::wstring size_text(std::uint64_t bytes);
+
+// A size as a web page gives it ("16384 KB", "10 MB", "512 Bytes") in the
+// size text above, so it reads as every other size of the program, in its
+// language. A text that does not read as a size is kept as given.
+std::wstring page_size_text(std::wstring_view given);
 
 // Local time as "%d-%m-%Y, %H:%M:%S" (a 24-hour clock: a 12-hour one without
 // AM or PM could not tell morning from evening); empty when it cannot be

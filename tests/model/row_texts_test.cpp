@@ -29,6 +29,32 @@ TEST(RowTexts, SizeTextBoundaries) {
     }
 }
 
+// A page's size reads as the program's own sizes; what is not a size stays.
+TEST(RowTexts, PageSizeText) {
+    struct Row {
+        std::wstring given, shown;
+    } rows[] = {
+        {L"16384 KB", L"16.00 MB"},
+        {L"10 MB", L"10.00 MB"},
+        {L"1 KB", L"1.0 KB"},
+        {L" 512 Bytes ", L"512 Bytes"},
+        {L"1.5 kb", L"1.5 KB"},
+        {L"2 GB", L"2048.00 MB"},
+        {L"1023.4 B", L"1023 Bytes"},
+        {L"0 KB", L"0 Bytes"},
+        {L"", L""},
+        {L"KB", L"KB"},
+        {L"1.2.3 MB", L"1.2.3 MB"},
+        {L"-5 KB", L"-5 KB"},
+        {L"12 TB", L"12 TB"},
+        {L"about 3 MB", L"about 3 MB"},
+        {L"99e99 GB", L"99e99 GB"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(page_size_text(row.given), row.shown) << row.given;
+    }
+}
+
 TEST(RowTexts, TransferTexts) {
     struct Row {
         std::wstring actual, expected;

@@ -5,6 +5,7 @@
 
 #include <QAccessible>
 #include <QString>
+#include <QStringList>
 
 namespace corvale::testing {
 
@@ -23,6 +24,28 @@ inline QAccessibleInterface* find_accessible(QAccessibleInterface* root, QAccess
         }
     }
     return nullptr;
+}
+
+// The element that the caption named `caption` labels: the caption found by
+// its name, then followed to what it labels, as a screen reader goes from a
+// label to its field.
+inline QAccessibleInterface* labelled_by(QAccessibleInterface* root, const QString& caption) {
+    QAccessibleInterface* label = find_accessible(root, QAccessible::StaticText, caption);
+    if (label == nullptr || label->relations(QAccessible::Labelled).isEmpty()) {
+        return nullptr;
+    }
+    return label->relations(QAccessible::Labelled).front().first;
+}
+
+// What a screen reader reads for an element: the names of the elements that
+// label it, then its own name ("Status: Finished Downloading File").
+inline QString read_aloud(QAccessibleInterface* element) {
+    QStringList parts;
+    for (const auto& [label, relation] : element->relations(QAccessible::Label)) {
+        parts << label->text(QAccessible::Name);
+    }
+    parts << element->text(QAccessible::Name);
+    return parts.join(' ');
 }
 
 }  // namespace corvale::testing

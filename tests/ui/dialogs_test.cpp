@@ -6,11 +6,15 @@
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QAccessible>
+#include <QApplication>
 #include <QClipboard>
 #include <QDateEdit>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QKeySequence>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -20,7 +24,9 @@
 #include <QTimeEdit>
 #include <algorithm>
 
+#include "app/about_dlg.h"
 #include "corvale/text_ids.h"
+#include "corvale/version.h"
 #include "engine/scheduler.h"
 #include "engine/start_folder.h"
 #include "model/list_file.h"
@@ -28,7 +34,9 @@
 #include "platform/string_table.h"
 #include "support/find_accessible.h"
 #include "support/scripted_prompter.h"
+#include "ui/common/field_caption.h"
 #include "ui/common/file_dialogs.h"
+#include "ui/common/paced_progress_bar.h"
 #include "ui/dialogs/add_new_download_dlg.h"
 #include "ui/dialogs/load_or_merge_dlg.h"
 #include "ui/dialogs/modify_download_properties.h"
@@ -38,6 +46,8 @@
 
 using corvale::Memory_profile;
 using corvale::testing::find_accessible;
+using corvale::testing::labelled_by;
+using corvale::testing::read_aloud;
 using corvale::testing::Scripted_prompter;
 namespace texts = corvale::texts;
 
@@ -58,8 +68,13 @@ QString last_folder(const corvale::Profile& profile) {
 class Dialogs_test : public QObject {
     Q_OBJECT
 
+  public slots:
+    // Where the desktop would open a page: the test keeps the address.
+    void open_url(const QUrl& url) { opened_ << url.toString(); }
+
   private:
     QTemporaryDir dir_;
+    QStringList opened_;
     QByteArray saved_home_ = qgetenv("HOME");
     QByteArray saved_config_ = qgetenv("XDG_CONFIG_HOME");
 
@@ -437,6 +452,175 @@ class Dialogs_test : public QObject {
                 QVERIFY2(at == next, qPrintable(dialog->windowTitle()));
             }
             dialog->hide();
+        }
+    }
+
+    // The values of the tool windows read as caption and value through the
+    // accessibility interface alone; the caption labels the value, which
+    // keeps its own text as its name (so a change is announced as a name
+    // change) and can be reached by Tab.
+    void values_read_as_caption_and_value() {
+        Scripted_prompter prompter;
+        Memory_profile profile;
+        corvale::Links_parser_dlg grabber(prompter, profile, {});
+        corvale::Update_check_dlg update(prompter, {}, {});
+        const struct {
+            QWidget* window;
+            QString caption;
+            QString value;
+        } rows[] = {
+            {&grabber, "Status:", "....."},
+            {&grabber, "Retries:", "....."},
+            {&update, "Status:", ""},
+            {&update, "Current Version:", "1.2.0.2"},
+            {&update, "Latest Version:", "...."},
+            {&update, "Date:", "...."},
+        };
+        for (const auto& row : rows) {
+            QAccessibleInterface* value =
+                labelled_by(QAccessible::queryAccessibleInterface(row.window), row.caption);
+            QVERIFY2(value != nullptr, qPrintable(row.window->windowTitle() + ": " + row.caption));
+            QCOMPARE(value->role(), QAccessible::StaticText);
+            QCOMPARE(value->text(QAccessible::Name), row.value);
+            QCOMPARE(value->textInterface()->text(0, value->textInterface()->characterCount()),
+                     row.value);
+            QCOMPARE(read_aloud(value), row.caption + " " + row.value);
+            QVERIFY2(value->state().focusable, qPrintable(row.caption));
+        }
+        // The name follows the text.
+        QGuiApplication::clipboard()->setText("rapidshare.com/files/1/a.zip");
+        grabber.paste_button().click();
+        QCOMPARE(labelled_by(QAccessible::queryAccessibleInterface(&grabber), "Status:")
+                     ->text(QAccessible::Name),
+                 QString::fromStdWString(corvale::load_string(texts::links_grabbed)));
+    }
+
+    // The website links of the About and update windows are links that a
+    // screen reader's press follows, and no control that Tab reaches in the
+    // tool windows is without a name or a caption.
+    void links_are_links_and_every_control_is_named() {
+        Scripted_prompter prompter;
+        Memory_profile profile;
+        corvale::Links_parser_dlg grabber(prompter, profile, {});
+        corvale::Update_check_dlg update(prompter, {}, {});
+        corvale::CAboutDlg about;
+        QDesktopServices::setUrlHandler("https", this, "open_url");
+        QDesktopServices::setUrlHandler("http", this, "open_url");
+        const struct {
+            QDialog* window;
+            QString link;  // "" when it has none
+        } rows[] = {
+            {&about, "Visit the Zrv website"},
+            {&update, "Visit the Zrv website"},
+            {&grabber, ""},
+        };
+        for (const auto& row : rows) {
+            row.window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(row.window));
+            QAccessibleInterface* root = QAccessible::queryAccessibleInterface(row.window);
+            if (!row.link.isEmpty()) {
+                QAccessibleInterface* link = find_accessible(root, QAccessible::Link, row.link);
+                QVERIFY2(link != nullptr, qPrintable(row.window->windowTitle()));
+                QVERIFY(link->state().focusable);
+                QVERIFY(link->actionInterface()->actionNames().contains(
+                    QAccessibleActionInterface::pressAction()));
+                opened_.clear();
+                link->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+                QCOMPARE(opened_, QStringList(corvale::k_maker_website));
+            }
+            for (QWidget* control : row.window->findChildren<QWidget*>()) {
+                if (!control->isVisible() || !(control->focusPolicy() & Qt::TabFocus) ||
+                    control->focusProxy() != nullptr) {
+                    continue;
+                }
+                QAccessibleInterface* element = QAccessible::queryAccessibleInterface(control);
+                QVERIFY2(!element->text(QAccessible::Name).isEmpty() ||
+                             !element->relations(QAccessible::Label).isEmpty(),
+                         qPrintable(row.window->windowTitle() + ": " +
+                                    control->metaObject()->className()));
+            }
+            row.window->hide();
+        }
+        QDesktopServices::unsetUrlHandler("https");
+        QDesktopServices::unsetUrlHandler("http");
+    }
+
+    // Tab leaves the grabber's list for the field below it and Shift+Tab
+    // comes back; the buttons and captions have mnemonics of their own, and
+    // one presses its button.
+    void the_grabber_is_walked_by_keyboard() {
+        Scripted_prompter prompter;
+        Memory_profile profile;
+        corvale::Links_parser_dlg grabber(prompter, profile, {});
+        grabber.show();
+        QApplication::setActiveWindow(&grabber);
+        QVERIFY(QTest::qWaitForWindowActive(&grabber));
+        QGuiApplication::clipboard()->setText(
+            "rapidshare.com/files/1/a.zip rapidshare.com/files/2/b.zip");
+        grabber.paste_button().click();
+        QTableWidget& list = grabber.links_list();
+        list.setFocus();
+        list.setCurrentCell(0, 0);
+        QTest::keyClick(&list, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), &grabber.folder_edit());
+        QTest::keyClick(&grabber.folder_edit(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), &list);
+
+        QList<QKeySequence> mnemonics;
+        for (const QPushButton* button : grabber.findChildren<QPushButton*>()) {
+            const QKeySequence key = QKeySequence::mnemonic(button->text());
+            QVERIFY2(!key.isEmpty(), qPrintable(button->text()));
+            mnemonics << key;
+        }
+        for (const QLabel* caption : grabber.findChildren<QLabel*>()) {
+            if (caption->buddy() != nullptr && caption->text().contains('&')) {
+                mnemonics << QKeySequence::mnemonic(caption->text());
+            }
+        }
+        for (const QKeySequence& key : mnemonics) {
+            QCOMPARE(mnemonics.count(key), 1);
+        }
+        list.clearSelection();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::AltModifier);
+        QTRY_COMPARE(shown(prompter),  // a mnemonic clicks a moment later
+                     QString::fromStdWString(corvale::load_string(texts::select_to_verify)));
+    }
+
+    // A progress value (the bar, a speed) shows every change but announces
+    // one at most once a second: the bar through its value, a label through
+    // its accessible name; settle announces what is shown at once.
+    void progress_is_announced_at_most_once_a_second() {
+        using Clock = corvale::Paced_progress_bar::Clock;
+        corvale::Paced_progress_bar bar(nullptr);
+        bar.setRange(0, 1000);
+        corvale::Value_label speed(nullptr);
+        speed.pace_announcements();
+        QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(&speed);
+        const Clock::time_point start{};
+        const struct {
+            int at_ms;
+            int shown;  // -1: settle
+            int taken;
+        } steps[] = {
+            {0, 10, 10},    {400, 20, 10},  {999, 30, 10},  {1000, 40, 40},
+            {1500, 40, 40}, {1600, 50, 40}, {1999, 60, 40}, {2000, 70, 70},
+            {2500, 80, 70}, {2600, -1, 80}, {3000, 90, 80}, {3600, 95, 95},
+        };
+        for (const auto& step : steps) {
+            const Clock::time_point now = start + std::chrono::milliseconds(step.at_ms);
+            if (step.shown < 0) {
+                bar.settle(now);
+                speed.settle(now);
+            } else {
+                bar.show_value(step.shown, now);
+                speed.set_value(QString::number(step.shown), now);
+                QCOMPARE(bar.drawn_value(), step.shown);
+                QCOMPARE(speed.text(), QString::number(step.shown));
+            }
+            QCOMPARE(bar.value(), step.taken);
+            QCOMPARE(spoken->text(QAccessible::Name), QString::number(step.taken));
+            QCOMPARE(spoken->textInterface()->text(0, spoken->textInterface()->characterCount()),
+                     QString::number(step.taken));
         }
     }
 

@@ -2,9 +2,11 @@
 // scheduler, a manual download, Cancel, and closing while downloads run.
 
 #include <unistd.h>
+#include <QAccessible>
 #include <QAction>
 #include <QDateEdit>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -23,6 +25,7 @@
 #include "model/row_texts.h"
 #include "platform/file_io.h"
 #include "platform/string_table.h"
+#include "support/find_accessible.h"
 #include "support/scripted_prompter.h"
 #include "support/temporary_folder.h"
 #include "ui/common/data_cell_delegate.h"
@@ -176,6 +179,31 @@ class Window_download_test : public QObject, private corvale::testing::Window_fi
                  QString::fromStdString(file("a.zip").string()));
         QCOMPARE(cell(*s, 0, corvale::col_size), QString("293.0 KB"));
         QCOMPARE(cell(*s, 0, corvale::col_retries), QString("0"));
+        // Through the accessibility interface each value reads as its
+        // caption and its value (the caption labels it), and is a tab stop;
+        // the bar is at its end, the button reads Close.
+        QAccessibleInterface* root = QAccessible::queryAccessibleInterface(window);
+        for (int label = texts::label_url; label <= texts::label_retries; ++label) {
+            QAccessibleInterface* value = labelled_by(root, text(label));
+            QVERIFY2(value != nullptr, qPrintable(text(label)));
+            QCOMPARE(value->role(), QAccessible::StaticText);
+            QCOMPARE(value->text(QAccessible::Name), window->value_text(label));
+            QCOMPARE(value->textInterface()->text(0, value->textInterface()->characterCount()),
+                     window->value_text(label));
+            QCOMPARE(read_aloud(value), text(label) + " " + window->value_text(label));
+            QVERIFY(value->state().focusable);
+            // Nothing is cut: the value has room for its whole text.
+            const auto* shown = qobject_cast<QLabel*>(value->object());
+            QVERIFY2(shown->wordWrap() ||
+                         shown->width() >= shown->fontMetrics().horizontalAdvance(shown->text()),
+                     qPrintable(text(label)));
+        }
+        QCOMPARE(read_aloud(labelled_by(root, "Status:")),
+                 QString("Status: Finished Downloading File"));
+        QAccessibleInterface* bar = find_accessible(root, QAccessible::ProgressBar, "Download");
+        QVERIFY(bar != nullptr);
+        QCOMPARE(bar->valueInterface()->currentValue().toInt(), 1000);
+        QVERIFY(find_accessible(root, QAccessible::Button, "Close") != nullptr);
         QVERIFY(corvale::testing::file_bytes(file("a.zip")) ==
                 corvale::fakehost::pattern_bytes(0, 300000));
         QVERIFY(s->app.download_list()->modified());

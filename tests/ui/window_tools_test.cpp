@@ -107,7 +107,7 @@ class Window_tools_test : public QObject, private corvale::testing::Window_fixtu
         QTRY_COMPARE_WITH_TIMEOUT(grabber.verify_button().text(), text(texts::verify), 20000);
         QCOMPARE(grabbed(grabber, 1, corvale::gcol_status), text(texts::verified_link));
         QCOMPARE(grabbed(grabber, 1, corvale::gcol_file_name), QString("a.zip"));
-        QCOMPARE(grabbed(grabber, 1, corvale::gcol_size), QString("10 MB"));
+        QCOMPARE(grabbed(grabber, 1, corvale::gcol_size), QString("10.00 MB"));
         QCOMPARE(grabbed(grabber, 0, corvale::gcol_status), text(texts::file_not_found));
         QCOMPARE(grabbed(grabber, 2, corvale::gcol_status), text(texts::premium_required));
         QVERIFY2(!grabbed(grabber, 3, corvale::gcol_status).isEmpty() &&

@@ -5,9 +5,9 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
-#include <QProgressBar>
 #include <QPushButton>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 
 #include "corvale/text_ids.h"
 #include "engine/notifications.h"
@@ -24,19 +24,27 @@ namespace {
 constexpr int k_bar_steps = 1000;
 // The first width, in average characters: room for every caption and value.
 constexpr int k_first_width_chars = 90;
+// The values that change with every progress: their changes are announced at
+// most once a second, as the bar's.
+constexpr int k_paced_values[] = {texts::label_downloaded, texts::label_file_size,
+                                  texts::label_elapsed, texts::label_speed, texts::label_time_left};
 
 }  // namespace
 
 // A value that is data (a link, a path): left to right in either language,
-// cut with an ellipsis at its end when the window is narrow, whole in its
-// tooltip.
-class Elided_label : public QLabel {
+// beside its caption, cut with an ellipsis at its end when the window is
+// narrow, whole in its tooltip and in its accessible name. A tab stop like
+// the other values.
+class Elided_label : public Value_label {
   public:
-    using QLabel::QLabel;
+    explicit Elided_label(QWidget* parent) : Value_label(parent) {
+        setTextInteractionFlags(Qt::NoTextInteraction);  // it draws its text itself
+        setFocusPolicy(Qt::StrongFocus);
+    }
     void set_full_text(const QString& text) {
         full_ = text;
         setToolTip(text);
-        setAccessibleDescription(text);
+        setAccessibleName(text);
         update();
     }
     const QString& full_text() const { return full_; }
@@ -44,11 +52,16 @@ class Elided_label : public QLabel {
 
   protected:
     void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
+        QStylePainter painter(this);
         painter.setLayoutDirection(Qt::LeftToRight);
         const QString shown = fontMetrics().elidedText(full_, Qt::ElideRight, width());
-        painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextForceLeftToRight,
+        painter.drawText(rect(), beside_caption(this) | Qt::AlignVCenter | Qt::TextForceLeftToRight,
                          shown);
+        if (hasFocus()) {
+            QStyleOptionFocusRect focus;
+            focus.initFrom(this);
+            painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+        }
     }
 
   private:
@@ -71,17 +84,20 @@ CDownload_dlg::~CDownload_dlg() = default;
 
 void CDownload_dlg::build() {
     auto* grid = new QGridLayout(this);
-    // Captions keep their whole text; values give way when the window is
-    // narrow (the link and the path are cut with an ellipsis).
-    const auto add_caption = [&](int label, QWidget* value) {
-        QLabel* caption = field_caption(label, value, this);
-        caption->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
-        return caption;
-    };
-    const auto add_value = [&](int label, int row, int column, int span = 1) {
-        auto* value = new QLabel(this);
+    // Captions keep their whole text; each value has room for its longest
+    // usual text and stands beside its caption; the link and the path give
+    // way when the window is narrow (cut with an ellipsis).
+    const auto add_value = [&](int label, int row, int column,
+                               std::initializer_list<std::wstring> longest, int span = 1) {
+        Value_label* value = value_label(this);
         value->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-        QLabel* caption = add_caption(label, value);
+        int room = 0;
+        for (const std::wstring& sample : longest) {
+            room = std::max(room, value->fontMetrics().horizontalAdvance(qt(sample)));
+        }
+        value->setMinimumWidth(room + 2 * value->margin());
+        QLabel* caption = value_caption(label, value, this);
+        caption->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
         grid->addWidget(caption, row, column);
         grid->addWidget(value, row, column + 1, 1, span);
         values_[label] = value;
@@ -89,29 +105,37 @@ void CDownload_dlg::build() {
     };
     const auto add_data = [&](int label, int row) {
         auto* value = new Elided_label(this);
-        QLabel* caption = add_caption(label, value);
+        QLabel* caption = value_caption(label, value, this);
+        caption->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
         grid->addWidget(caption, row, 0);
         grid->addWidget(value, row, 1, 1, 5);
         values_[label] = value;
         return value;
     };
+    // The longest usual texts: sizes up to 1 GB (estimated ones too), a run
+    // of up to 99 days, a speed of up to 9999 KB/Sec, up to an hour left.
+    constexpr std::uint64_t gigabyte = 1024ull * 1024 * 1024;
+    const std::wstring largest = size_text(gigabyte - 1);
     url_label_ = add_data(texts::label_url, 0);
     path_label_ = add_data(texts::label_saved_in, 1);
-    add_value(texts::label_downloaded, 2, 0);
-    add_value(texts::label_file_size, 2, 2);
-    add_value(texts::label_elapsed, 2, 4);
-    add_value(texts::label_speed, 3, 0);
-    add_value(texts::label_time_left, 3, 2);
-    add_value(texts::label_resume, 3, 4);
-    add_value(texts::label_status, 4, 0, 5);
-    add_value(texts::label_last_error, 5, 0, 5);
-    bar_ = new QProgressBar(this);
+    add_value(texts::label_downloaded, 2, 0, {largest});
+    add_value(texts::label_file_size, 2, 2, {largest + load_string(texts::estimated)});
+    add_value(texts::label_elapsed, 2, 4, {elapsed_text(99 * 86400 + 86399)});
+    add_value(texts::label_speed, 3, 0, {speed_text(9999), speed_text(0.99)});
+    add_value(texts::label_time_left, 3, 2, {time_left_text(3599)});
+    add_value(texts::label_resume, 3, 4, {L"Yes", L"No", L"???"});
+    add_value(texts::label_status, 4, 0, {}, 5)->setWordWrap(true);
+    add_value(texts::label_last_error, 5, 0, {}, 5)->setWordWrap(true);
+    for (const int paced : k_paced_values) {
+        values_[paced]->pace_announcements();
+    }
+    bar_ = new Paced_progress_bar(this);
     bar_->setRange(0, k_bar_steps);
     bar_->setValue(0);
     bar_->setTextVisible(false);
     bar_->setAccessibleName(text(texts::download_caption));
     grid->addWidget(bar_, 6, 0, 1, 6);
-    add_value(texts::label_retries, 7, 0);
+    add_value(texts::label_retries, 7, 0, {L"99"});
     cancel_ = new QPushButton(text(texts::cancel), this);
     cancel_->setAutoDefault(false);
     cancel_->setDefault(false);
@@ -141,11 +165,11 @@ void CDownload_dlg::show_download_info(const std::wstring&, const std::wstring& 
 }
 
 void CDownload_dlg::refresh() {
-    values_[texts::label_downloaded]->setText(qt(window_texts().downloaded));
-    values_[texts::label_file_size]->setText(qt(window_texts().size));
-    values_[texts::label_speed]->setText(qt(window_texts().speed));
-    values_[texts::label_time_left]->setText(qt(window_texts().time_left));
-    values_[texts::label_retries]->setText(qt(window_texts().retries));
+    values_[texts::label_downloaded]->set_value(qt(window_texts().downloaded));
+    values_[texts::label_file_size]->set_value(qt(window_texts().size));
+    values_[texts::label_speed]->set_value(qt(window_texts().speed));
+    values_[texts::label_time_left]->set_value(qt(window_texts().time_left));
+    values_[texts::label_retries]->set_value(qt(window_texts().retries));
 }
 
 void CDownload_dlg::open() {
@@ -172,8 +196,8 @@ void CDownload_dlg::open() {
     }
     url_label_->set_full_text(qt(runner().url()));
     set_title(0);
-    values_[texts::label_elapsed]->setText(qt(elapsed_text(0)));
-    values_[texts::label_last_error]->clear();
+    values_[texts::label_elapsed]->set_value(qt(elapsed_text(0)));
+    values_[texts::label_last_error]->set_value({});
     refresh();
 }
 
@@ -191,31 +215,36 @@ void CDownload_dlg::show_ended() {
 }
 
 void CDownload_dlg::show_refused() {
-    values_[texts::label_status]->setText(qt(window_texts().status));
+    values_[texts::label_status]->set_value(qt(window_texts().status));
     show_ended();
 }
 
 void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
     switch (message) {
         case UM_PROGRESS:
-            bar_->setValue(static_cast<int>(std::min<std::uint64_t>(
+            bar_->show_value(static_cast<int>(std::min<std::uint64_t>(
                 static_cast<std::uint64_t>(lparam) / divisor_, k_bar_steps)));
-            values_[texts::label_elapsed]->setText(
+            values_[texts::label_elapsed]->set_value(
                 qt(elapsed_text(static_cast<std::int64_t>(std::time(nullptr) - start_time_))));
             refresh();
             break;
         case UM_FINISHED:
         case UM_ERROR:
-            values_[texts::label_status]->setText(qt(window_texts().status));
+            values_[texts::label_status]->set_value(qt(window_texts().status));
             if (message == UM_FINISHED && lparam == 0) {
                 bar_->setRange(0, k_bar_steps);  // also when no length was sent
-                bar_->setValue(k_bar_steps);
+                bar_->show_value(k_bar_steps);
                 refresh();  // the size, once known from what was received
+            }
+            // The end is announced at once.
+            bar_->settle();
+            for (const int paced : k_paced_values) {
+                values_[paced]->settle();
             }
             handle_end(message, lparam);
             break;
         case UM_STATUS:
-            values_[texts::label_status]->setText(qt(window_texts().status));
+            values_[texts::label_status]->set_value(qt(window_texts().status));
             break;
         case UM_CONTENT_LENGTH: {
             // Without a length the bar shows that something goes on, not how
@@ -223,14 +252,15 @@ void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
             const auto length = static_cast<std::uint64_t>(lparam);
             divisor_ = length >= k_bar_steps ? length / k_bar_steps : 1;
             bar_->setRange(0, length == 0 ? 0 : k_bar_steps);
-            bar_->setValue(0);
+            bar_->show_value(0);
+            bar_->settle();
             break;
         }
         case UM_RETRY_COUNT:
             refresh();
             break;
         case UM_LAST_ERROR:
-            values_[texts::label_last_error]->setText(qt(window_texts().last_error));
+            values_[texts::label_last_error]->set_value(qt(window_texts().last_error));
             break;
         default:
             break;

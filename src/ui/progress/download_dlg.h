@@ -14,14 +14,14 @@
 
 #include "engine/runner_window.h"
 #include "platform/prompter.h"
+#include "ui/common/paced_progress_bar.h"
 
-class QLabel;
-class QProgressBar;
 class QPushButton;
 
 namespace corvale {
 
 class Elided_label;
+class Value_label;
 
 class CDownload_dlg : public QDialog, public Runner_window {
     Q_OBJECT
@@ -38,7 +38,7 @@ class CDownload_dlg : public QDialog, public Runner_window {
     void set_title(int percentage) override;
     void forward(std::uint32_t message, std::int64_t lparam) override;
 
-    QProgressBar& progress_bar() { return *bar_; }
+    Paced_progress_bar& progress_bar() { return *bar_; }
     QPushButton& cancel_button() { return *cancel_; }
     // The text of a value by its label's string id (texts::label_url ...).
     QString value_text(int label) const;
@@ -62,10 +62,10 @@ class CDownload_dlg : public QDialog, public Runner_window {
     std::uint64_t divisor_ = 1;
     std::time_t start_time_;
 
-    std::map<int, QLabel*> values_;
+    std::map<int, Value_label*> values_;
     Elided_label* url_label_ = nullptr;
     Elided_label* path_label_ = nullptr;
-    QProgressBar* bar_ = nullptr;
+    Paced_progress_bar* bar_ = nullptr;
     QPushButton* cancel_ = nullptr;
 };
 

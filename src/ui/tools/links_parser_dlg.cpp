@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "corvale/text_ids.h"
+#include "model/row_texts.h"
 #include "ui/common/data_cell_delegate.h"
 #include "ui/common/field_caption.h"
 #include "ui/common/file_dialogs.h"
@@ -27,11 +28,11 @@ namespace {
 
 constexpr int k_placeholder_fields = 5;  // "....."
 
-struct Column {
+struct Grab_column {
     int title;
     int width;
 };
-constexpr Column k_columns[gcol_count] = {
+constexpr Grab_column k_columns[gcol_count] = {
     {texts::column_title_first, 40},    {texts::column_title_url, 350},
     {texts::column_title_status, 140},  {texts::column_title_file_name, 190},
     {texts::column_title_est_size, 80}, {texts::column_title_retries, 60},
@@ -103,7 +104,7 @@ void Links_parser_dlg::build() {
 
     list_ = new QTableWidget(0, gcol_count, this);
     QStringList headers;
-    for (const Column& column : k_columns) {
+    for (const Grab_column& column : k_columns) {
         headers << text(column.title);
     }
     list_->setHorizontalHeaderLabels(headers);
@@ -123,13 +124,15 @@ void Links_parser_dlg::build() {
     list_->horizontalHeader()->setSectionsMovable(true);
     list_->horizontalHeader()->setStretchLastSection(true);
     list_->setItemDelegate(new Data_cell_delegate(list_));
+    // Tab leaves the list for the fields and buttons; the arrows move in it.
+    list_->setTabKeyNavigation(false);
     layout->addWidget(field_caption(texts::links_found, list_, this));
     layout->addWidget(list_, 1);
 
     auto* fields = new QGridLayout;
     folder_ = new QLineEdit(this);
     folder_->setLayoutDirection(Qt::LeftToRight);
-    browse_ = button(texts::browse);
+    browse_ = button(texts::grabber_browse);
     description_ = new QLineEdit(this);
     fields->addWidget(field_caption(texts::destination_folder, folder_, this), 0, 0);
     fields->addWidget(folder_, 0, 1);
@@ -149,12 +152,12 @@ void Links_parser_dlg::build() {
     layout->addLayout(buttons);
 
     auto* state = new QHBoxLayout;
-    status_ = new QLabel(QString(k_placeholder_fields, QChar('.')), this);
+    status_ = value_label(this, QString(k_placeholder_fields, QChar('.')));
     status_->setWordWrap(true);
-    retries_ = new QLabel(QString(k_placeholder_fields, QChar('.')), this);
-    state->addWidget(field_caption(texts::grabber_status, status_, this));
+    retries_ = value_label(this, QString(k_placeholder_fields, QChar('.')));
+    state->addWidget(value_caption(texts::grabber_status, status_, this));
     state->addWidget(status_, 1);
-    state->addWidget(field_caption(texts::grabber_retries, retries_, this));
+    state->addWidget(value_caption(texts::grabber_retries, retries_, this));
     state->addWidget(retries_);
     layout->addLayout(state);
     resize(900, 520);
@@ -261,7 +264,8 @@ std::wstring Links_parser_dlg::item_text(int item, int column) const {
 
 void Links_parser_dlg::set_item_text(int item, int column, const std::wstring& text) {
     if (QTableWidgetItem* cell = list_->item(item, column)) {
-        cell->setText(qt(text));
+        // A size reads as the download list's sizes, in the window's language.
+        cell->setText(qt(column == gcol_size ? page_size_text(text) : text));
     }
 }
 
@@ -351,11 +355,11 @@ void Links_parser_dlg::set_verify_caption(int id) {
 }
 
 void Links_parser_dlg::set_status(const std::wstring& text) {
-    status_->setText(qt(text));
+    status_->set_value(qt(text));
 }
 
 void Links_parser_dlg::set_retries(const std::wstring& text) {
-    retries_->setText(qt(text));
+    retries_->set_value(qt(text));
 }
 
 void Links_parser_dlg::show_message(const std::wstring& text) {

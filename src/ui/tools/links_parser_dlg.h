@@ -19,12 +19,13 @@
 #include "platform/prompter.h"
 #include "tools/links_grabber.h"
 
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
 
 namespace corvale {
+
+class Value_label;
 
 class Links_parser_dlg : public QDialog, private Grabber_view, private Grabber_host {
     Q_OBJECT
@@ -130,8 +131,8 @@ class Links_parser_dlg : public QDialog, private Grabber_view, private Grabber_h
     QPushButton* verify_ = nullptr;
     QPushButton* add_ = nullptr;
     QPushButton* close_ = nullptr;
-    QLabel* status_ = nullptr;
-    QLabel* retries_ = nullptr;
+    Value_label* status_ = nullptr;
+    Value_label* retries_ = nullptr;
 };
 
 }  // namespace corvale

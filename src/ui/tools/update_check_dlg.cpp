@@ -1,6 +1,5 @@
 #include "ui/tools/update_check_dlg.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -14,6 +13,7 @@
 #include "platform/string_table.h"
 #include "platform/version_info.h"
 #include "ui/common/field_caption.h"
+#include "ui/common/link_label.h"
 #include "ui/common/ui_text.h"
 
 namespace corvale {
@@ -33,42 +33,27 @@ Update_check_dlg::Update_check_dlg(Prompter& prompter, Update_source source,
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     int row = 0;
-    const auto field = [&](int label, QWidget* value) {
-        grid->addWidget(field_caption(label, value, this), row, 0, Qt::AlignTop);
+    const auto add_row = [&](QLabel* caption, QWidget* value) {
+        grid->addWidget(caption, row, 0, Qt::AlignTop);
         grid->addWidget(value, row, 1);
         ++row;
     };
-    // Values stand next to their captions in either direction, whatever the
-    // direction of their own text.
-    const Qt::Alignment beside_caption = QApplication::layoutDirection() == Qt::RightToLeft
-                                             ? Qt::AlignRight | Qt::AlignAbsolute
-                                             : Qt::AlignLeft | Qt::AlignAbsolute;
-    const auto value_label = [this, beside_caption](const QString& shown) {
-        auto* label = new QLabel(shown, this);
-        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        label->setAlignment(beside_caption | Qt::AlignVCenter);
-        return label;
-    };
-    status_ = value_label(QString());  // emptied on opening
+    status_ = value_label(this);  // emptied on opening
     status_->setWordWrap(true);
-    current_ = value_label(qt(version_string(L"FileVersion")));
-    latest_ = value_label(k_placeholder);
-    date_ = value_label(k_placeholder);
+    current_ = value_label(this, qt(version_string(L"FileVersion")));
+    latest_ = value_label(this, k_placeholder);
+    date_ = value_label(this, k_placeholder);
     information_ = new QPlainTextEdit(k_placeholder, this);
     information_->setReadOnly(true);
-    field(texts::update_status, status_);
-    field(texts::current_version, current_);
-    field(texts::latest_version, latest_);
-    field(texts::version_date, date_);
-    field(texts::update_information, information_);
+    add_row(value_caption(texts::update_status, status_, this), status_);
+    add_row(value_caption(texts::current_version, current_, this), current_);
+    add_row(value_caption(texts::latest_version, latest_, this), latest_);
+    add_row(value_caption(texts::version_date, date_, this), date_);
+    add_row(field_caption(texts::update_information, information_, this), information_);
+    grid->setColumnStretch(1, 1);
     layout->addLayout(grid);
 
-    auto* link = new QLabel(QString("<a href=\"%1\">%2</a>")
-                                .arg(k_maker_website, text(texts::website_link).toHtmlEscaped()),
-                            this);
-    link->setOpenExternalLinks(true);
-    link->setTextInteractionFlags(Qt::TextBrowserInteraction);
-    layout->addWidget(link);
+    layout->addWidget(new Link_label(k_maker_website, text(texts::website_link), this));
 
     auto* buttons = new QDialogButtonBox(this);
     check_ = buttons->addButton(text(texts::check_for_updates), QDialogButtonBox::ActionRole);
@@ -109,7 +94,7 @@ void Update_check_dlg::check() {
     }
     check_->setEnabled(false);
     exit_->setEnabled(false);
-    status_->setText(text(texts::connecting_for_update));
+    status_->set_value(text(texts::connecting_for_update));
     stop_.reset();
     // The thread owns copies of what it needs; its outcome comes back as a
     // queued call, which Qt drops if the window is gone by then.
@@ -125,21 +110,21 @@ void Update_check_dlg::show_outcome(const Version_fetch& fetch) {
         worker_.join();
     }
     if (!fetch.error.empty()) {
-        status_->setText(qt(fetch.error));
+        status_->set_value(qt(fetch.error));
     }
     if (fetch.has_reply()) {
         const Version_file file = parse_version_file(fetch.reply);
         if (!file.latest.empty()) {
-            latest_->setText(qt(file.latest));
+            latest_->set_value(qt(file.latest));
         }
         if (file.date) {
-            date_->setText(qt(*file.date));
+            date_->set_value(qt(*file.date));
         }
         if (file.information) {
             information_->setPlainText(qt(*file.information));
         }
         const bool available = update_available(current_->text().toStdWString(), file.latest);
-        status_->setText(text(update_verdict_message(available)));
+        status_->set_value(text(update_verdict_message(available)));
     } else {
         prompter_.show_message(load_string(texts::update_check_failed));
     }
@@ -155,7 +140,7 @@ void Update_check_dlg::try_close() {
         return;
     }
     close_requested_ = true;
-    status_->setText(text(texts::cancelling_update));
+    status_->set_value(text(texts::cancelling_update));
     hide();
     if (closed_) {
         closed_();

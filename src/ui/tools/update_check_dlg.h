@@ -14,11 +14,12 @@
 #include "platform/stop_event.h"
 #include "tools/update_check.h"
 
-class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
 namespace corvale {
+
+class Value_label;
 
 class Update_check_dlg : public QDialog {
     Q_OBJECT
@@ -61,10 +62,10 @@ class Update_check_dlg : public QDialog {
 
     QPushButton* check_ = nullptr;
     QPushButton* exit_ = nullptr;
-    QLabel* status_ = nullptr;
-    QLabel* current_ = nullptr;
-    QLabel* latest_ = nullptr;
-    QLabel* date_ = nullptr;
+    Value_label* status_ = nullptr;
+    Value_label* current_ = nullptr;
+    Value_label* latest_ = nullptr;
+    Value_label* date_ = nullptr;
     QPlainTextEdit* information_ = nullptr;
 };
 
