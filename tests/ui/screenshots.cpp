@@ -132,19 +132,23 @@ bool dialog_shots(QWidget& window, const QString& out, const QString& suffix) {
 bool live_shots(int language, const QString& work, const QString& out) {
     const QString folder = QDir(work).filePath("Downloads");
     QDir().mkpath(folder);
-    corvale::testing::Scripted_prompter list_prompter;
-    corvale::Memory_profile list_profile;
-    corvale::Download_list list(list_prompter, list_profile);
-    corvale::Memory_list_view view;
-    int id = 310001;
-    for (const wchar_t* name : {L"lecture_recordings.part1.rar", L"lecture_recordings.part2.rar",
-                                L"lecture_recordings.part3.rar"}) {
-        list.add_download(name, L"Lectures", view,
-                          L"http://rapidshare.com/files/" + std::to_wstring(id++) + L"/" + name,
-                          folder.toStdWString());
-    }
     const std::wstring path = QDir(work).filePath("live.zrv").toStdWString();
-    corvale::save_list(list, path);
+    {
+        // The list that writes the file lets go of it before the window opens it.
+        corvale::testing::Scripted_prompter list_prompter;
+        corvale::Memory_profile list_profile;
+        corvale::Download_list list(list_prompter, list_profile);
+        corvale::Memory_list_view view;
+        int id = 310001;
+        for (const wchar_t* name :
+             {L"lecture_recordings.part1.rar", L"lecture_recordings.part2.rar",
+              L"lecture_recordings.part3.rar"}) {
+            list.add_download(name, L"Lectures", view,
+                              L"http://rapidshare.com/files/" + std::to_wstring(id++) + L"/" + name,
+                              folder.toStdWString());
+        }
+        corvale::save_list(list, path);
+    }
     for (const QString& name : QDir(folder).entryList(QDir::Files)) {
         QFile::remove(QDir(folder).filePath(name));
     }
