@@ -714,7 +714,8 @@ def select_first_row(program):
     if component is not None:
         safe(lambda: component.grabFocus())
     time.sleep(0.2)
-    program.key("ctrl+Home")
+    # Ctrl+Home moves the current row without selecting it; Down, Up select.
+    program.key("ctrl+Home", "Down", "Up")
     focus = program.focused()
     if focus is None or not (same(focus, table) or same(safe(lambda: focus.parent), table)):
         # the click a sighted user would make
