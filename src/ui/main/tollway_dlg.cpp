@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopedValueRollback>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QToolBar>
@@ -262,6 +263,7 @@ void CTollwayDlg::arm_stop(std::int64_t delay_ms) {
 }
 
 void CTollwayDlg::set_button_checked(bool checked) {
+    const QScopedValueRollback<bool> quiet(setting_scheduler_check_, true);
     for_each_action(cmd_scheduler, [&](QAction& item) { item.setChecked(checked); });
 }
 

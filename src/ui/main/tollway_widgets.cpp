@@ -297,9 +297,14 @@ void CTollwayDlg::wire_commands() {
     handlers_.emplace(cmd_scheduler, [] {});  // the toggle below carries its state
     for (const auto& [command, item] : actions_) {
         if (command == cmd_scheduler) {
-            // The click has checked or un-checked the button or menu item
-            // already; the other follows, and the command acts on that state.
-            connect(item, &QAction::triggered, this, [this](bool checked) {
+            // A click, a key or a screen reader's toggle has checked or
+            // un-checked the button or the menu item already; the other
+            // follows, and the command acts on that state. Changes the
+            // window makes itself are not commands.
+            connect(item, &QAction::toggled, this, [this](bool checked) {
+                if (setting_scheduler_check_) {
+                    return;
+                }
                 set_button_checked(checked);
                 services_.prompter.when_free([this, checked] { scheduler_command(checked); });
             });
