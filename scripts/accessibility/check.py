@@ -431,7 +431,7 @@ class Program:
     def focus_window(self, acc):
         ident = self.x_window(acc)
         if ident:
-            run(["xdotool", "windowfocus", ident], env=self.env)
+            run(["xdotool", "windowactivate", "--sync", ident], timeout=5, env=self.env)
             time.sleep(0.2)
         return ident
 
@@ -1284,6 +1284,11 @@ def start_session(build):
         time.sleep(0.1)
     if xvfb.poll() is not None:
         raise RuntimeError("Xvfb did not start")
+    # A window manager, as on a desktop: it gives the focus back to the main
+    # window when a dialog closes, so that keys reach the program as a user's
+    # would (without one, Qt takes the window for inactive).
+    spawn(["openbox", "--sm-disable"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    time.sleep(0.5)
     launcher = "/usr/libexec/at-spi-bus-launcher"
     spawn([launcher, "--launch-immediately"], stdout=subprocess.DEVNULL,
           stderr=subprocess.DEVNULL)

@@ -417,6 +417,7 @@ class Window_rows_test : public QObject, private corvale::testing::Window_fixtur
         QVERIFY2(!table.isEnabled(), "busy until the deletion's wait ends");
         QTRY_COMPARE(table.rowCount(), 1);
         QVERIFY(table.isEnabled());
+        QVERIFY2(table.hasFocus(), "the keyboard is back in the list");
         QCOMPARE(table.item(0, corvale::col_file_name)->text(), QString("b.zip"));
         QCOMPARE(table.item(0, corvale::col_number)->text(), QString("2"));  // its own number
     }

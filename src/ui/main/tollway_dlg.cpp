@@ -243,7 +243,19 @@ void CTollwayDlg::update_commands() {
     for (const auto& [command, item] : actions_) {
         item->setEnabled(available(command, *item) && !greyed(item));
     }
+    // A busy list is disabled and loses the keyboard; it takes it back when
+    // the work ends, unless the user has moved on to another control.
+    const bool had_keyboard = table_->hasFocus();
     table_->setEnabled(!busy);
+    if (busy && had_keyboard) {
+        list_lost_keyboard_ = true;
+    } else if (!busy && list_lost_keyboard_) {
+        list_lost_keyboard_ = false;
+        QWidget* now = focusWidget();
+        if (now == nullptr || now == status_ || now == table_) {
+            table_->setFocus(Qt::OtherFocusReason);
+        }
+    }
     for (QMenu* menu : busy_menus_) {
         menu->menuAction()->setEnabled(!busy);
     }

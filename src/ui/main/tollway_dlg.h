@@ -230,6 +230,8 @@ class CTollwayDlg : public QMainWindow,
     int shown_tip_ = texts::tip_initial;
     // While the window itself checks or un-checks the scheduler's items.
     bool setting_scheduler_check_ = false;
+    // The list had the keyboard when the window became busy.
+    bool list_lost_keyboard_ = false;
     std::multimap<int, QAction*> actions_;
     std::vector<QMenu*> busy_menus_;                 // greyed while busy
     std::map<int, std::function<void()>> handlers_;  // commands with a handler
