@@ -172,6 +172,15 @@ def end_watchdog(watchdog):
         pass
 
 
+def stale_cell(node):
+    """A list's current cell stays "focused" when the list itself has lost
+    the keyboard; only a cell of a focused list has it."""
+    if safe(lambda: node.getRole()) != pyatspi.ROLE_TABLE_CELL:
+        return False
+    parent = safe(lambda: node.parent)
+    return parent is not None and not has_state(parent, pyatspi.STATE_FOCUSED)
+
+
 def run(argv, timeout=5.0, env=None):
     """A short helper command; its output, or "" when it failed or hung."""
     try:
@@ -397,7 +406,7 @@ class Program:
         shown.sort(key=lambda window: not has_state(window, pyatspi.STATE_ACTIVE))
         for window in shown:
             for node in walk(window, 3000):
-                if has_state(node, pyatspi.STATE_FOCUSED):
+                if has_state(node, pyatspi.STATE_FOCUSED) and not stale_cell(node):
                     return node
         return None
 
@@ -608,7 +617,15 @@ def is_mnemonic(part):
 
 
 def has_mnemonic(acc):
-    return any(is_mnemonic(part) for part in binding_parts(acc))
+    if any(is_mnemonic(part) for part in binding_parts(acc)):
+        return True
+    # Qt gives a menu item that has a shortcut only the shortcut as its key
+    # binding; its mnemonic is then read from its text in the string table.
+    if not shortcut_of(acc):
+        return False
+    name = name_of(acc)
+    return any(plain(texts["en"]) == name and re.search(r"&[^&\s]", texts["en"])
+               for texts in TEXTS.values())
 
 
 def shortcut_of(acc):
