@@ -913,27 +913,16 @@ def open_by_press(program, findings, tooltip, lang, what):
 
 
 def check_dialogs(program, findings, shots, lang):
-    # Add A New Download
-    select_first_row(program)
-    window = open_by_press(program, findings, "tooltip_add_download", lang, "the Add dialog")
-    if window is not None:
-        check_window(findings, "Add dialog", window, lang)
-        shot(program, window, shots, "add-download", lang)
-        close_window(program, window)
-    # Edit, with the first row selected
-    select_first_row(program)
-    window = open_by_press(program, findings, "tooltip_edit", lang, "the Edit dialog")
-    if window is not None:
-        check_window(findings, "Edit dialog", window, lang)
-        shot(program, window, shots, "edit-download", lang)
-        close_window(program, window)
-    # Delete: its question
-    select_first_row(program)
-    window = open_by_press(program, findings, "tooltip_delete", lang, "the delete question")
-    if window is not None:
-        check_window(findings, "delete question", window, lang)
-        shot(program, window, shots, "delete-question", lang)
-        close_window(program, window)
+    # Add, Edit and Delete (its question), each with the first row selected
+    for tooltip, where, picture in (("tooltip_add_download", "Add dialog", "add-download"),
+                                    ("tooltip_edit", "Edit dialog", "edit-download"),
+                                    ("tooltip_delete", "delete question", "delete-question")):
+        select_first_row(program)
+        window = open_by_press(program, findings, tooltip, lang, "the " + where)
+        if window is not None:
+            check_window(findings, where, window, lang)
+            shot(program, window, shots, picture, lang)
+            close_window(program, window)
     # Load List: the load-or-merge question
     window = open_by_press(program, findings, "tooltip_load_list", lang,
                            "the load-or-merge question")
