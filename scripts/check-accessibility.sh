@@ -2,10 +2,10 @@
 # Checks the desktop program as a keyboard-only and screen-reader user meets
 # it: installs what is missing (X server, a window manager, xdotool, AT-SPI
 # and its Python bindings, ImageMagick, a font with Arabic letters), builds
-# the release
-# program, and runs scripts/accessibility/check.py in a session D-Bus of its
-# own, in English and in Arabic. It prints the findings of each language and
-# exits non-zero when there is one (1) or when the run itself failed (2).
+# the release program, and runs scripts/accessibility/check.py in a session
+# D-Bus of its own, in English and in Arabic. It prints the findings of each
+# language and exits non-zero when there is one (1) or when the run itself
+# failed (2).
 #   scripts/check-accessibility.sh [--lang en,ar] [--shots DIR] [--verbose]
 # --shots DIR also saves a picture of each window it opens, from a fresh
 # profile at the size of the first start (scripts/accessibility/screenshots.sh
