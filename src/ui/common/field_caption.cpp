@@ -2,7 +2,6 @@
 
 #include <QAccessibleWidget>
 #include <QApplication>
-#include <QTimer>
 
 #include "ui/common/ui_text.h"
 
@@ -107,35 +106,26 @@ void Value_label::set_value(const QString& shown, std::chrono::steady_clock::tim
     }
     const QString before = shown_text();
     setText(shown);  // an unpaced label announces its name change itself
-    if (catch_up_ == nullptr) {
+    if (pace_ == nullptr) {
         announce(before);
-        return;
-    }
-    constexpr std::chrono::milliseconds period{1000};
-    if (!last_announced_ || now - *last_announced_ >= period) {
+    } else if (pace_->let_through(now)) {
         settle(now);
-    } else if (!catch_up_->isActive()) {
-        catch_up_->start(std::chrono::duration_cast<std::chrono::milliseconds>(
-            period - (now - *last_announced_)));
     }
 }
 
 void Value_label::pace_announcements() {
-    if (catch_up_ != nullptr) {
+    if (pace_ != nullptr) {
         return;
     }
-    catch_up_ = new QTimer(this);
-    catch_up_->setSingleShot(true);
-    connect(catch_up_, &QTimer::timeout, this, [this] { settle(); });
+    pace_ = std::make_unique<Announcement_pace>([this] { settle(); });
     setAccessibleName(text());
 }
 
 void Value_label::settle(std::chrono::steady_clock::time_point now) {
-    if (catch_up_ == nullptr) {
+    if (pace_ == nullptr) {
         return;
     }
-    catch_up_->stop();
-    last_announced_ = now;
+    pace_->taken(now);
     const QString before = shown_text();
     if (accessibleName() != text()) {
         setAccessibleName(text());  // announces the name change

@@ -7,9 +7,9 @@
 
 #include <QLabel>
 #include <chrono>
-#include <optional>
+#include <memory>
 
-class QTimer;
+#include "ui/common/announcement_pace.h"
 
 namespace corvale {
 
@@ -49,8 +49,7 @@ class Value_label : public QLabel {
   private:
     void announce(const QString& before);
 
-    QTimer* catch_up_ = nullptr;  // only when paced
-    std::optional<std::chrono::steady_clock::time_point> last_announced_;
+    std::unique_ptr<Announcement_pace> pace_;  // only when paced
 };
 Value_label* value_label(QWidget* parent, const QString& shown = {});
 

@@ -2,9 +2,8 @@
 
 #include <QProgressBar>
 #include <chrono>
-#include <optional>
 
-class QTimer;
+#include "ui/common/announcement_pace.h"
 
 namespace corvale {
 
@@ -14,8 +13,7 @@ namespace corvale {
 // taken when its second is over, or at once by `settle`.
 class Paced_progress_bar : public QProgressBar {
   public:
-    using Clock = std::chrono::steady_clock;
-    static constexpr std::chrono::milliseconds period{1000};
+    using Clock = Announcement_pace::Clock;
 
     explicit Paced_progress_bar(QWidget* parent);
 
@@ -30,8 +28,7 @@ class Paced_progress_bar : public QProgressBar {
 
   private:
     int drawn_ = 0;
-    std::optional<Clock::time_point> last_taken_;
-    QTimer* catch_up_;
+    Announcement_pace pace_;
 };
 
 }  // namespace corvale
