@@ -142,8 +142,4 @@ void Value_label::announce(const QString& before) {
     }
 }
 
-Value_label* value_label(QWidget* parent, const QString& shown) {
-    return new Value_label(parent, shown);
-}
-
 }  // namespace corvale

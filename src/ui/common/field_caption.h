@@ -51,7 +51,6 @@ class Value_label : public QLabel {
 
     std::unique_ptr<Announcement_pace> pace_;  // only when paced
 };
-Value_label* value_label(QWidget* parent, const QString& shown = {});
 
 // Where a value stands in its cell: beside its caption, at the cell's left
 // in a left-to-right window and at its right in a right-to-left one, whatever

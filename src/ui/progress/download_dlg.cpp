@@ -89,7 +89,7 @@ void CDownload_dlg::build() {
     // way when the window is narrow (cut with an ellipsis).
     const auto add_value = [&](int label, int row, int column,
                                std::initializer_list<std::wstring> longest, int span = 1) {
-        Value_label* value = value_label(this);
+        Value_label* value = new Value_label(this);
         value->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         int room = 0;
         for (const std::wstring& sample : longest) {

@@ -152,9 +152,9 @@ void Links_parser_dlg::build() {
     layout->addLayout(buttons);
 
     auto* state = new QHBoxLayout;
-    status_ = value_label(this, QString(k_placeholder_fields, QChar('.')));
+    status_ = new Value_label(this, QString(k_placeholder_fields, QChar('.')));
     status_->setWordWrap(true);
-    retries_ = value_label(this, QString(k_placeholder_fields, QChar('.')));
+    retries_ = new Value_label(this, QString(k_placeholder_fields, QChar('.')));
     state->addWidget(value_caption(texts::grabber_status, status_, this));
     state->addWidget(status_, 1);
     state->addWidget(value_caption(texts::grabber_retries, retries_, this));

@@ -38,11 +38,11 @@ Update_check_dlg::Update_check_dlg(Prompter& prompter, Update_source source,
         grid->addWidget(value, row, 1);
         ++row;
     };
-    status_ = value_label(this);  // emptied on opening
+    status_ = new Value_label(this);  // emptied on opening
     status_->setWordWrap(true);
-    current_ = value_label(this, qt(version_string(L"FileVersion")));
-    latest_ = value_label(this, k_placeholder);
-    date_ = value_label(this, k_placeholder);
+    current_ = new Value_label(this, qt(version_string(L"FileVersion")));
+    latest_ = new Value_label(this, k_placeholder);
+    date_ = new Value_label(this, k_placeholder);
     information_ = new QPlainTextEdit(k_placeholder, this);
     information_->setReadOnly(true);
     add_row(value_caption(texts::update_status, status_, this), status_);
