@@ -20,6 +20,13 @@ constexpr int k_poll_ms = 100;
 constexpr long k_receive_buffer = 128 * 1024;
 // Past this many unread bytes the transfer pauses until the reader catches up.
 constexpr std::size_t k_spill_limit = 2 * k_receive_buffer;
+// A request held to a rate receives pieces of a sixteenth of a second of it
+// (as small as libcurl allows, at most the receive buffer): the reading runs
+// ahead of the rate by no more than one piece.
+constexpr std::uint64_t k_paced_pieces_per_second = 16;
+constexpr long k_smallest_receive_buffer = 1024;
+// What a paced request may save up while the server is slower than the rate.
+constexpr double k_paced_reserve_seconds = 0.25;
 
 void global_init() {
     static std::once_flag once;
@@ -166,6 +173,16 @@ int Http_request::send() {
     }
     detach();
     reset_response();
+    const std::uint64_t rate = receive_rate_ ? receive_rate_() : 0;
+    long buffer = k_receive_buffer;
+    if (rate != 0) {
+        buffer = static_cast<long>(std::clamp<std::uint64_t>(
+            rate / k_paced_pieces_per_second, k_smallest_receive_buffer, k_receive_buffer));
+    }
+    curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, buffer);
+    paced_ = rate != 0;
+    allowance_ = 0.0;
+    pace_time_ = std::chrono::steady_clock::now();
     if (curl_multi_add_handle(session_.multi_, easy_) != CURLM_OK) {
         return CURLE_FAILED_INIT;
     }
@@ -195,6 +212,9 @@ Http_request::Piece Http_request::take(std::size_t size) {
         return {{}, CURLE_FAILED_INIT};
     }
     if (spill_begin_ == spill_.size() && !finished_) {
+        if (const int waited = pace(); waited != 0) {
+            return {{}, waited};
+        }
         if (paused_) {
             paused_ = false;
             curl_easy_pause(easy_, CURLPAUSE_CONT);  // may hand over data at once
@@ -249,6 +269,45 @@ Reply_read Http_request::read_reply(const Reply_reading& how, const Reply_sink& 
         if (session_.stop_.is_set()) {
             result.error = k_http_stopped;
             return result;
+        }
+    }
+}
+
+int Http_request::pace() {
+    if (!receive_rate_) {
+        return 0;
+    }
+    for (;;) {
+        const std::uint64_t rate = receive_rate_();
+        const auto now = std::chrono::steady_clock::now();
+        if (rate == 0) {
+            paced_ = false;
+            return 0;
+        }
+        if (!paced_) {  // held to a rate from now on, with nothing saved up
+            paced_ = true;
+            allowance_ = 0.0;
+            pace_time_ = now;
+        }
+        const double seconds = std::chrono::duration<double>(now - pace_time_).count();
+        pace_time_ = now;
+        allowance_ = std::min(allowance_ + seconds * static_cast<double>(rate),
+                              k_paced_reserve_seconds * static_cast<double>(rate));
+        if (allowance_ >= 0.0) {
+            return 0;
+        }
+        if (session_.deadline_ && now >= *session_.deadline_) {
+            return k_http_deadline_passed;
+        }
+        // Looks at the rate again at least every poll period: a change
+        // applies while the reading waits.
+        const auto wait = std::min<std::chrono::steady_clock::duration>(
+            std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                std::chrono::duration<double>(-allowance_ / static_cast<double>(rate))),
+            std::chrono::milliseconds(k_poll_ms));
+        if (session_.stop_.wait_for(std::chrono::duration_cast<std::chrono::milliseconds>(wait) +
+                                    std::chrono::milliseconds(1))) {
+            return k_http_stopped;
         }
     }
 }
@@ -337,11 +396,16 @@ std::size_t Http_callbacks::on_body(char* data, std::size_t size, std::size_t co
         request->spill_.clear();
         request->spill_begin_ = 0;
     }
-    if (request->spill_.size() - request->spill_begin_ >= k_spill_limit) {
+    const std::size_t unread = request->spill_.size() - request->spill_begin_;
+    // Held to a rate, one piece at a time: the next waits for its turn.
+    if (unread >= k_spill_limit || (request->paced_ && unread > 0)) {
         request->paused_ = true;
         return CURL_WRITEFUNC_PAUSE;
     }
     request->spill_.insert(request->spill_.end(), data, data + bytes);
+    if (request->paced_) {
+        request->allowance_ -= static_cast<double>(bytes);
+    }
     return bytes;
 }
 

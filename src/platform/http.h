@@ -93,6 +93,12 @@ struct Reply_read {
     }
 };
 
+// Where a request's receive rate comes from while its body is read: bytes
+// per second, 0 for no limit. It is asked before every wait for more of the
+// body, and about every 100 ms while the reading is held back, so a change
+// applies at once. Called on the thread that reads.
+using Receive_rate = std::function<std::uint64_t()>;
+
 // One GET request with "Accept: */*" that bypasses caches.
 class Http_request {
   public:
@@ -109,6 +115,11 @@ class Http_request {
     int send();
     int status() const { return status_; }
     std::optional<std::uint64_t> content_length() const;
+    // Holds the reading of the body to the rate `rate` gives (before send()).
+    // The bytes received never run ahead of the rate by more than one piece
+    // of the transfer (a sixteenth of the rate the request was sent with, at
+    // most the receive buffer); a reader held back sleeps.
+    void set_receive_rate(Receive_rate rate) { receive_rate_ = std::move(rate); }
 
     struct Read_result {
         std::size_t count = 0;  // 0 with error 0: the body has ended
@@ -134,6 +145,9 @@ class Http_request {
         int error = 0;
     };
     Piece take(std::size_t size);
+    // Waits until the receive rate allows more of the body; 0, or why the
+    // wait ended early (stopped, deadline).
+    int pace();
     void event(Http_event event, const std::string& info);
     void tell_pending_redirect();
     void detach();
@@ -158,6 +172,12 @@ class Http_request {
     int redirects_ = 0;
     std::vector<char> spill_;
     std::size_t spill_begin_ = 0;
+    Receive_rate receive_rate_;
+    // Held to a rate: bytes that may still be received now (below 0 while
+    // the reading has run ahead), counted since pace_time_.
+    bool paced_ = false;
+    double allowance_ = 0.0;
+    std::chrono::steady_clock::time_point pace_time_;
 };
 
 }  // namespace corvale

@@ -134,6 +134,54 @@ TEST_F(HttpTest, ASlowReaderGetsEveryByteInOrderWithLittleHeld) {
     EXPECT_LE(most_unread, 384u * 1024) << "256 KiB and one piece of curl's buffer";
 }
 
+// A receive rate holds the reading back by sleeping between pieces of a
+// sixteenth of the rate; a change applies at once, and a stop ends a wait.
+TEST_F(HttpTest, AReceiveRateHoldsTheReadingBackUntilItChanges) {
+    constexpr std::uint64_t k_size = 1u << 20;
+    constexpr std::uint64_t k_rate = 64 * 1024;
+    scenario.page("/big", Reply{.pattern_size = k_size});
+    std::uint64_t received = 0;
+    Http_request request(session, local(host.port(), "/big"));
+    // Held for the first 64 KiB (a second at the rate), then free.
+    request.set_receive_rate([&] { return received < k_rate ? k_rate : 0; });
+    ASSERT_EQ(request.send(), 0);
+    const auto start = std::chrono::steady_clock::now();
+    std::string body;
+    std::size_t most_unread_held = 0;
+    char piece[1000];
+    for (;;) {
+        const auto read = request.read(piece, sizeof piece);
+        ASSERT_EQ(read.error, 0);
+        if (read.count == 0) {
+            break;
+        }
+        body.append(piece, read.count);
+        received += read.count;
+        if (received < k_rate) {
+            most_unread_held = std::max(most_unread_held, request.unread());
+            // Never more than one piece ahead of the rate.
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            EXPECT_LE(received, seconds * k_rate + k_rate / 16 + sizeof piece);
+        }
+    }
+    EXPECT_TRUE(body == fakehost::pattern_bytes(0, k_size)) << "size " << body.size();
+    EXPECT_LE(most_unread_held, k_rate / 16) << "one piece at a time while held";
+
+    Http_request slow(session, local(host.port(), "/big"));
+    slow.set_receive_rate([] { return std::uint64_t{1024}; });
+    ASSERT_EQ(slow.send(), 0);
+    std::thread stopper([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stop.set();
+    });
+    int error = 0;
+    const std::string part = read_all(slow, sizeof piece, error);
+    stopper.join();
+    EXPECT_EQ(error, k_http_stopped);
+    EXPECT_LT(part.size(), 4096u);
+}
+
 // Interim replies (1xx) come before the real one and are passed over.
 TEST_F(HttpTest, InterimRepliesArePassedOver) {
     struct Row {
