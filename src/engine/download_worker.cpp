@@ -168,6 +168,13 @@ Transfer_worker::Step Download_worker::fetch_file(Http_session& session, const L
     }
     server_ = url->server;
     Http_request request(session, *url);
+    // The file's reading runs under the speed limits: the download takes its
+    // share of them while the request lives.
+    std::unique_ptr<Speed_limits::Running> limit;
+    if (current_.speed_limits) {
+        limit = current_.speed_limits->join(id_);
+        request.set_receive_rate([&limit] { return limit->rate(); });
+    }
     if (const Step sent = exchange(request, false); sent != Step::go_on) {
         return sent;
     }
@@ -186,6 +193,7 @@ Transfer_worker::Step Download_worker::fetch_file(Http_session& session, const L
         return Step::ends;
     }
     Reply_progress progress = begin_reply(length);
+    progress.limit = limit.get();
     // The block now speaks of the file, not of the API reply before it, with
     // or without a length, also when the file is empty and no read follows.
     // Nothing is posted: the receiver reads it with the next UM_PROGRESS, or

@@ -15,6 +15,7 @@ struct Progress_block {
     int percentage = 0;            // 0..100; 0 while the size is unknown
     std::uint64_t size = 0;        // the reply's length; 0 also while it is unknown
     std::uint64_t downloaded = 0;  // bytes of the reply received so far
+    std::uint64_t rate_limit = 0;  // bytes per second the reading is held to; 0: none
 };
 
 }  // namespace corvale

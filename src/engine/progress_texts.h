@@ -23,6 +23,10 @@ struct Window_texts {
     std::wstring speed;
     std::wstring time_left;
     std::wstring retries;
+    std::wstring limit;  // "limit 2.0 MB/s" while a speed limit holds the reading; else empty
+
+    // The speed with the limit beside it when one holds the reading.
+    std::wstring speed_and_limit() const;
 };
 
 // Takes the worker's progress block: the speed and time left are written

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string>
 
+#include "engine/speed_limits.h"
 #include "engine/worker_timing.h"
 #include "host/host_config.h"
 
@@ -27,9 +28,10 @@ struct Transfer_values {
     // "scheme://host:port" for every request; empty: the standard proxy
     // variables (http_proxy, https_proxy, no_proxy) decide.
     std::string proxy;
-    // Speed limits belong here (bytes per second for all downloads, and per
-    // download). They change while transfers run, which is why workers take
-    // their snapshot per attempt rather than keeping one from their start.
+    // The speed limits downloads run under; none: no limits. The limits
+    // change while transfers run: a download asks them for its rate while it
+    // reads, not only at its snapshot.
+    std::shared_ptr<Speed_limits> speed_limits;
 };
 
 // One set of values shared by the threads that read it. Any thread.

@@ -112,13 +112,18 @@ void Transfer_worker::update_progress(Reply_progress& reply, std::uint64_t recei
     double speed = 0.0;
     std::uint32_t time_left = 0;
     const bool time_left_known = sample && reply.size_known && received != 0;
+    const std::uint64_t rate_limit = reply.limit != nullptr ? reply.limit->rate() : 0;
     if (sample) {
         speed = static_cast<double>(received - reply.last_sample_bytes) / elapsed;
         reply.last_sample_tick = now;
         reply.last_sample_bytes = received;
         if (time_left_known) {
             const double left = received < reply.size ? double(reply.size - received) : 0.0;
-            const double per_byte = static_cast<double>(now - reply.start_tick) / received;
+            // Milliseconds per byte so far, and no fewer than the limit allows.
+            double per_byte = static_cast<double>(now - reply.start_tick) / received;
+            if (rate_limit != 0) {
+                per_byte = std::max(per_byte, 1000.0 / static_cast<double>(rate_limit));
+            }
             time_left = static_cast<std::uint32_t>(
                 std::min(per_byte * left / 1000.0,
                          static_cast<double>(std::numeric_limits<std::uint32_t>::max())));
@@ -132,6 +137,7 @@ void Transfer_worker::update_progress(Reply_progress& reply, std::uint64_t recei
         progress_.downloaded = received;
         progress_.size = reply.size;
         progress_.percentage = percentage;
+        progress_.rate_limit = rate_limit;
         if (reply.size_known) {
             progress_.percent_changed = progress_.percent_changed || file_phase;
         }

@@ -65,6 +65,9 @@ class Transfer_worker {
         std::uint32_t start_tick = 0;
         std::uint32_t last_sample_tick = 0;
         std::uint64_t last_sample_bytes = 0;
+        // The limit the reading runs under, when there is one: the time left
+        // counts with no more than its rate.
+        Speed_limits::Running* limit = nullptr;
     };
     Reply_progress begin_reply(std::optional<std::uint64_t> content_length) const;
     // Stores the progress of `reply` and, unless `notify` is false, posts

@@ -79,6 +79,29 @@ std::wstring speed_text(double bytes_per_ms) {
     return format_message(texts::speed_kb, {fixed(bytes_per_ms, bytes_per_ms < 10.0 ? 2 : 0)});
 }
 
+std::wstring rate_text(std::uint64_t bytes_per_second) {
+    constexpr double kib = 1024.0;
+    const auto rate = static_cast<double>(bytes_per_second);
+    if (bytes_per_second < 1024) {
+        return format_message(texts::rate_bytes, {std::to_wstring(bytes_per_second)});
+    }
+    if (rate < kib * kib) {
+        const double kb = rate / kib;
+        return format_message(texts::rate_kb, {fixed(kb, kb < 10.0 ? 1 : 0)});
+    }
+    if (rate < kib * kib * kib) {
+        return format_message(texts::rate_mb, {fixed(rate / (kib * kib), 1)});
+    }
+    return format_message(texts::rate_gb, {fixed(rate / (kib * kib * kib), 1)});
+}
+
+std::wstring limit_text(std::uint64_t bytes_per_second) {
+    if (bytes_per_second == 0) {
+        return {};
+    }
+    return format_message(texts::limit_note, {rate_text(bytes_per_second)});
+}
+
 std::wstring time_left_text(std::uint32_t seconds) {
     if (seconds < 60) {
         return format_message(texts::time_seconds, {std::to_wstring(seconds)});

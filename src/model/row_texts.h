@@ -54,6 +54,12 @@ std::wstring time_stamp(std::time_t when);
 // "512 Bytes/Sec", "2.50 KB/Sec", "12 KB/Sec" for a speed in bytes per ms.
 std::wstring speed_text(double bytes_per_ms);
 
+// A rate in bytes per second, 1024-based like the limits are given:
+// "512 Bytes/s", "2.5 KB/s", "64 KB/s", "2.0 MB/s", "1.5 GB/s".
+std::wstring rate_text(std::uint64_t bytes_per_second);
+// "limit 2.0 MB/s" for a speed limit; empty for none (0).
+std::wstring limit_text(std::uint64_t bytes_per_second);
+
 // "59 sec", "2 min", "2 min 5 sec".
 std::wstring time_left_text(std::uint32_t seconds);
 
