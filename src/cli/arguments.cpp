@@ -34,6 +34,67 @@ bool parse_second_ms(const Arguments& args, std::chrono::milliseconds& second) {
     return true;
 }
 
+std::optional<std::uint64_t> parse_rate(std::string_view text) {
+    std::size_t digits = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') {
+        ++digits;
+    }
+    const auto number = parse_digits(text.substr(0, digits));
+    const std::string_view unit = text.substr(digits);
+    if (!number || unit.size() > 1) {
+        return std::nullopt;
+    }
+    int shift = 0;
+    switch (unit.empty() ? 'b' : unit[0]) {
+        case 'b':
+        case 'B':
+            shift = 0;
+            break;
+        case 'k':
+        case 'K':
+            shift = 10;
+            break;
+        case 'm':
+        case 'M':
+            shift = 20;
+            break;
+        case 'g':
+        case 'G':
+            shift = 30;
+            break;
+        default:
+            return std::nullopt;
+    }
+    if (*number > (std::uint64_t{1} << (63 - shift))) {
+        return std::nullopt;
+    }
+    return *number << shift;
+}
+
+std::string apply_transfer_options(const Arguments& args, Transfer_settings& settings) {
+    std::chrono::milliseconds second(1000);
+    if (!parse_second_ms(args, second)) {
+        return "--second-ms takes 1 to 3600000";
+    }
+    std::optional<std::uint64_t> rate;
+    if (const auto text = args.value("--limit-rate")) {
+        rate = parse_rate(*text);
+        if (!rate) {
+            return "--limit-rate takes bytes per second, with K, M or G after them";
+        }
+    }
+    settings.change([&](Transfer_values& values) {
+        values.timing.second = second;
+        if (rate) {
+            if (!values.speed_limits) {
+                values.speed_limits = Speed_limits::make();
+            }
+            values.speed_limits->set_global({*rate, {}});
+        }
+    });
+    return {};
+}
+
 Arguments parse_arguments(const std::vector<std::string>& args,
                           const std::set<std::string>& value_options,
                           const std::set<std::string>& flag_options) {

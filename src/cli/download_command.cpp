@@ -24,21 +24,24 @@ namespace {
 
 constexpr const char* k_usage =
     "corvale-cli download URL [--folder DIR] [--name NAME] [--yes] [--keep-partial] [--trace] "
-    "[--second-ms N]";
+    "[--second-ms N] [--limit-rate RATE]";
 
 }  // namespace
 
 int run_download(const std::vector<std::string>& raw, Cli_streams io,
                  const std::shared_ptr<Transfer_settings>& settings) {
-    const Arguments args = parse_arguments(raw, {"--folder", "--name", "--second-ms"},
-                                           {"--yes", "--keep-partial", "--trace"});
-    std::chrono::milliseconds second(1000);
-    if (!args.error.empty() || args.positional.size() != 1 || !parse_second_ms(args, second)) {
-        io.err << "corvale-cli: "
-               << (!args.error.empty()           ? args.error
-                   : args.positional.size() != 1 ? std::string("expected one URL")
-                                                 : "--second-ms takes 1 to 3600000")
-               << "\nusage: " << k_usage << '\n';
+    const Arguments args =
+        parse_arguments(raw, {"--folder", "--name", "--second-ms", "--limit-rate"},
+                        {"--yes", "--keep-partial", "--trace"});
+    std::string problem = args.error;
+    if (problem.empty() && args.positional.size() != 1) {
+        problem = "expected one URL";
+    }
+    if (problem.empty()) {
+        problem = apply_transfer_options(args, *settings);
+    }
+    if (!problem.empty()) {
+        io.err << "corvale-cli: " << problem << "\nusage: " << k_usage << '\n';
         return 2;
     }
     const std::wstring url = Download_runner::usable_url(decode_ansi(args.positional[0]));
@@ -59,7 +62,6 @@ int run_download(const std::vector<std::string>& raw, Cli_streams io,
         io.in, io.err,
         args.has("--yes") ? Terminal_prompter::Given::yes : Terminal_prompter::Given::ask,
         io.interactive);
-    settings->change([&](Transfer_values& values) { values.timing.second = second; });
     Download_runner runner(prompter, settings);
     runner.answer_keep_partial(args.has("--keep-partial"));
     auto queue = std::make_shared<Notification_queue>();

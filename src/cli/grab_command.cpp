@@ -291,9 +291,8 @@ int run_grab(const std::vector<std::string>& raw, Cli_streams io,
     if (problem.empty() && !from_input && args.has("--paste")) {
         problem = "--paste goes with '-'";
     }
-    std::chrono::milliseconds second(1000);
-    if (problem.empty() && !parse_second_ms(args, second)) {
-        problem = "--second-ms takes 1 to 3600000";
+    if (problem.empty() && !from_input) {
+        problem = apply_transfer_options(args, *settings);
     }
     if (!problem.empty()) {
         io.err << "corvale-cli grab: " << problem << '\n' << k_grab_usage;
@@ -302,7 +301,6 @@ int run_grab(const std::vector<std::string>& raw, Cli_streams io,
     if (from_input) {
         return grab_from_input(args.has("--paste"), settings->current().host, io);
     }
-    settings->change([&](Transfer_values& values) { values.timing.second = second; });
     return grab_from_web(decode_ansi(args.positional[0]), args.has("--verify"), settings, io);
 }
 

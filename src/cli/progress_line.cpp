@@ -15,8 +15,8 @@ bool Progress_line::terminal(const std::ostream& out) {
 
 void Progress_line::show(const Window_texts& texts, std::optional<int> percentage) {
     show(texts.downloaded + L" / " + (texts.size.empty() ? L"???" : texts.size) + L"  " +
-         (percentage ? std::to_wstring(*percentage) + L"%  " : L"") + texts.speed + L"  " +
-         texts.time_left + L"  " + texts.status);
+         (percentage ? std::to_wstring(*percentage) + L"%  " : L"") + texts.speed_and_limit() +
+         L"  " + texts.time_left + L"  " + texts.status);
 }
 
 void Progress_line::show(const std::wstring& line) {

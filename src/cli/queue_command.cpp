@@ -20,7 +20,7 @@ namespace corvale {
 namespace {
 
 constexpr const char* k_usage =
-    "corvale-cli queue FILE [--all | --rows LIST] [--yes] [--second-ms N]";
+    "corvale-cli queue FILE [--all | --rows LIST] [--yes] [--second-ms N] [--limit-rate RATE]";
 constexpr int k_interrupted = 130;  // 128 + SIGINT, as shells report it; not a text id
 
 class Queue_host;
@@ -198,8 +198,8 @@ bool Queue_host::run() {
 
 int run_queue(const std::vector<std::string>& raw, Cli_streams io,
               const std::shared_ptr<Transfer_settings>& settings) {
-    const Arguments args = parse_arguments(raw, {"--rows", "--second-ms"}, {"--all", "--yes"});
-    std::chrono::milliseconds second(1000);
+    const Arguments args =
+        parse_arguments(raw, {"--rows", "--second-ms", "--limit-rate"}, {"--all", "--yes"});
     std::string problem = args.error;
     if (problem.empty() && args.positional.size() != 1) {
         problem = "expected one list file";
@@ -207,8 +207,8 @@ int run_queue(const std::vector<std::string>& raw, Cli_streams io,
     if (problem.empty() && args.has("--all") == args.value("--rows").has_value()) {
         problem = "give either --all or --rows";
     }
-    if (problem.empty() && !parse_second_ms(args, second)) {
-        problem = "--second-ms takes 1 to 3600000";
+    if (problem.empty()) {
+        problem = apply_transfer_options(args, *settings);
     }
     if (!problem.empty()) {
         io.err << "corvale-cli: " << problem << "\nusage: " << k_usage << '\n';
@@ -230,7 +230,6 @@ int run_queue(const std::vector<std::string>& raw, Cli_streams io,
     }
     cli.list.fill_rows(cli.view);
 
-    settings->change([&](Transfer_values& values) { values.timing.second = second; });
     Queue_host host(cli, io, path, settings);
     std::vector<int> rows;
     if (args.has("--all")) {

@@ -1,5 +1,7 @@
 #include "cli/cli.h"
 
+#include "cli/arguments.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -87,6 +89,37 @@ TEST(Cli, UsageErrorsAndInformation) {
         if (row.out_has.empty()) {
             EXPECT_EQ(r.out, "");
         }
+    }
+}
+
+// --limit-rate reads a rate as curl reads it: bytes, or K, M, G (1024-based).
+TEST(Cli, LimitRateReadsBytesWithAnOptionalUnit) {
+    struct Row {
+        std::string text;
+        std::optional<std::uint64_t> rate;
+    } rows[] = {
+        {"0", 0},
+        {"1000", 1000},
+        {"100B", 100},
+        {"2k", 2048},
+        {"2K", 2048},
+        {"1m", 1048576},
+        {"3M", 3u << 20},
+        {"1G", 1u << 30},
+        {"8589934592G", std::uint64_t{1} << 63},
+        {"8589934593G", std::nullopt},  // past 2^63
+        {"99999999999999999999", std::nullopt},
+        {"", std::nullopt},
+        {"K", std::nullopt},
+        {"1.5M", std::nullopt},
+        {"-1", std::nullopt},
+        {" 1", std::nullopt},
+        {"1 K", std::nullopt},
+        {"1KB", std::nullopt},
+        {"1T", std::nullopt},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(parse_rate(row.text), row.rate) << "'" << row.text << "'";
     }
 }
 

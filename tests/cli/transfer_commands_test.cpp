@@ -150,6 +150,12 @@ TEST_F(TransferCommandsTest, DownloadFailuresAndTheirExitStatus) {
         {{"download", "u", "--second-ms", "0"}, 2, "corvale-cli: --second-ms takes 1 to 3600000"},
         {{"download", "u", "--second-ms", " 5"}, 2, "corvale-cli: --second-ms takes 1 to 3600000"},
         {{"download", "u", "--second-ms", "+5"}, 2, "corvale-cli: --second-ms takes 1 to 3600000"},
+        {{"download", "u", "--limit-rate", "1.5M"},
+         2,
+         "corvale-cli: --limit-rate takes bytes per second, with K, M or G after them"},
+        {{"queue", "l.zrv", "--all", "--limit-rate", "fast"},
+         2,
+         "corvale-cli: --limit-rate takes bytes per second, with K, M or G after them"},
         {{"download"}, 2, "corvale-cli: expected one URL"},
     };
     for (const Row& row : rows) {
