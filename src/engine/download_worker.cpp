@@ -1,5 +1,6 @@
 #include "engine/download_worker.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -11,11 +12,17 @@ namespace corvale {
 
 namespace {
 
-// One buffer holds the API reply, then file data waiting to be written.
-constexpr std::size_t k_transfer_buffer = 307200;
+// One buffer holds the API reply (cut at k_api_reply_limit), then file data
+// waiting to be written: less than a batch, and a piece after it.
+constexpr std::size_t k_api_reply_limit = 307200;
 constexpr std::size_t k_write_batch = 286720;
 constexpr std::size_t k_small_read = 1024;
-constexpr std::size_t k_large_read = 10240;
+// A large file is taken in pieces of up to a write batch; once the start of
+// the reply has been judged, a piece of at least k_direct_write bytes that
+// finds nothing buffered is written as it is, without a copy.
+constexpr std::size_t k_large_read = 286720;
+constexpr std::size_t k_direct_write = 65536;
+constexpr std::size_t k_transfer_buffer = std::max(k_api_reply_limit, k_write_batch + k_large_read);
 constexpr std::uint64_t k_large_reply = 1024000;
 constexpr int k_pause_seconds = 10;
 constexpr int k_attempts = 4;
@@ -140,7 +147,7 @@ std::optional<std::size_t> Download_worker::read_api_reply(Http_request& request
     char* const buffer = buffer_.get();
     std::size_t received = 0;
     const Reply_read read =
-        request.read_reply({k_small_read, k_transfer_buffer}, [&](std::string_view piece) {
+        request.read_reply({k_small_read, k_api_reply_limit}, [&](std::string_view piece) {
             std::memcpy(buffer + received, piece.data(), piece.size());
             received += piece.size();
             update_progress(progress, received, false);
@@ -225,6 +232,17 @@ Transfer_worker::Step Download_worker::fetch_file(Http_session& session, const L
     Step end = Step::go_on;
     const Reply_read read =
         request.read_reply({read_size, std::nullopt}, [&](std::string_view piece) {
+            if (written && buffered == 0 && piece.size() >= k_direct_write) {
+                downloaded += piece.size();
+                update_progress(progress, downloaded, true);
+                const int error = file_ != nullptr ? file_->write(piece.data(), piece.size()) : EBADF;
+                if (error != 0) {
+                    report_error(error, NT_WRITE_FAILED);
+                    end = Step::ends;
+                    return false;
+                }
+                return true;  // a stop ends the reading after this piece
+            }
             std::memcpy(buffer + buffered, piece.data(), piece.size());
             buffered += piece.size();
             // Only the start of the reply can be the host's expired-session page;

@@ -17,7 +17,7 @@ namespace {
 constexpr long k_connect_timeout_s = 30;
 constexpr long k_max_redirects = 10;
 constexpr int k_poll_ms = 100;
-constexpr long k_receive_buffer = 128 * 1024;
+constexpr long k_receive_buffer = 512 * 1024;
 // Past this many unread bytes the transfer pauses until the reader catches up.
 constexpr std::size_t k_spill_limit = 2 * k_receive_buffer;
 // A request held to a rate receives pieces of a sixteenth of a second of it

@@ -131,7 +131,7 @@ class Http_request {
     // ends, fails, is stopped, reaches the limit or the sink says enough.
     Reply_read read_reply(const Reply_reading& how, const Reply_sink& sink);
     // Bytes received and not yet read: the transfer pauses while more than
-    // 256 KiB wait, so a slow reader holds little more than that.
+    // 1 MiB wait, so a slow reader holds little more than that.
     std::size_t unread() const { return spill_.size() - spill_begin_; }
 
   private:

@@ -105,7 +105,7 @@ TEST_F(DownloadWorkerTest, DownloadsByteExactWithAndWithoutContentLength) {
     } rows[] = {
         {100000, true, "small file, 1024-byte reads, one write at the end"},
         {1000000, true, "written in batches"},
-        {2500000, true, "10240-byte reads"},
+        {2500000, true, "large pieces, written without a copy"},
         {300000, false, "no Content-Length"},
         {1048576, false, "no Content-Length, written in batches"},
         {0, true, "an empty file"},

@@ -131,7 +131,7 @@ TEST_F(HttpTest, ASlowReaderGetsEveryByteInOrderWithLittleHeld) {
         }
     }
     EXPECT_TRUE(body == fakehost::pattern_bytes(0, k_size)) << "size " << body.size();
-    EXPECT_LE(most_unread, 384u * 1024) << "256 KiB and one piece of curl's buffer";
+    EXPECT_LE(most_unread, 1536u * 1024) << "1 MiB and one piece of curl's buffer";
 }
 
 // A receive rate holds the reading back by sleeping between pieces of a
