@@ -235,7 +235,8 @@ Transfer_worker::Step Download_worker::fetch_file(Http_session& session, const L
             if (written && buffered == 0 && piece.size() >= k_direct_write) {
                 downloaded += piece.size();
                 update_progress(progress, downloaded, true);
-                const int error = file_ != nullptr ? file_->write(piece.data(), piece.size()) : EBADF;
+                const int error =
+                    file_ != nullptr ? file_->write(piece.data(), piece.size()) : EBADF;
                 if (error != 0) {
                     report_error(error, NT_WRITE_FAILED);
                     end = Step::ends;

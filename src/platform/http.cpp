@@ -21,8 +21,10 @@ constexpr long k_receive_buffer = 512 * 1024;
 // Past this many unread bytes the transfer pauses until the reader catches up.
 constexpr std::size_t k_spill_limit = 2 * k_receive_buffer;
 // A request held to a rate receives pieces of a sixteenth of a second of it
-// (as small as libcurl allows, at most the receive buffer): the reading runs
-// ahead of the rate by no more than one piece.
+// (as small as libcurl allows, at most the receive buffer), and takes more
+// than one at a time only while they add up to no more than that: the
+// reading runs ahead of the rate by no more than a sixteenth of a second, or
+// one piece.
 constexpr std::uint64_t k_paced_pieces_per_second = 16;
 constexpr long k_smallest_receive_buffer = 1024;
 // What a paced request may save up while the server is slower than the rate.
@@ -181,6 +183,7 @@ int Http_request::send() {
     }
     curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, buffer);
     paced_ = rate != 0;
+    rate_ = rate;
     allowance_ = 0.0;
     pace_time_ = std::chrono::steady_clock::now();
     if (curl_multi_add_handle(session_.multi_, easy_) != CURLM_OK) {
@@ -280,6 +283,7 @@ int Http_request::pace() {
     for (;;) {
         const std::uint64_t rate = receive_rate_();
         const auto now = std::chrono::steady_clock::now();
+        rate_ = rate;
         if (rate == 0) {
             paced_ = false;
             return 0;
@@ -398,7 +402,9 @@ std::size_t Http_callbacks::on_body(char* data, std::size_t size, std::size_t co
     }
     const std::size_t unread = request->spill_.size() - request->spill_begin_;
     // Held to a rate, one piece at a time: the next waits for its turn.
-    if (unread >= k_spill_limit || (request->paced_ && unread > 0)) {
+    const bool held = request->paced_ && unread > 0 &&
+                      unread + bytes > request->rate_ / k_paced_pieces_per_second;
+    if (unread >= k_spill_limit || held) {
         request->paused_ = true;
         return CURL_WRITEFUNC_PAUSE;
     }

@@ -176,6 +176,7 @@ class Http_request {
     // Held to a rate: bytes that may still be received now (below 0 while
     // the reading has run ahead), counted since pace_time_.
     bool paced_ = false;
+    std::uint64_t rate_ = 0;
     double allowance_ = 0.0;
     std::chrono::steady_clock::time_point pace_time_;
 };
