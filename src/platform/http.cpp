@@ -245,35 +245,78 @@ Http_request::Read_result Http_request::read(char* buffer, std::size_t size) {
     return {piece.data.size(), piece.error};
 }
 
-Reply_read Http_request::read_reply(const Reply_reading& how, const Reply_sink& sink) {
-    Reply_read result;
-    for (;;) {
-        std::size_t size = how.piece;
+std::size_t Http_request::hand_over(Reading& reading, std::string_view data) {
+    std::size_t used = 0;
+    const Reply_reading& how = reading.how;
+    while (used < data.size() && !reading.over) {
+        std::size_t size = std::min(how.piece, data.size() - used);
         if (how.limit) {
-            if (result.received >= *how.limit) {
-                return result;
+            if (reading.result.received >= *how.limit) {
+                reading.over = true;
+                break;
             }
             size = static_cast<std::size_t>(
-                std::min<std::uint64_t>(size, *how.limit - result.received));
+                std::min<std::uint64_t>(size, *how.limit - reading.result.received));
         }
-        const Piece piece = take(size);
-        if (piece.error != 0) {
-            result.error = piece.error;
-            return result;
+        const std::string_view piece = data.substr(used, size);
+        used += size;
+        reading.result.received += size;
+        if (!reading.sink(piece)) {
+            reading.over = true;
+        } else if (session_.stop_.is_set()) {
+            reading.result.error = k_http_stopped;
+            reading.over = true;
         }
-        if (piece.data.empty()) {
-            result.ended = true;
-            return result;
-        }
-        result.received += piece.data.size();
-        if (!sink(piece.data)) {
-            return result;
-        }
-        if (session_.stop_.is_set()) {
-            result.error = k_http_stopped;
+    }
+    if (how.limit && reading.result.received >= *how.limit) {
+        reading.over = true;
+    }
+    return used;
+}
+
+Reply_read Http_request::read_reply(const Reply_reading& how, const Reply_sink& sink) {
+    Reply_read result;
+    Reading reading{how, sink, result};
+    // What was received before the reading began goes first.
+    if (spill_begin_ < spill_.size()) {
+        spill_begin_ += hand_over(
+            reading, std::string_view(spill_.data() + spill_begin_, spill_.size() - spill_begin_));
+        if (reading.over) {
             return result;
         }
     }
+    if (!attached_ && !finished_) {
+        result.error = CURLE_FAILED_INIT;
+        return result;
+    }
+    while (!finished_) {
+        if (const int waited = pace(); waited != 0) {
+            result.error = waited;
+            return result;
+        }
+        reading_ = &reading;
+        burst_ = 0;
+        held_ = false;
+        if (paused_) {
+            paused_ = false;
+            curl_easy_pause(easy_, CURLPAUSE_CONT);  // may hand over data at once
+        }
+        const int driven = drive([&] { return reading.over || held_ || finished_; });
+        reading_ = nullptr;
+        if (driven != 0) {
+            result.error = driven;
+            return result;
+        }
+        if (reading.over) {
+            return result;
+        }
+    }
+    if (result_ != 0) {
+        result.error = result_;
+    } else {
+        result.ended = true;
+    }
+    return result;
 }
 
 int Http_request::pace() {
@@ -401,17 +444,26 @@ std::size_t Http_callbacks::on_body(char* data, std::size_t size, std::size_t co
         request->spill_begin_ = 0;
     }
     const std::size_t unread = request->spill_.size() - request->spill_begin_;
-    // Held to a rate, one piece at a time: the next waits for its turn.
-    const bool held = request->paced_ && unread > 0 &&
-                      unread + bytes > request->rate_ / k_paced_pieces_per_second;
+    // Held to a rate, the reading takes no more at once than a sixteenth of
+    // a second of it, or one piece: the next waits for its turn.
+    const std::uint64_t ahead = request->reading_ != nullptr ? request->burst_ : unread;
+    const bool held =
+        request->paced_ && ahead > 0 && ahead + bytes > request->rate_ / k_paced_pieces_per_second;
     if (unread >= k_spill_limit || held) {
         request->paused_ = true;
+        request->held_ = held;
         return CURL_WRITEFUNC_PAUSE;
     }
-    request->spill_.insert(request->spill_.end(), data, data + bytes);
     if (request->paced_) {
         request->allowance_ -= static_cast<double>(bytes);
     }
+    request->burst_ += bytes;
+    std::size_t used = 0;
+    if (request->reading_ != nullptr && unread == 0) {
+        used = request->hand_over(*request->reading_, std::string_view(data, bytes));
+    }
+    // What no reading took waits for the next.
+    request->spill_.insert(request->spill_.end(), data + used, data + bytes);
     return bytes;
 }
 

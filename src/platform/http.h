@@ -129,6 +129,8 @@ class Http_request {
     Read_result read(char* buffer, std::size_t size);
     // The one read loop: hands the body to `sink` piece by piece until it
     // ends, fails, is stopped, reaches the limit or the sink says enough.
+    // The pieces come straight from libcurl's receive buffer, without a copy
+    // (what came before the reading, or after its end, is kept for read()).
     Reply_read read_reply(const Reply_reading& how, const Reply_sink& sink);
     // Bytes received and not yet read: the transfer pauses while more than
     // 1 MiB wait, so a slow reader holds little more than that.
@@ -145,6 +147,16 @@ class Http_request {
         int error = 0;
     };
     Piece take(std::size_t size);
+    // One read_reply under way: where the body goes as it arrives.
+    struct Reading {
+        const Reply_reading& how;
+        const Reply_sink& sink;
+        Reply_read& result;
+        bool over = false;  // the sink, the limit or a stop ended it
+    };
+    // Hands `data` to the reading piece by piece; the count it took (all of
+    // it unless the reading came to its end).
+    std::size_t hand_over(Reading& reading, std::string_view data);
     // Waits until the receive rate allows more of the body; 0, or why the
     // wait ended early (stopped, deadline).
     int pace();
@@ -173,6 +185,9 @@ class Http_request {
     std::vector<char> spill_;
     std::size_t spill_begin_ = 0;
     Receive_rate receive_rate_;
+    Reading* reading_ = nullptr;  // while read_reply drives the transfer
+    std::uint64_t burst_ = 0;     // bytes received since the reading last waited
+    bool held_ = false;           // a paced reading received its share for now
     // Held to a rate: bytes that may still be received now (below 0 while
     // the reading has run ahead), counted since pace_time_.
     bool paced_ = false;
