@@ -28,7 +28,8 @@ class Measured_worker : public Transfer_worker {
 };
 
 // Speed is measured over samples of more than a second, in bytes per
-// millisecond; the time left from the average since the reply began.
+// millisecond; the time left from the average since the reply began, or
+// from the speed limit's rate when that is lower.
 TEST(TransferWorker, SpeedAndTimeLeftOverTicks) {
     struct Step {
         std::uint32_t tick;
@@ -43,6 +44,7 @@ TEST(TransferWorker, SpeedAndTimeLeftOverTicks) {
         std::optional<std::uint32_t> time_left;  // none: not changed by the last step
         int percentage;
         const char* why;
+        std::uint64_t limit = 0;  // bytes per second the reading is held to
     } rows[] = {
         {10000, 500, {{500, 2000}}, {}, {}, 20, "no time has passed: nothing measured"},
         {10000, 0, {{1000, 2000}}, {}, {}, 20, "a second exactly is not yet a sample"},
@@ -56,12 +58,18 @@ TEST(TransferWorker, SpeedAndTimeLeftOverTicks) {
         {10000, 0xFFFFFF00u, {{0x300, 2048}}, 2.0, 3, 20, "the tick wraps: 1024 ms passed"},
         {k_max64, 0, {{1001, 1}}, 1.0 / 1001, k_max32, 0, "an estimate past the counter"},
         {0, 0, {{1001, 0}}, 0.0, {}, 100, "an empty reply is complete"},
+        {10000, 0, {{1001, 2002}}, 2.0, 7, 20, "7998 bytes left at the limit: 7.998 s", 1000},
+        {10000, 0, {{1001, 2002}}, 2.0, 3, 20, "a limit above the speed changes nothing", 8000},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message() << "row " << &row - rows << ": " << row.why);
         Measured_worker worker;
         worker.now = row.start_tick;
         Measured_worker::Reply_progress reply = worker.begin_reply(row.size);
+        const auto limits = Speed_limits::make();
+        limits->set_global({row.limit, {}});
+        const auto running = limits->join(1);
+        reply.limit = running.get();
         Progress_block block;
         for (const Step& step : row.steps) {
             worker.now = step.tick;
@@ -74,6 +82,7 @@ TEST(TransferWorker, SpeedAndTimeLeftOverTicks) {
         EXPECT_EQ(block.time_left, row.time_left.value_or(0));
         EXPECT_EQ(block.percentage, row.percentage);
         EXPECT_EQ(block.downloaded, row.steps.back().received);
+        EXPECT_EQ(block.rate_limit, row.limit);
     }
 }
 
