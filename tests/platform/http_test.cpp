@@ -144,8 +144,8 @@ TEST_F(HttpTest, AReceiveRateHoldsTheReadingBackUntilItChanges) {
     Http_request request(session, local(host.port(), "/big"));
     // Held for the first 64 KiB (a second at the rate), then free.
     request.set_receive_rate([&] { return received < k_rate ? k_rate : 0; });
+    const auto start = std::chrono::steady_clock::now();  // the rate counts from the sending
     ASSERT_EQ(request.send(), 0);
-    const auto start = std::chrono::steady_clock::now();
     std::string body;
     std::size_t most_unread_held = 0;
     char piece[1000];
