@@ -286,6 +286,12 @@ class Dialogs_test : public QObject {
         QCOMPARE(dialog.rate_unit().currentIndex(), in_mb ? 1 : 0);
         QCOMPARE(dialog.hours_edit()->text(), number);
         QVERIFY(dialog.hours_edit()->isEnabled());
+        // A unit is read with its caption (a list box's name is its item).
+        const QString unit = in_mb ? "MB/s" : "KB/s";
+        for (QWidget* box : {static_cast<QWidget*>(&dialog.rate_unit()),
+                             static_cast<QWidget*>(dialog.hours_unit())}) {
+            QCOMPARE(read_aloud(QAccessible::queryAccessibleInterface(box)), "Unit " + unit);
+        }
         dialog.show();
         dialog.ok_button().click();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));

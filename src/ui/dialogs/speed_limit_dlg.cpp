@@ -34,11 +34,10 @@ std::optional<std::uint64_t> typed_rate(const QLineEdit& number, const QComboBox
                            unit.currentIndex() == 1 ? Rate_unit::mb : Rate_unit::kb);
 }
 
-QComboBox* unit_box(int name, QWidget* parent) {
+QComboBox* unit_box(QWidget* parent) {
     auto* unit = new QComboBox(parent);
     unit->addItem(text(texts::unit_kb));
     unit->addItem(text(texts::unit_mb));
-    unit->setAccessibleName(text(name));
     return unit;
 }
 
@@ -88,17 +87,20 @@ void CSpeed_limit_dlg::build(int title, int note, int field, int unit_name) {
     grid_ = new QGridLayout(this);
     auto* explanation = new QLabel(text(note), this);
     explanation->setWordWrap(true);
-    grid_->addWidget(explanation, note_row, 0, 1, 3);
+    grid_->addWidget(explanation, note_row, 0, 1, 4);
     rate_ = number_edit(this);
-    unit_ = unit_box(unit_name, this);
+    unit_ = unit_box(this);
+    // Each unit has a caption of its own: a screen reader reads a list box
+    // by its current item and the label that labels it.
     grid_->addWidget(field_caption(field, rate_, this), rate_row, 0);
     grid_->addWidget(rate_, rate_row, 1);
-    grid_->addWidget(unit_, rate_row, 2);
+    grid_->addWidget(field_caption(unit_name, unit_, this), rate_row, 2);
+    grid_->addWidget(unit_, rate_row, 3);
     auto* buttons = new QDialogButtonBox(this);
     ok_ = buttons->addButton(text(texts::ok), QDialogButtonBox::AcceptRole);
     buttons->addButton(text(texts::cancel), QDialogButtonBox::RejectRole);
     ok_->setDefault(true);  // Enter presses OK
-    grid_->addWidget(buttons, buttons_row, 0, 1, 3);
+    grid_->addWidget(buttons, buttons_row, 0, 1, 4);
     grid_->setColumnStretch(1, 1);
     setMinimumWidth(fontMetrics().averageCharWidth() * 60);
     connect(buttons, &QDialogButtonBox::accepted, this, &CSpeed_limit_dlg::ok);
@@ -108,13 +110,15 @@ void CSpeed_limit_dlg::build(int title, int note, int field, int unit_name) {
 void CSpeed_limit_dlg::add_hours(const Hours_limit& shown) {
     hours_on_ = new QCheckBox(text(texts::hours_limit_check), this);
     hours_on_->setChecked(shown.on);
-    grid_->addWidget(hours_on_, hours_check_row, 0, 1, 3);
+    grid_->addWidget(hours_on_, hours_check_row, 0, 1, 4);
     hours_rate_ = number_edit(this);
-    hours_unit_ = unit_box(texts::hours_limit_unit, this);
+    hours_unit_ = unit_box(this);
     show_rate(*hours_rate_, *hours_unit_, shown.rate);
     grid_->addWidget(field_caption(texts::hours_limit_field, hours_rate_, this), hours_rate_row, 0);
     grid_->addWidget(hours_rate_, hours_rate_row, 1);
-    grid_->addWidget(hours_unit_, hours_rate_row, 2);
+    QLabel* unit_caption = field_caption(texts::hours_limit_unit, hours_unit_, this);
+    grid_->addWidget(unit_caption, hours_rate_row, 2);
+    grid_->addWidget(hours_unit_, hours_rate_row, 3);
     from_ = time_edit(shown.from, this);
     until_ = time_edit(shown.until, this);
     auto* times = new QHBoxLayout;
@@ -124,10 +128,10 @@ void CSpeed_limit_dlg::add_hours(const Hours_limit& shown) {
     times->addWidget(until_);
     times->addStretch(1);
     grid_->addWidget(field_caption(texts::hours_from_field, from_, this), times_row, 0);
-    grid_->addLayout(times, times_row, 1, 1, 2);
-    const auto follow_check = [this, until_caption](bool on) {
+    grid_->addLayout(times, times_row, 1, 1, 3);
+    const auto follow_check = [this, until_caption, unit_caption](bool on) {
         for (QWidget* part : std::initializer_list<QWidget*>{hours_rate_, hours_unit_, from_,
-                                                             until_, until_caption}) {
+                                                             until_, until_caption, unit_caption}) {
             part->setEnabled(on);
         }
     };
