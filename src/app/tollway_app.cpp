@@ -8,16 +8,21 @@
 
 #include "app/about_dlg.h"
 #include "corvale/text_ids.h"
+#include "engine/limit_profile.h"
 #include "platform/file_io.h"
 #include "platform/string_table.h"
 #include "platform/wide_text.h"
 
 namespace corvale {
 
-namespace {}  // namespace
-
 CTollwayApp::CTollwayApp(QString instance_name, Profile& profile, Prompter& prompter)
     : instance_(instance_name), profile_(profile), prompter_(prompter) {}
+
+Transfer_values CTollwayApp::with_speed_limits() {
+    Transfer_values values;
+    values.speed_limits = Speed_limits::make();
+    return values;
+}
 
 CTollwayApp::~CTollwayApp() {
     if (qt_translator_) {
@@ -63,6 +68,10 @@ bool CTollwayApp::start(const std::filesystem::path& program_directory,
                                                                    : Qt::LeftToRight);
     load_qt_translations();
     program_directory_ = program_directory;
+    // A test may have given limits of its own (with its own clock).
+    if (const auto limits = settings_->current().speed_limits) {
+        limits->set_global(read_global_limits(profile_));
+    }
     list_ = std::make_unique<Download_list>(prompter_, profile_);
     window_ = std::make_unique<CTollwayDlg>(CTollwayDlg::Services{
         *list_, prompter_, profile_, [](QWidget* parent) { CAboutDlg(parent).exec(); }, settings_,

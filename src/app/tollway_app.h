@@ -65,6 +65,7 @@ class CTollwayApp {
     bool qt_translated() const { return qt_translator_ != nullptr; }
 
   private:
+    static Transfer_values with_speed_limits();
     void load_qt_translations();
     void report_no_channel();
 
@@ -75,7 +76,9 @@ class CTollwayApp {
     Question_tracker prompter_;
     std::filesystem::path program_directory_;
     Language language_ = Language::english;
-    std::shared_ptr<Transfer_settings> settings_ = make_transfer_settings();
+    // With the speed limits of the session: the global ones from the profile
+    // once start() reads it, the downloads' own ones as the user gives them.
+    std::shared_ptr<Transfer_settings> settings_ = make_transfer_settings(with_speed_limits());
     decltype(CTollwayDlg::Services::choose_list_file) choose_list_file_;
     decltype(CTollwayDlg::Services::open_url) open_url_;
     std::unique_ptr<Download_list> list_;

@@ -76,24 +76,24 @@ void merge_list_command(Download_list& list, List_view& view, List_flow_host& ho
     host.list_file_changed();
 }
 
-void replace_list(Download_list& list, List_view& view, Download_control& control,
+bool replace_list(Download_list& list, List_view& view, Download_control& control,
                   List_flow_host& host,
                   const std::function<std::optional<std::wstring>()>& choose) {
     Prompter& prompter = list.prompter();
     if (list.modified() && prompter.ask_yes_no(load_string(texts::confirm_save_list))) {
         if (!save_list_command(list, host)) {
-            return;  // the list was not saved, so it is not given up
+            return false;  // the list was not saved, so it is not given up
         }
     }
     // A cancelled choice leaves the list, its path, its title and its
     // downloads as they were.
     const auto path = choose();
     if (!path) {
-        return;
+        return false;
     }
     std::optional<List_file> read = read_new_list(list, prompter, *path);
     if (!read) {
-        return;
+        return false;
     }
     if (control.automatic_active()) {
         control.cancel_automatic();
@@ -105,6 +105,7 @@ void replace_list(Download_list& list, List_view& view, Download_control& contro
     apply_list_file(list, std::move(*read));
     list.fill_rows(view);
     host.list_file_changed();
+    return true;
 }
 
 }  // namespace corvale

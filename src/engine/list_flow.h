@@ -42,8 +42,8 @@ void merge_list_command(Download_list& list, List_view& view, List_flow_host& ho
 // given up. The file is read before anything stops: one that cannot be read
 // (or that another program holds, unless the user opens it read-only) keeps
 // the list and every download. Then the queue is cancelled, every download
-// stopped, and the rows show the new list.
-void replace_list(Download_list& list, List_view& view, Download_control& control,
+// stopped, and the rows show the new list. True when the list was replaced.
+bool replace_list(Download_list& list, List_view& view, Download_control& control,
                   List_flow_host& host, const std::function<std::optional<std::wstring>()>& choose);
 
 }  // namespace corvale

@@ -7,7 +7,9 @@
 #include <QAbstractSpinBox>
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QDesktopServices>
 #include <QDir>
@@ -41,6 +43,7 @@
 #include "ui/dialogs/load_or_merge_dlg.h"
 #include "ui/dialogs/modify_download_properties.h"
 #include "ui/dialogs/schedule_dlg.h"
+#include "ui/dialogs/speed_limit_dlg.h"
 #include "ui/tools/links_parser_dlg.h"
 #include "ui/tools/update_check_dlg.h"
 
@@ -166,6 +169,133 @@ class Dialogs_test : public QObject {
             QVERIFY2(dialog.isVisible(), "the dialog stays open");
             QCOMPARE(dialog.name_edit().text(), name);
         }
+    }
+
+    // What the speed limit dialog accepts, in bytes per second (KB/s and
+    // MB/s are 1024-based), and what it refuses with bad_rate, changing
+    // nothing. The hours' rate counts only while its check is on.
+    void speed_limit_accepts_or_refuses_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("in_mb");
+        QTest::addColumn<bool>("hours_on");
+        QTest::addColumn<QString>("hours_typed");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<qulonglong>("rate");
+        QTest::addColumn<qulonglong>("hours_rate");  // when accepted
+        const qulonglong kb = 1024;
+        const qulonglong mb = kb * kb;
+        // The hours' rate the dialog opened with, kept when theirs is off and
+        // not a number.
+        const qulonglong old = 7 * kb;
+        QTest::newRow("empty is no limit") << "" << false << false << "" << true << 0ull << 0ull;
+        QTest::newRow("0 MB/s is no limit") << "0" << true << false << "" << true << 0ull << 0ull;
+        QTest::newRow("whole KB/s") << "512" << false << false << "" << true << 512 * kb << 0ull;
+        QTest::newRow("fraction of MB/s")
+            << "1.5" << true << false << "" << true << 3 * mb / 2 << 0ull;
+        QTest::newRow("blanks around") << " 64 " << false << false << "" << true << 64 * kb << 0ull;
+        QTest::newRow("Arabic-Indic digits and point")
+            << QString::fromUtf8("٢٫٥") << true << false << "" << true << 5 * mb / 2 << 0ull;
+        QTest::newRow("tiny is still a limit")
+            << "0.0001" << false << false << "" << true << 1ull << 0ull;
+        QTest::newRow("the largest")
+            << "1048576" << true << false << "" << true << 1024 * 1024 * mb << 0ull;
+        QTest::newRow("above the largest")
+            << "1048577" << true << false << "" << false << 0ull << 0ull;
+        QTest::newRow("huge") << "99999999999999999999999" << false << false << "" << false << 0ull
+                              << 0ull;
+        QTest::newRow("negative") << "-5" << false << false << "" << false << 0ull << 0ull;
+        QTest::newRow("not a number") << "fast" << false << false << "" << false << 0ull << 0ull;
+        QTest::newRow("two points") << "1.2.3" << false << false << "" << false << 0ull << 0ull;
+        QTest::newRow("a point alone") << "." << false << false << "" << false << 0ull << 0ull;
+        QTest::newRow("unit typed in") << "2MB" << false << false << "" << false << 0ull << 0ull;
+        QTest::newRow("exponent") << "1e3" << false << false << "" << false << 0ull << 0ull;
+        QTest::newRow("hours off: their rate is not looked at")
+            << "1" << true << false << "junk" << true << mb << old;
+        QTest::newRow("hours on: their rate counts")
+            << "1" << true << true << "256" << true << mb << 256 * kb;
+        QTest::newRow("hours on: a bad rate of theirs")
+            << "1" << true << true << "-1" << false << 0ull << 0ull;
+    }
+    void speed_limit_accepts_or_refuses() {
+        QFETCH(QString, typed);
+        QFETCH(bool, in_mb);
+        QFETCH(bool, hours_on);
+        QFETCH(QString, hours_typed);
+        QFETCH(bool, accepted);
+        QFETCH(qulonglong, rate);
+        QFETCH(qulonglong, hours_rate);
+        Scripted_prompter prompter;
+        const corvale::Global_limits before{3 * 1024, {false, 7 * 1024, 8 * 60, 18 * 60}};
+        corvale::CSpeed_limit_dlg dialog(prompter, before);
+        dialog.rate_edit().setText(typed);
+        dialog.rate_unit().setCurrentIndex(in_mb ? 1 : 0);
+        dialog.hours_check()->setChecked(hours_on);
+        dialog.hours_edit()->setText(hours_typed);
+        dialog.from_edit()->setTime(QTime(22, 30));
+        dialog.until_edit()->setTime(QTime(6, 0));
+        dialog.show();
+        QTest::keyClick(&dialog.rate_edit(), Qt::Key_Return);  // Enter presses OK
+        QCOMPARE(dialog.result() == QDialog::Accepted, accepted);
+        if (accepted) {
+            QVERIFY(prompter.shown().empty());
+            QCOMPARE(dialog.global(),
+                     (corvale::Global_limits{rate, {hours_on, hours_rate, 22 * 60 + 30, 6 * 60}}));
+        } else {
+            QCOMPARE(shown(prompter),
+                     QString("Enter a speed from 0 (no limit) up to 1024.0 GB/s, as a number such "
+                             "as 512 or 1.5."));
+            QVERIFY2(dialog.isVisible(), "the dialog stays open");
+            QCOMPARE(dialog.global(), before);
+        }
+        // The dialog for a download's own limit refuses and accepts alike.
+        Scripted_prompter own_prompter;
+        corvale::CSpeed_limit_dlg own(own_prompter, std::uint64_t{5});
+        QVERIFY(own.hours_check() == nullptr);
+        own.rate_edit().setText(typed);
+        own.rate_unit().setCurrentIndex(in_mb ? 1 : 0);
+        own.show();
+        own.ok_button().click();
+        if (hours_on && !accepted) {
+            return;  // its own rate was good
+        }
+        QCOMPARE(own.result() == QDialog::Accepted, accepted);
+        QCOMPARE(own.own(), accepted ? rate : 5ull);
+    }
+
+    // A limit shows in the fields as a number and unit that give it back
+    // exactly: whole MB/s in MB/s, anything else in KB/s.
+    void speed_limit_fields_show_the_limits_data() {
+        QTest::addColumn<qulonglong>("rate");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<bool>("in_mb");
+        QTest::newRow("none") << 0ull << "0" << false;
+        QTest::newRow("a byte") << 1ull << "0.001" << false;
+        QTest::newRow("1000 bytes") << 1000ull << "0.9766" << false;
+        QTest::newRow("1.5 MB/s") << 1572864ull << "1536" << false;
+        QTest::newRow("2 MB/s") << 2097152ull << "2" << true;
+        QTest::newRow("the largest") << (1ull << 40) << "1048576" << true;
+    }
+    void speed_limit_fields_show_the_limits() {
+        QFETCH(qulonglong, rate);
+        QFETCH(QString, number);
+        QFETCH(bool, in_mb);
+        Scripted_prompter prompter;
+        const corvale::Global_limits shown{rate, {true, rate, 0, 0}};
+        corvale::CSpeed_limit_dlg dialog(prompter, shown);
+        QCOMPARE(dialog.rate_edit().text(), number);
+        QCOMPARE(dialog.rate_unit().currentIndex(), in_mb ? 1 : 0);
+        QCOMPARE(dialog.hours_edit()->text(), number);
+        QVERIFY(dialog.hours_edit()->isEnabled());
+        // A unit is read with its caption (a list box's name is its item).
+        const QString unit = in_mb ? "MB/s" : "KB/s";
+        for (QWidget* box : {static_cast<QWidget*>(&dialog.rate_unit()),
+                             static_cast<QWidget*>(dialog.hours_unit())}) {
+            QCOMPARE(read_aloud(QAccessible::queryAccessibleInterface(box)), "Unit " + unit);
+        }
+        dialog.show();
+        dialog.ok_button().click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.global(), shown);
     }
 
     void same_as_url_and_browse() {
@@ -399,8 +529,10 @@ class Dialogs_test : public QObject {
         corvale::Modify_download_properties edit_several(prompter, profile, {}, true);
         corvale::CLoad_or_merge_dlg load;
         corvale::CSchedule_dlg schedule(prompter);
-        for (QDialog* dialog :
-             std::initializer_list<QDialog*>{&add, &edit_one, &edit_several, &load, &schedule}) {
+        corvale::CSpeed_limit_dlg limits(prompter, corvale::Global_limits{0, {true, 0, 0, 0}});
+        corvale::CSpeed_limit_dlg own_limit(prompter, std::uint64_t{0});
+        for (QDialog* dialog : std::initializer_list<QDialog*>{
+                 &add, &edit_one, &edit_several, &load, &schedule, &limits, &own_limit}) {
             dialog->show();
             QVERIFY(QTest::qWaitForWindowExposed(dialog));
             QList<QWidget*> controls;
@@ -410,7 +542,7 @@ class Dialogs_test : public QObject {
                     continue;  // the text part of a date or time editor
                 }
                 if (qobject_cast<QLineEdit*>(child) || qobject_cast<QAbstractSpinBox*>(child) ||
-                    qobject_cast<QAbstractButton*>(child)) {
+                    qobject_cast<QAbstractButton*>(child) || qobject_cast<QComboBox*>(child)) {
                     controls << child;
                 }
             }
@@ -423,7 +555,8 @@ class Dialogs_test : public QObject {
                     qPrintable(dialog->windowTitle() + ": " + control->metaObject()->className()));
             }
             // Tab from the first field reaches the fields in the order they
-            // stand from top to bottom.
+            // stand from top to bottom, and along a row (fields of unlike
+            // heights share a row when their middles are near).
             QList<QWidget*> fields;
             for (QWidget* control : controls) {
                 if (control->isEnabled() && control->focusPolicy() & Qt::TabFocus &&
@@ -432,9 +565,10 @@ class Dialogs_test : public QObject {
                 }
             }
             std::stable_sort(fields.begin(), fields.end(), [dialog](QWidget* a, QWidget* b) {
-                const QPoint pa = a->mapTo(dialog, QPoint(0, 0));
-                const QPoint pb = b->mapTo(dialog, QPoint(0, 0));
-                return pa.y() != pb.y() ? pa.y() < pb.y() : pa.x() < pb.x();
+                const QPoint pa = a->mapTo(dialog, a->rect().center());
+                const QPoint pb = b->mapTo(dialog, b->rect().center());
+                const int apart = std::min(a->height(), b->height()) / 2;
+                return std::abs(pa.y() - pb.y()) > apart ? pa.y() < pb.y() : pa.x() < pb.x();
             });
             if (fields.isEmpty()) {
                 continue;

@@ -33,6 +33,7 @@
 #include "ui/common/settings_profile.h"
 #include "ui/common/ui_text.h"
 #include "ui/dialogs/schedule_dlg.h"
+#include "ui/dialogs/speed_limit_dlg.h"
 #include "ui/window_fixture.h"
 
 using corvale::fakehost::Reply;
@@ -265,6 +266,35 @@ class Window_download_test : public QObject, private corvale::testing::Window_fi
         QCOMPARE(cell(*s, 0, corvale::col_time_left), QString());
         QVERIFY(!s->app.download_list()->find(0)->running);
         std::filesystem::remove(file("a.zip"));
+    }
+
+    // The progress window's Limit Speed gives its download an own limit at
+    // once; the window shows it beside the speed, the row's tooltip names it.
+    void a_progress_window_limits_its_download() {
+        auto s =
+            download_session(Reply{.pattern_size = 8000000, .pace = std::chrono::milliseconds(20)});
+        QVERIFY(s);
+        run_command(*s, corvale::cmd_download, {0});
+        QTRY_VERIFY_WITH_TIMEOUT(s->app.download_list()->count_running() == 1, 20000);
+        corvale::CDownload_dlg* window = s->window().progress_window(0);
+        QVERIFY(window != nullptr);
+        QPushButton& button = window->limit_button();
+        QVERIFY(button.isVisible());
+        QCOMPARE(button.text(), QString("&Limit Speed…"));
+        button.click();
+        auto* dialog = window->findChild<corvale::CSpeed_limit_dlg*>();
+        QVERIFY(dialog != nullptr && dialog->isVisible());
+        QVERIFY2(!s->window().questions().open(), "no loop of its own: the window may end");
+        dialog->rate_edit().setText("64");
+        dialog->ok_button().click();
+        const auto limits = s->app.transfer_settings()->current().speed_limits;
+        QCOMPARE(limits->own(0), std::uint64_t{64 * 1024});
+        QTRY_VERIFY(window->value_text(corvale::texts::label_speed).endsWith("(limit 64 KB/s)"));
+        QCOMPARE(s->window().list_view_widget().item(0, corvale::col_file_name)->toolTip(),
+                 QString("limit 64 KB/s"));
+        s->prompter.answer(false);  // the partial file goes
+        window->cancel_button().click();
+        QTRY_VERIFY(s->window().progress_window(0) == nullptr);
     }
 
     void closing_stops_running_downloads_and_waits() {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <QAccessible>
 #include <QAction>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDialog>
 #include <QDir>
@@ -40,6 +41,7 @@
 #include "ui/common/ui_text.h"
 #include "ui/dialogs/add_new_download_dlg.h"
 #include "ui/dialogs/modify_download_properties.h"
+#include "ui/dialogs/speed_limit_dlg.h"
 #include "ui/window_fixture.h"
 
 using corvale::fakehost::Reply;
@@ -112,7 +114,7 @@ class Window_rows_test : public QObject, private corvale::testing::Window_fixtur
                 QVERIFY(action->isEnabled());
             }
         }
-        QCOMPARE(window.context_menu().actions().size(), 12);
+        QCOMPARE(window.context_menu().actions().size(), 13);
 
         // Every toolbar command is in the menu bar too; English menus and
         // items have mnemonics of their own, Arabic ones none.
@@ -217,6 +219,89 @@ class Window_rows_test : public QObject, private corvale::testing::Window_fixtur
         QCOMPARE(auto_cell(1)->text(QAccessible::Name), text(texts::auto_queued));
         window.list_view().set_text(1, corvale::col_auto, L"");
         QCOMPARE(auto_cell(1)->text(QAccessible::Name), QString());
+    }
+
+    // Limit Speed in the context menu gives each selected download its own
+    // limit (0 takes it away); a row's tooltip names the limit that applies
+    // to it; loading another list forgets the own limits.
+    void own_limits_reach_the_selected_downloads() {
+        const std::wstring list =
+            write_list("three.zrv", {{L"a.zip", L"", L"http://rapidshare.com/files/111/a.zip"},
+                                     {L"b.zip", L"", L"http://rapidshare.com/files/222/b.zip"},
+                                     {L"c.zip", L"", L"http://rapidshare.com/files/333/c.zip"}});
+        auto s = session(k_english, list);
+        QVERIFY(s->start());
+        corvale::CTollwayDlg& window = s->window();
+        const auto limits = s->app.transfer_settings()->current().speed_limits;
+        QAction* limit_item = nullptr;
+        for (QAction* item : window.context_menu().actions()) {
+            if (item->data().toInt() == corvale::cmd_limit_speed) {
+                limit_item = item;
+            }
+        }
+        QVERIFY(limit_item != nullptr);
+        const auto number = [&](int row) { return window.list_view().item_data(row); };
+        const auto tooltip = [&](int row) {
+            return window.list_view_widget().item(row, corvale::col_status)->toolTip();
+        };
+        const auto limit_rows = [&](const std::vector<int>& rows, const QString& typed, int unit) {
+            QTableWidget& table = window.list_view_widget();
+            table.clearSelection();
+            for (const int row : rows) {
+                table.selectionModel()->select(
+                    table.model()->index(row, 0),
+                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            }
+            when_dialog_opens<corvale::CSpeed_limit_dlg>([=](corvale::CSpeed_limit_dlg& d) {
+                d.rate_edit().setText(typed);
+                d.rate_unit().setCurrentIndex(unit);
+                d.ok_button().click();
+            });
+            limit_item->trigger();
+            settle(window);
+        };
+        const struct {
+            std::vector<int> rows;
+            QString typed;
+            int unit;  // 0: KB/s, 1: MB/s
+            qulonglong own[3];
+            QString tips[3];
+        } steps[] = {
+            {{0, 2},
+             "300",
+             0,
+             {300 * 1024, 0, 300 * 1024},
+             {"limit 300 KB/s", "", "limit 300 KB/s"}},
+            {{1},
+             "1",
+             1,
+             {300 * 1024, 1024 * 1024, 300 * 1024},
+             {"limit 300 KB/s", "limit 1.0 MB/s", "limit 300 KB/s"}},
+            {{2}, "0", 0, {300 * 1024, 1024 * 1024, 0}, {"limit 300 KB/s", "limit 1.0 MB/s", ""}},
+        };
+        for (const auto& step : steps) {
+            limit_rows(step.rows, step.typed, step.unit);
+            for (int row = 0; row < 3; ++row) {
+                QCOMPARE(qulonglong(limits->own(number(row))), step.own[row]);
+                QCOMPARE(tooltip(row), step.tips[row]);
+            }
+        }
+        // The global limit holds too: the lower of the two applies.
+        limits->set_global({512 * 1024, {}});
+        QCOMPARE(tooltip(0), QString("limit 300 KB/s"));
+        QCOMPARE(tooltip(1), QString("limit 512 KB/s"));
+        QCOMPARE(tooltip(2), QString("limit 512 KB/s"));
+        limits->set_global({});
+
+        // Another list: the downloads that had own limits are gone.
+        const std::vector<std::int32_t> before{number(0), number(1)};
+        window.open_list_file(sample_list());
+        settle(window);
+        QCOMPARE(window.list_view().row_count(), 2);
+        for (const std::int32_t gone : before) {
+            QCOMPARE(limits->own(gone), std::uint64_t{0});
+        }
+        QCOMPARE(tooltip(0), QString());
     }
 
     void a_double_click_asks_to_start_that_download() {

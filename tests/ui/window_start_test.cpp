@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -22,6 +23,7 @@
 #include "app/language.h"
 #include "app/tollway_app.h"
 #include "corvale/text_ids.h"
+#include "engine/limit_profile.h"
 #include "fakehost/fake_host.h"
 #include "model/list_file.h"
 #include "model/row_texts.h"
@@ -33,6 +35,7 @@
 #include "ui/common/file_dialogs.h"
 #include "ui/common/settings_profile.h"
 #include "ui/common/ui_text.h"
+#include "ui/dialogs/speed_limit_dlg.h"
 #include "ui/window_fixture.h"
 
 using corvale::Language;
@@ -358,6 +361,106 @@ class Window_start_test : public QObject, private corvale::testing::Window_fixtu
         QCOMPARE(cell(first, 0, corvale::col_file_name), QString("c.zip"));
         QCOMPARE(first.prompter.shown().size(), std::size_t(1));
         QCOMPARE(first.prompter.shown()[0].text, corvale::load_string(texts::confirm_save_list));
+    }
+
+    // The global limits set in the Speed Limit dialog apply at once, show in
+    // the status line, and are there again at the next start. A stored value
+    // that cannot be read is no limit for its part only.
+    void speed_limits_are_kept_between_runs_data() {
+        QTest::addColumn<QString>("key");  // broken after the first run; empty: none
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<qulonglong>("rate");  // after the second start
+        QTest::addColumn<bool>("hours_on");
+        QTest::newRow("kept") << ""
+                              << "" << 2ull * 1024 * 1024 << true;
+        QTest::newRow("rate not a number") << "speed_limit"
+                                           << "2MB" << 0ull << true;
+        QTest::newRow("rate too large") << "speed_limit"
+                                        << "18446744073709551616" << 0ull << true;
+        QTest::newRow("hours' rate negative") << "hours_limit"
+                                              << "-1" << 2ull * 1024 * 1024 << false;
+        QTest::newRow("hours past the day") << "hours_limit_until"
+                                            << "1440" << 2ull * 1024 * 1024 << false;
+    }
+    void speed_limits_are_kept_between_runs() {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(qulonglong, rate);
+        QFETCH(bool, hours_on);
+        auto first = session(k_english);
+        QVERIFY(first->start());
+        const auto limits_of = [](Session& s) {
+            return s.app.transfer_settings()->current().speed_limits;
+        };
+        QCOMPARE(limits_of(*first)->global(), corvale::Global_limits{});
+        QCOMPARE(first->window().limit_status_text(), QString());
+        when_dialog_opens<corvale::CSpeed_limit_dlg>([](corvale::CSpeed_limit_dlg& d) {
+            d.rate_edit().setText("2");
+            d.rate_unit().setCurrentIndex(1);  // MB/s
+            d.hours_check()->setChecked(true);
+            d.hours_edit()->setText("300");
+            d.from_edit()->setTime(QTime(0, 0));
+            d.until_edit()->setTime(QTime(0, 1));
+            d.ok_button().click();
+        });
+        press(first->window(), corvale::cmd_speed_limit);
+        const corvale::Global_limits set{2 * 1024 * 1024, {true, 300 * 1024, 0, 1}};
+        QCOMPARE(limits_of(*first)->global(), set);
+        // Outside the minute of the hours the status line names the limit
+        // for all downloads (the test stays clear of that minute).
+        if (corvale::local_minute_of_day() != 0) {
+            QCOMPARE(first->window().limit_status_text(), QString("limit 2.0 MB/s"));
+        }
+        press(first->window(), corvale::cmd_exit);
+        first.reset();
+
+        if (!key.isEmpty()) {
+            corvale::Settings_profile(profile_path())
+                .write_string(corvale::k_settings_section, key.toStdWString(),
+                              value.toStdWString());
+        }
+        auto second = session(k_english);
+        QVERIFY(second->start());
+        const corvale::Global_limits read = limits_of(*second)->global();
+        QCOMPARE(read.rate, rate);
+        QCOMPARE(read.hours.on, hours_on);
+        if (hours_on) {
+            QCOMPARE(read.hours, set.hours);
+        }
+    }
+
+    // The status line shows the global limit that applies now, and follows
+    // the hours of the second limit as they begin and end.
+    void the_status_line_follows_the_hours_of_the_limit() {
+        auto s = session(k_english);
+        corvale::write_global_limits(s->profile, {512 * 1024, {true, 64 * 1024, 8 * 60, 18 * 60}});
+        int minute = 8 * 60 - 1;
+        s->app.transfer_settings()->change([&](corvale::Transfer_values& values) {
+            values.speed_limits = corvale::Speed_limits::make([&minute] { return minute; });
+        });
+        QVERIFY(s->start());
+        corvale::CTollwayDlg& window = s->window();
+        QCOMPARE(window.limit_status_text(), QString("limit 512 KB/s"));
+        QVERIFY(window.limit_clock().isActive());
+        QVERIFY(window.limit_clock().interval() <= 60000);
+        const std::pair<int, QString> steps[] = {
+            {8 * 60, "limit 64 KB/s"},
+            {18 * 60 - 1, "limit 64 KB/s"},
+            {18 * 60, "limit 512 KB/s"},
+        };
+        for (const auto& [now, shown] : steps) {
+            minute = now;
+            fire(window.limit_clock());
+            QCOMPARE(window.limit_status_text(), shown);
+        }
+        // No limit at all: nothing in the status line.
+        when_dialog_opens<corvale::CSpeed_limit_dlg>([](corvale::CSpeed_limit_dlg& d) {
+            d.rate_edit().clear();
+            d.hours_check()->setChecked(false);
+            d.ok_button().click();
+        });
+        press(window, corvale::cmd_speed_limit);
+        QCOMPARE(window.limit_status_text(), QString());
     }
 
     void tips_rotate_in_order() {

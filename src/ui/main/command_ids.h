@@ -27,6 +27,8 @@ enum Command_id : int {
     cmd_check_updates = 32842,
     cmd_help_button = 32843,
     cmd_scheduler = 32844,
+    cmd_speed_limit = 32845,
+    cmd_limit_speed = 32846,
 };
 
 }  // namespace corvale

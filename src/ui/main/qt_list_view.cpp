@@ -9,18 +9,29 @@ namespace {
 
 // A cell of the list. The Auto column's mark is read as a word, not as the
 // sign; it is worked out when asked for, so that a change of the mark is one
-// change of the cell.
+// change of the cell. So is the row's tooltip, which follows what changes
+// without the row (the speed limits).
 class Cell : public QTableWidgetItem {
   public:
-    explicit Cell(const std::wstring& text) : QTableWidgetItem(QString::fromStdWString(text)) {
+    Cell(const std::wstring& text, std::shared_ptr<const Qt_list_view::Tooltip> tooltip)
+        : QTableWidgetItem(QString::fromStdWString(text)), tooltip_(std::move(tooltip)) {
         setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     }
     QVariant data(int role) const override {
         if (role == Qt::AccessibleTextRole && column() == col_auto && !text().isEmpty()) {
             return corvale::text(texts::auto_queued);
         }
+        if (role == Qt::ToolTipRole && *tooltip_ && tableWidget() != nullptr) {
+            const QTableWidgetItem* first = tableWidget()->item(row(), 0);
+            const std::wstring tip =
+                first != nullptr ? (*tooltip_)(first->data(Qt::UserRole).toInt()) : L"";
+            return tip.empty() ? QVariant() : QVariant(QString::fromStdWString(tip));
+        }
         return QTableWidgetItem::data(role);
     }
+
+  private:
+    std::shared_ptr<const Qt_list_view::Tooltip> tooltip_;
 };
 
 }  // namespace
@@ -29,7 +40,7 @@ void Qt_list_view::insert_row(int row, const Row_texts& texts, std::int32_t item
     row = std::clamp(row, 0, table_.rowCount());
     table_.insertRow(row);
     for (int column = 0; column < k_column_count; ++column) {
-        table_.setItem(row, column, new Cell(texts[static_cast<std::size_t>(column)]));
+        table_.setItem(row, column, new Cell(texts[static_cast<std::size_t>(column)], tooltip_));
     }
     table_.item(row, 0)->setData(Qt::UserRole, item_data);
 }

@@ -32,6 +32,7 @@
 #include "platform/profile.h"
 #include "platform/prompter.h"
 #include "ui/common/data_cell_delegate.h"
+#include "ui/common/field_caption.h"
 #include "ui/common/file_dialogs.h"
 #include "ui/common/icons.h"
 #include "ui/common/ui_text.h"
@@ -103,6 +104,7 @@ CTollwayDlg::CTollwayDlg(Services services, QWidget* parent)
             progress_pace_.stop();
         }
     });
+    limits_ = services_.settings ? services_.settings->current().speed_limits : nullptr;
     // The toolbar's actions come first, so that action() finds a button.
     build_toolbar();
     build_menus();
@@ -116,6 +118,7 @@ CTollwayDlg::CTollwayDlg(Services services, QWidget* parent)
     tips_.setInterval(k_tip_period_ms);
     connect(&tips_, &QTimer::timeout, this, &CTollwayDlg::show_next_tip);
     tips_.start();
+    build_limits();
 
     setCentralWidget(table_);
     // Tab goes from the list along the toolbar to the status line and back.
@@ -128,6 +131,7 @@ CTollwayDlg::CTollwayDlg(Services services, QWidget* parent)
         }
     }
     setTabOrder(previous, status_);
+    setTabOrder(status_, limit_status_);
     restore_layout();
     update_title();
 }

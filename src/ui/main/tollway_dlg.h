@@ -40,6 +40,8 @@ class QToolBar;
 
 namespace corvale {
 
+class Value_label;
+
 class CTollwayDlg : public QMainWindow,
                     private Control_host,
                     private Progress_window_host,
@@ -95,6 +97,11 @@ class CTollwayDlg : public QMainWindow,
     QTimer& start_poll_timer() { return start_poll_; }
     QTimer& stop_timer() { return stop_timer_; }
     void set_clock(std::function<std::int64_t()> clock) { clock_ = std::move(clock); }
+    // The global speed limit that applies now, as the status line shows it
+    // (empty: none), and the timer that shows it again when the hours of
+    // its second limit begin or end.
+    QString limit_status_text() const;
+    QTimer& limit_clock() { return limit_clock_; }
 
     // The open tool windows, or nullptr.
     Links_parser_dlg* links_grabber() { return grabber_.get(); }
@@ -182,6 +189,13 @@ class CTollwayDlg : public QMainWindow,
     std::optional<std::wstring> choose_list_file(int title, bool saving) override;
     void list_file_changed() override { update_title(); }
     void stop_selected();
+    // Speed Limit: the global limits, applied at once and kept in the profile.
+    void speed_limit_command();
+    // The status line's limit, the rows' tooltips and the clock of the hours.
+    void build_limits();
+    // Limit Speed: an own limit for each selected download.
+    void limit_rows_command();
+    void show_limit();
 
     void build_menus();
     void build_toolbar();
@@ -225,6 +239,10 @@ class CTollwayDlg : public QMainWindow,
     QToolBar* toolbar_ = nullptr;
     QMenu* context_menu_ = nullptr;
     QLabel* status_ = nullptr;
+    Value_label* limit_status_ = nullptr;  // the global limit that applies now
+    QTimer limit_clock_;
+    // The speed limits the downloads run under; none: the commands are off.
+    std::shared_ptr<Speed_limits> limits_;
     QTimer tips_;
     int next_tip_ = texts::tip_first;
     int shown_tip_ = texts::tip_initial;

@@ -108,7 +108,10 @@ void CTollwayDlg::open_list_file(const std::wstring& path) {
 }
 
 void CTollwayDlg::replace_list(const std::function<std::optional<std::wstring>()>& choose) {
-    corvale::replace_list(services_.list, view_, *control_, *this, choose);
+    if (corvale::replace_list(services_.list, view_, *control_, *this, choose) && limits_) {
+        // Own limits belong to the downloads of the list that is gone.
+        limits_->clear_own();
+    }
 }
 
 }  // namespace corvale

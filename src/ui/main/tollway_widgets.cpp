@@ -157,6 +157,7 @@ void CTollwayDlg::build_menus() {
               {cmd_add_to_auto, texts::menu_add_to_auto},
               {cmd_remove_from_auto, texts::menu_remove_from_auto},
               {cmd_scheduler, texts::menu_scheduler},
+              {cmd_speed_limit, texts::menu_speed_limit},
               {0, 0},
               {cmd_add_download, texts::menu_add_new_download}},
              true);
@@ -246,6 +247,7 @@ void CTollwayDlg::build_context_menu() {
         {cmd_download, texts::download},
         {cmd_add_to_auto, texts::add_to_auto},
         {cmd_remove_from_auto, texts::remove_from_auto},
+        {cmd_limit_speed, texts::limit_speed},
         {cmd_add_download, texts::add_new_download},
         {cmd_edit, texts::edit_downloads},
         {cmd_delete, texts::delete_downloads},
@@ -294,6 +296,10 @@ void CTollwayDlg::wire_commands() {
         {cmd_edit, [this] { edit_command(); }},
         {cmd_load_list, [this] { load_command(); }},
     };
+    if (limits_) {
+        handlers_.emplace(cmd_speed_limit, [this] { speed_limit_command(); });
+        handlers_.emplace(cmd_limit_speed, [this] { limit_rows_command(); });
+    }
     handlers_.emplace(cmd_scheduler, [] {});  // the toggle below carries its state
     for (const auto& [command, item] : actions_) {
         if (command == cmd_scheduler) {

@@ -16,6 +16,7 @@
 #include "ui/common/field_caption.h"
 #include "ui/common/icons.h"
 #include "ui/common/ui_text.h"
+#include "ui/dialogs/speed_limit_dlg.h"
 
 namespace corvale {
 
@@ -70,8 +71,10 @@ class Elided_label : public Value_label {
 
 CDownload_dlg::CDownload_dlg(Progress_window_host& host, Prompter& prompter,
                              std::int32_t download_number, Settings_source settings)
-    : Runner_window(host, prompter, download_number, std::move(settings)),
-      start_time_(std::time(nullptr)) {
+    : Runner_window(host, prompter, download_number, settings),
+      prompter_(prompter),
+      start_time_(std::time(nullptr)),
+      limits_(settings ? settings->current().speed_limits : nullptr) {
     setObjectName("download_window");
     setWindowTitle(text(texts::download_caption));
     setWindowIcon(program_icon("corvale"));
@@ -121,7 +124,10 @@ void CDownload_dlg::build() {
     add_value(texts::label_downloaded, 2, 0, {largest});
     add_value(texts::label_file_size, 2, 2, {largest + load_string(texts::estimated)});
     add_value(texts::label_elapsed, 2, 4, {elapsed_text(99 * 86400 + 86399)});
-    add_value(texts::label_speed, 3, 0, {speed_text(9999), speed_text(0.99)});
+    add_value(texts::label_speed, 3, 0,
+              {speed_text(9999), speed_text(0.99),
+               format_message(texts::speed_with_limit,
+                              {speed_text(9999), limit_text(999ull * 1024 * 1024)})});
     add_value(texts::label_time_left, 3, 2, {time_left_text(3599)});
     add_value(texts::label_resume, 3, 4, {L"Yes", L"No", L"???"});
     add_value(texts::label_status, 4, 0, {}, 5)->setWordWrap(true);
@@ -136,6 +142,10 @@ void CDownload_dlg::build() {
     bar_->setAccessibleName(text(texts::download_caption));
     grid->addWidget(bar_, 6, 0, 1, 6);
     add_value(texts::label_retries, 7, 0, {L"99"});
+    limit_ = new QPushButton(text(texts::limit_speed), this);
+    limit_->setAutoDefault(false);
+    limit_->setVisible(limits_ != nullptr);
+    grid->addWidget(limit_, 7, 4, Qt::AlignRight);
     cancel_ = new QPushButton(text(texts::cancel), this);
     cancel_->setAutoDefault(false);
     cancel_->setDefault(false);
@@ -144,6 +154,15 @@ void CDownload_dlg::build() {
     grid->setColumnStretch(3, 1);
     grid->setColumnStretch(5, 1);
     connect(cancel_, &QPushButton::clicked, this, [this] { cancel(); });
+    // Window-modal, without a loop of its own: the window may end (and be
+    // released) while it is open, and takes the dialog with it.
+    connect(limit_, &QPushButton::clicked, this, [this] {
+        auto* dialog = new CSpeed_limit_dlg(prompter_, limits_->own(download_number()), this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(dialog, &QDialog::accepted, this,
+                [this, dialog] { limits_->set_own(download_number(), dialog->own()); });
+        dialog->open();
+    });
 }
 
 QString CDownload_dlg::value_text(int label) const {
@@ -167,7 +186,7 @@ void CDownload_dlg::show_download_info(const std::wstring&, const std::wstring& 
 void CDownload_dlg::refresh() {
     values_[texts::label_downloaded]->set_value(qt(window_texts().downloaded));
     values_[texts::label_file_size]->set_value(qt(window_texts().size));
-    values_[texts::label_speed]->set_value(qt(window_texts().speed));
+    values_[texts::label_speed]->set_value(qt(window_texts().speed_and_limit()));
     values_[texts::label_time_left]->set_value(qt(window_texts().time_left));
     values_[texts::label_retries]->set_value(qt(window_texts().retries));
 }

@@ -40,6 +40,8 @@ class CDownload_dlg : public QDialog, public Runner_window {
 
     Paced_progress_bar& progress_bar() { return *bar_; }
     QPushButton& cancel_button() { return *cancel_; }
+    // Sets the download's own speed limit in a dialog of the window's own.
+    QPushButton& limit_button() { return *limit_; }
     // The text of a value by its label's string id (texts::label_url ...).
     QString value_text(int label) const;
     std::uint64_t size_divisor() const { return divisor_; }
@@ -59,6 +61,7 @@ class CDownload_dlg : public QDialog, public Runner_window {
     void build();
     void refresh();
 
+    Prompter& prompter_;
     std::uint64_t divisor_ = 1;
     std::time_t start_time_;
 
@@ -67,6 +70,8 @@ class CDownload_dlg : public QDialog, public Runner_window {
     Elided_label* path_label_ = nullptr;
     Paced_progress_bar* bar_ = nullptr;
     QPushButton* cancel_ = nullptr;
+    QPushButton* limit_ = nullptr;
+    std::shared_ptr<Speed_limits> limits_;  // none: no button
 };
 
 }  // namespace corvale
