@@ -71,7 +71,8 @@ class Elided_label : public Value_label {
 CDownload_dlg::CDownload_dlg(Progress_window_host& host, Prompter& prompter,
                              std::int32_t download_number, Settings_source settings)
     : Runner_window(host, prompter, download_number, std::move(settings)),
-      start_time_(std::time(nullptr)) {
+      start_time_(std::time(nullptr)),
+      opened_(std::make_shared<Window_target>(this)) {
     setObjectName("download_window");
     setWindowTitle(text(texts::download_caption));
     setWindowIcon(program_icon("corvale"));
@@ -80,7 +81,9 @@ CDownload_dlg::CDownload_dlg(Progress_window_host& host, Prompter& prompter,
     build();
 }
 
-CDownload_dlg::~CDownload_dlg() = default;
+CDownload_dlg::~CDownload_dlg() {
+    opened_->close();
+}
 
 void CDownload_dlg::build() {
     auto* grid = new QGridLayout(this);
@@ -182,9 +185,27 @@ void CDownload_dlg::open() {
     resize(std::max(width(), fontMetrics().averageCharWidth() * k_first_width_chars), height());
     setMinimumWidth(width());
     setFixedHeight(height());
-    switch (start()) {
+    show_start(start());
+}
+
+bool CDownload_dlg::event(QEvent* event) {
+    if (event->type() != Notification_event::type) {
+        return QDialog::event(event);
+    }
+    // A copy: the question it may lead to runs a nested event loop.
+    const Notification report = static_cast<Notification_event*>(event)->notification;
+    if (const auto outcome = file_opened(report)) {
+        show_start(*outcome);
+    }
+    return true;
+}
+
+void CDownload_dlg::show_start(Download_runner::Start outcome) {
+    switch (outcome) {
         case Download_runner::Start::started:
             break;
+        case Download_runner::Start::opening:
+            return;  // the file's opening reports later
         case Download_runner::Start::url_unusable:
         case Download_runner::Start::name_refused:
             return;  // refused in the window: no file and no worker

@@ -15,6 +15,7 @@
 #include "engine/runner_window.h"
 #include "platform/prompter.h"
 #include "ui/common/paced_progress_bar.h"
+#include "ui/common/window_target.h"
 
 class QPushButton;
 
@@ -45,6 +46,7 @@ class CDownload_dlg : public QDialog, public Runner_window {
     std::uint64_t size_divisor() const { return divisor_; }
 
   protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
@@ -54,10 +56,14 @@ class CDownload_dlg : public QDialog, public Runner_window {
     void disable_cancel() override;
     void show_ended() override;
     void show_refused() override;
+    std::shared_ptr<Notification_target> opening_target() override { return opened_; }
 
   private:
     void build();
     void refresh();
+    // What the window shows once start() or the opening has said how the
+    // download begins.
+    void show_start(Download_runner::Start outcome);
 
     std::uint64_t divisor_ = 1;
     std::time_t start_time_;
@@ -67,6 +73,8 @@ class CDownload_dlg : public QDialog, public Runner_window {
     Elided_label* path_label_ = nullptr;
     Paced_progress_bar* bar_ = nullptr;
     QPushButton* cancel_ = nullptr;
+    // The opening of the file reports here, on the GUI thread.
+    std::shared_ptr<Window_target> opened_;
 };
 
 }  // namespace corvale
