@@ -29,6 +29,14 @@ constexpr int k_first_width_chars = 90;
 constexpr int k_paced_values[] = {texts::label_downloaded, texts::label_file_size,
                                   texts::label_elapsed, texts::label_speed, texts::label_time_left};
 
+// Every progress window shows the program's icon. It is drawn from its
+// drawing at several sizes, which costs more than the rest of the window: it
+// is drawn once and shared.
+QIcon window_icon() {
+    static const QIcon icon = program_icon("corvale");
+    return icon;
+}
+
 }  // namespace
 
 // A value that is data (a link, a path): left to right in either language,
@@ -75,7 +83,7 @@ CDownload_dlg::CDownload_dlg(Progress_window_host& host, Prompter& prompter,
       opened_(std::make_shared<Window_target>(this)) {
     setObjectName("download_window");
     setWindowTitle(text(texts::download_caption));
-    setWindowIcon(program_icon("corvale"));
+    setWindowIcon(window_icon());
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setWindowFlag(Qt::WindowMinimizeButtonHint, true);
     build();
