@@ -110,6 +110,7 @@ int main(int argc, char** argv) {
     table.selectAll();
     const double cpu_before = cpu_seconds();
     const double gui_cpu_before = thread_cpu_seconds();
+    last_cpu = gui_cpu_before;
     clock.start();
     tick.start();
     window.action(corvale::cmd_download)->trigger();
