@@ -193,6 +193,9 @@ void CDownload_dlg::open() {
     resize(std::max(width(), fontMetrics().averageCharWidth() * k_first_width_chars), height());
     setMinimumWidth(width());
     setFixedHeight(height());
+    // Those sizes are the window's limits from now on: the layout no longer
+    // works out its least size again for every change of a value.
+    layout()->setSizeConstraint(QLayout::SetNoConstraint);
     show_start(start());
 }
 
