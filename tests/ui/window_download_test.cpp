@@ -311,6 +311,12 @@ class Window_download_test : public QObject, private corvale::testing::Window_fi
             20000);
         corvale::CDownload_dlg* window = s->window().progress_window(0);
         QVERIFY(window != nullptr && window->running());
+        // A minimized window shows what the row shows once it is restored.
+        window->setWindowState(Qt::WindowMinimized);
+        const QString before = cell(*s, 0, corvale::col_progress);
+        QTRY_VERIFY_WITH_TIMEOUT(cell(*s, 0, corvale::col_progress) != before, 20000);
+        window->setWindowState(Qt::WindowNoState);
+        QCOMPARE(window->value_text(texts::label_downloaded), cell(*s, 0, corvale::col_progress));
         s->prompter.answer(keep);
         window->cancel_button().click();
         QTRY_VERIFY(s->window().progress_window(0) == nullptr);

@@ -254,14 +254,17 @@ void CDownload_dlg::show_refused() {
 void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
     switch (message) {
         case UM_PROGRESS:
-            bar_->show_value(static_cast<int>(std::min<std::uint64_t>(
-                static_cast<std::uint64_t>(lparam) / divisor_, k_bar_steps)));
-            values_[texts::label_elapsed]->set_value(
-                qt(elapsed_text(static_cast<std::int64_t>(std::time(nullptr) - start_time_))));
-            refresh();
+            if (isMinimized()) {
+                progress_unseen_ = lparam;
+            } else {
+                show_progress(lparam);
+            }
             break;
         case UM_FINISHED:
         case UM_ERROR:
+            if (progress_unseen_) {
+                show_progress(*progress_unseen_);  // the end is shown at once, as it is
+            }
             values_[texts::label_status]->set_value(qt(window_texts().status));
             if (message == UM_FINISHED && lparam == 0) {
                 bar_->setRange(0, k_bar_steps);  // also when no length was sent
@@ -283,6 +286,9 @@ void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
             // much of it is done.
             const auto length = static_cast<std::uint64_t>(lparam);
             divisor_ = length >= k_bar_steps ? length / k_bar_steps : 1;
+            if (progress_unseen_) {
+                progress_unseen_ = 0;  // a new reply starts
+            }
             bar_->setRange(0, length == 0 ? 0 : k_bar_steps);
             bar_->show_value(0);
             bar_->settle();
@@ -296,6 +302,22 @@ void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
             break;
         default:
             break;
+    }
+}
+
+void CDownload_dlg::show_progress(std::int64_t downloaded) {
+    progress_unseen_.reset();
+    bar_->show_value(static_cast<int>(
+        std::min<std::uint64_t>(static_cast<std::uint64_t>(downloaded) / divisor_, k_bar_steps)));
+    values_[texts::label_elapsed]->set_value(
+        qt(elapsed_text(static_cast<std::int64_t>(std::time(nullptr) - start_time_))));
+    refresh();
+}
+
+void CDownload_dlg::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && !isMinimized() && progress_unseen_) {
+        show_progress(*progress_unseen_);
     }
 }
 

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "engine/runner_window.h"
 #include "platform/prompter.h"
@@ -47,6 +48,7 @@ class CDownload_dlg : public QDialog, public Runner_window {
 
   protected:
     bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
@@ -61,12 +63,17 @@ class CDownload_dlg : public QDialog, public Runner_window {
   private:
     void build();
     void refresh();
+    // The bar, the elapsed time and the values at `downloaded` bytes.
+    void show_progress(std::int64_t downloaded);
     // What the window shows once start() or the opening has said how the
     // download begins.
     void show_start(Download_runner::Start outcome);
 
     std::uint64_t divisor_ = 1;
     std::time_t start_time_;
+    // The last progress while the window was minimized, shown when it is
+    // restored: a minimized window does not lay out texts nobody sees.
+    std::optional<std::int64_t> progress_unseen_;
 
     std::map<int, Value_label*> values_;
     Elided_label* url_label_ = nullptr;
