@@ -184,11 +184,9 @@ void CDownload_dlg::refresh() {
 }
 
 void CDownload_dlg::open() {
-    show();
-    raise();
-    activateWindow();
-    // The window keeps the size it opened with as its least width and its
-    // only height; the link, the path and the bar grow with its width.
+    // The window keeps the size it opens with as its least width and its
+    // only height; the link, the path and the bar grow with its width. It is
+    // sized before it is shown: laid out once, and drawn once.
     adjustSize();
     resize(std::max(width(), fontMetrics().averageCharWidth() * k_first_width_chars), height());
     setMinimumWidth(width());
@@ -196,6 +194,9 @@ void CDownload_dlg::open() {
     // Those sizes are the window's limits from now on: the layout no longer
     // works out its least size again for every change of a value.
     layout()->setSizeConstraint(QLayout::SetNoConstraint);
+    show();
+    raise();
+    activateWindow();
     show_start(start());
 }
 
