@@ -74,7 +74,7 @@ class Download_runner {
     // Whether an opening runs whose report is awaited.
     bool opening() const { return opener_.joinable(); }
 
-    // Why the last start() refused (declined, open_failed, resume_failed):
+    // Why the download did not start (declined, open_failed, resume_failed):
     // the question declined or the message shown; empty after a start.
     const std::wstring& refusal_text() const { return refusal_; }
 
