@@ -75,7 +75,7 @@ figure() {
     if [ "$(echo "$2 $3 $4" | bc -l)" = 1 ]; then
         verdict="meets its goal"
     fi
-    printf '%-46s %8.2f  (goal %s %s: %s)\n' "$1" "$2" "$3" "$4" "$verdict"
+    printf '%-46s %8.3f  (goal %s %s: %s)\n' "$1" "$2" "$3" "$4" "$verdict"
 }
 echo "== the window against the processes"
 figure "throughput, window / processes" "$(echo "$gui_mbps / $cli_mbps" | bc -l)" ">=" 0.95
