@@ -1,7 +1,8 @@
 #pragma once
 
-// The window of one running download: it opens the output file, owns the
-// download worker (through a Download_runner), shows what the main window
+// The window of one running download: it has the output file opened (off
+// the GUI thread; the replace question comes once the opening reports), owns
+// the download worker (through a Download_runner), shows what the main window
 // tells it about the transfer, and ends the download when the user cancels or
 // closes it. It never destroys itself: it asks its host to. Lives on the GUI
 // thread, as a top-level window without an owner.
