@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "corvale/text_ids.h"
+#include "engine/notification_queue.h"
 #include "model/download_fields.h"
 #include "model/row_texts.h"
 #include "platform/file_io.h"
@@ -16,6 +17,7 @@ Download_runner::Download_runner(Prompter& prompter, Settings_source settings)
     : prompter_(prompter), worker_(std::move(settings)) {}
 
 Download_runner::~Download_runner() {
+    end_opening();
     worker_.stop();
 }
 
@@ -37,10 +39,12 @@ std::wstring Download_runner::file_name_of(const std::wstring& url) {
     return object.substr(last + 1);
 }
 
-Download_runner::Start Download_runner::start(std::int32_t download_number, const std::wstring& url,
+Download_runner::Start Download_runner::begin(std::int32_t download_number, const std::wstring& url,
                                               const std::wstring& folder,
                                               const std::wstring& file_name,
-                                              std::shared_ptr<Notification_target> target) {
+                                              std::shared_ptr<Notification_target> target,
+                                              std::shared_ptr<Notification_target> opened) {
+    end_opening();
     url_ = usable_url(url);
     path_ = full_local_path(folder, file_name);
     refusal_.clear();
@@ -53,36 +57,100 @@ Download_runner::Start Download_runner::start(std::int32_t download_number, cons
     if (!valid_file_name(file_name)) {
         return Start::name_refused;
     }
-    const auto target_path = to_path(path_);
-    const auto tell = [&](std::wstring text) {
-        refusal_ = std::move(text);
-        prompter_.show_message(refusal_);
-    };
-    const auto refuse = [&] {
-        tell(format_printf(load_string(texts::file_save_error), {path_}));
-        return Start::open_failed;
-    };
+    file_name_ = file_name_of(url_);
+    download_number_ = download_number;
+    target_ = std::move(target);
+    replace_ = false;
+    withdrawn_ = false;
+    ++serial_;
+    try {
+        opener_ = std::thread(&Download_runner::open_file, this, to_path(path_), serial_,
+                              std::move(opened));
+    } catch (const std::system_error&) {
+        tell(load_string(texts::resume_failed));
+        return Start::resume_failed;
+    }
+    return Start::opening;
+}
+
+void Download_runner::open_file(std::filesystem::path target, std::int32_t serial,
+                                std::shared_ptr<Notification_target> opened) {
+    const auto report = [&](std::int64_t value) { opened->post({UM_FILE_OPENED, serial, value}); };
     // A link, device, FIFO or socket under the name is never asked about,
     // opened or deleted; nor is a file that another download is writing.
-    if (Output_file::check_target(target_path) != 0 || file_.open_for_writing(target_path) != 0) {
-        return refuse();
+    int error = Output_file::check_target(target);
+    if (error == 0) {
+        error = file_.open_for_writing(target);
     }
-    if (file_.length() > 0 &&
-        !prompter_.ask_yes_no(format_message(texts::confirm_replace_file, {path_}))) {
+    if (error == 0 && file_.length() > 0) {
+        report(k_file_not_empty);
+        {
+            std::unique_lock lock(mutex_);
+            answered_.wait(lock, [this] { return replace_ || withdrawn_; });
+            if (withdrawn_) {
+                return;  // the bytes stay: nobody agreed to replace them
+            }
+        }
+        error = file_.restart();
+    }
+    report(error == 0 ? k_file_opened : -static_cast<std::int64_t>(error));
+}
+
+void Download_runner::end_opening() {
+    if (!opener_.joinable()) {
+        return;
+    }
+    {
+        const std::lock_guard lock(mutex_);
+        withdrawn_ = true;
+    }
+    answered_.notify_all();
+    opener_.join();
+}
+
+void Download_runner::tell(std::wstring text) {
+    refusal_ = std::move(text);
+    prompter_.show_message(refusal_);
+}
+
+std::optional<Download_runner::Start> Download_runner::file_opened(const Notification& report) {
+    if (report.kind != UM_FILE_OPENED || report.sender != serial_ || !opening()) {
+        return std::nullopt;
+    }
+    if (report.value == k_file_not_empty) {
+        const std::wstring question = format_message(texts::confirm_replace_file, {path_});
+        const bool replace = prompter_.ask_yes_no(question);
+        if (!opening()) {
+            return std::nullopt;  // stopped while the question was open
+        }
+        if (!replace) {
+            end_opening();
+            file_.close();
+            refusal_ = question;
+            return Start::declined;
+        }
+        {
+            const std::lock_guard lock(mutex_);
+            replace_ = true;
+        }
+        answered_.notify_all();
+        return Start::opening;  // the file is cut, then reported again
+    }
+    end_opening();  // it has reported its last
+    if (report.value != k_file_opened) {
         file_.close();
-        refusal_ = format_message(texts::confirm_replace_file, {path_});
-        return Start::declined;
+        tell(format_printf(load_string(texts::file_save_error), {path_}));
+        return Start::open_failed;
     }
-    if (file_.restart() != 0) {
-        file_.close();
-        return refuse();
-    }
-    file_name_ = file_name_of(url_);
+    return start_worker();
+}
+
+Download_runner::Start Download_runner::start_worker() {
     if (worker_.start() != 0) {
         tell(load_string(texts::resume_failed));
         return Start::resume_failed;
     }
-    worker_.set_job(download_number, &file_, url_, std::move(target));
+    worker_.set_job(download_number_, &file_, url_, target_);
     if (!worker_.resume()) {
         worker_.stop();
         tell(load_string(texts::resume_failed));
@@ -92,15 +160,33 @@ Download_runner::Start Download_runner::start(std::int32_t download_number, cons
     return Start::started;
 }
 
+Download_runner::Start Download_runner::start(std::int32_t download_number, const std::wstring& url,
+                                              const std::wstring& folder,
+                                              const std::wstring& file_name,
+                                              std::shared_ptr<Notification_target> target) {
+    const auto reports = std::make_shared<Notification_queue>();
+    Start started = begin(download_number, url, folder, file_name, std::move(target), reports);
+    while (started == Start::opening) {
+        // The thread always reports: opened, not empty, or why not.
+        if (const auto report = reports->pop(std::chrono::seconds(1))) {
+            started = file_opened(*report).value_or(started);
+        }
+    }
+    return started;
+}
+
 void Download_runner::finished(bool succeeded) {
     running_ = false;
     succeeded_ = succeeded;
 }
 
 std::uint64_t Download_runner::stop_and_drop_empty() {
-    // The length counts only once the thread has ended: until then it may
+    // The length counts only once the threads have ended: until then they may
     // still write. The worker's stop closes the file, so the thread is ended
     // first with the file still open and looked at, then the worker stopped.
+    // An opening that waited for the replace question has left the file's
+    // bytes alone, and it is not running: they stay.
+    end_opening();
     worker_.end_thread();
     const bool open = file_.is_open();
     const std::uint64_t length = file_.length();

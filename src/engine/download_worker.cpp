@@ -1,5 +1,8 @@
 #include "engine/download_worker.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -26,6 +29,18 @@ constexpr std::size_t k_transfer_buffer = std::max(k_api_reply_limit, k_write_ba
 constexpr std::uint64_t k_large_reply = 1024000;
 constexpr int k_pause_seconds = 10;
 constexpr int k_attempts = 4;
+
+// A transfer thread gives way to the thread that shows the downloads, so a
+// window that runs twenty fast downloads still answers at once. Where the
+// system shares the processor out between sessions or programs first
+// (autogroups, a desktop's control groups), as it usually does, this moves
+// time between the program's own threads only. Linux keeps the nice value
+// per thread, and a thread may always lower its own priority.
+constexpr int k_transfer_nice = 19;
+
+void yield_to_the_window() {
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), k_transfer_nice);
+}
 
 // Page-aligned: writes from an aligned buffer are markedly faster.
 char* allocate_transfer_buffer() {
@@ -78,6 +93,7 @@ void Download_worker::report_last_error(const std::wstring& text) {
 }
 
 void Download_worker::run_attempts(Http_session& session) {
+    yield_to_the_window();
     for (int attempt_index = 0;; ++attempt_index) {
         if (attempt_index >= 1 && attempt_index < k_attempts &&
             count_down(k_pause_seconds, UM_WAIT)) {

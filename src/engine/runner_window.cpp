@@ -8,8 +8,6 @@
 
 namespace corvale {
 
-namespace {}  // namespace
-
 Runner_window::Runner_window(Progress_window_host& host, Prompter& prompter,
                              std::int32_t download_number, Settings_source settings)
     : host_(host), download_number_(download_number), runner_(prompter, std::move(settings)) {}
@@ -29,29 +27,49 @@ void Runner_window::show_download_info(const std::wstring&, const std::wstring&)
 
 Download_runner::Start Runner_window::start() {
     asking_ = true;  // the replace question, or why the file was not opened
-    const Download_runner::Start started =
-        runner_.start(download_number_, url_, folder_, file_name_, host_.worker_target());
+    std::shared_ptr<Notification_target> opened = opening_target();
+    const Download_runner::Start outcome =
+        opened ? runner_.begin(download_number_, url_, folder_, file_name_, host_.worker_target(),
+                               std::move(opened))
+               : runner_.start(download_number_, url_, folder_, file_name_, host_.worker_target());
     asking_ = false;
-    if (started == Download_runner::Start::url_unusable ||
-        started == Download_runner::Start::name_refused) {
+    started(outcome);
+    return outcome;
+}
+
+std::optional<Download_runner::Start> Runner_window::file_opened(const Notification& report) {
+    asking_ = true;  // the replace question, or why the file was not opened
+    const std::optional<Download_runner::Start> outcome = runner_.file_opened(report);
+    asking_ = false;
+    if (outcome) {
+        started(*outcome);
+    } else if (stop_waiting_) {
+        stop_quietly();
+    }
+    return outcome;
+}
+
+void Runner_window::started(Download_runner::Start outcome) {
+    if (outcome == Download_runner::Start::url_unusable ||
+        outcome == Download_runner::Start::name_refused) {
         // A link that no request can be made of (another scheme, no server),
         // or a name that would put the file elsewhere than in its folder, is
         // refused as the Add dialog refuses it; the window ends there.
         refused_ = true;
         texts_.status =
-            load_string(started == Download_runner::Start::url_unusable ? texts::invalid_url
+            load_string(outcome == Download_runner::Start::url_unusable ? texts::invalid_url
                                                                         : texts::invalid_file_name);
         show_refused();
         if (automatic_ && host_.automatic_downloading_active()) {
             ask_to_close();
         }
-    } else if (started != Download_runner::Start::started) {
+    } else if (outcome != Download_runner::Start::started &&
+               outcome != Download_runner::Start::opening) {
         ask_to_close();
     }
     if (stop_waiting_) {
         stop_quietly();
     }
-    return started;
 }
 
 void Runner_window::ask_to_close() {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/download_control.h"
@@ -58,12 +59,21 @@ class Runner_window : public Download_window {
     bool succeeded() const { return runner_.succeeded(); }
 
   protected:
-    // Opens the output file and starts the worker. A refusal (the replace
-    // question declined, the file not opened, the thread not started) has
-    // asked to be closed already; an unusable link or a file name that fails
-    // the file-name rule is refused in the window (an automatic one then
-    // closes), with no file and no worker.
+    // Opens the output file and starts the worker. With an opening_target()
+    // the file is opened on the runner's thread and this returns opening: the
+    // window passes the UM_FILE_OPENED that follows to file_opened(), which
+    // asks, refuses or starts. Without one it all happens here. A refusal
+    // (the replace question declined, the file not opened, the thread not
+    // started) has asked to be closed already; an unusable link or a file
+    // name that fails the file-name rule is refused in the window (an
+    // automatic one then closes), with no file and no worker.
     Download_runner::Start start();
+    // The opening's report, as start() says; no value when it was not this
+    // download's opening (it was stopped): nothing changed.
+    std::optional<Download_runner::Start> file_opened(const Notification& report);
+    // Where the opening thread posts its UM_FILE_OPENED, to reach the
+    // window on its own thread; none: the file is opened in start().
+    virtual std::shared_ptr<Notification_target> opening_target() { return nullptr; }
     // UM_FINISHED, or an UM_ERROR that the window takes as the end: the
     // download has ended (an automatic one then stops quietly). True when
     // `message` ended it.
@@ -84,6 +94,9 @@ class Runner_window : public Download_window {
     virtual void show_refused() {}
 
   private:
+    // What start() and file_opened() do with the outcome.
+    void started(Download_runner::Start outcome);
+
     Progress_window_host& host_;
     std::int32_t download_number_;
     bool automatic_ = false;

@@ -3,12 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <thread>
 
+#include "engine/notification_queue.h"
 #include "engine/notifications.h"
 #include "fakehost/fake_host.h"
 #include "platform/string_table.h"
@@ -79,6 +83,13 @@ class DownloadRunnerTest : public ::testing::Test {
         return decode_ansi("http://rapidshare.com:" + std::to_string(host.port()) + "/files/" + id +
                            "/f.bin");
     }
+
+    std::unique_ptr<Download_runner> runner(Scripted_prompter& prompter) const {
+        return std::make_unique<Download_runner>(
+            prompter,
+            make_transfer_settings(config, Worker_timing{std::chrono::milliseconds(2), {}}));
+    }
+    std::wstring folder() const { return decode_native(dir.path().string()); }
 
     fakehost::File_host_scenario scenario;
     fakehost::Fake_host host{[this](const fakehost::Request& r) { return scenario.handle(r); }};
@@ -167,6 +178,162 @@ TEST_F(DownloadRunnerTest, ANameThatLeavesItsFolderIsRefusedBeforeAnyFileIsOpene
     }
     EXPECT_EQ(left.size(), 2u) << "only the folders the test made";
     EXPECT_TRUE(host.requests().empty()) << "no worker ran";
+}
+
+// The file is opened on the runner's thread: begin() returns before anything
+// is asked, and the question or the refusal comes from file_opened(), with
+// the thread's report, on the caller's thread.
+TEST_F(DownloadRunnerTest, TheOpeningReportsAndTheOwnerAsksOrRefuses) {
+    using Start = Download_runner::Start;
+    testing::Temporary_folder outside("corvale-outside");
+    std::ofstream(outside / "mine") << "mine";
+    enum class Before { nothing, old_file, symlink, fifo };
+    struct Row {
+        Before before;
+        std::deque<bool> answers;
+        Start outcome;
+        std::vector<Scripted_prompter::Shown> shown;
+        std::optional<std::string> bytes;  // none: the name is no regular file
+        const char* why;
+    } rows[] = {
+        {Before::nothing, {}, Start::started, {}, "new", "a new file is made and written"},
+        {Before::old_file,
+         {false},
+         Start::declined,
+         {{true, format_message(texts::confirm_replace_file, {folder() + L"/f.bin"})}},
+         "old",
+         "declined: the file is untouched and nothing runs"},
+        {Before::old_file,
+         {true},
+         Start::started,
+         {{true, format_message(texts::confirm_replace_file, {folder() + L"/f.bin"})}},
+         "new",
+         "replaced when the user says Yes"},
+        {Before::symlink,
+         {true},
+         Start::open_failed,
+         {{false, format_printf(load_string(texts::file_save_error), {folder() + L"/f.bin"})}},
+         std::nullopt,
+         "a symlink is refused without a question, and not followed"},
+        {Before::fifo,
+         {true},
+         Start::open_failed,
+         {{false, format_printf(load_string(texts::file_save_error), {folder() + L"/f.bin"})}},
+         std::nullopt,
+         "a FIFO without a reader is refused without blocking"},
+    };
+    for (const Row& row : rows) {
+        const fs::path path = dir / "f.bin";
+        fs::remove(path);
+        switch (row.before) {
+            case Before::nothing:
+                break;
+            case Before::old_file:
+                std::ofstream(path) << "old";
+                break;
+            case Before::symlink:
+                fs::create_symlink(outside / "mine", path);
+                break;
+            case Before::fifo:
+                ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+                break;
+        }
+        scenario.api_replies("555", {Reply{200, "DL:{server},AUTH,-5,x"}});
+        scenario.file("555", Reply{200, "new"});
+        const std::size_t requests_before = host.requests().size();
+        Scripted_prompter prompter(row.answers);
+        const auto running = runner(prompter);
+        const auto worker_target = std::make_shared<Notification_queue>();
+        const auto opened = std::make_shared<Notification_queue>();
+        ASSERT_EQ(running->begin(1, link("555"), folder(), L"f.bin", worker_target, opened),
+                  Start::opening)
+            << row.why;
+        EXPECT_TRUE(prompter.shown().empty()) << row.why << ": nothing asked before the report";
+        std::optional<Start> outcome;
+        while (!outcome || *outcome == Start::opening) {
+            const auto report = opened->pop(std::chrono::seconds(60));
+            ASSERT_TRUE(report) << row.why;
+            outcome = running->file_opened(*report);
+        }
+        EXPECT_EQ(*outcome, row.outcome) << row.why;
+        EXPECT_EQ(prompter.shown(), row.shown) << row.why;
+        EXPECT_FALSE(running->opening()) << row.why;
+        if (row.outcome == Start::started) {
+            for (;;) {
+                const auto next = worker_target->pop(std::chrono::seconds(60));
+                ASSERT_TRUE(next) << row.why;
+                if (next->kind == UM_FINISHED) {
+                    break;
+                }
+            }
+            running->finished(true);
+            running->cancel();
+        } else {
+            EXPECT_FALSE(running->running()) << row.why;
+            EXPECT_EQ(host.requests().size(), requests_before) << row.why << ": no worker ran";
+        }
+        if (row.bytes) {
+            EXPECT_EQ(testing::file_bytes(path), *row.bytes) << row.why;
+        }
+        EXPECT_EQ(testing::file_bytes(outside / "mine"), "mine") << row.why;
+        EXPECT_EQ(fs::is_symlink(path), row.before == Before::symlink) << row.why;
+        EXPECT_EQ(fs::is_fifo(path), row.before == Before::fifo) << row.why;
+        fs::remove(path);
+    }
+}
+
+// A cancel while the file is being opened (its report not yet handed over):
+// only the empty file that this download made goes; a file whose bytes the
+// user was not yet asked about stays, and the late report changes nothing.
+TEST_F(DownloadRunnerTest, CancelDuringTheOpeningDeletesOnlyTheEmptyFileItMade) {
+    enum class Meanwhile { nothing, name_taken };
+    struct Row {
+        bool old_file;
+        Meanwhile meanwhile;
+        std::int64_t report;
+        bool left;
+        std::string bytes;
+        const char* why;
+    } rows[] = {
+        {false, Meanwhile::nothing, k_file_opened, false, "", "the empty file it made goes"},
+        {false, Meanwhile::name_taken, k_file_opened, true, "theirs",
+         "a file put under the name since is not the download's: it stays"},
+        {true, Meanwhile::nothing, k_file_not_empty, true, "old",
+         "the question was never asked: the bytes stay"},
+    };
+    for (const Row& row : rows) {
+        const fs::path path = dir / "f.bin";
+        fs::remove(path);
+        if (row.old_file) {
+            std::ofstream(path) << "old";
+        }
+        const std::size_t requests_before = host.requests().size();
+        Scripted_prompter prompter;
+        const auto running = runner(prompter);
+        const auto opened = std::make_shared<Notification_queue>();
+        ASSERT_EQ(running->begin(1, link("555"), folder(), L"f.bin",
+                                 std::make_shared<Notification_queue>(), opened),
+                  Download_runner::Start::opening);
+        const auto report = opened->pop(std::chrono::seconds(60));
+        ASSERT_TRUE(report);
+        EXPECT_EQ(report->value, row.report) << row.why;
+        if (row.meanwhile == Meanwhile::name_taken) {
+            fs::rename(path, dir / "moved");
+            std::ofstream(path) << "theirs";
+        }
+
+        running->cancel();
+        EXPECT_EQ(running->file_opened(*report), std::nullopt) << row.why << ": a late report";
+        EXPECT_TRUE(prompter.shown().empty()) << row.why;
+        EXPECT_FALSE(running->running()) << row.why;
+        EXPECT_EQ(fs::exists(path), row.left) << row.why;
+        if (row.left) {
+            EXPECT_EQ(testing::file_bytes(path), row.bytes) << row.why;
+        }
+        EXPECT_EQ(host.requests().size(), requests_before) << row.why << ": no worker ran";
+        fs::remove(path);
+        fs::remove(dir / "moved");
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The main window's download commands against the local file host: the
-// scheduler, a manual download, Cancel, and closing while downloads run.
+// scheduler, a manual download, a file that is there already, Cancel, and
+// closing while downloads run.
 
 #include <unistd.h>
 #include <QAccessible>
@@ -236,6 +237,65 @@ class Window_download_test : public QObject, private corvale::testing::Window_fi
         QTRY_VERIFY(s->window().progress_window(0) == nullptr);
     }
 
+    // The file is opened beside the window, not by it: the question about a
+    // file that holds bytes, or why the name cannot be written, comes once
+    // the window is up, and the download runs only after a Yes.
+    void a_file_already_there_is_asked_about_once_the_window_is_up_data() {
+        QTest::addColumn<bool>("link");
+        QTest::addColumn<bool>("replace");
+        QTest::newRow("No leaves the file untouched and runs nothing") << false << false;
+        QTest::newRow("Yes replaces it") << false << true;
+        QTest::newRow("a symlink is refused and not followed") << true << true;
+    }
+    void a_file_already_there_is_asked_about_once_the_window_is_up() {
+        QFETCH(bool, link);
+        QFETCH(bool, replace);
+        script_downloads(Reply{200, "new"});
+        std::ofstream(file("mine.txt")) << "mine";
+        if (link) {
+            std::filesystem::create_symlink(file("mine.txt"), file("a.zip"));
+        } else {
+            std::ofstream(file("a.zip")) << "old";
+        }
+        auto s = fast_session();
+        QVERIFY(s->start());
+        s->prompter.answer(replace);
+        bool window_up = false;
+        s->prompter.while_open = [&](const std::wstring&) {
+            const corvale::CDownload_dlg* window = s->window().progress_window(0);
+            window_up = window != nullptr && window->isVisible();
+        };
+        const std::size_t requests = host_->requests().size();
+        run_command(*s, corvale::cmd_download, {0});
+        QTRY_VERIFY_WITH_TIMEOUT(!s->prompter.shown().empty(), 20000);
+        const std::wstring path = corvale::decode_native(file("a.zip").string());
+        if (replace && !link) {
+            QTRY_COMPARE_WITH_TIMEOUT(cell(*s, 0, corvale::col_status),
+                                      QString("Finished Downloading File"), 20000);
+            QCOMPARE(corvale::testing::file_bytes(file("a.zip")), std::string("new"));
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(s->window().progress_window(0) == nullptr, 20000);
+            QCOMPARE(host_->requests().size(), requests);
+            QVERIFY(!s->app.download_list()->find(0)->running);
+            QCOMPARE(std::filesystem::is_symlink(file("a.zip")), link);
+            QCOMPARE(corvale::testing::file_bytes(file("a.zip")),
+                     std::string(link ? "mine" : "old"));
+        }
+        QVERIFY2(window_up, "asked over the open window");
+        const Scripted_prompter::Shown expected =
+            link ? Scripted_prompter::Shown{false, corvale::format_printf(
+                                                       corvale::load_string(texts::file_save_error),
+                                                       {path})}
+                 : Scripted_prompter::Shown{
+                       true, corvale::format_message(texts::confirm_replace_file, {path})};
+        QCOMPARE(s->prompter.shown().size(), std::size_t(1));
+        QVERIFY(s->prompter.shown()[0] == expected);
+        QCOMPARE(corvale::testing::file_bytes(file("mine.txt")), std::string("mine"));
+        s->prompter.while_open = nullptr;
+        std::filesystem::remove(file("a.zip"));
+        std::filesystem::remove(file("mine.txt"));
+    }
+
     void cancel_asks_whether_to_keep_the_partial_file_data() {
         QTest::addColumn<bool>("keep");
         QTest::newRow("Yes keeps it") << true;
@@ -252,6 +312,12 @@ class Window_download_test : public QObject, private corvale::testing::Window_fi
             20000);
         corvale::CDownload_dlg* window = s->window().progress_window(0);
         QVERIFY(window != nullptr && window->running());
+        // A minimized window shows what the row shows once it is restored.
+        window->setWindowState(Qt::WindowMinimized);
+        const QString before = cell(*s, 0, corvale::col_progress);
+        QTRY_VERIFY_WITH_TIMEOUT(cell(*s, 0, corvale::col_progress) != before, 20000);
+        window->setWindowState(Qt::WindowNoState);
+        QCOMPARE(window->value_text(texts::label_downloaded), cell(*s, 0, corvale::col_progress));
         s->prompter.answer(keep);
         window->cancel_button().click();
         QTRY_VERIFY(s->window().progress_window(0) == nullptr);

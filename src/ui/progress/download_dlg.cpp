@@ -30,6 +30,14 @@ constexpr int k_first_width_chars = 90;
 constexpr int k_paced_values[] = {texts::label_downloaded, texts::label_file_size,
                                   texts::label_elapsed, texts::label_speed, texts::label_time_left};
 
+// Every progress window shows the program's icon. It is drawn from its
+// drawing at several sizes, which costs more than the rest of the window: it
+// is drawn once and shared.
+QIcon window_icon() {
+    static const QIcon icon = program_icon("corvale");
+    return icon;
+}
+
 }  // namespace
 
 // A value that is data (a link, a path): left to right in either language,
@@ -74,16 +82,19 @@ CDownload_dlg::CDownload_dlg(Progress_window_host& host, Prompter& prompter,
     : Runner_window(host, prompter, download_number, settings),
       prompter_(prompter),
       start_time_(std::time(nullptr)),
-      limits_(settings ? settings->current().speed_limits : nullptr) {
+      limits_(settings ? settings->current().speed_limits : nullptr),
+      opened_(std::make_shared<Window_target>(this)) {
     setObjectName("download_window");
     setWindowTitle(text(texts::download_caption));
-    setWindowIcon(program_icon("corvale"));
+    setWindowIcon(window_icon());
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setWindowFlag(Qt::WindowMinimizeButtonHint, true);
     build();
 }
 
-CDownload_dlg::~CDownload_dlg() = default;
+CDownload_dlg::~CDownload_dlg() {
+    opened_->close();
+}
 
 void CDownload_dlg::build() {
     auto* grid = new QGridLayout(this);
@@ -192,18 +203,40 @@ void CDownload_dlg::refresh() {
 }
 
 void CDownload_dlg::open() {
-    show();
-    raise();
-    activateWindow();
-    // The window keeps the size it opened with as its least width and its
-    // only height; the link, the path and the bar grow with its width.
+    // The window keeps the size it opens with as its least width and its
+    // only height; the link, the path and the bar grow with its width. It is
+    // sized before it is shown: laid out once, and drawn once.
     adjustSize();
     resize(std::max(width(), fontMetrics().averageCharWidth() * k_first_width_chars), height());
     setMinimumWidth(width());
     setFixedHeight(height());
-    switch (start()) {
+    // Those sizes are the window's limits from now on: the layout no longer
+    // works out its least size again for every change of a value.
+    layout()->setSizeConstraint(QLayout::SetNoConstraint);
+    show();
+    raise();
+    activateWindow();
+    show_start(start());
+}
+
+bool CDownload_dlg::event(QEvent* event) {
+    if (event->type() != Notification_event::type) {
+        return QDialog::event(event);
+    }
+    // A copy: the question it may lead to runs a nested event loop.
+    const Notification report = static_cast<Notification_event*>(event)->notification;
+    if (const auto outcome = file_opened(report)) {
+        show_start(*outcome);
+    }
+    return true;
+}
+
+void CDownload_dlg::show_start(Download_runner::Start outcome) {
+    switch (outcome) {
         case Download_runner::Start::started:
             break;
+        case Download_runner::Start::opening:
+            return;  // the file's opening reports later
         case Download_runner::Start::url_unusable:
         case Download_runner::Start::name_refused:
             return;  // refused in the window: no file and no worker
@@ -241,14 +274,17 @@ void CDownload_dlg::show_refused() {
 void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
     switch (message) {
         case UM_PROGRESS:
-            bar_->show_value(static_cast<int>(std::min<std::uint64_t>(
-                static_cast<std::uint64_t>(lparam) / divisor_, k_bar_steps)));
-            values_[texts::label_elapsed]->set_value(
-                qt(elapsed_text(static_cast<std::int64_t>(std::time(nullptr) - start_time_))));
-            refresh();
+            if (isMinimized()) {
+                progress_unseen_ = lparam;
+            } else {
+                show_progress(lparam);
+            }
             break;
         case UM_FINISHED:
         case UM_ERROR:
+            if (progress_unseen_) {
+                show_progress(*progress_unseen_);  // the end is shown at once, as it is
+            }
             values_[texts::label_status]->set_value(qt(window_texts().status));
             if (message == UM_FINISHED && lparam == 0) {
                 bar_->setRange(0, k_bar_steps);  // also when no length was sent
@@ -270,6 +306,9 @@ void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
             // much of it is done.
             const auto length = static_cast<std::uint64_t>(lparam);
             divisor_ = length >= k_bar_steps ? length / k_bar_steps : 1;
+            if (progress_unseen_) {
+                progress_unseen_ = 0;  // a new reply starts
+            }
             bar_->setRange(0, length == 0 ? 0 : k_bar_steps);
             bar_->show_value(0);
             bar_->settle();
@@ -283,6 +322,22 @@ void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
             break;
         default:
             break;
+    }
+}
+
+void CDownload_dlg::show_progress(std::int64_t downloaded) {
+    progress_unseen_.reset();
+    bar_->show_value(static_cast<int>(
+        std::min<std::uint64_t>(static_cast<std::uint64_t>(downloaded) / divisor_, k_bar_steps)));
+    values_[texts::label_elapsed]->set_value(
+        qt(elapsed_text(static_cast<std::int64_t>(std::time(nullptr) - start_time_))));
+    refresh();
+}
+
+void CDownload_dlg::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && !isMinimized() && progress_unseen_) {
+        show_progress(*progress_unseen_);
     }
 }
 

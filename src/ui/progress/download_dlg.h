@@ -1,7 +1,8 @@
 #pragma once
 
-// The window of one running download: it opens the output file, owns the
-// download worker (through a Download_runner), shows what the main window
+// The window of one running download: it has the output file opened (off
+// the GUI thread; the replace question comes once the opening reports), owns
+// the download worker (through a Download_runner), shows what the main window
 // tells it about the transfer, and ends the download when the user cancels or
 // closes it. It never destroys itself: it asks its host to. Lives on the GUI
 // thread, as a top-level window without an owner.
@@ -11,10 +12,12 @@
 #include <ctime>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "engine/runner_window.h"
 #include "platform/prompter.h"
 #include "ui/common/paced_progress_bar.h"
+#include "ui/common/window_target.h"
 
 class QPushButton;
 
@@ -47,6 +50,8 @@ class CDownload_dlg : public QDialog, public Runner_window {
     std::uint64_t size_divisor() const { return divisor_; }
 
   protected:
+    bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
@@ -56,14 +61,23 @@ class CDownload_dlg : public QDialog, public Runner_window {
     void disable_cancel() override;
     void show_ended() override;
     void show_refused() override;
+    std::shared_ptr<Notification_target> opening_target() override { return opened_; }
 
   private:
     void build();
     void refresh();
+    // The bar, the elapsed time and the values at `downloaded` bytes.
+    void show_progress(std::int64_t downloaded);
+    // What the window shows once start() or the opening has said how the
+    // download begins.
+    void show_start(Download_runner::Start outcome);
 
     Prompter& prompter_;
     std::uint64_t divisor_ = 1;
     std::time_t start_time_;
+    // The last progress while the window was minimized, shown when it is
+    // restored: a minimized window does not lay out texts nobody sees.
+    std::optional<std::int64_t> progress_unseen_;
 
     std::map<int, Value_label*> values_;
     Elided_label* url_label_ = nullptr;
@@ -72,6 +86,8 @@ class CDownload_dlg : public QDialog, public Runner_window {
     QPushButton* cancel_ = nullptr;
     QPushButton* limit_ = nullptr;
     std::shared_ptr<Speed_limits> limits_;  // none: no button
+    // The opening of the file reports here, on the GUI thread.
+    std::shared_ptr<Window_target> opened_;
 };
 
 }  // namespace corvale
