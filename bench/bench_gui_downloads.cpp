@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <iostream>
 #include <vector>
 
@@ -108,6 +109,12 @@ int main(int argc, char** argv) {
         }
     });
     table.selectAll();
+    // The memory the script filled for this run is given back only now, as
+    // the downloads start: memory that lies free for a while costs more to
+    // fill again in a virtual machine, and the window's start-up takes time.
+    if (const QByteArray warm = qgetenv("CORVALE_BENCH_WARM"); !warm.isEmpty()) {
+        std::remove(warm.constData());
+    }
     const double cpu_before = cpu_seconds();
     const double gui_cpu_before = thread_cpu_seconds();
     last_cpu = gui_cpu_before;

@@ -27,12 +27,12 @@ trap 'kill $host_pid 2>/dev/null || true; rm -rf "$out"' EXIT
 
 # Both halves write the same bytes into memory that the system has just had
 # in use. Memory that has lain free for a while can cost far more to fill
-# again (a virtual machine may have handed it back to its host), and only the
-# first half would pay for it. The amount is made and freed before each half.
+# again (a virtual machine may hand it back to its host within seconds), so
+# the amount is filled before each half and freed only as its downloads
+# start: the window frees it itself once it is up (CORVALE_BENCH_WARM).
 warm_up() {
     fallocate -l "$((bytes * count))" "$out/warm" 2>/dev/null \
         || head -c "$((bytes * count))" /dev/zero > "$out/warm"
-    rm -f "$out/warm"
 }
 
 files=()
@@ -45,13 +45,14 @@ start_fakehost "${files[@]}"
 echo "== main window: $count downloads started at once"
 mkdir -p "$out/gui"
 warm_up
-XDG_RUNTIME_DIR=$(mktemp -d) "$bin/bench/bench_gui_downloads" "$out/gui" "$count" "$bytes" 910000 \
+CORVALE_BENCH_WARM="$out/warm" XDG_RUNTIME_DIR=$(mktemp -d) "$bin/bench/bench_gui_downloads" "$out/gui" "$count" "$bytes" 910000 \
     2> >(grep -v "This plugin does not support" >&2) | tee "$out/gui.txt"
 rm -rf "$out/gui"
 
 echo "== $count corvale-cli download processes"
 mkdir -p "$out/cli"
 warm_up
+rm -f "$out/warm"
 start=$(date +%s.%N)
 /usr/bin/time -f '%U %S' -o "$out/cli.time" bash -c '
     for i in $(seq 0 $(('"$count"' - 1))); do
