@@ -7,20 +7,6 @@ std::optional<std::string> Arguments::value(const std::string& option) const {
     return it == values.end() ? std::nullopt : std::optional<std::string>(it->second);
 }
 
-std::optional<std::uint64_t> parse_digits(std::string_view text) {
-    if (text.empty() || text.size() > 19) {  // 19 digits always fit
-        return std::nullopt;
-    }
-    std::uint64_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        value = value * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    return value;
-}
-
 bool parse_second_ms(const Arguments& args, std::chrono::milliseconds& second) {
     const auto text = args.value("--second-ms");
     if (!text) {

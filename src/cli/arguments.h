@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/transfer_settings.h"
+#include "platform/wide_text.h"
 
 namespace corvale {
 
@@ -25,10 +26,6 @@ struct Arguments {
     bool has(const std::string& flag) const { return flags.count(flag) != 0; }
     std::optional<std::string> value(const std::string& option) const;
 };
-
-// A number written with decimal digits only (no blank, no sign); no value
-// for anything else, or for more than 19 digits.
-std::optional<std::uint64_t> parse_digits(std::string_view text);
 
 // The length of a worker's second from --second-ms (1 to 3600000); false
 // when the value is not such a number. Without the option `second` stays.

@@ -227,14 +227,19 @@ Transfer_worker::Step Download_worker::fetch_file(Http_session& session, const L
     std::size_t buffered = 0;
     bool written = false;
     char* const buffer = buffer_.get();
-    auto write_buffered = [&]() -> bool {
-        const int error = file_ != nullptr ? file_->write(buffer, buffered) : EBADF;
-        buffered = 0;
+    // Writes `data` to the file; a failure is reported.
+    auto write_out = [&](std::string_view data) -> bool {
+        const int error = file_ != nullptr ? file_->write(data.data(), data.size()) : EBADF;
         written = true;
         if (error != 0) {
             report_error(error, NT_WRITE_FAILED);
         }
         return error == 0;
+    };
+    auto write_buffered = [&]() -> bool {
+        const std::size_t count = buffered;
+        buffered = 0;
+        return write_out(std::string_view(buffer, count));
     };
     // A stop keeps what was received: the partial file holds every byte the
     // progress counted.
@@ -251,10 +256,7 @@ Transfer_worker::Step Download_worker::fetch_file(Http_session& session, const L
             if (written && buffered == 0 && piece.size() >= k_direct_write) {
                 downloaded += piece.size();
                 update_progress(progress, downloaded, true);
-                const int error =
-                    file_ != nullptr ? file_->write(piece.data(), piece.size()) : EBADF;
-                if (error != 0) {
-                    report_error(error, NT_WRITE_FAILED);
+                if (!write_out(piece)) {
                     end = Step::ends;
                     return false;
                 }

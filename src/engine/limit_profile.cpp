@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/rate_entry.h"
+#include "platform/wide_text.h"
 
 namespace corvale {
 
@@ -18,19 +19,9 @@ constexpr std::wstring_view k_hours_until_key = L"hours_limit_until";
 // A whole number of at most `largest`, digits only; none otherwise.
 std::optional<std::uint64_t> stored_number(const Profile& profile, std::wstring_view key,
                                            std::uint64_t largest) {
-    const std::wstring stored = profile.read_string(k_settings_section, key, L"");
-    if (stored.empty() || stored.size() > 20) {
+    const auto value = parse_digits(profile.read_string(k_settings_section, key, L""));
+    if (!value || *value > largest) {
         return std::nullopt;
-    }
-    std::uint64_t value = 0;
-    for (const wchar_t c : stored) {
-        if (c < L'0' || c > L'9') {
-            return std::nullopt;
-        }
-        value = value * 10 + static_cast<std::uint64_t>(c - L'0');
-        if (value > largest) {
-            return std::nullopt;
-        }
     }
     return value;
 }

@@ -97,6 +97,32 @@ bool equals_ignoring_case_az(std::wstring_view a, std::wstring_view b) {
                       [](wchar_t x, wchar_t y) { return fold_az(x) == fold_az(y); });
 }
 
+namespace {
+
+template <typename Char>
+std::optional<std::uint64_t> parse_digits_impl(std::basic_string_view<Char> text) {
+    if (text.empty() || text.size() > 19) {  // 19 digits always fit
+        return std::nullopt;
+    }
+    std::uint64_t value = 0;
+    for (const Char c : text) {
+        if (c < Char('0') || c > Char('9')) {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<std::uint64_t>(c - Char('0'));
+    }
+    return value;
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> parse_digits(std::string_view text) {
+    return parse_digits_impl(text);
+}
+std::optional<std::uint64_t> parse_digits(std::wstring_view text) {
+    return parse_digits_impl(text);
+}
+
 int parse_int(std::wstring_view text) {
     return parse_int_impl<int>(text);
 }

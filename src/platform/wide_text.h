@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,11 @@ int parse_int(std::string_view text);
 // The same with 64 bits: byte counts.
 std::int64_t parse_int64(std::wstring_view text);
 std::int64_t parse_int64(std::string_view text);
+
+// A number written with decimal digits only (no blank, no sign); no value
+// for anything else, or for more than 19 digits.
+std::optional<std::uint64_t> parse_digits(std::string_view text);
+std::optional<std::uint64_t> parse_digits(std::wstring_view text);
 
 // An unsigned byte count: white space, optional sign (a
 // minus negates modulo 2^64), digits in `base`; UINT64_MAX on overflow.
