@@ -10,6 +10,7 @@
 // page. The PDF is written to a temporary name and renamed, so a failed run
 // never leaves a half-written help file behind.
 
+#include <QAbstractTextDocumentLayout>
 #include <QFile>
 #include <QGuiApplication>
 #include <QPageLayout>
@@ -17,7 +18,10 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextList>
 #include <QTextOption>
 #include <QUrl>
 #include <cstdio>
@@ -60,6 +64,84 @@ bool parse(const QStringList& arguments, Options& options) {
 int fail(const QString& message) {
     std::fprintf(stderr, "corvale-helpdoc: %s\n", qPrintable(message));
     return 1;
+}
+
+// After an edit the layout goes on lazily, a part at a time, from an event
+// loop that never runs here: a new layout lays the document out whole.
+void lay_out_whole(QTextDocument& document) {
+    document.setDocumentLayout(nullptr);
+    document.pageCount();
+}
+
+// The page a point of the laid-out document falls on.
+int page_of(qreal y, qreal page_height) {
+    return static_cast<int>(y / page_height);
+}
+
+// A heading that would end a page, its text on the next, starts that page
+// instead. Each move lays the document out again, so headings are looked at
+// in order.
+void keep_headings_with_text(QTextDocument& document, qreal page_height) {
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        // Each move replaces the layout.
+        const QAbstractTextDocumentLayout* layout = document.documentLayout();
+        const QTextBlock text = block.next();
+        if (block.blockFormat().headingLevel() == 0 || !text.isValid() ||
+            text.layout()->lineCount() == 0) {
+            continue;
+        }
+        const qreal heading_top = layout->blockBoundingRect(block).top();
+        const qreal text_top = layout->blockBoundingRect(text).top() + text.layout()->lineAt(0).y();
+        if (page_of(heading_top, page_height) != page_of(text_top, page_height)) {
+            // A heading right above it (a section's over a subsection's) goes too.
+            QTextBlock first = block;
+            while (first.previous().isValid() &&
+                   first.previous().blockFormat().headingLevel() > 0) {
+                first = first.previous();
+            }
+            QTextBlockFormat format;
+            format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+            QTextCursor(first).mergeBlockFormat(format);
+            lay_out_whole(document);
+        }
+    }
+}
+
+// The text layout draws a paragraph whole wherever its box meets the page
+// drawn, and the line just above the page with it. A paragraph that runs from
+// one page onto the next is split in two where the page breaks, so that each
+// part is drawn on its own page only. The second part goes on without the
+// paragraph's spacing above it, and a list item's second part without a
+// second bullet.
+void split_at_page_breaks(QTextDocument& document, qreal page_height) {
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        // Each split replaces the layout.
+        const QAbstractTextDocumentLayout* layout = document.documentLayout();
+        const QTextLayout* lines = block.layout();
+        const qreal top = layout->blockBoundingRect(block).top();
+        for (int line = 1; line < lines->lineCount(); ++line) {
+            if (page_of(top + lines->lineAt(line).y(), page_height) ==
+                page_of(top + lines->lineAt(0).y(), page_height)) {
+                continue;
+            }
+            const QTextBlockFormat whole = block.blockFormat();
+            QTextBlockFormat first = whole;
+            first.setBottomMargin(0);
+            QTextCursor(block).setBlockFormat(first);
+            QTextCursor cursor(block);
+            cursor.setPosition(block.position() + lines->lineAt(line).textStart());
+            cursor.insertBlock();
+            QTextBlockFormat rest = whole;
+            rest.setTopMargin(0);
+            if (QTextList* list = cursor.currentList()) {
+                rest.setIndent(list->format().indent());
+                list->remove(cursor.block());
+            }
+            cursor.setBlockFormat(rest);
+            lay_out_whole(document);
+            break;
+        }
+    }
 }
 
 }  // namespace
@@ -112,7 +194,9 @@ int main(int argc, char** argv) {
     document.setHtml(html);
     const QRectF page = writer.pageLayout().paintRectPixels(k_resolution);
     document.setPageSize(page.size());
-
+    lay_out_whole(document);
+    keep_headings_with_text(document, page.height());
+    split_at_page_breaks(document, page.height());
     QPainter painter(&writer);
     if (!painter.isActive()) {
         return fail(options.output + ": the PDF could not be started");
@@ -122,7 +206,13 @@ int main(int argc, char** argv) {
         if (index > 0) {
             writer.newPage();
         }
-        const QRectF shown(0, index * page.height(), page.width(), page.height());
+        // The layout moves a line that would cross the page's foot to the
+        // top of the next page, so a page's lines start at or below its top
+        // and end at or above its foot. The line that starts exactly at the
+        // foot belongs to the next page: the clip stops just short of it, or
+        // that line would be drawn here too (clipped from sight, but still
+        // in the page's text).
+        const QRectF shown(0, index * page.height(), page.width(), page.height() - 0.01);
         painter.save();
         painter.translate(0, -shown.top());
         document.drawContents(&painter, shown);
