@@ -316,6 +316,9 @@ class Window_list_test : public QObject, private corvale::testing::Window_fixtur
         // As a drag does: the drop goes where the entering was taken.
         const auto drop = [&](const QMimeData& data) {
             QVERIFY(accepted(data));
+            QDragMoveEvent move(QPoint(6, 6), offered, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &move);
+            QVERIFY(move.isAccepted());
             QDropEvent dropped(QPointF(5, 5), offered, &data, Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(viewport, &dropped);
             QVERIFY(dropped.isAccepted());

@@ -24,6 +24,7 @@
 #include "engine/scheduler.h"
 #include "engine/transfer_settings.h"
 #include "model/download_list.h"
+#include "tools/dropped_links.h"
 #include "ui/common/question_tracker.h"
 #include "ui/common/window_target.h"
 #include "ui/main/command_ids.h"
@@ -285,6 +286,8 @@ class CTollwayDlg : public QMainWindow,
     std::unique_ptr<Download_control> control_;  // before target_ is closed
     std::unique_ptr<Links_parser_dlg> grabber_;
     std::unique_ptr<Update_check_dlg> update_window_;
+    // What the drag over the list holds, sorted once as it enters.
+    Dropped::Kind dragged_ = Dropped::Kind::refused;
     Scheduler scheduler_{static_cast<Schedule_host&>(*this)};
 };
 

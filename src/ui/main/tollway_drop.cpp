@@ -71,7 +71,14 @@ bool CTollwayDlg::take_drop(QEvent* event) {
         return false;
     }
     auto* drop = static_cast<QDropEvent*>(event);
-    const Dropped what = classify(drop->mimeData(), services_.settings);
+    // A drag of a long text is not searched again at every move.
+    Dropped what;
+    if (type == QEvent::DragMove) {
+        what.kind = dragged_;
+    } else {
+        what = classify(drop->mimeData(), services_.settings);
+        dragged_ = what.kind;
+    }
     // Nothing is taken while the list is busy or closing, a question is
     // open, or the grabber is busy with links of its own. The drop is a
     // copy: the program that gave it never deletes what it dropped.
