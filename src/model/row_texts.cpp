@@ -1,5 +1,6 @@
 #include "model/row_texts.h"
 
+#include <algorithm>
 #include <charconv>
 #include <utility>
 
@@ -189,6 +190,22 @@ std::wstring full_local_path(const std::wstring& folder, const std::wstring& fil
 
 std::wstring full_local_path(const Download_record& record) {
     return full_local_path(record.folder, record.file_name);
+}
+
+std::optional<double> progress_fraction(const Download_record& record) {
+    if (record.file_size == 0) {
+        return std::nullopt;
+    }
+    const auto downloaded =
+        static_cast<std::uint64_t>(std::max<std::int64_t>(record.downloaded, 0));
+    return downloaded >= record.file_size
+               ? 1.0
+               : static_cast<double>(downloaded) / static_cast<double>(record.file_size);
+}
+
+bool finished_whole(const Download_record& record) {
+    return !record.running && record.file_size != 0 && record.downloaded > 0 &&
+           static_cast<std::uint64_t>(record.downloaded) == record.file_size;
 }
 
 }  // namespace corvale

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -84,5 +85,13 @@ Row_texts row_texts(const Download_record& record);
 // The folder, a separator unless the folder already ends with one, the name.
 std::wstring full_local_path(const std::wstring& folder, const std::wstring& file_name);
 std::wstring full_local_path(const Download_record& record);
+
+// How much of the file is there, from 0 to 1, when its size is known; none
+// while it is unknown. More bytes than the size (a file that grew on the
+// host) count as the whole.
+std::optional<double> progress_fraction(const Download_record& record);
+// The download is not running and has every byte of its known size: its
+// file is there whole, unless it was moved or deleted since.
+bool finished_whole(const Download_record& record);
 
 }  // namespace corvale

@@ -147,5 +147,34 @@ TEST(RowTexts, FullLocalPath) {
     }
 }
 
+TEST(RowTexts, ProgressFractionAndFinishedWhole) {
+    struct Row {
+        std::uint64_t size;
+        std::int64_t downloaded;
+        bool running;
+        std::optional<double> fraction;
+        bool finished;
+        const char* why;
+    };
+    const Row rows[] = {
+        {0, 500, false, std::nullopt, false, "size unknown: no fraction, never finished"},
+        {1000, 0, false, 0.0, false, "nothing yet"},
+        {1000, -1, false, 0.0, false, "progress unknown reads as nothing"},
+        {1000, 450, false, 0.45, false, "part of it"},
+        {1000, 1000, false, 1.0, true, "every byte"},
+        {1000, 1000, true, 1.0, false, "a running download is not finished"},
+        {1000, 1200, false, 1.0, false, "more than the size: whole bar, but not the file sized"},
+        {5ull << 30, 5ll << 29, false, 0.5, false, "past 4 GiB"},
+    };
+    for (const Row& row : rows) {
+        Download_record record;
+        record.file_size = row.size;
+        record.downloaded = row.downloaded;
+        record.running = row.running;
+        EXPECT_EQ(progress_fraction(record), row.fraction) << row.why;
+        EXPECT_EQ(finished_whole(record), row.finished) << row.why;
+    }
+}
+
 }  // namespace
 }  // namespace corvale

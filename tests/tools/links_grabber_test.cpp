@@ -1,5 +1,6 @@
 #include "tools/links_grabber.h"
 #include "corvale/text_ids.h"
+#include "tools/dropped_links.h"
 
 #include <gtest/gtest.h>
 
@@ -465,6 +466,48 @@ TEST_F(GrabberTest, NextLinkWalksTheSelectionWithSafeNames) {
         EXPECT_EQ(cursor, e.cursor_after) << e.why;
     }
     EXPECT_FALSE(grabber.next_link(cursor, L"/dl", L"note"));
+}
+
+TEST(DroppedLinks, WhatADropOnTheListHolds) {
+    using Kind = Dropped::Kind;
+    struct Row {
+        std::vector<std::wstring> files, links;
+        std::wstring text;
+        Kind kind;
+        std::wstring value;
+        const char* why;
+    };
+    const std::wstring a = L"http://rapidshare.com/files/1/A.zip";
+    const std::wstring b = L"http://rapidshare.com/files/2/b.rar";
+    const Row rows[] = {
+        {{L"/home/u/My List.ZRV"},
+         {},
+         L"",
+         Kind::list_file,
+         L"/home/u/My List.ZRV",
+         "a list file, any case of its suffix"},
+        {{L"/home/u/a.zrv", L"/home/u/b.zrv"}, {}, L"", Kind::refused, L"", "two list files"},
+        {{L"/home/u/a.txt"}, {}, a, Kind::refused, L"", "another local file, even with text"},
+        {{L"/home/u/.zrv/"}, {}, L"", Kind::refused, L"", "a folder"},
+        {{}, {a}, L"", Kind::one_link, a, "one link keeps its letters"},
+        {{},
+         {L"https://www.RapidShare.com/files/1/A.zip"},
+         L"",
+         Kind::one_link,
+         L"http://RapidShare.com/files/1/A.zip",
+         "the grabber's form of a link"},
+        {{}, {}, L"see " + a + L" and again " + a, Kind::one_link, a, "the same link twice"},
+        {{}, {}, a + b, Kind::several_links, a + b, "back to back in text"},
+        {{}, {a, b}, L"ignored", Kind::several_links, a + L"\n" + b + L"\n", "two URLs"},
+        {{}, {L"http://example.com/x.zip"}, a, Kind::refused, L"", "not the host's; text unused"},
+        {{}, {}, L"no links here", Kind::refused, L"", "plain text"},
+        {{}, {}, L"", Kind::refused, L"", "nothing"},
+    };
+    for (const Row& row : rows) {
+        const Dropped dropped = classify_drop(row.files, row.links, row.text, Host_config{});
+        EXPECT_EQ(dropped.kind, row.kind) << row.why;
+        EXPECT_EQ(dropped.value, row.value) << row.why;
+    }
 }
 
 }  // namespace

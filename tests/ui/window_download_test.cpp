@@ -9,8 +9,11 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -216,6 +219,96 @@ class Window_download_test : public QObject, private corvale::testing::Window_fi
         QTRY_VERIFY(s->window().progress_window(0) == nullptr);
         QVERIFY2(std::filesystem::exists(file("a.zip")), "Close keeps a finished file");
         QVERIFY(s->prompter.shown().empty());
+    }
+
+    // A finished download's file opens from its window's Open and from the
+    // list's Open File, both through the desktop's opener; a file that is
+    // gone is named in a message. The Progress column gives its share.
+    void a_finished_file_opens_from_the_window_and_the_list() {
+        script_downloads(Reply{.pattern_size = 300000});
+        auto s = fast_session();
+        std::vector<QUrl> opened;
+        s->app.set_url_opener([&](const QUrl& target) {
+            opened.push_back(target);
+            return true;
+        });
+        QVERIFY(s->start());
+        QTableWidget& table = s->window().list_view_widget();
+        QAction& open_file = *s->window().action(corvale::cmd_open_file);
+        QVERIFY(s->window().context_menu().actions().contains(&open_file));
+        const auto share = [&](int row) {
+            return table.item(row, corvale::col_progress)
+                ->data(corvale::Data_cell_delegate::fraction_role);
+        };
+        select_rows(table, {0});
+        QVERIFY(!open_file.isEnabled());
+        QVERIFY(!share(0).isValid());
+        QVERIFY(!table.item(0, corvale::col_progress)->data(Qt::AccessibleTextRole).isValid());
+
+        run_command(*s, corvale::cmd_download, {0});
+        QTRY_COMPARE_WITH_TIMEOUT(cell(*s, 0, corvale::col_status),
+                                  QString("Finished Downloading File"), 20000);
+        corvale::CDownload_dlg* window = s->window().progress_window(0);
+        QVERIFY(window != nullptr);
+        QVERIFY(window->open_button().isVisible() && window->open_button().isEnabled());
+        QVERIFY(find_accessible(QAccessible::queryAccessibleInterface(window), QAccessible::Button,
+                                "Open File") != nullptr);
+        window->open_button().click();
+        settle(s->window());
+        const QUrl a_zip = QUrl::fromLocalFile(QString::fromStdString(file("a.zip").string()));
+        QCOMPARE(opened, std::vector<QUrl>{a_zip});
+
+        // The row: its share, read after its text; Open File for it only.
+        QCOMPARE(share(0).toDouble(), 1.0);
+        QVERIFY(!share(1).isValid());
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&table);
+        QCOMPARE(list->tableInterface()->cellAt(0, corvale::col_progress)->text(QAccessible::Name),
+                 QString("293.0 KB, 100% done"));
+        QCOMPARE(cell(*s, 0, corvale::col_progress), QString("293.0 KB"));
+        select_rows(table, {1});
+        QVERIFY(!open_file.isEnabled());
+        select_rows(table, {0, 1});
+        QVERIFY(open_file.isEnabled());
+        press(s->window(), corvale::cmd_open_file);
+        QCOMPARE(opened, (std::vector<QUrl>{a_zip, a_zip}));
+
+        // Gone: the window says so, the menu item is off when next shown.
+        std::filesystem::remove(file("a.zip"));
+        window->open_button().click();
+        settle(s->window());
+        QCOMPARE(opened.size(), std::size_t(2));
+        QCOMPARE(s->prompter.shown().size(), std::size_t(1));
+        QCOMPARE(s->prompter.shown()[0].text,
+                 corvale::format_message(texts::file_gone, {file("a.zip").wstring()}));
+        QMetaObject::invokeMethod(&s->window().context_menu(), "aboutToShow");
+        QVERIFY(!open_file.isEnabled());
+        window->cancel_button().click();
+        QTRY_VERIFY(s->window().progress_window(0) == nullptr);
+    }
+
+    // The Progress column's bar grows from the leading edge: the left, or
+    // the right in a right-to-left list; a cell without a share has none.
+    void the_progress_bar_grows_from_the_leading_edge() {
+        QStandardItemModel model(1, 2);
+        model.setData(model.index(0, 0), 0.25, corvale::Data_cell_delegate::fraction_role);
+        corvale::Data_cell_delegate delegate;
+        for (const Qt::LayoutDirection direction : {Qt::LeftToRight, Qt::RightToLeft}) {
+            for (const int column : {0, 1}) {
+                QImage image(100, 40, QImage::Format_ARGB32);
+                image.fill(Qt::white);
+                QStyleOptionViewItem option;
+                option.rect = image.rect();
+                option.direction = direction;
+                option.palette.setColor(QPalette::Highlight, Qt::blue);
+                QPainter painter(&image);
+                delegate.paint(&painter, option, model.index(0, column));
+                painter.end();
+                const bool left = image.pixel(10, 20) != qRgb(255, 255, 255);
+                const bool right = image.pixel(90, 20) != qRgb(255, 255, 255);
+                QCOMPARE(left, column == 0 && direction == Qt::LeftToRight);
+                QCOMPARE(right, column == 0 && direction == Qt::RightToLeft);
+            }
+        }
     }
 
     // Sent without a length: the row and the window show the bytes received,

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -29,6 +30,7 @@
 #include "ui/common/file_dialogs.h"
 #include "ui/common/settings_profile.h"
 #include "ui/common/ui_text.h"
+#include "ui/dialogs/add_new_download_dlg.h"
 #include "ui/dialogs/load_or_merge_dlg.h"
 #include "ui/window_fixture.h"
 
@@ -287,6 +289,107 @@ class Window_list_test : public QObject, private corvale::testing::Window_fixtur
         QTest::addColumn<bool>("yes");
         QTest::newRow("Yes: saved elsewhere") << true;
         QTest::newRow("No: nothing more") << false;
+    }
+    // Drops on the list: a list file loads as Load List does (the modified
+    // list's question first), one link opens the Add dialog with it (and its
+    // duplicate question), several open the grabber with them; anything else
+    // is refused, and nothing is taken while a question is open.
+    void drops_on_the_list() {
+        auto s = session(k_english, sample_list());
+        QVERIFY(s->start());
+        QTableWidget& table = s->window().list_view_widget();
+        QWidget* viewport = table.viewport();
+        const auto mime = [](const QList<QUrl>& urls, const QString& text) {
+            auto data = std::make_unique<QMimeData>();
+            data->setUrls(urls);
+            if (!text.isEmpty()) {
+                data->setText(text);
+            }
+            return data;
+        };
+        const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
+        const auto accepted = [&](const QMimeData& data) {
+            QDragEnterEvent enter(QPoint(5, 5), offered, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &enter);
+            return enter.isAccepted() && enter.dropAction() == Qt::CopyAction;
+        };
+        // As a drag does: the drop goes where the entering was taken.
+        const auto drop = [&](const QMimeData& data) {
+            QVERIFY(accepted(data));
+            QDragMoveEvent move(QPoint(6, 6), offered, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &move);
+            QVERIFY(move.isAccepted());
+            QDropEvent dropped(QPointF(5, 5), offered, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &dropped);
+            QVERIFY(dropped.isAccepted());
+            QCOMPARE(dropped.dropAction(), Qt::CopyAction);  // never a move
+            settle(s->window());
+        };
+        const std::wstring a_link = L"http://rapidshare.com/files/111/a.zip";
+        const std::wstring other = other_list();
+        std::ofstream(file("notes.txt")) << "x";
+        const QUrl txt = QUrl::fromLocalFile(dir_.filePath("notes.txt"));
+        const QUrl zrv = QUrl::fromLocalFile(QString::fromStdWString(other));
+        struct Refused {
+            QList<QUrl> urls;
+            QString text;
+        };
+        for (const Refused& refused :
+             {Refused{{txt}, {}}, Refused{{}, "no links"}, Refused{{zrv, txt}, {}},
+              Refused{{QUrl("http://example.com/f.zip")}, {}}}) {
+            QVERIFY(!accepted(*mime(refused.urls, refused.text)));
+        }
+
+        // One link: the Add dialog with it; Same As URL and OK add it.
+        const auto one = mime({QUrl("http://rapidshare.com/files/999/New.zip")}, {});
+        QString offered_link;
+        when_dialog_opens<corvale::Add_new_download_dlg>([&](corvale::Add_new_download_dlg& d) {
+            offered_link = d.url_edit().text();
+            d.folder_edit().setText(dir_.path());
+            d.same_as_url_button().click();
+            d.ok_button().click();
+        });
+        drop(*one);
+        QCOMPARE(offered_link, QString("http://rapidshare.com/files/999/New.zip"));
+        QCOMPARE(table.rowCount(), 3);
+        QCOMPARE(cell(*s, 2, corvale::col_file_name), QString("New.zip"));
+
+        // A link of the list, in text: the duplicate question, answered No.
+        s->prompter.clear();
+        s->prompter.answer(false);
+        when_dialog_opens<corvale::Add_new_download_dlg>([&](corvale::Add_new_download_dlg& d) {
+            d.folder_edit().setText(dir_.path());
+            d.name_edit().setText("again.zip");
+            d.ok_button().click();
+        });
+        drop(*mime({}, "see " + QString::fromStdWString(a_link)));
+        QCOMPARE(s->prompter.shown().size(), std::size_t(1));
+        QVERIFY(s->prompter.shown()[0].question);
+        QCOMPARE(table.rowCount(), 3);
+
+        // Several links: the grabber with them, ready to verify.
+        drop(*mime({}, QString::fromStdWString(a_link) + " http://rapidshare.com/files/2/b.rar"));
+        QVERIFY(s->window().links_grabber() != nullptr);
+        QCOMPARE(s->window().links_grabber()->links_list().rowCount(), 2);
+        QVERIFY(s->window().links_grabber()->try_close());
+        settle(s->window());
+        QTRY_VERIFY(s->window().links_grabber() == nullptr);
+
+        // A list file: the modified list's question first (No), then the list.
+        s->app.download_list()->set_modified(true);
+        s->prompter.clear();
+        s->prompter.answer(false);
+        bool taken_while_asked = true;
+        s->prompter.while_open = [&](const std::wstring&) {
+            taken_while_asked = accepted(*mime({zrv}, {}));
+        };
+        drop(*mime({zrv}, {}));
+        s->prompter.while_open = nullptr;
+        QVERIFY(!taken_while_asked);
+        QCOMPARE(s->prompter.shown().size(), std::size_t(1));
+        QCOMPARE(s->prompter.shown()[0].text, corvale::load_string(texts::confirm_save_list));
+        QCOMPARE(table.rowCount(), 1);
+        QCOMPARE(s->window().windowTitle(), "Corvale    " + QString::fromStdWString(other));
     }
 };
 

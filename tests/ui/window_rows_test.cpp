@@ -101,7 +101,8 @@ class Window_rows_test : public QObject, private corvale::testing::Window_fixtur
         QVERIFY(!window.action(corvale::cmd_remove_from_auto)->isEnabled());
         // Every command works; only the toolbar's Remove From Auto Download
         // List waits for automatic downloading (the menus' items also take
-        // rows off a queue that waits for the scheduler).
+        // rows off a queue that waits for the scheduler), and Open File for
+        // a selected download that has finished.
         QList<QAction*> commands = window.context_menu().actions();
         for (QMenu* menu : window.menuBar()->findChildren<QMenu*>()) {
             commands += menu->actions();
@@ -111,10 +112,10 @@ class Window_rows_test : public QObject, private corvale::testing::Window_fixtur
         }
         for (QAction* action : commands) {
             if (!action->isSeparator() && action->menu() == nullptr) {
-                QVERIFY(action->isEnabled());
+                QCOMPARE(action->isEnabled(), action->data().toInt() != corvale::cmd_open_file);
             }
         }
-        QCOMPARE(window.context_menu().actions().size(), 13);
+        QCOMPARE(window.context_menu().actions().size(), 14);
 
         // Every toolbar command is in the menu bar too; English menus and
         // items have mnemonics of their own, Arabic ones none.

@@ -3,6 +3,7 @@
 #include <QTableWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "model/list_view.h"
@@ -20,6 +21,12 @@ class Qt_list_view : public List_view {
     explicit Qt_list_view(QTableWidget& table) : table_(table) {}
 
     void set_tooltip(Tooltip tooltip) { *tooltip_ = std::move(tooltip); }
+    // How much of a download's file is there (0 to 1) for its download
+    // number; none while its size is unknown. The Progress column's cells
+    // give it as Data_cell_delegate::fraction_role, and as a percentage
+    // after their text to screen readers.
+    using Progress = std::function<std::optional<double>(std::int32_t download_number)>;
+    void set_progress(Progress progress) { *progress_ = std::move(progress); }
 
     int row_count() const override { return table_.rowCount(); }
     void insert_row(int row, const Row_texts& texts, std::int32_t item_data) override;
@@ -31,6 +38,7 @@ class Qt_list_view : public List_view {
     QTableWidget& table_;
     // Shared with the cells, which may outlive the view as the table's children.
     std::shared_ptr<Tooltip> tooltip_ = std::make_shared<Tooltip>();
+    std::shared_ptr<Progress> progress_ = std::make_shared<Progress>();
 };
 
 }  // namespace corvale

@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScopedValueRollback>
@@ -114,6 +115,7 @@ CTollwayDlg::CTollwayDlg(Services services, QWidget* parent)
     build_list();
     build_context_menu();
     wire_commands();
+    build_drops_and_open_file();
 
     status_ = new QLabel(text(texts::tip_initial), this);
     statusBar()->addWidget(status_, 1);
@@ -156,6 +158,9 @@ std::unique_ptr<Download_window> CTollwayDlg::make_window(std::int32_t download_
     auto window = std::make_unique<CDownload_dlg>(host, services_.prompter, download_number,
                                                   services_.settings);
     window->move(cascade_position());
+    window->set_file_opener([this](const std::wstring& path) {
+        services_.prompter.when_free([this, path] { open_downloaded_file(path); });
+    });
     return window;
 }
 
@@ -234,6 +239,8 @@ bool CTollwayDlg::available(int command, const QAction& item) const {
             return grabber_ == nullptr;
         case cmd_check_updates_menu:
             return update_window_ == nullptr;
+        case cmd_open_file:
+            return can_open_file();
         default:
             return true;
     }
@@ -371,8 +378,11 @@ void CTollwayDlg::end() {
     }
 }
 
-void CTollwayDlg::add_command() {
+void CTollwayDlg::add_command(const std::wstring& link) {
     Add_new_download_dlg dialog(services_.prompter, services_.profile, this);
+    if (!link.empty()) {
+        dialog.url_edit().setText(qt(link));
+    }
     if (services_.prompter.exec(dialog) != QDialog::Accepted) {
         return;
     }

@@ -24,6 +24,7 @@
 #include "engine/scheduler.h"
 #include "engine/transfer_settings.h"
 #include "model/download_list.h"
+#include "tools/dropped_links.h"
 #include "ui/common/question_tracker.h"
 #include "ui/common/window_target.h"
 #include "ui/main/command_ids.h"
@@ -183,7 +184,8 @@ class CTollwayDlg : public QMainWindow,
     // the last, so that none hides another.
     QPoint cascade_position();
     void start_selected();
-    void add_command();
+    // The link: the Add dialog starts with it (a link dropped on the list).
+    void add_command(const std::wstring& link = {});
     void edit_command();
     void load_command();
     std::optional<std::wstring> choose_list_file(int title, bool saving) override;
@@ -233,6 +235,22 @@ class CTollwayDlg : public QMainWindow,
     // with what could not be opened.
     void open_or_say(const QUrl& target, int message, const std::wstring& what);
 
+    // Drops on the list and downloaded files opened (tollway_drop.cpp).
+    // The list takes drops, the Progress column draws its bar and the Open
+    // File item follows the selection.
+    void build_drops_and_open_file();
+    // A drag or drop on the list's viewport: true when it was one (taken or
+    // refused); the drop's work runs later from a queued call.
+    bool take_drop(QEvent* event);
+    // The Add dialog with the link in its link field, as Add A New Download.
+    void add_dropped_link(const std::wstring& link);
+    // The several links in the links grabber, as its Paste gives them.
+    void grab_dropped_links(const std::wstring& text);
+    // Open File: the first selected download's file, when it is there whole.
+    bool can_open_file() const;
+    void open_file_command();
+    void open_downloaded_file(const std::wstring& path);
+
     Services services_;
     QTableWidget* table_ = nullptr;
     Qt_list_view view_;
@@ -268,6 +286,8 @@ class CTollwayDlg : public QMainWindow,
     std::unique_ptr<Download_control> control_;  // before target_ is closed
     std::unique_ptr<Links_parser_dlg> grabber_;
     std::unique_ptr<Update_check_dlg> update_window_;
+    // What the drag over the list holds, sorted once as it enters.
+    Dropped::Kind dragged_ = Dropped::Kind::refused;
     Scheduler scheduler_{static_cast<Schedule_host&>(*this)};
 };
 

@@ -253,6 +253,7 @@ void CTollwayDlg::build_context_menu() {
         {cmd_delete, texts::delete_downloads},
         {cmd_open_folder, texts::open_folder},
         {cmd_open_link, texts::open_link},
+        {cmd_open_file, texts::open_file},
         {0, 0},
         {cmd_check_updates_menu, texts::check_program_updates},
         {0, 0},
@@ -295,6 +296,7 @@ void CTollwayDlg::wire_commands() {
         {cmd_add_download, [this] { add_command(); }},
         {cmd_edit, [this] { edit_command(); }},
         {cmd_load_list, [this] { load_command(); }},
+        {cmd_open_file, [this] { open_file_command(); }},
     };
     if (limits_) {
         handlers_.emplace(cmd_speed_limit, [this] { speed_limit_command(); });
@@ -346,6 +348,9 @@ void CTollwayDlg::on_context_menu(const QPoint& position) {
 }
 
 bool CTollwayDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == table_->viewport() && take_drop(event)) {
+        return true;
+    }
     // Ctrl+A acts before the list sees the key (which it still does), and
     // only while the window is not busy. Delete and Return are the Edit and
     // Downloads menus' keys while the list has the focus.

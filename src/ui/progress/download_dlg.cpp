@@ -157,14 +157,28 @@ void CDownload_dlg::build() {
     limit_->setAutoDefault(false);
     limit_->setVisible(limits_ != nullptr);
     grid->addWidget(limit_, 7, 4, Qt::AlignRight);
+    open_ = new QPushButton(text(texts::open_file_button), this);
+    open_->setAutoDefault(false);
+    open_->setAccessibleName(text(texts::open_file));
+    open_->hide();
     cancel_ = new QPushButton(text(texts::cancel), this);
     cancel_->setAutoDefault(false);
     cancel_->setDefault(false);
-    grid->addWidget(cancel_, 7, 5, Qt::AlignRight);
+    // Open stands beside Close once the file is there.
+    auto* ends = new QHBoxLayout;
+    ends->addStretch(1);
+    ends->addWidget(open_);
+    ends->addWidget(cancel_);
+    grid->addLayout(ends, 7, 5);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
     grid->setColumnStretch(5, 1);
     connect(cancel_, &QPushButton::clicked, this, [this] { cancel(); });
+    connect(open_, &QPushButton::clicked, this, [this] {
+        if (opener_) {
+            opener_(path());
+        }
+    });
     // Window-modal, without a loop of its own: the window may end (and be
     // released) while it is open, and takes the dialog with it.
     connect(limit_, &QPushButton::clicked, this, [this] {
@@ -290,6 +304,7 @@ void CDownload_dlg::forward(std::uint32_t message, std::int64_t lparam) {
                 bar_->setRange(0, k_bar_steps);  // also when no length was sent
                 bar_->show_value(k_bar_steps);
                 refresh();  // the size, once known from what was received
+                open_->setVisible(static_cast<bool>(opener_));
             }
             // The end is announced at once.
             bar_->settle();

@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -45,6 +46,12 @@ class CDownload_dlg : public QDialog, public Runner_window {
     QPushButton& cancel_button() { return *cancel_; }
     // Sets the download's own speed limit in a dialog of the window's own.
     QPushButton& limit_button() { return *limit_; }
+    // Open: shown once the download has finished whole, when the window has
+    // an opener, which is given the file's full path.
+    QPushButton& open_button() { return *open_; }
+    void set_file_opener(std::function<void(const std::wstring& path)> opener) {
+        opener_ = std::move(opener);
+    }
     // The text of a value by its label's string id (texts::label_url ...).
     QString value_text(int label) const;
     std::uint64_t size_divisor() const { return divisor_; }
@@ -85,6 +92,8 @@ class CDownload_dlg : public QDialog, public Runner_window {
     Paced_progress_bar* bar_ = nullptr;
     QPushButton* cancel_ = nullptr;
     QPushButton* limit_ = nullptr;
+    QPushButton* open_ = nullptr;
+    std::function<void(const std::wstring& path)> opener_;
     std::shared_ptr<Speed_limits> limits_;  // none: no button
     // The opening of the file reports here, on the GUI thread.
     std::shared_ptr<Window_target> opened_;

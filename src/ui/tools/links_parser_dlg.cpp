@@ -193,8 +193,16 @@ void Links_parser_dlg::paste_from_clipboard() {
     if (clipboard == nullptr) {
         return;
     }
-    grabber_.paste_links(clipboard->text().toStdWString());
+    paste_links(clipboard->text());
+}
+
+bool Links_parser_dlg::paste_links(const QString& text) {
+    if (!paste_->isEnabled()) {
+        return false;
+    }
+    grabber_.paste_links(text.toStdWString());
     follow_busy();
+    return true;
 }
 
 std::wstring Links_parser_dlg::browse_start() const {

@@ -51,6 +51,9 @@ class Links_parser_dlg : public QDialog, private Grabber_view, private Grabber_h
     // The cancel operation: Close, Escape, the close box, and the main
     // window's shutdown. False when the user chose to stay.
     bool try_close();
+    // Text with links, taken as Paste takes the clipboard's; false (nothing
+    // taken) while Paste is not available.
+    bool paste_links(const QString& text);
 
     QLineEdit& page_url_edit() { return *page_url_; }
     QLineEdit& folder_edit() { return *folder_; }
