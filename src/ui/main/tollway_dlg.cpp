@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScopedValueRollback>
@@ -32,6 +33,7 @@
 #include "platform/profile.h"
 #include "platform/prompter.h"
 #include "ui/common/data_cell_delegate.h"
+#include "ui/common/desktop_notifier.h"
 #include "ui/common/field_caption.h"
 #include "ui/common/file_dialogs.h"
 #include "ui/common/icons.h"
@@ -135,6 +137,7 @@ CTollwayDlg::CTollwayDlg(Services services, QWidget* parent)
     }
     setTabOrder(previous, status_);
     setTabOrder(status_, limit_status_);
+    build_notifications();
     restore_layout();
     update_title();
 }
@@ -341,6 +344,8 @@ void CTollwayDlg::show_schedule() {
 }
 
 void CTollwayDlg::enter_closing() {
+    notice_timer_.stop();
+    notices_.clear();
     scheduler_.close();
     show_schedule();
     control_->set_scheduler_waiting(false);
@@ -371,8 +376,11 @@ void CTollwayDlg::end() {
     }
 }
 
-void CTollwayDlg::add_command() {
+void CTollwayDlg::add_command(const QString& link) {
     Add_new_download_dlg dialog(services_.prompter, services_.profile, this);
+    if (!link.isEmpty()) {
+        dialog.url_edit().setText(link);
+    }
     if (services_.prompter.exec(dialog) != QDialog::Accepted) {
         return;
     }
