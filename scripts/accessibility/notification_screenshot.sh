@@ -33,11 +33,17 @@ export DISPLAY=$display
 for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
 openbox --sm-disable >/dev/null 2>&1 &
 pids+=($!)
-daemon=$(ls /usr/lib/notification-daemon/notification-daemon \
-    /usr/libexec/notification-daemon 2>/dev/null | head -n 1)
+daemon=""
+for candidate in /usr/lib/notification-daemon/notification-daemon /usr/libexec/notification-daemon; do
+    [ -x "$candidate" ] && daemon=$candidate && break
+done
 [ -n "$daemon" ] || { echo "notification-daemon is not installed" >&2; exit 1; }
 "$daemon" >/dev/null 2>&1 &
 pids+=($!)
+if [ -n "${CORVALE_NOTIFY_MONITOR:-}" ]; then
+    dbus-monitor "interface=org.freedesktop.Notifications" >"$CORVALE_NOTIFY_MONITOR" 2>&1 &
+    pids+=($!)
+fi
 
 "$bin/tests/fakehost/corvale-fakehost" >"$work/host.log" &
 pids+=($!)
@@ -68,14 +74,29 @@ shoot() {
     [ -n "$window" ] || { echo "the program did not show its window" >&2; return 1; }
     sleep 1
     xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
-    # The first row, then Download (Return).
-    xdotool key --window "$window" Home space Return
-    for _ in $(seq 100); do
-        [ -s "$home/Downloads/holiday_photos.part1.rar" ] && break
+    # The first row, then Download (Return), until the progress window opens.
+    for _ in $(seq 10); do
+        xdotool key --window "$window" Home space Return
+        sleep 1.5
+        [ "$(xdotool search --all --onlyvisible --pid "$program" 2>/dev/null | wc -l)" -gt 1 ] &&
+            break
+    done
+    # The progress window's title says 100 % at the end (in either
+    # language); the notification follows within a second.
+    for _ in $(seq 600); do
+        xdotool search --all --onlyvisible --pid "$program" --name "100" >/dev/null 2>&1 && break
         sleep 0.1
     done
-    # The notification follows within a second of the end.
-    sleep 3
+    sleep 1.5
+    # The daemon's popup, once it is drawn (its first Arabic text may take a
+    # while to lay out).
+    for _ in $(seq 80); do
+        xdotool search --onlyvisible --classname "notification-daemon" >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+    sleep 0.5
+    xdotool search --onlyvisible --classname "notification-daemon" >/dev/null ||
+        echo "no notification popup seen in $lang" >&2
     import -window root "docs/notification_$lang.png"
     echo "docs/notification_$lang.png"
     kill "$program" 2>/dev/null || true
