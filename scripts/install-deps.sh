@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev
           libcurl4-openssl-dev libcpp-httplib-dev
           qt6-base-dev qt6-svg-dev libqt6svg6 qt6-translations-l10n fonts-dejavu-core
-          poppler-utils)
+          poppler-utils dbus-daemon)
 # Scripts that need more name their packages as arguments: fuzz.sh clang,
 # the benchmarks Google Benchmark, package.sh its checking tools.
 packages+=("$@")

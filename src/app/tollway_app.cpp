@@ -75,7 +75,7 @@ bool CTollwayApp::start(const std::filesystem::path& program_directory,
     list_ = std::make_unique<Download_list>(prompter_, profile_);
     window_ = std::make_unique<CTollwayDlg>(CTollwayDlg::Services{
         *list_, prompter_, profile_, [](QWidget* parent) { CAboutDlg(parent).exec(); }, settings_,
-        choose_list_file_, data_directory, open_url_});
+        choose_list_file_, data_directory, open_url_, Update_source{}, notification_bus_});
     QObject::connect(&instance_, &Single_instance::raise_requested, window_.get(), [this] {
         window_->show();
         window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);

@@ -41,6 +41,10 @@ class CTollwayApp {
         open_url_ = std::move(opener);
     }
 
+    // The D-Bus address desktop notifications go to instead of the session
+    // bus (tests run a bus of their own); before start().
+    void set_notification_bus(QString address) { notification_bus_ = std::move(address); }
+
     // The single-instance socket's folder instead of the user's private one;
     // before start().
     void set_channel_folder(std::filesystem::path folder) {
@@ -81,6 +85,7 @@ class CTollwayApp {
     std::shared_ptr<Transfer_settings> settings_ = make_transfer_settings(with_speed_limits());
     decltype(CTollwayDlg::Services::choose_list_file) choose_list_file_;
     decltype(CTollwayDlg::Services::open_url) open_url_;
+    QString notification_bus_;
     std::unique_ptr<Download_list> list_;
     std::unique_ptr<CTollwayDlg> window_;
     std::unique_ptr<QTranslator> qt_translator_;

@@ -87,6 +87,7 @@ void Download_control::start_download(std::int32_t download_number) {
             view_.set_text(record->list_row, column, L"");
         }
     }
+    ended_runs_.erase(download_number);
     std::unique_ptr<Download_window> owned = host_.make_window(download_number);
     Download_window* window = owned.get();
     if (automatic_active_ && is_queued(download_number)) {
@@ -173,6 +174,7 @@ void Download_control::window_closed(Download_window* window) {
     std::unique_ptr<Download_window> owned = std::move(it->second);
     windows_.erase(it);
     pace_.erase(number);
+    ended_runs_.erase(number);
     host_.release_window(std::move(owned));
     if (automatic_active_ && automatic) {
         advance_queue();
@@ -189,6 +191,9 @@ void Download_control::advance_queue() {
     }
     if (queue_.empty()) {
         cancel_automatic();
+        if (!closing_) {
+            host_.queue_finished();
+        }
         return;
     }
     current_auto_ = queue_.front();
@@ -508,6 +513,13 @@ void Download_control::notify(std::uint32_t message, std::int32_t download_numbe
             break;
         default:
             return;
+    }
+    // The end of the run, told once, before the window takes it (an
+    // automatic window asks to be closed then).
+    const bool ends =
+        message == UM_FINISHED || (message == UM_ERROR && error_ends_download(lparam));
+    if (ends && !closing_ && ended_runs_.insert(download_number).second) {
+        host_.download_ended(download_number, message == UM_FINISHED && lparam == 0);
     }
     window->forward(message, lparam);
 }

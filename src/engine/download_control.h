@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,11 @@ class Control_host {
     virtual bool save_list() = 0;
     // The close wait is over: the program ends.
     virtual void end() = 0;
+    // A download's run ended: it finished (succeeded) or failed for good.
+    // Once per run; its status text is in the record and the row already.
+    virtual void download_ended(std::int32_t /*download_number*/, bool /*succeeded*/) {}
+    // The automatic queue ran to its end (not when it was cancelled).
+    virtual void queue_finished() {}
 };
 
 class Download_control {
@@ -176,6 +182,8 @@ class Download_control {
     Clock clock_;
     std::map<Download_window*, std::unique_ptr<Download_window>> windows_;
     std::map<std::int32_t, Progress_pace> pace_;
+    // The downloads whose run has ended and was told to the host.
+    std::set<std::int32_t> ended_runs_;
     std::deque<std::int32_t> queue_;
     bool automatic_active_ = false;
     std::int32_t current_auto_ = -1;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <variant>
 
@@ -104,6 +105,10 @@ class Control_test : public ::testing::Test, public Control_host {
         return save_succeeds;
     }
     void end() override { ended = true; }
+    void download_ended(std::int32_t number, bool succeeded) override {
+        told.push_back((succeeded ? L"ok " : L"failed ") + std::to_wstring(number));
+    }
+    void queue_finished() override { told.push_back(L"queue"); }
 
     // Handles every posted event, as the window's event loop would.
     void pump() {
@@ -166,6 +171,7 @@ class Control_test : public ::testing::Test, public Control_host {
     bool save_succeeds = true;
     int saves = 0;
     bool ended = false;
+    std::vector<std::wstring> told;  // download_ended and queue_finished
 };
 
 void Fake_window::cancel() {
@@ -202,6 +208,79 @@ TEST_F(Control_test, TheQueueRunsOneAtATimeInOrderThenSwitchesOff) {
     EXPECT_EQ(control.current_auto_download(), -1);
     EXPECT_EQ(auto_column(), L".....");
     EXPECT_TRUE(list.modified()) << "a finished download changes the list";
+}
+
+// The host hears of each run's end once, and of the queue's end only when it
+// ran to its end: not when it was cancelled, and nothing while closing.
+TEST_F(Control_test, TheHostIsToldOfEachEndOnce) {
+    struct Row {
+        const char* name;
+        std::function<void(Control_test&)> act;
+        std::vector<std::wstring> told;
+    } rows[] = {
+        {"finished, then a second end of the same run",
+         [](Control_test& t) {
+             t.control.start_download(0);
+             t.control.notify(UM_FINISHED, 0, 0);
+             t.control.notify(UM_ERROR, 0, NT_ATTEMPTS_USED_UP);
+         },
+         {L"ok 0"}},
+        {"an error that ends the download, one that leads to a retry, a cancel",
+         [](Control_test& t) {
+             t.control.start_download(1);
+             t.control.notify(UM_ERROR, 1, NT_CONNECT_FAILED);
+             t.control.start_download(2);
+             t.control.notify(UM_ERROR, 2, NT_CANCELLED);
+             t.control.notify(UM_ERROR, 1, NT_ATTEMPTS_USED_UP);
+         },
+         {L"failed 1"}},
+        {"a run started again ends again",
+         [](Control_test& t) {
+             t.control.start_download(3);
+             t.finish(3);
+             t.control.stop_download(3);
+             t.pump();
+             t.control.start_download(3);
+             t.finish(3);
+         },
+         {L"ok 3", L"ok 3"}},
+        {"the queue runs to its end",
+         [](Control_test& t) {
+             t.control.queue_rows({0, 1});
+             t.pump();
+             t.finish(0);
+             t.finish(1);
+         },
+         {L"ok 0", L"ok 1", L"queue"}},
+        {"the queue is cancelled",
+         [](Control_test& t) {
+             t.control.queue_rows({0, 1});
+             t.pump();
+             t.control.cancel_automatic();
+             t.finish(0);
+         },
+         {L"ok 0"}},
+        {"closing",
+         [](Control_test& t) {
+             t.control.queue_rows({0});
+             t.pump();
+             t.list.set_modified(false);
+             t.prompter.answer(true);
+             t.control.close();
+             t.control.notify(UM_FINISHED, 0, 0);
+             t.pump();
+         },
+         {}},
+    };
+    for (const Row& row : rows) {
+        Control_test& t = *this;
+        row.act(t);
+        EXPECT_EQ(told, row.told) << row.name;
+        told.clear();
+        control.cancel_automatic();
+        control.stop_all();
+        pump();
+    }
 }
 
 TEST_F(Control_test, QueuingNothingSaysSoAndRunningRowsAreNotQueued) {

@@ -33,6 +33,7 @@
 #include "platform/profile.h"
 #include "platform/prompter.h"
 #include "ui/common/data_cell_delegate.h"
+#include "ui/common/desktop_notifier.h"
 #include "ui/common/field_caption.h"
 #include "ui/common/file_dialogs.h"
 #include "ui/common/icons.h"
@@ -137,6 +138,7 @@ CTollwayDlg::CTollwayDlg(Services services, QWidget* parent)
     }
     setTabOrder(previous, status_);
     setTabOrder(status_, limit_status_);
+    build_notifications();
     restore_layout();
     update_title();
 }
@@ -348,6 +350,8 @@ void CTollwayDlg::show_schedule() {
 }
 
 void CTollwayDlg::enter_closing() {
+    notice_timer_.stop();
+    notices_.clear();
     scheduler_.close();
     show_schedule();
     control_->set_scheduler_waiting(false);

@@ -21,6 +21,7 @@
 #include "corvale/text_ids.h"
 #include "engine/download_control.h"
 #include "engine/list_flow.h"
+#include "engine/notice_merger.h"
 #include "engine/scheduler.h"
 #include "engine/transfer_settings.h"
 #include "model/download_list.h"
@@ -36,11 +37,13 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QPushButton;
 class QTableWidget;
 class QToolBar;
 
 namespace corvale {
 
+class Desktop_notifier;
 class Value_label;
 
 class CTollwayDlg : public QMainWindow,
@@ -72,6 +75,9 @@ class CTollwayDlg : public QMainWindow,
         // Where the update check reads the version file. Empty server: the
         // maker's update server.
         Update_source update_source = {};
+        // The D-Bus address of the bus that desktop notifications go to.
+        // Empty: the session bus.
+        QString notification_bus = {};
     };
 
     explicit CTollwayDlg(Services services, QWidget* parent = nullptr);
@@ -103,6 +109,13 @@ class CTollwayDlg : public QMainWindow,
     // its second limit begin or end.
     QString limit_status_text() const;
     QTimer& limit_clock() { return limit_clock_; }
+    // Desktop notifications: the ends of downloads wait on the timer for
+    // others to join them (Notice_merger), then go to the notifier.
+    QTimer& notice_timer() { return notice_timer_; }
+    Desktop_notifier& notifier() { return *notifier_; }
+    // The status line's offer of a file link copied to the clipboard; hidden
+    // when there is none.
+    QPushButton& clipboard_offer() { return *clipboard_offer_; }
 
     // The open tool windows, or nullptr.
     Links_parser_dlg* links_grabber() { return grabber_.get(); }
@@ -151,6 +164,8 @@ class CTollwayDlg : public QMainWindow,
     void set_unqueue_enabled(bool enabled) override;
     bool save_list() override { return save_list_command(); }
     void end() override;
+    void download_ended(std::int32_t download_number, bool succeeded) override;
+    void queue_finished() override;
     // Schedule_host
     void arm_start_poll() override { start_poll_.start(); }
     void kill_start_poll() override { start_poll_.stop(); }
@@ -234,6 +249,14 @@ class CTollwayDlg : public QMainWindow,
     // Opens the target with the desktop's handler, or shows the message id
     // with what could not be opened.
     void open_or_say(const QUrl& target, int message, const std::wstring& what);
+    // Desktop notifications and the clipboard watch (tollway_notify.cpp).
+    void build_notifications();
+    bool notifications_on() const;
+    void show_notices();
+    void clipboard_changed();
+    // Opens the Add dialog with the link once no question is open, as the
+    // Add command would.
+    void offer_to_add(const QString& link);
 
     // Drops on the list and downloaded files opened (tollway_drop.cpp).
     // The list takes drops, the Progress column draws its bar and the Open
@@ -288,6 +311,12 @@ class CTollwayDlg : public QMainWindow,
     std::unique_ptr<Update_check_dlg> update_window_;
     // What the drag over the list holds, sorted once as it enters.
     Dropped::Kind dragged_ = Dropped::Kind::refused;
+    Notice_merger notices_;
+    QTimer notice_timer_;
+    std::unique_ptr<Desktop_notifier> notifier_;
+    QPushButton* clipboard_offer_ = nullptr;
+    QString offered_link_;
+    QString last_copied_;  // the clipboard's last text, offered or not
     Scheduler scheduler_{static_cast<Schedule_host&>(*this)};
 };
 
