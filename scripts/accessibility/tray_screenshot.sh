@@ -15,7 +15,7 @@ program=$build/src/app/corvale
 [ -x "$program" ] || { echo "no program at $program: build it first" >&2; exit 2; }
 
 missing=()
-for tool in Xvfb:xvfb openbox:openbox trayer:trayer xdotool:xdotool import:imagemagick; do
+for tool in Xvfb:xvfb xdpyinfo:x11-utils openbox:openbox trayer:trayer xdotool:xdotool import:imagemagick; do
     command -v "${tool%%:*}" >/dev/null || missing+=("${tool#*:}")
 done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -47,9 +47,28 @@ wait_for() {
     return 1
 }
 
+# The program's visible window at least $1 pixels wide and $2 high (the
+# tray icon is a window of the program too); fails when there is none.
+program_window() {
+    local w
+    for w in $(xdotool search --onlyvisible --class corvale); do
+        eval "$(xdotool getwindowgeometry --shell "$w")"
+        if [ "$WIDTH" -ge "$1" ] && [ "$HEIGHT" -ge "$2" ]; then
+            echo "$w"
+            return 0
+        fi
+    done
+    return 1
+}
+export -f program_window
+
 status=0
-display_number=91
+display_number=140
 for lang in en ar; do
+    # A display that no other X server holds.
+    while [ -e "/tmp/.X$display_number-lock" ] || [ -e "/tmp/.X11-unix/X$display_number" ]; do
+        display_number=$((display_number + 1))
+    done
     display=:$display_number
     display_number=$((display_number + 1))
     language=$([ "$lang" = ar ] && echo 1 || echo 2)
@@ -60,7 +79,10 @@ for lang in en ar; do
 
     Xvfb "$display" -screen 0 800x600x24 -nolisten tcp &
     pids+=($!)
-    wait_for 50 xdpyinfo -display "$display" || wait_for 50 xdotool getdisplaygeometry
+    if ! wait_for 100 xdpyinfo -display "$display"; then
+        echo "$lang: the X server did not start" >&2
+        exit 2
+    fi
     export DISPLAY=$display
     openbox &
     pids+=($!)
@@ -74,32 +96,43 @@ for lang in en ar; do
         QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS=disabled: "$program" &
     program_pid=$!
     pids+=("$program_pid")
-    if ! wait_for 100 xdotool search --onlyvisible --name '^Corvale'; then
+    if ! wait_for 100 program_window 300 200; then
         echo "$lang: the main window did not show" >&2
         status=1
         continue
     fi
     sleep 1
     # Closing the window hides it in the tray; the program keeps running.
-    xdotool search --onlyvisible --name '^Corvale' windowactivate --sync key alt+F4
-    sleep 1
+    xdotool windowactivate --sync "$(program_window 300 200)" key alt+F4
+    sleep 2
     if ! kill -0 "$program_pid" 2>/dev/null; then
         echo "$lang: closing the window ended the program instead of keeping it in the tray" >&2
         status=1
         continue
     fi
-    if xdotool search --onlyvisible --name '^Corvale' >/dev/null; then
+    if program_window 300 200 >/dev/null; then
         echo "$lang: the window is still shown after closing it" >&2
         status=1
     fi
-    # The icon is the tray's first, at its left end.
-    eval "$(xdotool search --class trayer getwindowgeometry --shell | head -5)"
-    xdotool mousemove $((X + 16)) $((Y + 16)) click 3
+    # The icon is the tray's first, at its left end; the menu opens on the
+    # right button.
+    xdotool mousemove 300 300
+    sleep 0.5
+    xdotool mousemove 12 16
+    sleep 0.5 # the icon takes a click once the pointer has entered it
+    xdotool click 3
+    # Shown now: the icon and the menu (taller than a tooltip).
+    if ! wait_for 30 program_window 100 41; then
+        echo "$lang: the tray menu did not open" >&2
+        status=1
+    fi
     sleep 1
     import -display "$display" -window root -crop 320x180+0+0 +repage "docs/tray_menu_$lang.png"
     echo "docs/tray_menu_$lang.png"
     # Exit is the menu's last item.
-    xdotool key Up Return
+    xdotool key Up
+    sleep 0.3
+    xdotool key Return
     if wait_for 100 bash -c "! kill -0 $program_pid"; then
         echo "$lang: Exit from the tray menu ended the program"
     else

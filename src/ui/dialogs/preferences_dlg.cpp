@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -61,6 +62,7 @@ CPreferences_dlg::CPreferences_dlg(Prompter& prompter, Profile& profile,
     folder_->setLayoutDirection(Qt::LeftToRight);  // a path reads left to right
     folder_->setPlaceholderText(text(texts::preferences_folder_hint));
     folder_->setAccessibleDescription(text(texts::preferences_folder_hint));
+    folder_->setCursorPosition(0);  // a long path shows from its start
     browse_ = new QPushButton(text(texts::browse), this);
     grid->addWidget(field_caption(texts::preferences_folder_field, folder_, this), folder_row, 0);
     grid->addWidget(folder_, folder_row, 1);
@@ -85,9 +87,12 @@ CPreferences_dlg::CPreferences_dlg(Prompter& prompter, Profile& profile,
     language_box_->addItem(text(texts::english).remove('&'));
     language_box_->addItem(text(texts::arabic).remove('&'));
     language_box_->setCurrentIndex(language_ == k_language_arabic ? 1 : 0);
-    grid->addWidget(field_caption(texts::preferences_language_field, language_box_, this),
-                    language_row, 0);
-    grid->addWidget(language_box_, language_row, 1, 1, 2, Qt::AlignLeading);
+    // A row of its own: its long caption does not widen the folder's.
+    auto* language_line = new QHBoxLayout;
+    language_line->addWidget(field_caption(texts::preferences_language_field, language_box_, this));
+    language_line->addWidget(language_box_);
+    language_line->addStretch(1);
+    grid->addLayout(language_line, language_row, 0, 1, 3);
 
     auto* buttons = new QDialogButtonBox(this);
     ok_ = buttons->addButton(text(texts::ok), QDialogButtonBox::AcceptRole);
@@ -95,7 +100,7 @@ CPreferences_dlg::CPreferences_dlg(Prompter& prompter, Profile& profile,
     ok_->setDefault(true);  // Enter presses OK
     grid->addWidget(buttons, buttons_row, 0, 1, 3);
     grid->setColumnStretch(1, 1);
-    setMinimumWidth(fontMetrics().averageCharWidth() * 70);
+    setMinimumWidth(fontMetrics().averageCharWidth() * 80);
     connect(buttons, &QDialogButtonBox::accepted, this, &CPreferences_dlg::ok);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(browse_, &QPushButton::clicked, this, &CPreferences_dlg::browse);
