@@ -668,6 +668,9 @@ class Window_start_test : public QObject, private corvale::testing::Window_fixtu
         if (!kept) {
             return;
         }
+        // Hidden, the window keeps the program from ending when a download's
+        // window closes; shown or closed for good, it no longer does.
+        QVERIFY(!QGuiApplication::quitOnLastWindowClosed());
         corvale::Tray_icon& icon = *window.tray();
         QCOMPARE(icon.tooltip(), QString("Corvale — no downloads running"));
         icon.update_menu();
@@ -676,6 +679,7 @@ class Window_start_test : public QObject, private corvale::testing::Window_fixtu
         icon.window_item().trigger();
         run_posted_events();
         QVERIFY(window.isVisible());
+        QVERIFY(QGuiApplication::quitOnLastWindowClosed());
         icon.update_menu();
         QCOMPARE(icon.window_item().text(), QString("&Hide Window"));
         icon.window_item().trigger();
