@@ -40,6 +40,7 @@
 #include "platform/string_table.h"
 #include "support/find_accessible.h"
 #include "support/scripted_prompter.h"
+#include "support/temporary_folder.h"
 #include "ui/common/field_caption.h"
 #include "ui/common/file_dialogs.h"
 #include "ui/common/paced_progress_bar.h"
@@ -558,17 +559,22 @@ class Dialogs_test : public QObject {
         QFETCH(QString, rate);
         QFETCH(int, message);
         QString path = folder;
+        std::optional<corvale::testing::Small_tmpfs> read_only;
         if (folder.startsWith('@')) {
             const QString name = folder.mid(1);
             path = this->folder(name, name != "missing" && name != "file");
             if (name == "file") {
                 QFile file(path);
                 QVERIFY(file.open(QIODevice::WriteOnly));
-            } else if (name == "read-only") {
-                if (::geteuid() == 0) {
-                    QSKIP("the superuser writes in every folder");
-                }
+            } else if (name == "read-only" && ::geteuid() != 0) {
                 ::chmod(path.toUtf8().constData(), 0500);
+            } else if (name == "read-only") {
+                // The superuser writes in every folder but on a read-only
+                // file system.
+                read_only.emplace(path.toStdString(), 4096, MS_RDONLY);
+                if (!read_only->mounted()) {
+                    QSKIP("the superuser writes in every folder, and may not mount one");
+                }
             }
         }
         const auto restore = qScopeGuard([&] { ::chmod(path.toUtf8().constData(), 0700); });
