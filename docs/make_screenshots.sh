@@ -5,7 +5,8 @@
 # replace_question_ar.png), and two downloads running from the local file host
 # with a progress window, in English and Arabic (live_rows_*.png,
 # progress_window_*.png), the Add dialog and the scheduler in both
-# languages (add_download_*.png, scheduler_*.png), and the links grabber after
+# languages (add_download_*.png, scheduler_*.png), the Preferences dialog
+# (preferences_*.png), and the links grabber after
 # a grab and a verification and the update window after a check, from the
 # local file host (links_grabber_*.png, update_check_*.png).
 set -euo pipefail

@@ -620,10 +620,11 @@ def has_mnemonic(acc):
     if any(is_mnemonic(part) for part in binding_parts(acc)):
         return True
     # Qt gives a menu item that has a shortcut only the shortcut as its key
-    # binding; its mnemonic is then read from its text in the string table.
+    # binding; its mnemonic is then read from its text in the string table
+    # (both read as a reader says them: "Preferences…" is "Preferences").
     if not shortcut_of(acc):
         return False
-    name = name_of(acc)
+    name = plain(name_of(acc))
     return any(plain(texts["en"]) == name and re.search(r"&[^&\s]", texts["en"])
                for texts in TEXTS.values())
 

@@ -1,6 +1,12 @@
 #include "engine/preferences.h"
 
+#include <unistd.h>
+
 #include <string_view>
+
+#include "corvale/text_ids.h"
+#include "model/download_fields.h"
+#include "platform/file_io.h"
 
 namespace corvale {
 
@@ -28,6 +34,24 @@ Preferences read_preferences(const Profile& profile) {
     preferences.watch_clipboard =
         read_switch(profile, k_watch_clipboard_key, preferences.watch_clipboard);
     return preferences;
+}
+
+int check_default_folder(std::wstring_view folder) {
+    if (folder.empty()) {
+        return 0;
+    }
+    // A relative path would name another folder wherever the program starts.
+    if (!to_path(folder).is_absolute()) {
+        return texts::preferences_folder_not_full;
+    }
+    if (!is_existing_folder(std::wstring(folder))) {
+        return texts::preferences_folder_missing;
+    }
+    // Creating a file needs writing and searching the folder.
+    if (::access(to_path(folder).c_str(), W_OK | X_OK) != 0) {
+        return texts::preferences_folder_not_writable;
+    }
+    return 0;
 }
 
 void write_preferences(Profile& profile, const Preferences& preferences) {

@@ -6,6 +6,7 @@
 // value that cannot be read is its default.
 
 #include <string>
+#include <string_view>
 
 #include "platform/profile.h"
 
@@ -26,6 +27,10 @@ struct Preferences {
 };
 
 Preferences read_preferences(const Profile& profile);
+// 0 when `folder` may be the default download folder: empty (none), or the
+// full path of an existing folder the user can create files in; else the id
+// of the text that says why not (its %1 is the folder).
+int check_default_folder(std::wstring_view folder);
 void write_preferences(Profile& profile, const Preferences& preferences);
 
 }  // namespace corvale

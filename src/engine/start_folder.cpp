@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <initializer_list>
 
+#include "engine/preferences.h"
 #include "model/download_fields.h"
 #include "model/list_file.h"
 #include "platform/file_io.h"
@@ -20,7 +21,7 @@ std::wstring start_folder(Start_for what, const Profile& profile, const Standard
         return standard.home;
     };
     if (what == Start_for::downloads) {
-        return first_existing({std::wstring(field),
+        return first_existing({std::wstring(field), read_preferences(profile).default_folder,
                                profile.read_string(k_settings_section, k_last_folder_key, L""),
                                standard.downloads});
     }

@@ -1,7 +1,8 @@
 #pragma once
 
-// Where the folder choosers and the list-file dialogs open: where the user
-// was last, else one of the user's standard folders.
+// Where the folder choosers and the list-file dialogs open: the folder the
+// user made the default for downloads, where the user was last, else one of
+// the user's standard folders.
 
 #include <string>
 #include <string_view>
@@ -24,8 +25,9 @@ struct Standard_folders {
 enum class Start_for { downloads, lists };
 
 // The first of these that is an existing folder, else the home folder:
-// for downloads, `field` (what the chooser's field holds), the profile's last
-// download folder, Downloads; for lists, the folder of the profile's last
+// for downloads, `field` (what the chooser's field holds), the default
+// download folder of the preferences, the profile's last download folder,
+// Downloads; for lists, the folder of the profile's last
 // list file, Documents.
 std::wstring start_folder(Start_for what, const Profile& profile, const Standard_folders& standard,
                           std::wstring_view field = {});

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "engine/preferences.h"
 #include "model/list_file.h"
 #include "platform/file_io.h"
 #include "support/temporary_folder.h"
@@ -26,9 +27,9 @@ class StartFolderTest : public ::testing::Test {
 };
 
 TEST_F(StartFolderTest, TheFirstExistingFolderOfItsKindElseHome) {
-    // Existing in every row: home, last (a folder), chosen, lists, and the
-    // file "plain". Downloads and Documents only where the row says.
-    for (const wchar_t* name : {L"home", L"last", L"chosen", L"lists"}) {
+    // Existing in every row: home, last (a folder), chosen, lists, default,
+    // and the file "plain". Downloads and Documents only where the row says.
+    for (const wchar_t* name : {L"home", L"last", L"chosen", L"lists", L"default"}) {
         make(name);
     }
     std::ofstream(to_path(at(L"plain"))) << "x";
@@ -39,6 +40,7 @@ TEST_F(StartFolderTest, TheFirstExistingFolderOfItsKindElseHome) {
         bool downloads, documents;
         std::wstring expected;
         const char* why;
+        std::wstring default_folder = L"";  // the preferences' default download folder
     } rows[] = {
         {Start_for::downloads, L"", L"last", L"", true, true, L"last", "the last download folder"},
         {Start_for::downloads, L"chosen", L"last", L"", true, true, L"chosen",
@@ -57,6 +59,16 @@ TEST_F(StartFolderTest, TheFirstExistingFolderOfItsKindElseHome) {
          "the last list's folder was removed; the last download folder is not for lists"},
         {Start_for::lists, L"", L"", L"a.zrv", true, false, L"home",
          "a last list without a folder, and no Documents"},
+        {Start_for::downloads, L"", L"last", L"", true, true, L"default",
+         "the default download folder comes before the last one", L"default"},
+        {Start_for::downloads, L"chosen", L"last", L"", true, true, L"chosen",
+         "the field comes before the default download folder", L"default"},
+        {Start_for::downloads, L"", L"last", L"", true, true, L"last",
+         "the default download folder was removed: the last one", L"gone"},
+        {Start_for::downloads, L"", L"", L"", true, true, L"home/Downloads",
+         "a file as the default download folder is no folder", L"plain"},
+        {Start_for::lists, L"", L"", at(L"lists/a.zrv"), true, true, L"lists",
+         "the default download folder is not for lists", L"default"},
     };
     for (const Row& row : rows) {
         std::filesystem::remove_all(to_path(at(L"home/Downloads")));
@@ -70,6 +82,9 @@ TEST_F(StartFolderTest, TheFirstExistingFolderOfItsKindElseHome) {
         Memory_profile profile;
         profile.write_string(k_settings_section, k_last_folder_key, at(row.last_folder));
         profile.write_string(k_settings_section, k_last_list_key, row.last_list);
+        Preferences preferences;
+        preferences.default_folder = at(row.default_folder);
+        write_preferences(profile, preferences);
         const Standard_folders standard{at(L"home/Downloads"), at(L"home/Documents"), at(L"home")};
         EXPECT_EQ(start_folder(row.what, profile, standard, at(row.field)), at(row.expected))
             << row.why;

@@ -46,14 +46,17 @@ class Temporary_folder {
     std::filesystem::path path_;
 };
 
-// A tmpfs of `bytes` at `where` (created if missing) while the object lives.
-// mounted() is false where this process may not mount (no privilege).
+// A tmpfs of `bytes` at `where` (created if missing) while the object lives;
+// `flags` as mount(2) takes them (MS_RDONLY: nobody writes in it, not even
+// the superuser). mounted() is false where this process may not mount (no
+// privilege).
 class Small_tmpfs {
   public:
-    Small_tmpfs(const std::filesystem::path& where, std::size_t bytes) : where_(where) {
+    Small_tmpfs(const std::filesystem::path& where, std::size_t bytes, unsigned long flags = 0)
+        : where_(where) {
         std::filesystem::create_directories(where_);
         const std::string options = "size=" + std::to_string(bytes);
-        mounted_ = ::mount("tmpfs", where_.c_str(), "tmpfs", 0, options.c_str()) == 0;
+        mounted_ = ::mount("tmpfs", where_.c_str(), "tmpfs", flags, options.c_str()) == 0;
     }
     ~Small_tmpfs() {
         if (mounted_) {

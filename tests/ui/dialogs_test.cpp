@@ -3,6 +3,8 @@
 // what it refuses with which message, where the choosers open, and that
 // everything can be reached through the accessibility interface.
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QAccessible>
@@ -24,11 +26,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeEdit>
+
 #include <algorithm>
 
 #include "app/about_dlg.h"
 #include "corvale/text_ids.h"
 #include "corvale/version.h"
+#include "engine/preferences.h"
 #include "engine/scheduler.h"
 #include "engine/start_folder.h"
 #include "model/list_file.h"
@@ -36,12 +40,14 @@
 #include "platform/string_table.h"
 #include "support/find_accessible.h"
 #include "support/scripted_prompter.h"
+#include "support/temporary_folder.h"
 #include "ui/common/field_caption.h"
 #include "ui/common/file_dialogs.h"
 #include "ui/common/paced_progress_bar.h"
 #include "ui/dialogs/add_new_download_dlg.h"
 #include "ui/dialogs/load_or_merge_dlg.h"
 #include "ui/dialogs/modify_download_properties.h"
+#include "ui/dialogs/preferences_dlg.h"
 #include "ui/dialogs/schedule_dlg.h"
 #include "ui/dialogs/speed_limit_dlg.h"
 #include "ui/tools/links_parser_dlg.h"
@@ -519,6 +525,135 @@ class Dialogs_test : public QObject {
         QCOMPARE(closed.choice(), corvale::CLoad_or_merge_dlg::nothing);
     }
 
+    // What OK in Preferences accepts and what it refuses, with which message,
+    // storing nothing: the default folder is none or the full path of an
+    // existing folder the user can write in; the limits as Speed Limit has
+    // them.
+    void preferences_accept_or_refuse_data() {
+        QTest::addColumn<QString>("folder");  // "@name": that one under the test's folder
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<int>("message");  // 0: accepted
+        QTest::newRow("no default folder") << ""
+                                           << "" << 0;
+        QTest::newRow("a folder of the user's") << "@writable"
+                                                << "512" << 0;
+        QTest::newRow("a folder that is not there") << "@missing"
+                                                    << "" << int(texts::preferences_folder_missing);
+        QTest::newRow("a file") << "@file"
+                                << "" << int(texts::preferences_folder_missing);
+        QTest::newRow("a relative path") << "Downloads"
+                                         << "" << int(texts::preferences_folder_not_full);
+        QTest::newRow("blanks only") << "  "
+                                     << "" << int(texts::preferences_folder_not_full);
+        QTest::newRow("a folder the user cannot write")
+            << "@read-only"
+            << "" << int(texts::preferences_folder_not_writable);
+        QTest::newRow("a bad rate") << "@writable"
+                                    << "-1" << int(texts::bad_rate);
+        QTest::newRow("a bad rate and a bad folder: the folder is named")
+            << "@missing"
+            << "fast" << int(texts::preferences_folder_missing);
+    }
+    void preferences_accept_or_refuse() {
+        QFETCH(QString, folder);
+        QFETCH(QString, rate);
+        QFETCH(int, message);
+        QString path = folder;
+        std::optional<corvale::testing::Small_tmpfs> read_only;
+        if (folder.startsWith('@')) {
+            const QString name = folder.mid(1);
+            path = this->folder(name, name != "missing" && name != "file");
+            if (name == "file") {
+                QFile file(path);
+                QVERIFY(file.open(QIODevice::WriteOnly));
+            } else if (name == "read-only" && ::geteuid() != 0) {
+                ::chmod(path.toUtf8().constData(), 0500);
+            } else if (name == "read-only") {
+                // The superuser writes in every folder but on a read-only
+                // file system.
+                read_only.emplace(path.toStdString(), 4096, MS_RDONLY);
+                if (!read_only->mounted()) {
+                    QSKIP("the superuser writes in every folder, and may not mount one");
+                }
+            }
+        }
+        const auto restore = qScopeGuard([&] { ::chmod(path.toUtf8().constData(), 0700); });
+        Scripted_prompter prompter;
+        Memory_profile profile;
+        const corvale::Global_limits before{3 * 1024, {false, 7 * 1024, 8 * 60, 18 * 60}};
+        corvale::CPreferences_dlg dialog(prompter, profile, &before);
+        dialog.folder_edit().setText(path);
+        dialog.limits_form()->rate_edit().setText(rate);
+        dialog.tray_check().setChecked(true);
+        dialog.show();
+        QTest::keyClick(&dialog.folder_edit(), Qt::Key_Return);  // Enter presses OK
+        QCOMPARE(dialog.result() == QDialog::Accepted, message == 0);
+        if (message == 0) {
+            QVERIFY(prompter.shown().empty());
+            const corvale::Preferences stored = corvale::read_preferences(profile);
+            QCOMPARE(QString::fromStdWString(stored.default_folder), path);
+            QVERIFY(stored.keep_in_tray);
+            QCOMPARE(dialog.preferences(), stored);
+            QCOMPARE(dialog.limits().rate, rate.isEmpty() ? 0ull : 512ull * 1024);
+            return;
+        }
+        const QString expected =
+            message == texts::bad_rate
+                ? QString(
+                      "Enter a speed from 0 (no limit) up to 1024.0 GB/s, as a number such "
+                      "as 512 or 1.5.")
+                : QString::fromStdWString(
+                      corvale::format_message(message, {corvale::embed_data(path.toStdWString())}));
+        QCOMPARE(shown(prompter), expected);
+        QCOMPARE(prompter.shown().size(), std::size_t(1));
+        QVERIFY2(dialog.isVisible(), "the dialog stays open");
+        QCOMPARE(corvale::read_preferences(profile), corvale::Preferences{});
+        QCOMPARE(dialog.limits(), before);
+    }
+
+    // The preferences OK stores are what a new dialog shows, and where the
+    // Add dialog starts; Cancel stores nothing; Browse fills the folder.
+    void preferences_are_kept_in_the_profile() {
+        Scripted_prompter prompter;
+        Memory_profile profile;
+        profile.write_int(corvale::k_settings_section, L"language", corvale::k_language_english);
+        corvale::Preferences set;
+        {
+            corvale::CPreferences_dlg first(prompter, profile, nullptr);
+            QVERIFY(first.limits_form() == nullptr);
+            QCOMPARE(first.folder_edit().text(), QString());
+            QVERIFY(first.notifications_check().isChecked());
+            QVERIFY(!first.tray_check().isChecked());
+            QVERIFY(!first.clipboard_check().isChecked());
+            QCOMPARE(first.language_box().currentIndex(), 0);
+            first.folder_edit().setText(folder("kept"));
+            first.notifications_check().setChecked(false);
+            first.tray_check().setChecked(true);
+            first.clipboard_check().setChecked(true);
+            first.show();
+            first.ok_button().click();
+            QCOMPARE(first.result(), int(QDialog::Accepted));
+            set = first.preferences();
+        }
+        QCOMPARE(corvale::read_preferences(profile), set);
+        corvale::CPreferences_dlg second(prompter, profile, nullptr);
+        QCOMPARE(second.folder_edit().text(), folder("kept"));
+        QVERIFY(!second.notifications_check().isChecked());
+        QVERIFY(second.tray_check().isChecked());
+        QVERIFY(second.clipboard_check().isChecked());
+        corvale::Add_new_download_dlg add(prompter, profile);
+        QCOMPARE(add.folder_edit().text(), folder("kept"));
+        second.set_folder_chooser(
+            [&](QWidget*) { return std::optional(folder("chosen").toStdWString()); });
+        second.browse_button().click();
+        QCOMPARE(second.folder_edit().text(), folder("chosen"));
+        second.notifications_check().setChecked(true);
+        second.show();
+        second.reject();
+        QCOMPARE(corvale::read_preferences(profile), set);
+        QVERIFY(prompter.shown().empty());
+    }
+
     // A screen reader announces every field by its label and every button by
     // its text, and Tab walks the fields from top to bottom.
     void every_control_has_a_name_and_tab_follows_the_fields() {
@@ -531,8 +666,11 @@ class Dialogs_test : public QObject {
         corvale::CSchedule_dlg schedule(prompter);
         corvale::CSpeed_limit_dlg limits(prompter, corvale::Global_limits{0, {true, 0, 0, 0}});
         corvale::CSpeed_limit_dlg own_limit(prompter, std::uint64_t{0});
-        for (QDialog* dialog : std::initializer_list<QDialog*>{
-                 &add, &edit_one, &edit_several, &load, &schedule, &limits, &own_limit}) {
+        const corvale::Global_limits hours_on{0, {true, 0, 0, 0}};
+        corvale::CPreferences_dlg preferences(prompter, profile, &hours_on);
+        for (QDialog* dialog :
+             std::initializer_list<QDialog*>{&add, &edit_one, &edit_several, &load, &schedule,
+                                             &limits, &own_limit, &preferences}) {
             dialog->show();
             QVERIFY(QTest::qWaitForWindowExposed(dialog));
             QList<QWidget*> controls;

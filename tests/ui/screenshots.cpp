@@ -18,6 +18,7 @@
 
 #include "app/tollway_app.h"
 #include "corvale/text_ids.h"
+#include "engine/preferences.h"
 #include "fakehost/fake_host.h"
 #include "model/list_file.h"
 #include "platform/wide_text.h"
@@ -27,6 +28,7 @@
 #include "ui/common/settings_profile.h"
 #include "ui/common/ui_text.h"
 #include "ui/dialogs/add_new_download_dlg.h"
+#include "ui/dialogs/preferences_dlg.h"
 #include "ui/dialogs/schedule_dlg.h"
 #include "ui/tools/links_parser_dlg.h"
 #include "ui/tools/update_check_dlg.h"
@@ -112,7 +114,8 @@ bool arabic_dialogs(QWidget& window, const QString& work, const QString& out) {
     return save(question, out, "replace_question_ar.png");
 }
 
-// The Add dialog filled in, and the scheduler, in the current language.
+// The Add dialog filled in, the scheduler and the preferences, in the current
+// language.
 bool dialog_shots(QWidget& window, const QString& out, const QString& suffix) {
     corvale::testing::Scripted_prompter prompter;
     corvale::Memory_profile profile;
@@ -123,8 +126,18 @@ bool dialog_shots(QWidget& window, const QString& out, const QString& suffix) {
     add.description_edit().setText("Holiday photos");
     add.url_edit().setCursorPosition(0);
     corvale::CSchedule_dlg schedule(prompter, &window);
+    corvale::Preferences preferences;
+    preferences.default_folder = L"/home/user/Downloads";
+    preferences.keep_in_tray = true;
+    corvale::write_preferences(profile, preferences);
+    profile.write_int(
+        corvale::k_settings_section, L"language",
+        suffix == "_ar.png" ? corvale::k_language_arabic : corvale::k_language_english);
+    const corvale::Global_limits limits{512 * 1024, {true, 2 * 1024 * 1024, 8 * 60, 18 * 60}};
+    corvale::CPreferences_dlg preferences_dlg(prompter, profile, &limits, &window);
     return save(add, out, ("add_download" + suffix).toUtf8().constData()) &&
-           save(schedule, out, ("scheduler" + suffix).toUtf8().constData());
+           save(schedule, out, ("scheduler" + suffix).toUtf8().constData()) &&
+           save(preferences_dlg, out, ("preferences" + suffix).toUtf8().constData());
 }
 
 // The main window with two downloads running from the local file host, and

@@ -12,6 +12,7 @@
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,6 +25,7 @@
 #include "app/tollway_app.h"
 #include "corvale/text_ids.h"
 #include "engine/limit_profile.h"
+#include "engine/preferences.h"
 #include "fakehost/fake_host.h"
 #include "model/list_file.h"
 #include "model/row_texts.h"
@@ -35,7 +37,9 @@
 #include "ui/common/file_dialogs.h"
 #include "ui/common/settings_profile.h"
 #include "ui/common/ui_text.h"
+#include "ui/dialogs/preferences_dlg.h"
 #include "ui/dialogs/speed_limit_dlg.h"
+#include "ui/main/tray_icon.h"
 #include "ui/window_fixture.h"
 
 using corvale::Language;
@@ -575,6 +579,167 @@ class Window_start_test : public QObject, private corvale::testing::Window_fixtu
         QCOMPARE(s->profile.read_int(corvale::k_settings_section, L"language", 0), 2);
         // The language takes effect at the next start.
         QCOMPARE(QApplication::layoutDirection(), Qt::LeftToRight);
+    }
+    // OK in Preferences applies the global limits to the running downloads
+    // and stores them, as Speed Limit does, stores the preferences, and a
+    // new language as its menu command does; a refused value stores nothing
+    // and Cancel changes nothing.
+    void preferences_apply_the_limits_and_the_language() {
+        auto s = session(k_english);
+        QVERIFY(s->start());
+        const auto limits = s->app.transfer_settings()->current().speed_limits;
+        when_dialog_opens<corvale::CPreferences_dlg>([&s](corvale::CPreferences_dlg& d) {
+            corvale::Speed_limit_form& form = *d.limits_form();
+            form.rate_edit().setText("2");
+            form.rate_unit().setCurrentIndex(1);  // MB/s
+            form.hours_check()->setChecked(true);
+            form.hours_edit()->setText("fast");
+            d.notifications_check().setChecked(false);
+            d.ok_button().click();
+            QVERIFY2(d.isVisible(), "a bad hours' rate is refused");
+            QCOMPARE(corvale::read_preferences(s->profile), corvale::Preferences{});
+            form.hours_edit()->setText("300");
+            form.from_edit()->setTime(QTime(0, 0));
+            form.until_edit()->setTime(QTime(0, 1));
+            d.language_box().setCurrentIndex(1);  // Arabic
+            d.ok_button().click();
+        });
+        press(s->window(), corvale::cmd_preferences);
+        const corvale::Global_limits set{2 * 1024 * 1024, {true, 300 * 1024, 0, 1}};
+        QCOMPARE(limits->global(), set);
+        QCOMPARE(corvale::read_global_limits(s->profile), set);
+        if (corvale::local_minute_of_day() != 0) {
+            QCOMPARE(s->window().limit_status_text(), QString("limit 2.0 MB/s"));
+        }
+        corvale::Preferences stored;
+        stored.notifications = false;
+        QCOMPARE(corvale::read_preferences(s->profile), stored);
+        QCOMPARE(s->profile.read_int(corvale::k_settings_section, L"language", 0), 1);
+        QCOMPARE(s->prompter.shown().back().text,
+                 corvale::load_string(texts::language_restart_arabic));
+        QCOMPARE(QApplication::layoutDirection(), Qt::LeftToRight);  // at the next start
+
+        const std::size_t told = s->prompter.shown().size();
+        when_dialog_opens<corvale::CPreferences_dlg>([](corvale::CPreferences_dlg& d) {
+            QCOMPARE(d.language_box().currentIndex(), 1);
+            QVERIFY(!d.notifications_check().isChecked());
+            d.limits_form()->rate_edit().setText("5");
+            d.tray_check().setChecked(true);
+            d.language_box().setCurrentIndex(0);
+            d.reject();
+        });
+        press(s->window(), corvale::cmd_preferences);
+        QCOMPARE(limits->global(), set);
+        QCOMPARE(corvale::read_global_limits(s->profile), set);
+        QCOMPARE(corvale::read_preferences(s->profile), stored);
+        QCOMPARE(s->profile.read_int(corvale::k_settings_section, L"language", 0), 1);
+        QCOMPARE(s->prompter.shown().size(), told);
+    }
+
+    // Closing the window hides it in the tray only when there is a tray and
+    // the preferences ask for it; otherwise it runs the close sequence as
+    // always. Exit from the tray's menu ends the program either way.
+    void closing_goes_to_the_tray_only_when_asked_data() {
+        QTest::addColumn<bool>("tray");
+        QTest::addColumn<bool>("keep_in_tray");
+        QTest::newRow("no tray") << false << true;
+        QTest::newRow("tray, not kept") << true << false;
+        QTest::newRow("tray, kept") << true << true;
+    }
+    void closing_goes_to_the_tray_only_when_asked() {
+        QFETCH(bool, tray);
+        QFETCH(bool, keep_in_tray);
+        auto s = session(k_english, sample_list());
+        corvale::Preferences preferences;
+        preferences.keep_in_tray = keep_in_tray;
+        corvale::write_preferences(s->profile, preferences);
+        QVERIFY(s->start());
+        corvale::CTollwayDlg& window = s->window();
+        if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+            QVERIFY2(window.tray() == nullptr, "no tray, no icon");
+        }
+        window.set_tray_check([tray] { return tray; });
+        QCOMPARE(window.tray() != nullptr, tray);
+        window.close();
+        settle(window);
+        QVERIFY(!window.isVisible());
+        const bool kept = tray && keep_in_tray;
+        QCOMPARE(window.control().closing(), !kept);
+        if (!kept) {
+            return;
+        }
+        // Hidden, the window keeps the program from ending when a download's
+        // window closes; shown or closed for good, it no longer does.
+        QVERIFY(!QGuiApplication::quitOnLastWindowClosed());
+        corvale::Tray_icon& icon = *window.tray();
+        QCOMPARE(icon.tooltip(), QString("Corvale — no downloads running"));
+        icon.update_menu();
+        QCOMPARE(icon.window_item().text(), QString("&Show Window"));
+        QCOMPARE(icon.queue_item().text(), QString("&Start Auto Download"));
+        icon.window_item().trigger();
+        run_posted_events();
+        QVERIFY(window.isVisible());
+        QVERIFY(QGuiApplication::quitOnLastWindowClosed());
+        icon.update_menu();
+        QCOMPARE(icon.window_item().text(), QString("&Hide Window"));
+        icon.window_item().trigger();
+        run_posted_events();
+        QVERIFY(!window.isVisible());
+        icon.exit_item().trigger();
+        run_posted_events();
+        settle(window);
+        QVERIFY(window.control().closing());
+        QVERIFY(!window.isVisible());
+        QVERIFY(QGuiApplication::quitOnLastWindowClosed());
+    }
+
+    // The tray's tooltip: the running downloads and, when every one knows
+    // its size, the share of all their bytes that has arrived.
+    void the_tray_tooltip_sums_the_running_downloads_data() {
+        QTest::addColumn<QList<qlonglong>>("sizes");  // of running downloads; 0: unknown
+        QTest::addColumn<QList<qlonglong>>("arrived");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("none") << QList<qlonglong>{} << QList<qlonglong>{}
+                              << "Corvale — no downloads running";
+        QTest::newRow("one") << QList<qlonglong>{200} << QList<qlonglong>{90}
+                             << "Corvale — 1 download, 45%";
+        QTest::newRow("bytes, not downloads, are summed")
+            << QList<qlonglong>{100, 300} << QList<qlonglong>{100, 80}
+            << "Corvale — 2 downloads, 45%";
+        QTest::newRow("rounded down until every byte is there")
+            << QList<qlonglong>{1000} << QList<qlonglong>{999} << "Corvale — 1 download, 99%";
+        QTest::newRow("an unknown size: no percentage")
+            << QList<qlonglong>{100, 0} << QList<qlonglong>{50, 7} << "Corvale — 2 downloads";
+        QTest::newRow("more than announced counts as whole")
+            << QList<qlonglong>{100, 100} << QList<qlonglong>{150, 0}
+            << "Corvale — 2 downloads, 50%";
+        QTest::newRow("files of 4 GiB and more")
+            << QList<qlonglong>{6LL << 30} << QList<qlonglong>{3LL << 30}
+            << "Corvale — 1 download, 50%";
+    }
+    void the_tray_tooltip_sums_the_running_downloads() {
+        QFETCH(QList<qlonglong>, sizes);
+        QFETCH(QList<qlonglong>, arrived);
+        QFETCH(QString, expected);
+        struct Open_window : corvale::Progress_window {
+            void set_download_info(const std::wstring&, const std::wstring&, const std::wstring&,
+                                   const std::wstring&, const std::wstring&) override {}
+        } window;
+        Scripted_prompter prompter;
+        corvale::Memory_profile profile;
+        corvale::Download_list list(prompter, profile);
+        corvale::Download_record idle;  // not running: not counted
+        idle.file_size = 10;
+        list.records().push_back(idle);
+        for (qsizetype i = 0; i < sizes.size(); ++i) {
+            corvale::Download_record record;
+            record.file_size = static_cast<std::uint64_t>(sizes[i]);
+            record.downloaded = arrived[i];
+            record.running = true;
+            record.dlg_ptr = &window;
+            list.records().push_back(record);
+        }
+        QCOMPARE(QString::fromStdWString(corvale::tray_tooltip(list)), expected);
     }
 };
 

@@ -11,13 +11,9 @@
 
 #include "engine/speed_limits.h"
 #include "platform/prompter.h"
+#include "ui/dialogs/speed_limit_form.h"
 
-class QCheckBox;
-class QComboBox;
-class QGridLayout;
-class QLineEdit;
 class QPushButton;
-class QTimeEdit;
 
 namespace corvale {
 
@@ -34,31 +30,23 @@ class CSpeed_limit_dlg : public QDialog {
     const Global_limits& global() const { return global_; }
     std::uint64_t own() const { return global_.rate; }
 
-    QLineEdit& rate_edit() { return *rate_; }
-    QComboBox& rate_unit() { return *unit_; }
+    QLineEdit& rate_edit() { return form_->rate_edit(); }
+    QComboBox& rate_unit() { return form_->rate_unit(); }
     // The hours' fields; nullptr in the dialog for an own limit.
-    QCheckBox* hours_check() { return hours_on_; }
-    QLineEdit* hours_edit() { return hours_rate_; }
-    QComboBox* hours_unit() { return hours_unit_; }
-    QTimeEdit* from_edit() { return from_; }
-    QTimeEdit* until_edit() { return until_; }
+    QCheckBox* hours_check() { return form_->hours_check(); }
+    QLineEdit* hours_edit() { return form_->hours_edit(); }
+    QComboBox* hours_unit() { return form_->hours_unit(); }
+    QTimeEdit* from_edit() { return form_->from_edit(); }
+    QTimeEdit* until_edit() { return form_->until_edit(); }
     QPushButton& ok_button() { return *ok_; }
 
   private:
-    void build(int title, int note, int field, int unit_name);
-    void add_hours(const Hours_limit& shown);
+    void build(int title, int note);
     void ok();
 
     Prompter& prompter_;
     Global_limits global_;
-    QGridLayout* grid_ = nullptr;
-    QLineEdit* rate_ = nullptr;
-    QComboBox* unit_ = nullptr;
-    QCheckBox* hours_on_ = nullptr;
-    QLineEdit* hours_rate_ = nullptr;
-    QComboBox* hours_unit_ = nullptr;
-    QTimeEdit* from_ = nullptr;
-    QTimeEdit* until_ = nullptr;
+    Speed_limit_form* form_ = nullptr;
     QPushButton* ok_ = nullptr;
 };
 

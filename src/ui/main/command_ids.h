@@ -29,6 +29,7 @@ enum Command_id : int {
     cmd_scheduler = 32844,
     cmd_speed_limit = 32845,
     cmd_limit_speed = 32846,
+    cmd_preferences = 32847,
     cmd_open_file = 32848,
 };
 

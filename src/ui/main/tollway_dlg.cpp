@@ -43,6 +43,7 @@
 #include "ui/dialogs/load_or_merge_dlg.h"
 #include "ui/dialogs/modify_download_properties.h"
 #include "ui/dialogs/schedule_dlg.h"
+#include "ui/main/tray_icon.h"
 
 namespace corvale {
 
@@ -105,8 +106,12 @@ CTollwayDlg::CTollwayDlg(Services services, QWidget* parent)
     progress_pace_.setInterval(k_progress_pace_ms);
     connect(&progress_pace_, &QTimer::timeout, this, [this] {
         control_->take_waiting_progress();
-        if (control_->open_windows() == 0) {
+        const bool done = control_->open_windows() == 0;
+        if (done) {
             progress_pace_.stop();
+        }
+        if (tray_) {
+            tray_->refresh_tooltip(done);
         }
     });
     limits_ = services_.settings ? services_.settings->current().speed_limits : nullptr;
@@ -141,9 +146,11 @@ CTollwayDlg::CTollwayDlg(Services services, QWidget* parent)
     build_notifications();
     restore_layout();
     update_title();
+    build_tray();
 }
 
 CTollwayDlg::~CTollwayDlg() {
+    tray_.reset();
     grabber_.reset();        // stops its page fetch
     update_window_.reset();  // ends a check that still runs
     control_.reset();        // stops every download and its worker first
@@ -525,6 +532,11 @@ void CTollwayDlg::closeEvent(QCloseEvent* event) {
         services_.prompter.when_free([this] { close(); });
         return;
     }
+    if (!ended_ && closes_to_tray()) {
+        event->ignore();
+        hide_to_tray();
+        return;
+    }
     if (!ended_) {
         in_close_event_ = true;
         control_->close();
@@ -540,6 +552,7 @@ void CTollwayDlg::closeEvent(QCloseEvent* event) {
     tips_.stop();
     store_layout();
     event->accept();
+    leave_tray();
 }
 
 }  // namespace corvale

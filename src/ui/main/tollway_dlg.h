@@ -44,6 +44,7 @@ class QToolBar;
 namespace corvale {
 
 class Desktop_notifier;
+class Tray_icon;
 class Value_label;
 
 class CTollwayDlg : public QMainWindow,
@@ -116,6 +117,12 @@ class CTollwayDlg : public QMainWindow,
     // The status line's offer of a file link copied to the clipboard; hidden
     // when there is none.
     QPushButton& clipboard_offer() { return *clipboard_offer_; }
+
+    // The icon in the desktop's tray, or nullptr when the desktop has none.
+    Tray_icon* tray() { return tray_.get(); }
+    // Whether the desktop has a tray (default: whether Qt finds one); the
+    // icon follows at once. Tests say yes where the platform has none.
+    void set_tray_check(std::function<bool()> available);
 
     // The open tool windows, or nullptr.
     Links_parser_dlg* links_grabber() { return grabber_.get(); }
@@ -213,6 +220,19 @@ class CTollwayDlg : public QMainWindow,
     // Limit Speed: an own limit for each selected download.
     void limit_rows_command();
     void show_limit();
+    // The global limits applied to the running downloads, stored and shown.
+    void apply_global_limits(const Global_limits& limits);
+    // Preferences: stored by its dialog; the limits and the language applied
+    // as their own commands apply them.
+    void preferences_command();
+    // The tray icon when the desktop has a tray; closing the window hides it
+    // there when the preferences say so.
+    void build_tray();
+    void show_from_tray();
+    void hide_to_tray();
+    bool closes_to_tray() const;
+    // The window closes for good: a program kept in the tray ends with it.
+    void leave_tray();
 
     void build_menus();
     void build_toolbar();
@@ -318,6 +338,11 @@ class CTollwayDlg : public QMainWindow,
     QString offered_link_;
     QString last_copied_;  // the clipboard's last text, offered or not
     Scheduler scheduler_{static_cast<Schedule_host&>(*this)};
+    std::function<bool()> tray_available_;
+    // Exit was chosen: closing ends the program even when it would go to the tray.
+    bool exiting_ = false;
+    bool in_tray_ = false;             // hidden there by a close
+    std::unique_ptr<Tray_icon> tray_;  // first to go: it calls back into the window
 };
 
 }  // namespace corvale

@@ -52,8 +52,12 @@ void CTollwayDlg::speed_limit_command() {
     if (services_.prompter.exec(dialog) != QDialog::Accepted) {
         return;
     }
-    limits_->set_global(dialog.global());
-    write_global_limits(services_.profile, dialog.global());
+    apply_global_limits(dialog.global());
+}
+
+void CTollwayDlg::apply_global_limits(const Global_limits& limits) {
+    limits_->set_global(limits);
+    write_global_limits(services_.profile, limits);
     show_limit();
 }
 

@@ -92,6 +92,8 @@ QList<QKeySequence> shortcuts_of(int command) {
             return {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)};
         case cmd_delete:
             return {QKeySequence(Qt::Key_Delete)};
+        case cmd_preferences:
+            return {QKeySequence(Qt::CTRL | Qt::Key_Comma)};
         default:
             return {};
     }
@@ -149,7 +151,11 @@ void CTollwayDlg::build_menus() {
               {cmd_exit, texts::exit}},
              true);
     add_menu(texts::menu_edit,
-             {{cmd_edit, texts::edit_downloads}, {cmd_delete, texts::delete_downloads}}, true);
+             {{cmd_edit, texts::edit_downloads},
+              {cmd_delete, texts::delete_downloads},
+              {0, 0},
+              {cmd_preferences, texts::preferences_menu}},
+             true);
     add_menu(texts::menu_downloads,
              {{cmd_download, texts::menu_download},
               {cmd_stop, texts::menu_stop},
@@ -275,7 +281,15 @@ void CTollwayDlg::wire_commands() {
              const Question_tracker::Scope open(services_.prompter);
              services_.show_about(this);
          }},
-        {cmd_exit, [this] { close(); }},
+        {cmd_exit,
+         [this] {
+             // Exit ends the program, never hides it in the tray; a close
+             // sequence the user cancels leaves that choice to the next close.
+             exiting_ = true;
+             close();
+             exiting_ = ended_ || control_->closing();
+         }},
+        {cmd_preferences, [this] { preferences_command(); }},
         {cmd_save_list, [this] { save_list_command(); }},
         {cmd_save_list_as, [this] { save_list_as_command(); }},
         {cmd_open_folder, [this] { open_first_selected(true); }},
