@@ -108,39 +108,48 @@ void keep_headings_with_text(QTextDocument& document, qreal page_height) {
 }
 
 // The text layout draws a paragraph whole wherever its box meets the page
-// drawn, and the line just above the page with it. A paragraph that runs from
-// one page onto the next is split in two where the page breaks, so that each
-// part is drawn on its own page only. The second part goes on without the
-// paragraph's spacing above it, and a list item's second part without a
-// second bullet.
-void split_at_page_breaks(QTextDocument& document, qreal page_height) {
+// drawn, and with it the line just above the page. So every paragraph is made
+// to keep to one page, box and all: one that runs from one page onto the next
+// is split in two where the page breaks (the second part without the
+// paragraph's spacing above it, and a list item's without a second bullet),
+// and the spacing below a paragraph that reaches into the next page is
+// dropped.
+void keep_paragraphs_on_their_pages(QTextDocument& document, qreal page_height) {
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        // Each split replaces the layout.
-        const QAbstractTextDocumentLayout* layout = document.documentLayout();
         const QTextLayout* lines = block.layout();
-        const qreal top = layout->blockBoundingRect(block).top();
-        for (int line = 1; line < lines->lineCount(); ++line) {
-            if (page_of(top + lines->lineAt(line).y(), page_height) ==
-                page_of(top + lines->lineAt(0).y(), page_height)) {
-                continue;
-            }
-            const QTextBlockFormat whole = block.blockFormat();
-            QTextBlockFormat first = whole;
-            first.setBottomMargin(0);
-            QTextCursor(block).setBlockFormat(first);
-            QTextCursor cursor(block);
-            cursor.setPosition(block.position() + lines->lineAt(line).textStart());
-            cursor.insertBlock();
-            QTextBlockFormat rest = whole;
-            rest.setTopMargin(0);
-            if (QTextList* list = cursor.currentList()) {
-                rest.setIndent(list->format().indent());
-                list->remove(cursor.block());
-            }
-            cursor.setBlockFormat(rest);
-            lay_out_whole(document);
-            break;
+        if (lines->lineCount() == 0) {
+            continue;
         }
+        // Each edit replaces the layout.
+        const QRectF box = document.documentLayout()->blockBoundingRect(block);
+        const int page = page_of(box.top() + lines->lineAt(0).y(), page_height);
+        int line = 1;
+        while (line < lines->lineCount() &&
+               page_of(box.top() + lines->lineAt(line).y(), page_height) == page) {
+            ++line;
+        }
+        const QTextBlockFormat whole = block.blockFormat();
+        QTextBlockFormat first = whole;
+        first.setBottomMargin(0);
+        if (line == lines->lineCount()) {
+            if (box.bottom() > (page + 1) * page_height) {
+                QTextCursor(block).setBlockFormat(first);
+                lay_out_whole(document);
+            }
+            continue;
+        }
+        QTextCursor(block).setBlockFormat(first);
+        QTextCursor cursor(block);
+        cursor.setPosition(block.position() + lines->lineAt(line).textStart());
+        cursor.insertBlock();
+        QTextBlockFormat rest = whole;
+        rest.setTopMargin(0);
+        if (QTextList* list = cursor.currentList()) {
+            rest.setIndent(list->format().indent());
+            list->remove(cursor.block());
+        }
+        cursor.setBlockFormat(rest);
+        lay_out_whole(document);
     }
 }
 
@@ -196,7 +205,7 @@ int main(int argc, char** argv) {
     document.setPageSize(page.size());
     lay_out_whole(document);
     keep_headings_with_text(document, page.height());
-    split_at_page_breaks(document, page.height());
+    keep_paragraphs_on_their_pages(document, page.height());
     QPainter painter(&writer);
     if (!painter.isActive()) {
         return fail(options.output + ": the PDF could not be started");
@@ -206,13 +215,10 @@ int main(int argc, char** argv) {
         if (index > 0) {
             writer.newPage();
         }
-        // The layout moves a line that would cross the page's foot to the
-        // top of the next page, so a page's lines start at or below its top
-        // and end at or above its foot. The line that starts exactly at the
-        // foot belongs to the next page: the clip stops just short of it, or
-        // that line would be drawn here too (clipped from sight, but still
-        // in the page's text).
-        const QRectF shown(0, index * page.height(), page.width(), page.height() - 0.01);
+        // Every paragraph keeps to its page, its box at most touching the
+        // page's top or foot; the clip stops just inside both, so that a
+        // paragraph touching them from the page before or after is left out.
+        const QRectF shown(0, index * page.height() + 0.01, page.width(), page.height() - 0.02);
         painter.save();
         painter.translate(0, -shown.top());
         document.drawContents(&painter, shown);
