@@ -30,7 +30,7 @@ void Data_cell_delegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     // The view's direction, not the text's: sizes read left to right, but
     // the bar fills as the rest of a right-to-left window does.
     QRect bar = option.rect.adjusted(1, 1, -1, -1);
-    const int filled = qRound(bar.width() * std::clamp(share.toDouble(), 0.0, 1.0));
+    const int filled = qRound(bar.width() * std::clamp(share.value<double>(), 0.0, 1.0));
     if (option.direction == Qt::RightToLeft) {
         bar.setLeft(bar.right() - filled + 1);
     } else {

@@ -272,6 +272,8 @@ class CTollwayDlg : public QMainWindow,
     // Desktop notifications and the clipboard watch (tollway_notify.cpp).
     void build_notifications();
     bool notifications_on() const;
+    // The notices gathered go out when their second is over.
+    void wait_for_notices();
     void show_notices();
     void clipboard_changed();
     // Opens the Add dialog with the link once no question is open, as the

@@ -15,6 +15,7 @@
 #include "engine/preferences.h"
 #include "host/file_host.h"
 #include "model/duplicate_check.h"
+#include "model/row_texts.h"
 #include "platform/url.h"
 #include "ui/common/desktop_notifier.h"
 #include "ui/common/field_caption.h"
@@ -74,16 +75,9 @@ void CTollwayDlg::download_ended(std::int32_t download_number, bool succeeded) {
     if (record == nullptr || !notifications_on()) {
         return;
     }
-    std::wstring file = record->folder;
-    if (!file.empty() && file.back() != L'/') {
-        file += L'/';
-    }
-    file += record->file_name;
-    notices_.add({record->file_name, record->status_text, file, record->folder, succeeded});
-    if (!notice_timer_.isActive()) {
-        notice_timer_.start(
-            static_cast<int>(notices_.due_in().value_or(Notice_merger::k_gather).count()));
-    }
+    notices_.add({record->file_name, record->status_text, full_local_path(*record), record->folder,
+                  succeeded});
+    wait_for_notices();
 }
 
 void CTollwayDlg::queue_finished() {
@@ -91,6 +85,10 @@ void CTollwayDlg::queue_finished() {
         return;
     }
     notices_.add_queue_finished();
+    wait_for_notices();
+}
+
+void CTollwayDlg::wait_for_notices() {
     if (!notice_timer_.isActive()) {
         notice_timer_.start(
             static_cast<int>(notices_.due_in().value_or(Notice_merger::k_gather).count()));
