@@ -76,12 +76,8 @@ bool CTollwayApp::start(const std::filesystem::path& program_directory,
     window_ = std::make_unique<CTollwayDlg>(CTollwayDlg::Services{
         *list_, prompter_, profile_, [](QWidget* parent) { CAboutDlg(parent).exec(); }, settings_,
         choose_list_file_, data_directory, open_url_, Update_source{}, notification_bus_});
-    QObject::connect(&instance_, &Single_instance::raise_requested, window_.get(), [this] {
-        window_->show();
-        window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
-        window_->raise();
-        window_->activateWindow();
-    });
+    QObject::connect(&instance_, &Single_instance::raise_requested, window_.get(),
+                     [this] { window_->bring_to_front(); });
     QObject::connect(&instance_, &Single_instance::open_requested, window_.get(),
                      [this](const std::filesystem::path& requested) {
                          window_->open_list_file(from_path(requested));

@@ -137,6 +137,9 @@ class CTollwayDlg : public QMainWindow,
     // once no question is open. `from`: the item that gave it, whose state
     // decides whether it still may run (none: action(command)).
     void run_command(int command, const QAction* from = nullptr);
+    // Shows the window (also from the tray or minimized) and brings it to
+    // the front: a second start, the tray, a notification's Add.
+    void bring_to_front();
 
     // Every ten seconds: the next tip in the status line (tip_first to
     // tip_last, round).
@@ -228,7 +231,6 @@ class CTollwayDlg : public QMainWindow,
     // The tray icon when the desktop has a tray; closing the window hides it
     // there when the preferences say so.
     void build_tray();
-    void show_from_tray();
     void hide_to_tray();
     bool closes_to_tray() const;
     // The window closes for good: a program kept in the tray ends with it.

@@ -195,9 +195,7 @@ void CTollwayDlg::offer_to_add(const QString& link) {
         if (offered_link_ == link) {
             clipboard_offer_->hide();
         }
-        show();
-        raise();
-        activateWindow();
+        bring_to_front();
         add_command(link.toStdWString());
     });
 }

@@ -46,7 +46,7 @@ void CTollwayDlg::build_tray() {
     }
     Tray_icon::Host host;
     host.window_shown = [this] { return isVisible(); };
-    host.show_window = [this] { show_from_tray(); };
+    host.show_window = [this] { bring_to_front(); };
     host.hide_window = [this] { hide_to_tray(); };
     host.queue_running = [this] { return control_->automatic_active(); };
     // As the toolbar's Add To and Remove From Auto Download List buttons.
@@ -60,7 +60,7 @@ void CTollwayDlg::build_tray() {
     // to select some.
     host.start_queue = [this] {
         if (table_->selectionModel()->selectedRows().isEmpty()) {
-            show_from_tray();
+            bring_to_front();
         }
         run_command(cmd_add_to_auto);
     };
@@ -93,7 +93,7 @@ void CTollwayDlg::hide_to_tray() {
     hide();
 }
 
-void CTollwayDlg::show_from_tray() {
+void CTollwayDlg::bring_to_front() {
     in_tray_ = false;
     QGuiApplication::setQuitOnLastWindowClosed(true);
     show();
