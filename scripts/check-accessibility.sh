@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the desktop program as a keyboard-only and screen-reader user meets
 # it: installs what is missing (X server, a window manager, xdotool, AT-SPI
-# and its Python bindings, ImageMagick, a font with Arabic letters), builds
+# and its Python bindings, ImageMagick, a font with Arabic letters, xclip to
+# copy a link as another program does), builds
 # the release program, and runs scripts/accessibility/check.py in a session
 # D-Bus of its own, in English and in Arabic. It prints the findings of each
 # language and exits non-zero when there is one (1) or when the run itself
@@ -14,8 +15,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh xvfb xdotool python3-pyatspi python3-gi gir1.2-atspi-2.0 \
-    dbus-x11 at-spi2-core imagemagick fonts-dejavu-core openbox
+    dbus-x11 at-spi2-core imagemagick fonts-dejavu-core openbox xclip
 scripts/build.sh release corvale corvale-cli corvale-fakehost >/dev/null
 # The system's Python has the AT-SPI bindings; timeout bounds the whole run.
-exec timeout -k 10 300 dbus-run-session -- /usr/bin/python3 scripts/accessibility/check.py \
+exec timeout -k 10 760 dbus-run-session -- /usr/bin/python3 scripts/accessibility/check.py \
     --build build/release "$@"

@@ -652,6 +652,37 @@ class Dialogs_test : public QObject {
         second.reject();
         QCOMPARE(corvale::read_preferences(profile), set);
         QVERIFY(prompter.shown().empty());
+
+        // Each caption, check box and button but OK and Cancel (Enter and
+        // Escape) has a mnemonic of its own, the limits' too; Alt+B browses.
+        const corvale::Global_limits hours_on{0, {true, 0, 0, 0}};
+        corvale::CPreferences_dlg keys(prompter, profile, &hours_on);
+        const QString cancel = QString::fromStdWString(corvale::load_string(texts::cancel));
+        QList<QKeySequence> mnemonics;
+        for (const QAbstractButton* button : keys.findChildren<QAbstractButton*>()) {
+            if (button != &keys.ok_button() && button->text() != cancel) {
+                QVERIFY2(!QKeySequence::mnemonic(button->text()).isEmpty(),
+                         qPrintable(button->text()));
+                mnemonics << QKeySequence::mnemonic(button->text());
+            }
+        }
+        for (const QLabel* caption : keys.findChildren<QLabel*>()) {
+            if (caption->buddy() != nullptr) {
+                QVERIFY2(!QKeySequence::mnemonic(caption->text()).isEmpty(),
+                         qPrintable(caption->text()));
+                mnemonics << QKeySequence::mnemonic(caption->text());
+            }
+        }
+        for (const QKeySequence& key : mnemonics) {
+            QCOMPARE(mnemonics.count(key), 1);
+        }
+        keys.set_folder_chooser(
+            [&](QWidget*) { return std::optional(folder("by key").toStdWString()); });
+        keys.show();
+        QApplication::setActiveWindow(&keys);
+        QVERIFY(QTest::qWaitForWindowActive(&keys));
+        QTest::keyClick(&keys, Qt::Key_B, Qt::AltModifier);
+        QTRY_COMPARE(keys.folder_edit().text(), folder("by key"));
     }
 
     // A screen reader announces every field by its label and every button by

@@ -1,7 +1,9 @@
 #include "ui/common/file_dialogs.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPainter>
@@ -49,6 +51,13 @@ void prepare_file_dialog(QFileDialog& dialog) {
     }
     for (QWidget* data : dialog.findChildren<QAbstractItemView*>()) {
         data->setLayoutDirection(Qt::LeftToRight);
+    }
+    // Beside the icons a desktop's style gives them, the buttons' Arabic
+    // words are cut at their end: the words alone.
+    for (QDialogButtonBox* buttons : dialog.findChildren<QDialogButtonBox*>()) {
+        for (QAbstractButton* button : buttons->buttons()) {
+            button->setIcon(QIcon());
+        }
     }
 }
 

@@ -64,7 +64,7 @@ CPreferences_dlg::CPreferences_dlg(Prompter& prompter, Profile& profile,
     folder_->setAccessibleDescription(text(texts::preferences_folder_hint));
     folder_->setCursorPosition(0);  // a long path shows from its start
     folder_->setMinimumWidth(fontMetrics().averageCharWidth() * 45);
-    browse_ = new QPushButton(text(texts::browse), this);
+    browse_ = new QPushButton(text(texts::preferences_browse), this);
     grid->addWidget(field_caption(texts::preferences_folder_field, folder_, this), folder_row, 0);
     grid->addWidget(folder_, folder_row, 1);
     grid->addWidget(browse_, folder_row, 2);
