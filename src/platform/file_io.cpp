@@ -44,11 +44,15 @@ std::wstring from_path(const std::filesystem::path& path) {
 
 Read_result read_whole_file(const std::filesystem::path& path, std::uint64_t max_size) {
     Read_result result;
-    const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // O_NONBLOCK: opening a FIFO must not wait for a writer. Only a regular
+    // file is read: a device or a FIFO has no size to check against the limit.
+    const Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat info {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         result.status = Read_status::open_failed;
-        result.error = S_ISDIR(info.st_mode) ? EISDIR : errno;
+        result.error = fd.get() < 0 || info.st_mode == 0 ? errno
+                       : S_ISDIR(info.st_mode)           ? EISDIR
+                                                         : EINVAL;
         return result;
     }
     if (static_cast<std::uint64_t>(info.st_size) > max_size) {

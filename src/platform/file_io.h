@@ -32,7 +32,8 @@ struct Read_result {
     int error = 0;  // errno of the failure
 };
 
-// Reads the whole file unless it is longer than `max_size` bytes.
+// Reads the whole file unless it is longer than `max_size` bytes. Anything
+// but a regular file (a folder, a device, a FIFO) fails to open, at once.
 Read_result read_whole_file(const std::filesystem::path& path, std::uint64_t max_size);
 
 // Writes a new version of a file beside it and puts it in the file's place

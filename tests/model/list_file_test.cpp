@@ -296,6 +296,16 @@ TEST_F(ListFileTest, LoadFailures) {
     EXPECT_TRUE(list.modified()) << "merging marks the list modified first";
     EXPECT_THROW(load_list(list, decode_ansi(dir.string()), false), Settings_file_error);
     EXPECT_EQ(names(), std::vector<std::wstring>{L"keep"}) << "a failed open changes nothing";
+    // No file but a device or a FIFO (a dropped link to one): refused, without
+    // reading it as an empty list or waiting for a writer.
+    fs::create_symlink("/dev/zero", dir / "zero.zrv");
+    ASSERT_EQ(::mkfifo((dir / "fifo.zrv").c_str(), 0600), 0);
+    for (const char* name : {"zero.zrv", "fifo.zrv"}) {
+        for (const bool merge : {false, true}) {
+            EXPECT_THROW(load_list(list, path(name), merge), Settings_file_error) << name;
+        }
+    }
+    EXPECT_EQ(names(), std::vector<std::wstring>{L"keep"});
 }
 
 TEST_F(ListFileTest, NumbersContinueAcrossLoadsAndMerges) {

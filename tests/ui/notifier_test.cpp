@@ -304,6 +304,8 @@ class Notifier_test : public QObject, private Window_fixture {
             {"http://rapidshare.com/files/111/a.zip", false},  // in the list
             {"some text http://rapidshare.com/files/444/d.zip", false},
             {"http://example.com/files/444/d.zip", false},
+            // Far longer than any link: not offered, nor sent to the service.
+            {"http://rapidshare.com/files/555/" + QString(1 << 20, 'e') + ".zip", false},
             {"  " + link + "\n", true},
         };
         for (const Step& step : steps) {

@@ -28,6 +28,9 @@ namespace {
 
 // How much of a copied link the status line shows.
 constexpr int k_offer_chars = 60;
+// A longer copied text is no link to offer: a page address is at most this
+// long, and the text would go whole to the notification service.
+constexpr qsizetype k_longest_link = 2083;
 
 // Keys of the notifications' actions; "default" is a click on the
 // notification itself.
@@ -147,7 +150,7 @@ void CTollwayDlg::clipboard_changed() {
     const QString copied = clipboard->text().trimmed();
     // The same text copied again (or the clipboard taken over by another
     // program with what it held) is not offered twice in a row.
-    if (copied.isEmpty() || copied == last_copied_) {
+    if (copied.isEmpty() || copied.size() > k_longest_link || copied == last_copied_) {
         return;
     }
     last_copied_ = copied;
