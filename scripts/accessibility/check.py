@@ -1592,15 +1592,8 @@ def check_clipboard_offer(program, findings, lang):
     if link not in name_of(offer):
         findings.add(where, 'the offer reads "%s", without the whole link' % name_of(offer))
     table = select_first_row(program)
-    reached = False
-    for _ in range(25):
-        program.key("Tab")
-        if same(program.focused(), offer):
-            reached = True
-            break
-        if table is not None and inside(program.focused(), table):
-            break  # round once
-    if not reached:
+    # Once round: back in the list, the offer was passed by.
+    if not tab_to(program, offer, lambda n: table is not None and inside(n, table)):
         findings.add(where, "Tab from the list does not reach the offer in the status line")
         return
     before = program.windows()
@@ -1615,6 +1608,18 @@ def check_clipboard_offer(program, findings, lang):
     elif not any(text_of(n) == link for n in walk(window) if role_name(n) in FIELDS):
         findings.add(where, "the Add dialog does not hold the copied link")
     close_window(program, window)
+
+
+def tab_to(program, target, passed=lambda node: False):
+    """Presses Tab until the focus is on target: False when 25 presses do
+    not get there, or the focus comes to where passed() says it went by."""
+    for _ in range(25):
+        program.key("Tab")
+        if same(program.focused(), target):
+            return True
+        if passed(program.focused()):
+            return False
+    return False
 
 
 def progress_cells(program):
@@ -1645,13 +1650,7 @@ def check_finished_download(program, findings, window, lang):
         check_mnemonics(findings, where, window, captions=False)
     opened = program.env["CORVALE_CHECK_OPENED"]
     program.focus_window(window)
-    reached = False
-    for _ in range(25):
-        program.key("Tab")
-        if same(program.focused(), button):
-            reached = True
-            break
-    if not reached:
+    if not tab_to(program, button):
         findings.add("keyboard, " + where, "Tab does not reach the Open button")
         safe(lambda: button.queryComponent().grabFocus())
     size = os.path.getsize(opened) if os.path.exists(opened) else 0
